@@ -1,0 +1,29 @@
+# Two entry points for people: `make run` builds, generates the data pack and plays the
+# demo; `make test` builds and runs every test headless. Both install what is missing first.
+JOBS ?= $(shell nproc)
+BUILD_RELEASE ?= build/release
+BUILD_TEST ?= build/test
+RUN_DIR ?= run
+
+.PHONY: run test setup build-release build-test clean
+
+setup:
+	@bash scripts/setup.sh
+
+build-release: setup
+	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release -DKESU_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS)
+
+build-test: setup
+	@cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESU_TESTS=ON >/dev/null
+	@cmake --build $(BUILD_TEST) -j $(JOBS)
+
+run: build-release
+	@bash scripts/run.sh $(BUILD_RELEASE) $(RUN_DIR)
+
+test: build-test
+	@cd $(BUILD_TEST) && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
+		ctest --output-on-failure -j $(JOBS) --timeout 600
+
+clean:
+	rm -rf build $(RUN_DIR)

@@ -1,0 +1,48 @@
+# kesu_library(NAME DIR [EXCLUDE file...] DEPS dep...)
+# One static library per source folder, its sources found by glob so that a new unit
+# needs no edit here. A folder with no sources yet becomes an interface library.
+function(kesu_library name dir)
+  cmake_parse_arguments(ARG "" "" "EXCLUDE;ONLY;DEPS" ${ARGN})
+  if(ARG_ONLY)
+    set(sources)
+    foreach(f ${ARG_ONLY})
+      if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/${f})
+        list(APPEND sources ${CMAKE_SOURCE_DIR}/${dir}/${f})
+      endif()
+    endforeach()
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+    foreach(f ${ARG_EXCLUDE})
+      list(REMOVE_ITEM sources ${CMAKE_SOURCE_DIR}/${dir}/${f})
+    endforeach()
+  endif()
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# kesu_test_folder(FOLDER dep...)
+# One GoogleTest executable per tests/ sub-folder; every case is registered with ctest
+# and runs headless on the offscreen video driver and the dummy audio driver.
+function(kesu_test_folder folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  set(target kesu_tests_${folder})
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE ${ARGN} kesu_test_support GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${target} PRIVATE
+    KESU_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    KESU_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(${target}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

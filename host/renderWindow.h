@@ -1,0 +1,44 @@
+// The host record shared with the loaders and the renderers: the GL context, the screen
+// size, the texture loaders' pending image and the extension entry points. Created once by
+// createRenderWindow and owned by the entry point for the whole run.
+#pragma once
+
+#include "textures/texture.h"
+
+#include <cstdint>
+
+struct PlatformWindow;
+struct PlatformContext;
+
+using ActiveTextureProc = void (*)(unsigned int textureUnit);
+using MultiTexCoord2fvProc = void (*)(unsigned int textureUnit, const float* coordinates);
+using SwapIntervalProc = int (*)(int interval);
+
+struct RenderWindow {
+    PlatformContext* renderingContext = nullptr;   // null when no context is held
+    bool instance = false;                          // the video subsystem is up (stands in for the module's window class)
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint8_t colourBits = 0;
+    TextureImage pendingImage;
+    TextureImage* currentImage = &pendingImage;     // the image the loaders fill next
+    // Null when the driver lacks the extension; users check before calling.
+    ActiveTextureProc glActiveTextureARB = nullptr;
+    MultiTexCoord2fvProc glMultiTexCoord2fvARB = nullptr;
+    SwapIntervalProc wglSwapIntervalEXT = nullptr;
+
+    RenderWindow() = default;
+    RenderWindow(const RenderWindow&) = delete;
+    RenderWindow& operator=(const RenderWindow&) = delete;
+};
+
+// Changes the display mode, opens the window, creates and binds the context, fetches the
+// entry points and sets the viewport, logging each step to "kesu.log". Creation carries on
+// past a failed step, as the log shows; the caller checks renderingContext afterwards.
+void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext,
+                        int width, int height, std::uint8_t colourBits, std::uint8_t depthBits);
+
+// Restores the display mode and the cursor and releases what is held, clearing each handle
+// it releases, so a second pass releases nothing twice. Failed releases show a
+// "SHUTDOWN ERROR" message box.
+void destroyRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext);

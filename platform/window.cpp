@@ -1,0 +1,298 @@
+#include "platform/window.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+namespace {
+
+SDL_Window* sdlWindow(PlatformWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
+
+int virtualKey(SDL_Keycode key)
+{
+    if (key == SDLK_ESCAPE) return PLATFORM_KEY_ESCAPE;
+    if (key >= SDLK_a && key <= SDLK_z) return static_cast<int>(key - SDLK_a) + 'A';
+    if (key >= 0 && key < 256) return static_cast<int>(key);
+    return 0;
+}
+
+bool isThirtyTwoBit(Uint32 format)
+{
+    return SDL_BYTESPERPIXEL(format) * 8 == 32 || SDL_BITSPERPIXEL(format) == 32;
+}
+
+} // namespace
+
+std::string platformLastError() { return SDL_GetError(); }
+
+bool platformInitVideo() { return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0; }
+
+void platformQuitVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+
+bool platformDesktopMode(int& width, int& height)
+{
+    bool startedHere = false;
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        startedHere = true;
+    }
+    SDL_DisplayMode mode;
+    const bool ok = SDL_GetDesktopDisplayMode(0, &mode) == 0;
+    if (ok) {
+        width = mode.w;
+        height = mode.h;
+    }
+    if (startedHere) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return ok;
+}
+
+PlatformDisplayMode platformFindDisplayMode(int width, int height, int bitsPerPixel)
+{
+    PlatformDisplayMode result;
+    const int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, i, &mode) != 0) continue;
+        const bool bitsMatch = bitsPerPixel == 32 ? isThirtyTwoBit(mode.format)
+                                                  : static_cast<int>(SDL_BITSPERPIXEL(mode.format)) == bitsPerPixel;
+        if (mode.w == width && mode.h == height && bitsMatch) {
+            // Modes come sorted by refresh rate, highest first: keep the first match.
+            result.width = mode.w;
+            result.height = mode.h;
+            result.bitsPerPixel = bitsPerPixel;
+            result.refreshRate = mode.refresh_rate;
+            result.pixelFormat = mode.format;
+            result.found = true;
+            return result;
+        }
+    }
+    if (count >= 0) SDL_SetError("the display offers no %dx%d mode with %d bits per pixel", width, height, bitsPerPixel);
+    return result;
+}
+
+bool platformDisplayBounds(int& x, int& y, int& width, int& height)
+{
+    SDL_Rect rect;
+    if (SDL_GetDisplayBounds(0, &rect) != 0) return false;
+    x = rect.x;
+    y = rect.y;
+    width = rect.w;
+    height = rect.h;
+    return true;
+}
+
+bool platformRequestFramebuffer(int colourBits, int alphaBits, int depthBits, int stencilBits)
+{
+    const int channelBits = colourBits >= 24 ? 8 : 5;
+    bool ok = true;
+    ok &= SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channelBits) == 0;
+    ok &= SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channelBits) == 0;
+    ok &= SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channelBits) == 0;
+    ok &= SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alphaBits) == 0;
+    ok &= SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits) == 0;
+    ok &= SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, stencilBits) == 0;
+    ok &= SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0;
+    ok &= SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY) == 0;
+    ok &= SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1) == 0;
+    ok &= SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1) == 0;
+    return ok;
+}
+
+PlatformWindow* platformCreateWindow(const char* title, int width, int height,
+                                     const PlatformDisplayMode& mode, bool offscreen)
+{
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (!offscreen) flags |= mode.found ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_BORDERLESS;
+    SDL_Window* window = SDL_CreateWindow(title, 0, 0, width, height, flags);
+    if (window && mode.found && !offscreen) {
+        SDL_DisplayMode wanted{};
+        wanted.w = mode.width;
+        wanted.h = mode.height;
+        wanted.format = mode.pixelFormat;
+        wanted.refresh_rate = mode.refreshRate;
+        SDL_SetWindowDisplayMode(window, &wanted);
+    }
+    return reinterpret_cast<PlatformWindow*>(window);
+}
+
+void platformDestroyWindow(PlatformWindow* window)
+{
+    if (window) SDL_DestroyWindow(sdlWindow(window));
+}
+
+bool platformWindowDisplay(PlatformWindow* window)
+{
+    if (!window) {
+        SDL_SetError("no window");
+        return false;
+    }
+    return SDL_GetWindowDisplayIndex(sdlWindow(window)) >= 0;
+}
+
+bool platformWindowPixelFormat(PlatformWindow* window)
+{
+    if (!window) {
+        SDL_SetError("no window");
+        return false;
+    }
+    return SDL_GetWindowPixelFormat(sdlWindow(window)) != SDL_PIXELFORMAT_UNKNOWN;
+}
+
+PlatformContext* platformCreateContext(PlatformWindow* window)
+{
+    if (!window) {
+        SDL_SetError("no window");
+        return nullptr;
+    }
+    return reinterpret_cast<PlatformContext*>(SDL_GL_CreateContext(sdlWindow(window)));
+}
+
+bool platformMakeCurrent(PlatformWindow* window, PlatformContext* context)
+{
+    if (context && !window) {
+        SDL_SetError("no window");
+        return false;
+    }
+    return SDL_GL_MakeCurrent(sdlWindow(window), reinterpret_cast<SDL_GLContext>(context)) == 0;
+}
+
+void platformDeleteContext(PlatformContext* context)
+{
+    if (context) SDL_GL_DeleteContext(reinterpret_cast<SDL_GLContext>(context));
+}
+
+bool platformShowWindow(PlatformWindow* window)
+{
+    if (!window) {
+        SDL_SetError("no window");
+        return false;
+    }
+    SDL_ShowWindow(sdlWindow(window));
+    return (SDL_GetWindowFlags(sdlWindow(window)) & SDL_WINDOW_SHOWN) != 0;
+}
+
+bool platformRaiseWindow(PlatformWindow* window)
+{
+    if (!window) {
+        SDL_SetError("no window");
+        return false;
+    }
+    SDL_RaiseWindow(sdlWindow(window));
+    return true;
+}
+
+void platformLeaveFullscreen(PlatformWindow* window)
+{
+    if (window) SDL_SetWindowFullscreen(sdlWindow(window), 0);
+}
+
+void platformDrawableSize(PlatformWindow* window, int& width, int& height)
+{
+    width = 0;
+    height = 0;
+    if (window) SDL_GL_GetDrawableSize(sdlWindow(window), &width, &height);
+}
+
+void* platformGlProc(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+int platformSetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0 ? 0 : -1; }
+
+void platformSwapBuffers(PlatformWindow* window)
+{
+    if (window) SDL_GL_SwapWindow(sdlWindow(window));
+}
+
+void platformShowCursor(bool visible)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void platformKeepDisplayAwake(bool awake)
+{
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+    if (awake)
+        SDL_DisableScreenSaver();
+    else
+        SDL_EnableScreenSaver();
+}
+
+bool platformPollEvent(PlatformEvent& event)
+{
+    SDL_Event sdlEvent;
+    if (!SDL_PollEvent(&sdlEvent)) return false;
+    event = PlatformEvent{};
+    switch (sdlEvent.type) {
+    case SDL_QUIT:
+        event.kind = PLATFORM_EVENT_QUIT;
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        event.kind = sdlEvent.type == SDL_KEYDOWN ? PLATFORM_EVENT_KEY_DOWN : PLATFORM_EVENT_KEY_UP;
+        event.keyCode = virtualKey(sdlEvent.key.keysym.sym);
+        break;
+    default:
+        event.kind = PLATFORM_EVENT_OTHER;
+        break;
+    }
+    return true;
+}
+
+void platformMessageBox(const char* caption, const char* text)
+{
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    // Headless drivers have no message boxes; the line on stderr above stands in for them.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0)) return;
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr);
+}
+
+bool platformCreateOffscreen(int width, int height, PlatformOffscreen& offscreen, std::string& error)
+{
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        error = std::string("cannot start the offscreen video driver: ") + SDL_GetError();
+        return false;
+    }
+    if (!platformRequestFramebuffer(32, 8, 16, 8)) {
+        error = std::string("cannot request the frame buffer: ") + SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    PlatformDisplayMode noMode;
+    offscreen.window = platformCreateWindow("Kesu Tamrick", width, height, noMode, true);
+    if (!offscreen.window) {
+        error = std::string("cannot create the offscreen window: ") + SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    offscreen.context = platformCreateContext(offscreen.window);
+    if (!offscreen.context) {
+        error = std::string("cannot create an offscreen GL context: ") + SDL_GetError();
+        platformDestroyWindow(offscreen.window);
+        offscreen.window = nullptr;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    if (!platformMakeCurrent(offscreen.window, offscreen.context)) {
+        error = std::string("cannot make the offscreen GL context current: ") + SDL_GetError();
+        platformDestroyOffscreen(offscreen);
+        return false;
+    }
+    return true;
+}
+
+void platformDestroyOffscreen(PlatformOffscreen& offscreen)
+{
+    if (offscreen.context) {
+        SDL_GL_MakeCurrent(sdlWindow(offscreen.window), nullptr);
+        platformDeleteContext(offscreen.context);
+    }
+    platformDestroyWindow(offscreen.window);
+    offscreen = PlatformOffscreen{};
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+double platformSeconds()
+{
+    return static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
+}

@@ -1,0 +1,107 @@
+// The window, display mode, GL context, events and message boxes, over SDL2. Every
+// operation is one step that the host's window creation and release sequence names; the
+// rest of the program sees only these neutral types. One video subsystem per process.
+#pragma once
+
+#include <string>
+
+struct PlatformWindow;    // opaque: the SDL window
+struct PlatformContext;   // opaque: the GL context
+
+struct PlatformDisplayMode {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    int refreshRate = 0;
+    unsigned pixelFormat = 0;   // the library's own format code, kept for the mode change
+    bool found = false;         // false: the display offers no such mode
+};
+
+enum PlatformEventKind {
+    PLATFORM_EVENT_NONE,
+    PLATFORM_EVENT_KEY_DOWN,
+    PLATFORM_EVENT_KEY_UP,
+    PLATFORM_EVENT_QUIT,      // the window's close request, or SIGTERM / SIGINT
+    PLATFORM_EVENT_OTHER
+};
+
+// Virtual-key code of Escape, the one key the demo reads.
+constexpr int PLATFORM_KEY_ESCAPE = 0x1B;
+
+struct PlatformEvent {
+    PlatformEventKind kind = PLATFORM_EVENT_NONE;
+    int keyCode = 0;   // 0..255, virtual-key numbering: Escape is 0x1B, letters their capital ASCII
+};
+
+// The library's text for the last failure ("" when it has none).
+std::string platformLastError();
+
+bool platformInitVideo();
+void platformQuitVideo();
+
+// The desktop's current mode of the first display; false when there is no display.
+bool platformDesktopMode(int& width, int& height);
+
+// Looks for a mode of exactly width x height with bitsPerPixel bits among the modes the
+// first display offers.
+PlatformDisplayMode platformFindDisplayMode(int width, int height, int bitsPerPixel);
+
+// The first display's rectangle.
+bool platformDisplayBounds(int& x, int& y, int& width, int& height);
+
+// Frame-buffer requests for the next window: double buffer, RGBA with at least
+// alphaBits of alpha, depth and stencil sizes, compatibility profile. They must be made
+// before the window exists.
+bool platformRequestFramebuffer(int colourBits, int alphaBits, int depthBits, int stencilBits);
+
+// A window at (0, 0) of the given size, hidden until platformShowWindow. With a found
+// mode it is full-screen in that mode; otherwise a borderless window of the given size.
+PlatformWindow* platformCreateWindow(const char* title, int width, int height,
+                                     const PlatformDisplayMode& mode, bool offscreen);
+void platformDestroyWindow(PlatformWindow* window);
+
+// The display the window lives on; false when the window has none.
+bool platformWindowDisplay(PlatformWindow* window);
+// True when the window's surface has a pixel format.
+bool platformWindowPixelFormat(PlatformWindow* window);
+
+PlatformContext* platformCreateContext(PlatformWindow* window);
+// With a null context, releases the current one.
+bool platformMakeCurrent(PlatformWindow* window, PlatformContext* context);
+void platformDeleteContext(PlatformContext* context);
+
+bool platformShowWindow(PlatformWindow* window);
+bool platformRaiseWindow(PlatformWindow* window);
+// Drops a full-screen mode, so the desktop's own mode is back.
+void platformLeaveFullscreen(PlatformWindow* window);
+
+// Size of the GL drawable in pixels (larger than the window on HiDPI screens).
+void platformDrawableSize(PlatformWindow* window, int& width, int& height);
+
+void* platformGlProc(const char* name);
+// 0 on success; -1 when the driver has no swap-interval control.
+int platformSetSwapInterval(int interval);
+void platformSwapBuffers(PlatformWindow* window);
+
+void platformShowCursor(bool visible);
+// Keeps the screen saver and display power-down off while true.
+void platformKeepDisplayAwake(bool awake);
+
+// Takes one pending event; false when none is pending.
+bool platformPollEvent(PlatformEvent& event);
+
+// A modal box with an OK button; falls back to stderr when no box can be shown.
+void platformMessageBox(const char* caption, const char* text);
+
+// Offscreen GL: a hidden window and context on the offscreen video driver (EGL pbuffer on
+// Mesa), made current, with the requested frame buffer. For tests, benchmarks and the
+// capture tool. The drawable is width x height.
+struct PlatformOffscreen {
+    PlatformWindow* window = nullptr;
+    PlatformContext* context = nullptr;
+};
+bool platformCreateOffscreen(int width, int height, PlatformOffscreen& offscreen, std::string& error);
+void platformDestroyOffscreen(PlatformOffscreen& offscreen);
+
+// Seconds from a monotonic high-resolution counter.
+double platformSeconds();
