@@ -1,0 +1,40 @@
+// The music: MP3 decoding with libmpg123 into 44100 Hz stereo signed 16-bit PCM, and its
+// playback through SDL2 audio with a position clock in bytes of that PCM. The PCM buffer
+// belongs to the caller and must outlive playback.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct LoadError;
+
+// Bytes per second of the decoded music: 44100 Hz x 2 channels x 2 bytes.
+constexpr std::uint32_t AUDIO_BYTES_PER_SECOND = 176400;
+constexpr int AUDIO_SAMPLE_RATE = 44100;
+
+// Decodes the whole file, gapless (encoder delay and padding removed where the file's
+// info tag gives them). Mono is duplicated into both channels; another sample rate is
+// resampled to 44100 Hz. Interleaved left, right.
+bool decodeMp3File(const std::string& path, std::vector<std::int16_t>& pcm, LoadError& error);
+
+struct AudioOutput;   // opaque
+
+// Opens the default output device for 44100 Hz stereo 16-bit, paused. When no device can
+// be opened, the output still exists and its clock runs from the wall clock; `message`
+// then says why and that the demo plays silent.
+AudioOutput* audioOpen(std::string& message);
+bool audioIsSilent(const AudioOutput* output);
+
+// Starts playing the PCM from its first byte; the clock starts at 0 now.
+void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm);
+
+// Byte offset in the PCM of what is heard now: bytes handed to the device, less what the
+// device still holds, advanced between device callbacks by the performance counter. Never
+// goes backwards, never runs ahead of the bytes handed over; a multiple of 4.
+std::uint32_t audioPosition(AudioOutput* output);
+
+// Stops the stream (silence from now on, the clock stays where it is).
+void audioStop(AudioOutput* output);
+// Closes the device and frees the output.
+void audioClose(AudioOutput* output);
