@@ -25,3 +25,29 @@ struct TextureImage {
     std::uint8_t* pixels = nullptr;    // owned; null when the image is empty
     TextureId textureName = 0;
 };
+
+// Decodes one JPEG file into the window's current pending image as the mode says: without
+// TEXTURE_RGBA a fresh three-channel image; with it, the colour (or, with TEXTURE_ALPHA, the
+// grey mask as alpha) goes into a four-channel buffer that a colour pass allocates and a
+// mask pass reuses. A missing, damaged or CMYK file, or a mask whose size differs from the
+// image being built, fills the error and leaves the pending image as it was.
+bool decodeJpeg(RenderWindow& renderWindow, const std::string& fileName, std::uint16_t mode, LoadError& error);
+
+// Creates the GL texture from the image (no mipmaps, default wrap modes, unpack alignment 1)
+// and stores its name in the image; the texture stays bound to GL_TEXTURE_2D.
+void uploadTexture(RenderWindow& renderWindow, TextureImage& image, int magnificationFilter, int minificationFilter);
+
+// Frees the image's pixel buffer; the image keeps its size and texture name.
+void releaseTexturePixels(RenderWindow& renderWindow, TextureImage& image);
+
+// Makes a new, empty image (no pixel buffer) the current pending image.
+void nextTextureImage(RenderWindow& renderWindow);
+
+// A linear-filtered colour texture from one JPEG; 0 with the error filled on failure.
+TextureId loadTexture(RenderWindow& renderWindow, const std::string& fileName, LoadError& error);
+
+// A linear-filtered colour-and-alpha texture: the colour from fileName, the alpha from the
+// grey levels of maskFileName, which must have the same width and height. 0 with the
+// error filled on failure (a size mismatch names both files).
+TextureId loadMaskedTexture(RenderWindow& renderWindow, const std::string& fileName, const std::string& maskFileName,
+                            LoadError& error);

@@ -1,0 +1,26 @@
+// JPEG decoding over libjpeg-turbo: a file becomes packed 8-bit RGB triples or one grey
+// byte per pixel, top row first, no row padding. Baseline, progressive and grey-scale
+// files decode; CMYK and YCCK files are refused.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum JpegOutput {
+    JPEG_OUTPUT_RGB,    // three bytes per pixel, R, G, B
+    JPEG_OUTPUT_GREY    // one luminance byte per pixel
+};
+
+struct JpegPicture {
+    int width = 0;
+    int height = 0;
+    int channels = 0;                   // 3 for RGB, 1 for grey
+    std::vector<std::uint8_t> pixels;   // width * height * channels bytes
+};
+
+// Decodes the whole file. On failure returns false with a message (the step and the
+// library's text) and the byte offset in the file where the decoder stopped, or -1 when
+// no byte is meant (the file could not be opened).
+bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& picture, std::string& error,
+                    long long& errorOffset);
