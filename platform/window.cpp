@@ -25,7 +25,21 @@ bool isThirtyTwoBit(Uint32 format)
 
 std::string platformLastError() { return SDL_GetError(); }
 
-bool platformInitVideo() { return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0; }
+bool platformInitVideo()
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    // SDL falls back to its headless drivers when no display can be reached. The player
+    // then has no screen: only an explicit SDL_VIDEODRIVER (tests, capture) selects them.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    const bool headless = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+    if (headless && !(requested && SDL_strcasecmp(requested, driver) == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_SetError("no display found (set DISPLAY or WAYLAND_DISPLAY, or SDL_VIDEODRIVER=offscreen to run headless)");
+        return false;
+    }
+    return true;
+}
 
 void platformQuitVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 
@@ -33,7 +47,7 @@ bool platformDesktopMode(int& width, int& height)
 {
     bool startedHere = false;
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        if (!platformInitVideo()) return false;
         startedHere = true;
     }
     SDL_DisplayMode mode;
@@ -50,9 +64,10 @@ PlatformDisplayMode platformFindDisplayMode(int width, int height, int bitsPerPi
 {
     PlatformDisplayMode result;
     const int count = SDL_GetNumDisplayModes(0);
-    for (int i = 0; i < count; ++i) {
-        SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, i, &mode) != 0) continue;
+    // The desktop's own mode is a candidate too: some drivers list no modes besides it.
+    for (int i = -1; i < count; ++i) {
+        SDL_DisplayMode mode{};
+        if ((i < 0 ? SDL_GetDesktopDisplayMode(0, &mode) : SDL_GetDisplayMode(0, i, &mode)) != 0) continue;
         const bool bitsMatch = bitsPerPixel == 32 ? isThirtyTwoBit(mode.format)
                                                   : static_cast<int>(SDL_BITSPERPIXEL(mode.format)) == bitsPerPixel;
         if (mode.w == width && mode.h == height && bitsMatch) {
@@ -66,7 +81,7 @@ PlatformDisplayMode platformFindDisplayMode(int width, int height, int bitsPerPi
             return result;
         }
     }
-    if (count >= 0) SDL_SetError("the display offers no %dx%d mode with %d bits per pixel", width, height, bitsPerPixel);
+    SDL_SetError("the display offers no %dx%d mode with %d bits per pixel", width, height, bitsPerPixel);
     return result;
 }
 
