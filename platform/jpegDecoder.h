@@ -19,8 +19,10 @@ struct JpegPicture {
     std::vector<std::uint8_t> pixels;   // width * height * channels bytes
 };
 
-// Decodes the whole file. On failure returns false with a message (the step and the
-// library's text) and the byte offset in the file where the decoder stopped, or -1 when
-// no byte is meant (the file could not be opened).
+// Decodes the whole file. On failure returns false with a message (what went wrong, with
+// the library's text; the caller adds the file name) and the byte offset in the file where
+// the decoder stopped, or -1 when no byte is meant (the file could not be opened or read).
+// Data the library would have to guess at (a truncated file, corrupt entropy data) is a
+// failure, not a picture with grey or garbage rows.
 bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& picture, std::string& error,
                     long long& errorOffset);

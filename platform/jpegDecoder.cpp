@@ -1,0 +1,147 @@
+#include "platform/jpegDecoder.h"
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace {
+
+// libjpeg reports a fatal error by calling error_exit, which must not return: the default
+// one exits the process. Ours jumps back to the decoder with the library's text.
+struct DecoderErrorManager {
+    jpeg_error_mgr library;
+    std::jmp_buf jumpBack;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void jumpOnError(j_common_ptr info)
+{
+    DecoderErrorManager* manager = reinterpret_cast<DecoderErrorManager*>(info->err);
+    (*info->err->format_message)(info, manager->message);
+    std::longjmp(manager->jumpBack, 1);
+}
+
+// Warnings (level -1) mean the library met damaged data and carries on by guessing; we
+// stop instead, so that a damaged file never becomes a texture. An unknown JFIF revision
+// is the one warning that says nothing about the pixels. Trace messages are dropped.
+void stopOnWarning(j_common_ptr info, int level)
+{
+    if (level < 0 && info->err->msg_code != JWRN_JFIF_MAJOR) {
+        jumpOnError(info);
+    }
+}
+
+bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = std::string("cannot open the file: ") + std::strerror(errno);
+        return false;
+    }
+    bytes.clear();
+    unsigned char block[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+        bytes.insert(bytes.end(), block, block + got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int readErrno = errno;
+    std::fclose(file);
+    if (failed) {
+        error = std::string("cannot read the file: ") + std::strerror(readErrno);
+        return false;
+    }
+    return true;
+}
+
+const char* colourSpaceName(J_COLOR_SPACE space)
+{
+    switch (space) {
+    case JCS_CMYK:
+        return "CMYK";
+    case JCS_YCCK:
+        return "YCCK";
+    default:
+        return "an unknown colour space";
+    }
+}
+
+}  // namespace
+
+bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& picture, std::string& error,
+                    long long& errorOffset)
+{
+    errorOffset = -1;
+    std::vector<unsigned char> bytes;
+    if (!readWholeFile(path, bytes, error)) {
+        return false;
+    }
+    if (bytes.empty()) {
+        errorOffset = 0;
+        error = "the file is empty, expected a JPEG start-of-image marker";
+        return false;
+    }
+
+    jpeg_decompress_struct decompressor;
+    DecoderErrorManager manager;
+    decompressor.err = jpeg_std_error(&manager.library);
+    manager.library.error_exit = jumpOnError;
+    manager.library.emit_message = stopOnWarning;
+    jpeg_create_decompress(&decompressor);
+    // The source reads from bytes, so the distance of next_input_byte from its start is the
+    // offset in the file where the decoder stood when it stopped.
+    jpeg_mem_src(&decompressor, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    const int wantedChannels = output == JPEG_OUTPUT_RGB ? 3 : 1;
+
+    if (setjmp(manager.jumpBack)) {
+        errorOffset = decompressor.src != nullptr
+                          ? static_cast<long long>(decompressor.src->next_input_byte - bytes.data())
+                          : -1;
+        error = std::string("JPEG decoding failed: ") + manager.message;
+        jpeg_destroy_decompress(&decompressor);
+        return false;
+    }
+
+    jpeg_read_header(&decompressor, TRUE);
+    const J_COLOR_SPACE space = decompressor.jpeg_color_space;
+    if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) {
+        error = std::string("the picture is stored in ") + colourSpaceName(space) +
+                ", which cannot be turned into RGB or grey; save it as RGB or grey-scale";
+        jpeg_destroy_decompress(&decompressor);
+        return false;
+    }
+    decompressor.out_color_space = output == JPEG_OUTPUT_RGB ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_start_decompress(&decompressor);
+    if (decompressor.output_components != wantedChannels) {
+        error = "the decoder delivers " + std::to_string(decompressor.output_components) +
+                " channels per pixel, expected " + std::to_string(wantedChannels);
+        jpeg_destroy_decompress(&decompressor);
+        return false;
+    }
+
+    const std::size_t rowBytes = static_cast<std::size_t>(decompressor.output_width) * wantedChannels;
+    const std::size_t totalBytes = rowBytes * decompressor.output_height;
+    try {
+        picture.pixels.assign(totalBytes, 0);
+    } catch (const std::bad_alloc&) {
+        error = "no memory for a picture of " + std::to_string(decompressor.output_width) + " x " +
+                std::to_string(decompressor.output_height) + " pixels";
+        jpeg_destroy_decompress(&decompressor);
+        return false;
+    }
+    while (decompressor.output_scanline < decompressor.output_height) {
+        JSAMPROW row = picture.pixels.data() + decompressor.output_scanline * rowBytes;
+        jpeg_read_scanlines(&decompressor, &row, 1);
+    }
+    jpeg_finish_decompress(&decompressor);
+    picture.width = static_cast<int>(decompressor.output_width);
+    picture.height = static_cast<int>(decompressor.output_height);
+    picture.channels = wantedChannels;
+    jpeg_destroy_decompress(&decompressor);
+    return true;
+}
