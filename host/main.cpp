@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "host/demoHost.h"
+
+int main() { return runDemo(); }

@@ -143,6 +143,9 @@ struct AudioOutput {
     std::uint32_t heldBytes = 0;          // what the device holds after a callback
     // Main thread only.
     std::uint64_t lastPosition = 0;
+    double smoothPosition = 0.0;          // the followed clock, in bytes
+    std::uint64_t smoothCounter = 0;      // performance counter when it was last advanced
+    bool smoothStarted = false;
     double silentStart = 0.0;
 };
 
@@ -211,6 +214,7 @@ void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm)
     output->handedBytes = 0;
     output->callbackCounter = SDL_GetPerformanceCounter();
     output->stopped = false;
+    output->smoothStarted = false;
     SDL_UnlockAudioDevice(output->device);
     SDL_PauseAudioDevice(output->device, 0);
 }
@@ -235,10 +239,27 @@ std::uint32_t audioPosition(AudioOutput* output)
         SDL_UnlockAudioDevice(output->device);
         if (stopped) {
             position = output->lastPosition;
-        } else if (handed > output->heldBytes) {
-            const double since = static_cast<double>(SDL_GetPerformanceCounter() - counter) / frequency;
-            position = handed - output->heldBytes + static_cast<std::uint64_t>(since * AUDIO_BYTES_PER_SECOND);
-            position = std::min(position, handed);
+        } else if (handed > 0) {
+            // What the callbacks say is heard: it jumps by a buffer when the device asks for
+            // two buffers at once. The reported clock runs at the nominal rate on the
+            // performance counter and is steered towards it softly, snapping only when
+            // far off (the start, or a stalled device).
+            const std::uint64_t now = SDL_GetPerformanceCounter();
+            const double since = static_cast<double>(now - counter) / frequency;
+            const double heard = std::clamp(static_cast<double>(handed) - output->heldBytes + since * AUDIO_BYTES_PER_SECOND,
+                                            0.0, static_cast<double>(handed));
+            const double elapsed = static_cast<double>(now - output->smoothCounter) / frequency;
+            double predicted = output->smoothPosition + elapsed * AUDIO_BYTES_PER_SECOND;
+            const double error = heard - predicted;
+            if (!output->smoothStarted || std::fabs(error) > 0.05 * AUDIO_BYTES_PER_SECOND) {
+                predicted = heard;
+                output->smoothStarted = true;
+            } else {
+                predicted += error * std::min(1.0, elapsed / 0.25);
+            }
+            output->smoothPosition = predicted;
+            output->smoothCounter = now;
+            position = static_cast<std::uint64_t>(std::clamp(predicted, 0.0, static_cast<double>(handed)));
         }
     }
     position &= ~static_cast<std::uint64_t>(bytesPerFrame - 1);
