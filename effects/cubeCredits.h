@@ -1,0 +1,18 @@
+// A background scene with a cloud of sparks following its first light, then the cube scene,
+// zooming in on each beat, and the credits scene in the same depth buffer. Owns the sparks
+// emitter; holds the scenes it is given. The draw needs a current GL context.
+#pragma once
+
+#include "textures/texture.h"
+
+struct Scene;
+class ParticleEmitter;
+
+// The background scene must hold a light whose position track has a key; the caller checks
+// this before the call.
+void setCubeCredits(Scene* backScene, Scene* cubeScene, Scene* creditsScene, TextureId particleTexture);
+void setCubeCreditsWindow(float start, float end);
+// Draws only while start < t < end.
+void drawCubeCredits(float t, float previousTime, float pulse);
+
+const ParticleEmitter& cubeCreditsSparks();

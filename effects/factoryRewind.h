@@ -1,0 +1,17 @@
+// The factory in grey fog, stuttering back half a second on each beat, the pipes scene over
+// it, three darkening smoke streams and a rewind icon that darkens on the beats. Owns the
+// three smoke emitters; holds the scenes and textures it is given. The draw needs a current GL context.
+#pragma once
+
+#include "textures/texture.h"
+
+struct Scene;
+class ParticleEmitter;
+
+void setFactoryRewind(Scene* factoryScene, Scene* pipesScene, TextureId particleTexture, TextureId rewindTexture);
+void setFactoryRewindWindow(float start, float end);
+// Draws only while start < t < end.
+void drawFactoryRewind(float t, float previousTime, float pulse);
+
+// Smoke emitter 0, 1 or 2.
+const ParticleEmitter& factoryRewindSmoke(int index);

@@ -1,0 +1,18 @@
+// The final scene with a beat zoom, a four-layer particle sphere hung in it and the turning
+// logo column at the right edge. Owns the sphere mesh (it only supplies particle positions)
+// and the shell; holds the scene and textures it is given. The draw needs a current GL context.
+#pragma once
+
+#include "textures/texture.h"
+
+struct Scene;
+class Mesh;
+class ParticleEmitter;
+
+void setFinaleSphere(Scene* scene, TextureId particleTexture, TextureId logoTexture);
+void setFinaleSphereWindow(float start, float end);
+// Draws only while start < t < end, the logo column last.
+void drawFinaleSphere(float t, float pulse);
+
+const Mesh& finaleSphereMesh();
+const ParticleEmitter& finaleSphereShell();

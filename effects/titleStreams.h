@@ -1,0 +1,17 @@
+// The opening: the title scene and the elements scene in one picture, with a blue-white and
+// an orange particle jet leaving the elements scene's first object in opposite directions.
+// Owns the two jets; holds the scenes it is given. The draw needs a current GL context.
+#pragma once
+
+#include "textures/texture.h"
+
+struct Scene;
+class ParticleEmitter;
+
+// The elements scene must hold at least one node; the caller checks this before the call.
+void setTitleStreams(Scene* titleScene, Scene* elementsScene, TextureId particleTexture);
+// The window arrives with each call; draws only while start < t < end.
+void drawTitleStreams(float t, float previousTime, float start, float end);
+
+const ParticleEmitter& titleStreamsJetA();
+const ParticleEmitter& titleStreamsJetB();

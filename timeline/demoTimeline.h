@@ -1,0 +1,38 @@
+// The demo's timeline: at start-up, loads the twelve scenes and every texture, adjusts the
+// scenes for the way they are shown and hands each effect its scenes, textures and time
+// window; then, once per frame, the beat pulse, the closing sequence and the nine effect
+// draws in their fixed order. Owns the twelve scenes for the rest of the run. Needs a
+// current GL context.
+#pragma once
+
+#include <cstdint>
+
+struct LoadError;
+struct RenderWindow;
+struct Scene;
+
+// Loads everything from "data/" under the working directory. Stops at the first file that
+// fails to load, or a scene that lacks a node or light an effect attaches to, and returns
+// false with the reason, so that no demo is ever drawn with missing pieces.
+bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error);
+
+// Scene 0 .. 11 in the order of the scene table; valid once loadDemoAssets has succeeded.
+Scene& demoScene(int index);
+
+// One frame: demoTime is this frame's clock, previousTime the frame before's (0.0 for the
+// first frame). Apart from the closing sequence it neither clears nor sets GL state; each
+// effect tests its own window, clears what it needs and sets its own state.
+void composeFrame(float demoTime, float previousTime);
+
+// The pulse of the last composed frame, 0 to 1, and the beat index it worked towards.
+float framePulse();
+std::int16_t frameBeatIndex();
+
+// Called after the closing sequence and after each of the nine effect draws with the name of
+// what was drawn, when set; null (the default) calls nothing. Test runs check GL errors here.
+using EffectCheck = void (*)(const char* drawName);
+void setEffectCheck(EffectCheck check);
+
+// The closing sequence, drawn by composeFrame only when 169 < demoTime < 173: clears, plays
+// the logo scene and, after 171.5 s, fades the screen to black.
+void drawClosingSequence(float demoTime, Scene& logoScene);
