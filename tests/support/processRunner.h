@@ -1,0 +1,43 @@
+// Runs one of our programs as a child process for end-to-end tests: in a given folder,
+// with environment changes, bounded in time, capturing stdout and stderr.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ProcessResult {
+    int exitStatus = -1;        // the exit status, or -1 when killed by a signal or timed out
+    int signal = 0;             // the signal that ended it, if any
+    bool timedOut = false;
+    double seconds = 0.0;       // wall time from start to exit
+    std::string out;
+    std::string err;
+};
+
+struct ProcessOptions {
+    std::string workingDirectory;
+    std::vector<std::pair<std::string, std::string>> setEnvironment;   // NAME, value
+    std::vector<std::string> unsetEnvironment;
+    double timeoutSeconds = 60.0;
+    // Called with the output gathered so far each time more arrives; returning true sends
+    // `signalToSend` once and records the time, for "ends within N s of a request" checks.
+    std::function<bool(const std::string& out, const std::string& err)> sendSignalWhen;
+    int signalToSend = 15;
+};
+
+// Runs program with args; never throws. `secondsAfterSignal` gets the time from the signal
+// to the exit, or -1 when no signal was sent.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const ProcessOptions& options, double* secondsAfterSignal = nullptr);
+
+// A fresh empty folder under the test temp folder.
+std::string makeTempFolder(const std::string& prefix);
+
+// The generated data pack of the build (testdata/data), or "" when it is missing.
+std::string generatedDataFolder();
+
+// Makes a run folder: a copy of the generated data pack in data/ and the given kesu.ini text
+// (none when iniText is null).
+std::string makeRunFolder(const std::string& prefix, const char* iniText);
