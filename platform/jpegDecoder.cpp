@@ -17,6 +17,7 @@ struct DecoderErrorManager {
     jpeg_error_mgr library;
     std::jmp_buf jumpBack;
     char message[JMSG_LENGTH_MAX];
+    bool ranOut = false;   // the data ended before the picture did
 };
 
 [[noreturn]] void jumpOnError(j_common_ptr info)
@@ -32,6 +33,7 @@ struct DecoderErrorManager {
 void stopOnWarning(j_common_ptr info, int level)
 {
     if (level < 0 && info->err->msg_code != JWRN_JFIF_MAJOR) {
+        reinterpret_cast<DecoderErrorManager*>(info->err)->ranOut = info->err->msg_code == JWRN_JPEG_EOF;
         jumpOnError(info);
     }
 }
@@ -57,6 +59,23 @@ bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, s
         return false;
     }
     return true;
+}
+
+// Where the decoder stood: the memory source reads straight from bytes, until at the end
+// of the data it substitutes a two-byte end-of-image marker of its own, which means the
+// whole file was consumed.
+long long stopOffset(const jpeg_decompress_struct& decompressor, const std::vector<unsigned char>& bytes)
+{
+    if (decompressor.src == nullptr) {
+        return -1;
+    }
+    const unsigned char* position = decompressor.src->next_input_byte;
+    const unsigned char* begin = bytes.data();
+    const unsigned char* end = begin + bytes.size();
+    if (position >= begin && position <= end) {
+        return static_cast<long long>(position - begin);
+    }
+    return static_cast<long long>(bytes.size());
 }
 
 const char* colourSpaceName(J_COLOR_SPACE space)
@@ -99,9 +118,9 @@ bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& pic
     const int wantedChannels = output == JPEG_OUTPUT_RGB ? 3 : 1;
 
     if (setjmp(manager.jumpBack)) {
-        errorOffset = decompressor.src != nullptr
-                          ? static_cast<long long>(decompressor.src->next_input_byte - bytes.data())
-                          : -1;
+        // The entropy decoder reads ahead of the source's pointer, so running out of data
+        // is reported where the data ran out: the end of the file.
+        errorOffset = manager.ranOut ? static_cast<long long>(bytes.size()) : stopOffset(decompressor, bytes);
         error = std::string("JPEG decoding failed: ") + manager.message;
         jpeg_destroy_decompress(&decompressor);
         return false;
