@@ -1,0 +1,19 @@
+// The keyframer's node and frame chunks (0xB002 to 0xB005, 0xB008, 0xB009): they hand
+// tracks, pivots and hierarchy values to the scene's nodes, lights and camera. Steps of
+// the scene walk; needs no GL.
+#pragma once
+
+class ChunkCursor;
+struct ChunkHeader;
+struct Scene;
+
+// Each is called with the cursor right after the chunk's header and leaves it at the
+// chunk's end. Sub-chunks of a node are taken by their ids, so instance names, bounding
+// boxes and other chunks that 3D packages add are passed over. A node that names nothing in
+// the scene is still recorded in keyframerNodes, for the playback check to report.
+bool readObjectNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk);
+bool readCameraNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk);
+bool readTargetNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk);
+bool readLightNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk);
+bool readFrameSegment(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk);
+bool readCurrentFrame(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk);
