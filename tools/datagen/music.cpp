@@ -1,0 +1,714 @@
+#include "tools/datagen/music.h"
+
+#include "tools/datagen/stableMath.h"
+
+#include <lame/lame.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+const float musicBeatTimes[MUSIC_BEAT_COUNT] = {
+    10.362539f,  11.312267f,  12.846168f,  13.913741f,  15.247619f,  16.280907f,  17.648027f,  18.748436f,
+    25.034468f,  26.101133f,  27.468481f,  28.452312f,  29.95254f,   30.986849f,  32.38685f,   33.387825f,
+    34.83769f,   35.854786f,  37.088528f,  38.222336f,  39.675465f,  40.708572f,  42.041317f,  43.140793f,
+    49.576645f,  50.610817f,  51.86077f,   52.911724f,  54.44517f,   55.395966f,  56.795918f,  57.82957f,
+    59.197685f,  60.230976f,  61.597733f,  62.71474f,   64.08247f,   65.233444f,  66.51614f,   67.58327f,
+    68.91757f,   69.98411f,   71.36807f,   72.43522f,   73.80227f,   74.90268f,   76.23701f,   77.30349f,
+    78.687416f,  79.82109f,   81.15492f,   82.222496f,  93.494514f,  94.49322f,   95.79406f,   96.84463f,
+    98.162994f,  99.2283f,    100.66225f,  101.76265f,  103.064285f, 104.18018f,  105.58073f,  106.68114f,
+    107.998276f, 109.066414f, 110.40005f,  111.4663f,   112.80106f,  113.91712f,  115.20132f,  116.385826f,
+    117.86882f,  118.96952f,  120.30281f,  121.40322f,  127.63909f,  128.60594f,  130.05667f,  131.15706f,
+    132.37564f,  133.47542f,  134.85963f,  135.92531f,  137.37605f,  138.5933f,   139.7938f,   140.89383f,
+    142.1943f,   143.2625f,   144.62856f,  145.72897f,  147.04617f,  148.07982f,  149.56378f,  150.56453f,
+    151.96463f,  153.03175f,  154.45184f,  155.51596f,  157.08318f,  157.88408f,  159.2841f,   160.28435f,
+    161.73537f,  162.75201f,  164.20255f,  165.15433f,
+};
+
+int musicBeatSample(int index)
+{
+    return static_cast<int>(std::floor(static_cast<double>(musicBeatTimes[index]) * MUSIC_SAMPLE_RATE + 0.5));
+}
+
+namespace {
+
+constexpr double RATE = MUSIC_SAMPLE_RATE;
+constexpr double TWO_PI = 2.0 * STABLE_PI;
+
+// The sections of the show, in time order; the drums play only in the beat sections.
+enum Section {
+    SECTION_INTRO,
+    SECTION_TITLE,
+    SECTION_PAUSE1,
+    SECTION_GRASS,
+    SECTION_PAUSE2,
+    SECTION_ORBIT,
+    SECTION_PAUSE3,
+    SECTION_ROBOT,
+    SECTION_PAUSE4,
+    SECTION_FINALE,
+    SECTION_OUTRO,
+    SECTION_COUNT
+};
+
+// Instrument levels per section.
+struct SectionMix {
+    double drums, hats, bass, pad, arp, lead;
+    bool sustainedBass;   // long notes instead of the pulsing line (pauses)
+};
+
+const SectionMix sectionMixes[SECTION_COUNT] = {
+    {0.0, 0.0, 0.0, 1.0, 0.5, 0.7, true},   // intro
+    {1.0, 0.6, 1.0, 0.8, 0.6, 0.8, false},  // title
+    {0.0, 0.0, 0.5, 1.0, 0.8, 1.0, true},   // pause
+    {1.0, 1.0, 1.0, 0.8, 0.7, 1.0, false},  // grass
+    {0.0, 0.0, 0.4, 1.0, 1.0, 0.8, true},   // pause
+    {1.0, 1.0, 1.0, 0.8, 1.0, 1.0, false},  // orbit and factory
+    {0.0, 0.3, 0.4, 1.0, 1.0, 1.0, true},   // long pause
+    {1.0, 1.0, 1.0, 0.9, 0.8, 1.0, false},  // robot
+    {0.0, 0.0, 0.5, 1.0, 1.0, 0.9, true},   // pause
+    {1.1, 1.0, 1.0, 1.0, 1.0, 1.0, false},  // finale
+    {0.0, 0.0, 0.6, 1.0, 0.6, 0.8, true},   // outro
+};
+
+struct Chord {
+    int bass;       // MIDI note of the bass root
+    int notes[3];   // MIDI notes of the pad voicing
+};
+
+const Chord CHORD_AM = {45, {57, 60, 64}};
+const Chord CHORD_F = {41, {57, 60, 65}};
+const Chord CHORD_C = {48, {55, 60, 64}};
+const Chord CHORD_G = {43, {55, 59, 62}};
+const Chord CHORD_EM = {40, {55, 59, 64}};
+const Chord CHORD_E = {40, {56, 59, 64}};
+const Chord CHORD_DM = {38, {57, 62, 65}};
+
+// Eight bars per progression; a bar is two beats of the grid.
+const Chord* const progressions[SECTION_COUNT][8] = {
+    {&CHORD_AM, &CHORD_AM, &CHORD_F, &CHORD_F, &CHORD_AM, &CHORD_AM, &CHORD_G, &CHORD_G},
+    {&CHORD_AM, &CHORD_F, &CHORD_C, &CHORD_G, &CHORD_AM, &CHORD_F, &CHORD_G, &CHORD_E},
+    {&CHORD_F, &CHORD_G, &CHORD_EM, &CHORD_AM, &CHORD_F, &CHORD_G, &CHORD_E, &CHORD_E},
+    {&CHORD_AM, &CHORD_F, &CHORD_C, &CHORD_G, &CHORD_AM, &CHORD_F, &CHORD_G, &CHORD_E},
+    {&CHORD_DM, &CHORD_AM, &CHORD_F, &CHORD_E, &CHORD_DM, &CHORD_AM, &CHORD_G, &CHORD_E},
+    {&CHORD_F, &CHORD_G, &CHORD_AM, &CHORD_AM, &CHORD_F, &CHORD_G, &CHORD_C, &CHORD_E},
+    {&CHORD_AM, &CHORD_EM, &CHORD_F, &CHORD_C, &CHORD_DM, &CHORD_AM, &CHORD_F, &CHORD_E},
+    {&CHORD_AM, &CHORD_EM, &CHORD_F, &CHORD_G, &CHORD_AM, &CHORD_EM, &CHORD_DM, &CHORD_E},
+    {&CHORD_F, &CHORD_C, &CHORD_G, &CHORD_AM, &CHORD_F, &CHORD_C, &CHORD_G, &CHORD_E},
+    {&CHORD_F, &CHORD_G, &CHORD_EM, &CHORD_AM, &CHORD_F, &CHORD_G, &CHORD_E, &CHORD_AM},
+    {&CHORD_AM, &CHORD_AM, &CHORD_F, &CHORD_F, &CHORD_AM, &CHORD_AM, &CHORD_AM, &CHORD_AM},
+};
+
+// Lead phrases: which of the bar's eight steps carry a note, and how many scale steps
+// each note moves from the one before. A step is a quarter of a beat interval.
+struct Motif {
+    int noteCount;
+    int steps[6];
+    int moves[6];
+};
+
+const Motif motifs[6] = {
+    {5, {0, 2, 3, 4, 6}, {0, 1, -1, 2, -1}},
+    {4, {0, 3, 4, 7}, {0, -1, 2, -2}},
+    {5, {0, 1, 2, 4, 6}, {0, 1, 1, -1, -2}},
+    {3, {0, 4, 6}, {0, 2, -1}},
+    {6, {0, 1, 3, 4, 5, 6}, {0, -1, -1, 2, 1, -2}},
+    {2, {0, 4}, {0, -2}},
+};
+
+// A minor pentatonic, as semitones above A.
+const int pentatonic[5] = {0, 3, 5, 7, 10};
+
+int scaleNote(int degree)
+{
+    const int octave = degree >= 0 ? degree / 5 : -((-degree + 4) / 5);
+    const int within = degree - octave * 5;
+    return 57 + 12 * octave + pentatonic[within];
+}
+
+double noteFrequency(double midiNote)
+{
+    return 440.0 * stablePow(2.0, (midiNote - 69.0) / 12.0);
+}
+
+// Coefficient of a one-pole low-pass with the given corner frequency.
+double onePole(double cutoff)
+{
+    return 1.0 - stableExp(-TWO_PI * cutoff / RATE);
+}
+
+// Per-sample factor of an exponential decay with the given time constant.
+double decayFactor(double seconds)
+{
+    return stableExp(-1.0 / (seconds * RATE));
+}
+
+double polyBlep(double phase, double step)
+{
+    if (phase < step) {
+        const double t = phase / step;
+        return t + t - t * t - 1.0;
+    }
+    if (phase > 1.0 - step) {
+        const double t = (phase - 1.0) / step;
+        return t * t + t + t + 1.0;
+    }
+    return 0.0;
+}
+
+// Band-limited sawtooth from a phase in [0, 1).
+double sawWave(double phase, double step)
+{
+    return 2.0 * phase - 1.0 - polyBlep(phase, step);
+}
+
+double squareWave(double phase, double step)
+{
+    double second = phase + 0.5;
+    if (second >= 1.0) {
+        second -= 1.0;
+    }
+    double value = phase < 0.5 ? 1.0 : -1.0;
+    return value + polyBlep(phase, step) - polyBlep(second, step);
+}
+
+// A sine oscillator as a rotating phasor: no transcendental call per sample.
+struct Phasor {
+    double c = 1.0, s = 0.0, stepC = 1.0, stepS = 0.0;
+    explicit Phasor(double frequency)
+    {
+        stepC = stableCos(TWO_PI * frequency / RATE);
+        stepS = stableSin(TWO_PI * frequency / RATE);
+    }
+    double next()
+    {
+        const double value = s;
+        const double nc = c * stepC - s * stepS;
+        s = s * stepC + c * stepS;
+        c = nc;
+        return value;
+    }
+};
+
+struct Track {
+    std::vector<float> left, right;
+    explicit Track(std::size_t frames) : left(frames, 0.0f), right(frames, 0.0f) {}
+    std::size_t frames() const { return left.size(); }
+    void add(std::size_t frame, double value, double pan)
+    {
+        // Constant-power-ish pan with linear weights: pan -1 left, +1 right.
+        left[frame] += static_cast<float>(value * (1.0 - 0.5 * (pan + 1.0) * 0.8));
+        right[frame] += static_cast<float>(value * (1.0 - 0.5 * (1.0 - pan) * 0.8));
+    }
+};
+
+std::size_t toFrame(double seconds)
+{
+    return static_cast<std::size_t>(std::floor(seconds * RATE + 0.5));
+}
+
+// The drum hit: a pitch-swept kick that starts at full level on its first sample (a
+// cosine), a short noise click on top, and on accented beats a snare and a crash.
+void addDrumHit(Track& track, std::size_t start, double gain, bool snare, bool crash)
+{
+    StableRandom random(start * 7 + 3);
+    const std::size_t length = toFrame(crash ? 1.6 : 0.6);
+    double phase = 0.0;
+    double kickLevel = 0.75 * gain;
+    double sweep = 1.0;
+    double clickLevel = 0.55 * gain;
+    double snareLevel = snare ? 0.32 * gain : 0.0;
+    double crashLevel = crash ? 0.14 * gain : 0.0;
+    const double kickDecay = decayFactor(0.22);
+    const double sweepDecay = decayFactor(0.035);
+    const double clickDecay = decayFactor(0.0015);
+    const double snareDecay = decayFactor(0.11);
+    const double crashDecay = decayFactor(0.45);
+    double snarePrevious = 0.0;
+    Phasor snareTone(185.0);
+    for (std::size_t i = 0; i < length && start + i < track.frames(); ++i) {
+        const double frequency = 48.0 + 115.0 * sweep;
+        const double kick = stableCos(phase) * kickLevel;
+        phase += TWO_PI * frequency / RATE;
+        const double noise = random.range(-1.0, 1.0);
+        const double bright = noise - snarePrevious;   // first difference: a crisp high end
+        snarePrevious = noise;
+        const double value = kick + noise * clickLevel + (0.6 * bright + 0.5 * snareTone.next()) * snareLevel;
+        track.add(start + i, value, 0.0);
+        if (crashLevel > 0.0) {
+            const double shimmer = bright * crashLevel;
+            track.left[start + i] += static_cast<float>(shimmer * 0.9);
+            track.right[start + i] += static_cast<float>(-shimmer);
+        }
+        kickLevel *= kickDecay;
+        sweep *= sweepDecay;
+        clickLevel *= clickDecay;
+        snareLevel *= snareDecay;
+        crashLevel *= crashDecay;
+    }
+}
+
+void addHat(Track& track, std::size_t start, double gain, bool open, double pan)
+{
+    StableRandom random(start * 13 + 5);
+    const std::size_t length = toFrame(open ? 0.25 : 0.07);
+    double level = gain * (open ? 0.07 : 0.09);
+    const double decay = decayFactor(open ? 0.06 : 0.018);
+    double previous = 0.0;
+    for (std::size_t i = 0; i < length && start + i < track.frames(); ++i) {
+        const double noise = random.range(-1.0, 1.0);
+        const double attack = i < 40 ? static_cast<double>(i) / 40.0 : 1.0;
+        track.add(start + i, (noise - previous) * level * attack, pan);
+        previous = noise;
+        level *= decay;
+    }
+}
+
+// Envelope with linear attack and release around a sustained middle.
+double envelope(std::size_t i, std::size_t attack, std::size_t hold, std::size_t release)
+{
+    if (i < attack) {
+        return static_cast<double>(i) / static_cast<double>(attack);
+    }
+    if (i < hold) {
+        return 1.0;
+    }
+    if (i < hold + release) {
+        return 1.0 - static_cast<double>(i - hold) / static_cast<double>(release);
+    }
+    return 0.0;
+}
+
+void addBass(Track& track, std::size_t start, double seconds, double midiNote, double gain)
+{
+    const double frequency = noteFrequency(midiNote);
+    const double step = frequency / RATE;
+    const std::size_t attack = toFrame(0.004);
+    const std::size_t hold = std::max(attack + 1, toFrame(seconds));
+    const std::size_t release = toFrame(0.03);
+    double phase = 0.0;
+    double filtered = 0.0;
+    double cutoff = 1.0;
+    const double cutoffDecay = decayFactor(0.12);
+    Phasor sub(frequency);
+    for (std::size_t i = 0; i < hold + release && start + i < track.frames(); ++i) {
+        const double saw = sawWave(phase, step);
+        phase += step;
+        if (phase >= 1.0) {
+            phase -= 1.0;
+        }
+        filtered += onePole(250.0 + 900.0 * cutoff) * (saw - filtered);
+        cutoff *= cutoffDecay;
+        const double value = (0.55 * filtered + 0.6 * sub.next()) * envelope(i, attack, hold, release) * gain;
+        track.add(start + i, value, 0.0);
+    }
+}
+
+void addPadVoice(Track& track, std::size_t start, double seconds, double midiNote, double gain, double pan)
+{
+    const double frequencyA = noteFrequency(midiNote + 0.07);
+    const double frequencyB = noteFrequency(midiNote - 0.07);
+    const double stepA = frequencyA / RATE;
+    const double stepB = frequencyB / RATE;
+    const std::size_t attack = toFrame(0.25);
+    const std::size_t hold = std::max(attack + 1, toFrame(seconds));
+    const std::size_t release = toFrame(0.6);
+    double phaseA = 0.0;
+    double phaseB = 0.37;
+    double filteredA = 0.0;
+    double filteredB = 0.0;
+    const double coefficient = onePole(1400.0);
+    for (std::size_t i = 0; i < hold + release && start + i < track.frames(); ++i) {
+        filteredA += coefficient * (sawWave(phaseA, stepA) - filteredA);
+        filteredB += coefficient * (sawWave(phaseB, stepB) - filteredB);
+        phaseA += stepA;
+        phaseB += stepB;
+        if (phaseA >= 1.0) {
+            phaseA -= 1.0;
+        }
+        if (phaseB >= 1.0) {
+            phaseB -= 1.0;
+        }
+        const double level = envelope(i, attack, hold, release) * gain;
+        track.add(start + i, filteredA * level, pan - 0.5);
+        track.add(start + i, filteredB * level, pan + 0.5);
+    }
+}
+
+void addPluck(Track& track, std::size_t start, double midiNote, double gain, double pan)
+{
+    const double step = noteFrequency(midiNote) / RATE;
+    const std::size_t length = toFrame(0.5);
+    const std::size_t attack = toFrame(0.002);
+    double phase = 0.0;
+    double level = gain;
+    double filtered = 0.0;
+    const double decay = decayFactor(0.14);
+    const double coefficient = onePole(2600.0);
+    for (std::size_t i = 0; i < length && start + i < track.frames(); ++i) {
+        filtered += coefficient * (squareWave(phase, step) - filtered);
+        phase += step;
+        if (phase >= 1.0) {
+            phase -= 1.0;
+        }
+        const double attackLevel = i < attack ? static_cast<double>(i) / static_cast<double>(attack) : 1.0;
+        track.add(start + i, filtered * level * attackLevel, pan);
+        level *= decay;
+    }
+}
+
+void addLead(Track& track, std::size_t start, double seconds, double midiNote, double gain)
+{
+    const double frequency = noteFrequency(midiNote);
+    const std::size_t attack = toFrame(0.01);
+    const std::size_t hold = std::max(attack + 1, toFrame(seconds));
+    const std::size_t release = toFrame(0.08);
+    const std::size_t vibratoStart = toFrame(0.18);
+    Phasor vibrato(5.5);
+    double phase = 0.0;
+    double filtered = 0.0;
+    const double coefficient = onePole(2800.0);
+    for (std::size_t i = 0; i < hold + release && start + i < track.frames(); ++i) {
+        const double wobble = i > vibratoStart ? 0.005 * vibrato.next() : 0.0;
+        const double step = frequency * (1.0 + wobble) / RATE;
+        const double raw = 0.6 * sawWave(phase, step) + 0.4 * squareWave(phase, step);
+        phase += step;
+        if (phase >= 1.0) {
+            phase -= 1.0;
+        }
+        filtered += coefficient * (raw - filtered);
+        track.add(start + i, filtered * envelope(i, attack, hold, release) * gain, 0.0);
+    }
+}
+
+// A noise swell into the next beat section; it falls silent 60 ms before the first
+// beat so the hit stands out.
+void addRiser(Track& track, double from, double to, double gain)
+{
+    const std::size_t start = toFrame(from);
+    const std::size_t peak = toFrame(to - 0.06);
+    StableRandom random(start + 11);
+    double previous = 0.0;
+    double smooth = 0.0;
+    for (std::size_t frame = start; frame < peak && frame < track.frames(); ++frame) {
+        const double progress = static_cast<double>(frame - start) / static_cast<double>(peak - start);
+        const double noise = random.range(-1.0, 1.0);
+        smooth += onePole(300.0 + 5000.0 * progress * progress) * (noise - smooth);
+        const double value = (smooth - 0.3 * previous) * progress * progress * gain;
+        previous = smooth;
+        track.add(frame, value, stableSin(progress * 9.0) * 0.5);
+    }
+}
+
+// The ping-pong echo that gives the lead its space.
+void addEcho(Track& destination, const Track& source, double seconds, double feedback, double wet)
+{
+    const std::size_t delay = toFrame(seconds);
+    std::vector<float> echoLeft(source.frames(), 0.0f), echoRight(source.frames(), 0.0f);
+    for (std::size_t i = 0; i < source.frames(); ++i) {
+        float left = source.left[i];
+        float right = source.right[i];
+        if (i >= delay) {
+            left += static_cast<float>(feedback) * echoRight[i - delay];
+            right += static_cast<float>(feedback) * echoLeft[i - delay];
+        }
+        echoLeft[i] = left;
+        echoRight[i] = right;
+        destination.left[i] += source.left[i] + static_cast<float>(wet) * (echoLeft[i] - source.left[i]);
+        destination.right[i] += source.right[i] + static_cast<float>(wet) * (echoRight[i] - source.right[i]);
+    }
+}
+
+struct GridBeat {
+    double time;
+    bool real;     // a beat of the table: the drums hit here
+    int section;
+};
+
+int sectionAt(double time)
+{
+    // Section starts: the first beat of each beat run, and the moment after the last
+    // beat of the run before it.
+    const double runStarts[5] = {musicBeatTimes[0], musicBeatTimes[8], musicBeatTimes[24], musicBeatTimes[52],
+                                 musicBeatTimes[75]};
+    const double runEnds[5] = {musicBeatTimes[7], musicBeatTimes[23], musicBeatTimes[51], musicBeatTimes[74],
+                               musicBeatTimes[107]};
+    if (time < runStarts[0] - 0.01) {
+        return SECTION_INTRO;
+    }
+    for (int run = 0; run < 5; ++run) {
+        if (time <= runEnds[run] + 0.01) {
+            return time >= runStarts[run] - 0.01 ? SECTION_TITLE + 2 * run : SECTION_PAUSE1 + 2 * (run - 1);
+        }
+    }
+    return SECTION_OUTRO;
+}
+
+// The musical grid: every beat of the table, with evenly spaced silent beats filling the
+// intro, the four pauses and the outro, so bars and chords run on through them.
+std::vector<GridBeat> buildGrid()
+{
+    std::vector<GridBeat> grid;
+    const double first = musicBeatTimes[0];
+    for (int k = 8; k >= 1; --k) {
+        const double time = first - k * first / 8.0;
+        grid.push_back({time, false, sectionAt(time)});
+    }
+    for (int i = 0; i < MUSIC_BEAT_COUNT; ++i) {
+        const double time = musicBeatTimes[i];
+        grid.push_back({time, true, sectionAt(time)});
+        if (i + 1 < MUSIC_BEAT_COUNT) {
+            const double gap = static_cast<double>(musicBeatTimes[i + 1]) - time;
+            if (gap > 2.0) {
+                const int fills = static_cast<int>(std::floor(gap / 1.25 + 0.5)) - 1;
+                for (int k = 1; k <= fills; ++k) {
+                    const double fill = time + gap * k / (fills + 1);
+                    grid.push_back({fill, false, sectionAt(fill)});
+                }
+            }
+        }
+    }
+    for (double time = static_cast<double>(musicBeatTimes[MUSIC_BEAT_COUNT - 1]) + 1.2; time < MUSIC_SECONDS;
+         time += 1.2) {
+        grid.push_back({time, false, SECTION_OUTRO});
+    }
+    return grid;
+}
+
+double gridTime(const std::vector<GridBeat>& grid, std::size_t index)
+{
+    if (index < grid.size()) {
+        return grid[index].time;
+    }
+    return grid.back().time + 1.2 * static_cast<double>(index - grid.size() + 1);
+}
+
+// Time of step `step` (0 .. 7) of the bar that starts at grid beat `first`.
+double stepTime(const std::vector<GridBeat>& grid, std::size_t first, int step)
+{
+    const std::size_t beat = first + static_cast<std::size_t>(step / 4);
+    const double from = gridTime(grid, beat);
+    const double to = gridTime(grid, beat + 1);
+    return from + (to - from) * (step % 4) / 4.0;
+}
+
+double outroFade(double time)
+{
+    const double fadeStart = 169.5;
+    const double fadeEnd = 175.5;
+    if (time <= fadeStart) {
+        return 1.0;
+    }
+    if (time >= fadeEnd) {
+        return 0.0;
+    }
+    const double left = (fadeEnd - time) / (fadeEnd - fadeStart);
+    return left * left;
+}
+
+// Soft saturation that keeps the sum inside full scale without hard clipping.
+double softClip(double x)
+{
+    if (x > 3.0) {
+        return 1.0;
+    }
+    if (x < -3.0) {
+        return -1.0;
+    }
+    return x * (27.0 + x * x) / (27.0 + 9.0 * x * x);
+}
+
+} // namespace
+
+std::vector<std::int16_t> composeMusic()
+{
+    const std::size_t frames = toFrame(MUSIC_SECONDS);
+    Track mix(frames);
+    Track lead(frames);
+    Track drums(frames);
+    const std::vector<GridBeat> grid = buildGrid();
+
+    int realBeat = 0;
+    for (std::size_t g = 0; g < grid.size(); ++g) {
+        const GridBeat& beat = grid[g];
+        const SectionMix& sectionMix = sectionMixes[beat.section];
+        if (beat.real) {
+            const bool accent = realBeat % 2 == 1;
+            const bool crash = beat.section == SECTION_FINALE ? realBeat % 4 == 3 : realBeat % 8 == 0;
+            addDrumHit(drums, static_cast<std::size_t>(musicBeatSample(realBeat)), sectionMix.drums, accent, crash);
+            ++realBeat;
+        }
+        // Hats between the beats, never within a fifth of an interval of a hit.
+        if (sectionMix.hats > 0.0) {
+            const double next = gridTime(grid, g + 1);
+            for (int step = 1; step < 4; ++step) {
+                const double time = beat.time + (next - beat.time) * step / 4.0;
+                const bool open = step == 2;
+                addHat(drums, toFrame(time), sectionMix.hats * (open ? 1.0 : 0.6), open, step == 1 ? -0.4 : 0.4);
+            }
+        }
+    }
+
+    // Bars: two grid beats each, counted from the start of their section.
+    int sectionBarStart = 0;
+    int previousSection = -1;
+    StableRandom melodyChoice(2024);
+    double pitchCentre = 8.0;
+    for (std::size_t g = 0; g < grid.size(); g += 2) {
+        const int section = grid[g].section;
+        if (section != previousSection) {
+            sectionBarStart = static_cast<int>(g / 2);
+            previousSection = section;
+        }
+        const int bar = static_cast<int>(g / 2) - sectionBarStart;
+        const SectionMix& sectionMix = sectionMixes[section];
+        const Chord& chord = *progressions[section][bar % 8];
+        const double barStart = gridTime(grid, g);
+        const double barEnd = gridTime(grid, g + 2);
+        const double introRamp = barStart < 4.0 ? 0.35 + 0.65 * barStart / 4.0 : 1.0;
+
+        // Pad: the chord held through the bar, the three notes spread across the stereo field.
+        for (int voice = 0; voice < 3; ++voice) {
+            addPadVoice(mix, toFrame(barStart), barEnd - barStart, chord.notes[voice],
+                        0.045 * sectionMix.pad * introRamp, -0.5 + 0.5 * voice);
+        }
+
+        // Bass: a pulsing line in the beat sections, long notes in the pauses.
+        if (sectionMix.bass > 0.0) {
+            if (sectionMix.sustainedBass) {
+                addBass(mix, toFrame(barStart), barEnd - barStart - 0.05, chord.bass, 0.22 * sectionMix.bass);
+            } else {
+                const int bassSteps[6] = {0, 2, 3, 4, 6, 7};
+                const int bassOctave[6] = {0, 12, 0, 0, 12, 7};
+                for (int k = 0; k < 6; ++k) {
+                    const double from = stepTime(grid, g, bassSteps[k]);
+                    const double to = k + 1 < 6 ? stepTime(grid, g, bassSteps[k + 1]) : barEnd;
+                    addBass(mix, toFrame(from), (to - from) * 0.8, chord.bass + bassOctave[k],
+                            0.26 * sectionMix.bass);
+                }
+            }
+        }
+
+        // Arpeggio: chord tones an octave up, one per step.
+        if (sectionMix.arp > 0.0 && barStart > 4.5) {
+            const int pattern[8] = {0, 1, 2, 1, 0, 2, 1, 2};
+            for (int step = 0; step < 8; ++step) {
+                const int octaveUp = step >= 4 && section >= SECTION_ORBIT ? 24 : 12;
+                addPluck(mix, toFrame(stepTime(grid, g, step)), chord.notes[pattern[step]] + octaveUp,
+                         0.05 * sectionMix.arp, step % 2 == 0 ? -0.6 : 0.6);
+            }
+        }
+
+        // Lead: one motif per bar, starting on a chord tone of the pentatonic scale.
+        if (sectionMix.lead > 0.0 && barStart > 5.0 && barStart < 172.0) {
+            int degree = static_cast<int>(pitchCentre);
+            for (int candidate = 0; candidate < 10; ++candidate) {
+                const int note = scaleNote(degree) % 12;
+                bool inChord = false;
+                for (int n : chord.notes) {
+                    inChord = inChord || n % 12 == note;
+                }
+                if (inChord) {
+                    break;
+                }
+                degree += candidate % 2 == 0 ? candidate + 1 : -(candidate + 1);
+            }
+            const int motifIndex =
+                section == SECTION_INTRO || section == SECTION_OUTRO ? 5 : (bar + melodyChoice.below(3)) % 6;
+            const Motif& motif = motifs[motifIndex];
+            for (int k = 0; k < motif.noteCount; ++k) {
+                degree += motif.moves[k];
+                const double from = stepTime(grid, g, motif.steps[k]);
+                const double to = k + 1 < motif.noteCount ? stepTime(grid, g, motif.steps[k + 1]) : barEnd;
+                addLead(lead, toFrame(from), (to - from) * 0.85, scaleNote(degree), 0.085 * sectionMix.lead);
+            }
+            // The phrase drifts through the register and comes back.
+            pitchCentre += melodyChoice.range(-1.5, 1.5);
+            pitchCentre = std::min(11.0, std::max(5.0, pitchCentre));
+        }
+
+        // A swell into each run of beats.
+        if (!grid[g].real && g + 2 < grid.size()) {
+            for (std::size_t k = g + 1; k <= g + 2 && k < grid.size(); ++k) {
+                if (grid[k].real && !grid[k - 1].real) {
+                    addRiser(mix, grid[k].time - 2.5, grid[k].time, 0.5);
+                }
+            }
+        }
+    }
+
+    addEcho(mix, lead, 0.33, 0.38, 0.45);
+
+    std::vector<std::int16_t> pcm(frames * 2);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double time = static_cast<double>(i) / RATE;
+        const double fade = outroFade(time);
+        // Drums go around the saturation so every hit starts on its exact sample at full edge.
+        const double left = (softClip(mix.left[i] * 0.9) * 0.6 + drums.left[i] * 0.55) * fade;
+        const double right = (softClip(mix.right[i] * 0.9) * 0.6 + drums.right[i] * 0.55) * fade;
+        const double scale = 32767.0;
+        pcm[2 * i] = static_cast<std::int16_t>(std::floor(std::min(1.0, std::max(-1.0, left)) * scale + 0.5));
+        pcm[2 * i + 1] = static_cast<std::int16_t>(std::floor(std::min(1.0, std::max(-1.0, right)) * scale + 0.5));
+    }
+    return pcm;
+}
+
+bool encodeMp3(const std::string& path, const std::vector<std::int16_t>& pcm, std::string& error)
+{
+    std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> encoder(lame_init(), lame_close);
+    if (!encoder) {
+        error = path + ": lame_init failed";
+        return false;
+    }
+    lame_global_flags* flags = encoder.get();
+    lame_set_in_samplerate(flags, MUSIC_SAMPLE_RATE);
+    lame_set_out_samplerate(flags, MUSIC_SAMPLE_RATE);
+    lame_set_num_channels(flags, 2);
+    lame_set_mode(flags, JOINT_STEREO);
+    lame_set_VBR(flags, vbr_off);
+    lame_set_brate(flags, 160);
+    lame_set_quality(flags, 5);
+    // The info tag carries the encoder delay and padding that gapless decoding removes.
+    lame_set_bWriteVbrTag(flags, 1);
+    lame_set_write_id3tag_automatic(flags, 0);
+    if (lame_init_params(flags) < 0) {
+        error = path + ": lame_init_params rejected the settings";
+        return false;
+    }
+    const int frames = static_cast<int>(pcm.size() / 2);
+    std::vector<unsigned char> mp3(static_cast<std::size_t>(frames) * 5 / 4 + 7200 + 16384);
+    int size = lame_encode_buffer_interleaved(flags, const_cast<short*>(pcm.data()), frames, mp3.data(),
+                                              static_cast<int>(mp3.size()));
+    if (size < 0) {
+        error = path + ": lame_encode_buffer_interleaved failed with code " + std::to_string(size);
+        return false;
+    }
+    const int flushed = lame_encode_flush(flags, mp3.data() + size, static_cast<int>(mp3.size()) - size);
+    if (flushed < 0) {
+        error = path + ": lame_encode_flush failed with code " + std::to_string(flushed);
+        return false;
+    }
+    size += flushed;
+    // The first frame of the stream is a placeholder; the finished tag replaces it.
+    unsigned char tag[8192];
+    const std::size_t tagSize = lame_get_lametag_frame(flags, tag, sizeof tag);
+    if (tagSize == 0 || tagSize > static_cast<std::size_t>(size)) {
+        error = path + ": lame_get_lametag_frame gave no info tag";
+        return false;
+    }
+    std::copy(tag, tag + tagSize, mp3.begin());
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        error = path + ": cannot create the file";
+        return false;
+    }
+    const bool written = std::fwrite(mp3.data(), 1, static_cast<std::size_t>(size), file) ==
+                         static_cast<std::size_t>(size);
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        error = path + ": cannot write the file";
+        return false;
+    }
+    return true;
+}
