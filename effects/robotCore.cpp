@@ -9,6 +9,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 
@@ -38,6 +39,7 @@ void setRobotCore(Scene* robotScene, TextureId sheet1, TextureId sheet2, Texture
     sheetTexture2 = sheet2;
     ribbonTexture = ribbon;
     coreNode = scene->findNode("rdzen");
+    assert(coreNode >= 0);
 
     core.shininess = 1.0f;
     core.flags |= 0x3CB;

@@ -13,6 +13,7 @@
 #include "host/renderWindow.h"
 #include "platform/loadError.h"
 #include "render/mesh.h"
+#include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
 #include "textures/texture.h"
 #include "timeline/beatPulse.h"
@@ -21,6 +22,7 @@
 
 #include <cassert>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -50,21 +52,21 @@ bool maskedTexture(RenderWindow& renderWindow, const char* fileName, const char*
 }
 
 // The effects attach geometry to a named node, the first node or the first light of some
-// scenes; a scene without them is reported here instead of being read out of bounds later.
-bool requireNode(int sceneIndex, const char* name, LoadError& error)
+// scenes; a scene without them is reported at load instead of being read out of bounds later.
+std::vector<std::string> requiredNodes(int sceneIndex)
 {
-    if (scenes[sceneIndex].findNode(name) >= 0) return true;
-    return failLoad(error, scenePath(sceneIndex), -1, -1, std::string("no object named \"") + name + "\"");
+    if (sceneIndex == 3) return {"ramka"};
+    if (sceneIndex == 9) return {"rdzen"};
+    return {};
 }
 
-bool checkAttachments(LoadError& error)
+bool checkScene(int sceneIndex, LoadError& error)
 {
-    if (!requireNode(9, "rdzen", error)) return false;
-    if (!requireNode(3, "ramka", error)) return false;
-    if (scenes[5].nodeCount < 1) {
+    if (!checkScenePlayback(scenes[sceneIndex], requiredNodes(sceneIndex), error)) return false;
+    if (sceneIndex == 5 && scenes[5].nodeCount < 1) {
         return failLoad(error, scenePath(5), -1, -1, "no mesh object for the title jets to leave from");
     }
-    if (scenes[6].lightCount < 1) {
+    if (sceneIndex == 6 && scenes[6].lightCount < 1) {
         return failLoad(error, scenePath(6), -1, -1, "no light for the credits sparks to follow");
     }
     return true;
@@ -92,9 +94,9 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
     for (int i = 0; i < sceneCount; ++i) {
         scenes[i].host = &renderWindow;
         if (!scenes[i].load(scenePath(i), "data/", 2, error)) return false;
+        if (!checkScene(i, error)) return false;
         scenes[i].setMeshFlags(MESH_FILL);
     }
-    if (!checkAttachments(error)) return false;
 
     TextureId particle = 0;
     TextureId environment = 0;

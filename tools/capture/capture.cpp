@@ -5,6 +5,9 @@
 //
 //   kesu-capture --size WxH --at T [--at T]... --out DIR
 //   kesu-capture --size WxH --timing
+//   kesu-capture --size WxH --check-gl
+// --check-gl, alone or with either form, also checks glGetError after each effect draw and
+// stops with status 1 at the first error; alone it runs the whole 173 s.
 #include "effects/drawKit.h"
 #include "host/renderWindow.h"
 #include "platform/loadError.h"
@@ -34,6 +37,7 @@ struct Options {
     std::vector<double> times;
     std::string outDir;
     bool timing = false;
+    bool checkGl = false;
 };
 
 void printUsage()
@@ -41,6 +45,7 @@ void printUsage()
     std::fprintf(stderr,
                  "usage: kesu-capture --size WxH --at T [--at T]... --out DIR\n"
                  "       kesu-capture --size WxH --timing\n"
+                 "       kesu-capture --size WxH --check-gl\n"
                  "Run in a folder holding data/. Each --at T (seconds, 0 to 173) writes one PNG.\n");
 }
 
@@ -68,8 +73,8 @@ bool parseOptions(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        if (name == "--timing") {
-            options.timing = true;
+        if (name == "--timing" || name == "--check-gl") {
+            (name == "--timing" ? options.timing : options.checkGl) = true;
             continue;
         }
         if (name != "--size" && name != "--at" && name != "--out") return fail("unknown argument \"" + name + "\"");
@@ -92,6 +97,7 @@ bool parseOptions(int argc, char** argv, Options& options)
         if (!options.times.empty() || !options.outDir.empty()) return fail("--timing takes no --at or --out");
         return true;
     }
+    if (options.times.empty() && options.outDir.empty() && options.checkGl) return true;
     if (options.times.empty()) return fail("no --at time given");
     if (options.outDir.empty()) return fail("--out is missing");
     return true;
@@ -104,6 +110,34 @@ long frameAt(double time)
     const double nearest = std::round(exact);
     if (std::fabs(exact - nearest) < 1e-6) return static_cast<long>(nearest);
     return static_cast<long>(std::ceil(exact));
+}
+
+// The first GL error met by the --check-gl hook, with the draw and the clock it came after.
+struct GlCheck {
+    float demoTime = 0.0f;
+    GLenum error = GL_NO_ERROR;
+    std::string drawName;
+};
+GlCheck glCheck;
+float checkedTime = 0.0f;
+
+void checkGlAfterDraw(const char* drawName)
+{
+    const GLenum error = glGetError();
+    if (error == GL_NO_ERROR || glCheck.error != GL_NO_ERROR) return;
+    glCheck.error = error;
+    glCheck.demoTime = checkedTime;
+    glCheck.drawName = drawName;
+}
+
+bool glCheckFailed()
+{
+    if (glCheck.error == GL_NO_ERROR) return false;
+    char message[160];
+    std::snprintf(message, sizeof message, "GL error 0x%04X after %s at %.4f s", glCheck.error, glCheck.drawName.c_str(),
+                  glCheck.demoTime);
+    fail(message);
+    return true;
 }
 
 float frameTime(long frame) { return static_cast<float>(static_cast<double>(frame) / framesPerSecond); }
@@ -164,7 +198,9 @@ bool capture(const Options& options, PlatformOffscreen& offscreen)
     float previousTime = 0.0f;
     for (long frame = 0; frame <= lastFrame; ++frame) {
         const float demoTime = frameTime(frame);
+        checkedTime = demoTime;
         composeFrame(demoTime, previousTime);
+        if (glCheckFailed()) return false;
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             if (wanted[i] != frame) continue;
             if (!writeFrame(framePath(options.outDir, options.times[i]), options.width, options.height, pixels)) {
@@ -192,7 +228,7 @@ double median(std::vector<double> values)
 }
 
 // Times every frame of the run, composition through glFinish, grouped by the effects drawing.
-void timeRun(PlatformOffscreen& offscreen, double launchTime)
+bool timeRun(PlatformOffscreen& offscreen, double launchTime)
 {
     std::vector<TimingWindow> windows = {
         {"TitleStreams", 0.0f, 10.0f, {}},
@@ -209,10 +245,12 @@ void timeRun(PlatformOffscreen& offscreen, double launchTime)
     float previousTime = 0.0f;
     for (long frame = 0; frame <= lastFrame; ++frame) {
         const float demoTime = frameTime(frame);
+        checkedTime = demoTime;
         const double before = platformSeconds();
         composeFrame(demoTime, previousTime);
         glFinish();
         const double after = platformSeconds();
+        if (glCheckFailed()) return false;
         if (frame == 0) std::printf("start-up (launch to first frame): %.1f ms\n", (after - launchTime) * 1000.0);
         for (TimingWindow& window : windows) {
             if (window.start < demoTime && demoTime < window.end) window.milliseconds.push_back((after - before) * 1000.0);
@@ -226,6 +264,24 @@ void timeRun(PlatformOffscreen& offscreen, double launchTime)
         std::printf("%-36s %7zu %10.2f %10.2f\n", window.name, window.milliseconds.size(), median(window.milliseconds),
                     *std::max_element(window.milliseconds.begin(), window.milliseconds.end()));
     }
+    return true;
+}
+
+// Plays every frame to 173 s; the GL check is the point of it.
+bool checkRun(PlatformOffscreen& offscreen)
+{
+    const long lastFrame = frameAt(demoLength);
+    float previousTime = 0.0f;
+    for (long frame = 0; frame <= lastFrame; ++frame) {
+        const float demoTime = frameTime(frame);
+        checkedTime = demoTime;
+        composeFrame(demoTime, previousTime);
+        if (glCheckFailed()) return false;
+        platformSwapBuffers(offscreen.window);
+        previousTime = demoTime;
+    }
+    std::printf("%ld frames to %.1f s without a GL error\n", lastFrame + 1, demoLength);
+    return true;
 }
 
 } // namespace
@@ -256,14 +312,17 @@ int main(int argc, char** argv)
         reinterpret_cast<MultiTexCoord2fvProc>(platformGlProc("glMultiTexCoord2fvARB"));
     glViewport(0, 0, options.width, options.height);
 
+    if (options.checkGl) setEffectCheck(checkGlAfterDraw);
     LoadError loadError;
     bool ok = startDemo(renderWindow, loadError);
     if (!ok) {
         fail(formatLoadError(loadError));
     } else if (options.timing) {
-        timeRun(offscreen, launchTime);
-    } else {
+        ok = timeRun(offscreen, launchTime);
+    } else if (!options.times.empty()) {
         ok = capture(options, offscreen);
+    } else {
+        ok = checkRun(offscreen);
     }
     platformDestroyOffscreen(offscreen);
     return ok ? 0 : 1;
