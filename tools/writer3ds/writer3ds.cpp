@@ -636,4 +636,55 @@ Object quadObject(const std::string& name, float x0, float y0, float x1, float y
     return object;
 }
 
+Node staticObjectNode(const std::string& name, std::int16_t hierarchy, const Vec3& position)
+{
+    VectorKey positionKey;
+    positionKey.value = position;
+    RotationKey rotationKey;
+    VectorKey scaleKey;
+    scaleKey.value = {1.0f, 1.0f, 1.0f};
+    return objectNode(name, hierarchy, {0.0f, 0.0f, 0.0f}, {positionKey}, {rotationKey}, {scaleKey});
+}
+
+Scene sampleScene()
+{
+    Scene scene;
+    Material red;
+    red.name = "Red";
+    red.ambient = colourFloat(0.1f, 0.0f, 0.0f);
+    red.diffuse = colourFloat(1.0f, 0.0f, 0.0f);
+    red.specular = colourFloat(1.0f, 1.0f, 1.0f);
+    red.shininess = percentInt(40);
+    red.transparency = percentInt(0);
+    scene.materials.push_back(red);
+    scene.objects.push_back(boxObject("Box", {-10.0f, -10.0f, -10.0f}, {10.0f, 10.0f, 10.0f}, "Red"));
+    Light light;
+    light.name = "Omni01";
+    light.position = {0.0f, -100.0f, 50.0f};
+    scene.lights.push_back(light);
+    scene.camera.name = "Camera01";
+    scene.camera.position = {0.0f, -100.0f, 0.0f};
+    scene.camera.target = {0.0f, 0.0f, 0.0f};
+    scene.camera.nearPlane = 1.0f;
+    scene.camera.farPlane = 1000.0f;
+    scene.keyframer.startFrame = 0;
+    scene.keyframer.endFrame = 100;
+
+    VectorKey cameraKey;
+    cameraKey.value = {0.0f, -100.0f, 0.0f};
+    ScalarKey fovKey;
+    fovKey.value = 45.0f;
+    ScalarKey rollKey;
+    VectorKey targetKey;
+    VectorKey lightPosition;
+    lightPosition.value = {0.0f, -100.0f, 50.0f};
+    VectorKey lightColour;
+    lightColour.value = {1.0f, 1.0f, 1.0f};
+    scene.keyframer.nodes = {staticObjectNode("Box", -1, {0.0f, 0.0f, 0.0f}),
+                             cameraNode("Camera01", {cameraKey}, {fovKey}, {rollKey}),
+                             targetNode("Camera01.Target", {targetKey}),
+                             lightNode("Omni01", {lightPosition}, {lightColour})};
+    return scene;
+}
+
 } // namespace writer3ds

@@ -265,4 +265,13 @@ Object boxObject(const std::string& name, const Vec3& min, const Vec3& max, cons
 Object quadObject(const std::string& name, float x0, float y0, float x1, float y1, float height,
                   const std::string& materialName);
 
+// One static key each: position, no turn (angle 0 about z) and unit scale.
+Node staticObjectNode(const std::string& name, std::int16_t hierarchy, const Vec3& position);
+
+// A small scene that plays: material "Red" (float colours), a 20-unit box "Box" at the
+// origin using it, light "Omni01", camera "Camera01" at (0, -100, 0) looking at the origin
+// with a 45-degree field of view and ranges 1 .. 1000, frames 0 .. 100, and keyframer nodes
+// for all of them. Tests and seeds change it from there.
+Scene sampleScene();
+
 } // namespace writer3ds
