@@ -62,3 +62,34 @@ inline std::vector<FeedbackPrimitive> captureFeedback(const std::function<void()
     }
     return primitives;
 }
+
+// The quads of a GL_QUADS drawing in their sending order. A driver may hand a quad
+// (v0, v1, v2, v3) back as one four-vertex polygon or as the triangles (v0, v1, v3) and
+// (v1, v2, v3), as Mesa does; both become the four vertices again. Anything else (a clipped
+// or culled quad) ends the list, so a test's count check catches it.
+inline std::vector<std::vector<FeedbackVertex>> feedbackQuads(const std::vector<FeedbackPrimitive>& primitives)
+{
+    auto same = [](const FeedbackVertex& a, const FeedbackVertex& b) {
+        return a.x == b.x && a.y == b.y && a.z == b.z && a.texCoord[0] == b.texCoord[0] &&
+               a.texCoord[1] == b.texCoord[1];
+    };
+    std::vector<std::vector<FeedbackVertex>> quads;
+    std::size_t i = 0;
+    while (i < primitives.size()) {
+        const FeedbackPrimitive& first = primitives[i];
+        if (first.token == GL_POLYGON_TOKEN && first.vertices.size() == 4) {
+            quads.push_back(first.vertices);
+            ++i;
+            continue;
+        }
+        if (i + 1 >= primitives.size()) break;
+        const FeedbackPrimitive& second = primitives[i + 1];
+        if (first.vertices.size() != 3 || second.vertices.size() != 3 || !same(first.vertices[1], second.vertices[0]) ||
+            !same(first.vertices[2], second.vertices[2])) {
+            break;
+        }
+        quads.push_back({first.vertices[0], first.vertices[1], second.vertices[1], first.vertices[2]});
+        i += 2;
+    }
+    return quads;
+}
