@@ -138,7 +138,7 @@ TextureId MeshDrawing::blue = 0;
 
 // Each flag word against what draw leaves behind: its depth test, shade model and
 // lighting stay; the rest is reset.
-TEST_F(MeshDrawing, EachFlagPathLeavesTheDesignedState)
+TEST_F(MeshDrawing, EachFlagPathLeavesItsStateAndResetsTheRest)
 {
     struct Case {
         std::uint32_t flags;
