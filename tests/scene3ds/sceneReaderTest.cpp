@@ -1,0 +1,558 @@
+// The walk on well-formed files written by our writer: the worked examples, material and
+// light flags, binding, lookups and the chunks 3D packages add.
+#include "tests/scene3ds/sceneFixtures.h"
+
+#include "scene3ds/matrix4.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace writer3ds;
+
+namespace {
+
+writer3ds::VectorKey vkey(std::int32_t frame, float x, float y, float z)
+{
+    writer3ds::VectorKey key;
+    key.frame = frame;
+    key.value = {x, y, z};
+    return key;
+}
+
+writer3ds::RotationKey rkey(std::int32_t frame, float angle, float x, float y, float z)
+{
+    writer3ds::RotationKey key;
+    key.frame = frame;
+    key.angle = angle;
+    key.axis = {x, y, z};
+    return key;
+}
+
+// The sample scene with the box's position track replaced.
+writer3ds::Scene sceneWithBoxPositions(const std::vector<writer3ds::VectorKey>& keys)
+{
+    writer3ds::Scene description = sampleScene();
+    description.keyframer.nodes[0].tracks[0].vectorKeys = keys;
+    return description;
+}
+
+} // namespace
+
+TEST(SceneReader, ReadsTheSampleSceneWithCountsNamesRangesAndFrames)
+{
+    ::Scene scene;
+    writer3ds::Scene description = sampleScene();
+    description.keyframer.currentFrame = 12;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_EQ(scene.nodeCount, 1);
+    EXPECT_EQ(scene.lightCount, 1);
+    EXPECT_EQ(scene.materialCount, 1);
+    EXPECT_EQ(scene.nodes[0].name, "Box");
+    EXPECT_EQ(scene.nodes[0].mesh->vertexCount, 8);
+    EXPECT_EQ(scene.nodes[0].mesh->faceCount, 12);
+    EXPECT_EQ(scene.nodes[0].mesh->texFaceCount, 12);
+    EXPECT_EQ(scene.nodes[0].material, &scene.materials[0]);
+    EXPECT_EQ(scene.lights[0].name, "Omni01");
+    EXPECT_EQ(scene.lights[0].glLight, 0x4000);
+    EXPECT_FLOAT_EQ(scene.lights[0].position[3], 1.0f);
+    EXPECT_FLOAT_EQ(scene.lights[0].diffuse[3], 1.0f);
+    EXPECT_FLOAT_EQ(scene.nearPlane, 1.0f);
+    EXPECT_FLOAT_EQ(scene.farPlane, 1000.0f);
+    EXPECT_EQ(scene.frameCount, 100);
+    EXPECT_EQ(scene.fileFrame, 12);
+    ASSERT_TRUE(scene.cameraTrack && scene.targetTrack && scene.fovTrack && scene.rollTrack);
+    EXPECT_FLOAT_EQ(scene.cameraTrack->keys[0].value[1], -100.0f);
+    EXPECT_FLOAT_EQ(scene.fovTrack->keys[0].value, 45.0f);
+    // Texture coordinates follow faces one to one: texFaces is a copy of faces.
+    for (int i = 0; i < 36; ++i) EXPECT_EQ(scene.nodes[0].mesh->texFaces[i], scene.nodes[0].mesh->faces[i]);
+}
+
+TEST(SceneReader, TangentsOfKeysAtZeroTenFortyAreFiveTwentyThirtyFive)
+{
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, sceneWithBoxPositions({vkey(0, 0, 0, 0), vkey(10, 10, 0, 0), vkey(20, 40, 0, 0)})));
+    const VectorTrack& track = *scene.nodes[0].posTrack;
+    ASSERT_EQ(track.keyCount, 3);
+    EXPECT_FLOAT_EQ(track.keys[0].tangent[0], 5.0f);
+    EXPECT_FLOAT_EQ(track.keys[1].tangent[0], 20.0f);
+    EXPECT_FLOAT_EQ(track.keys[2].tangent[0], 35.0f);
+}
+
+TEST(SceneReader, TracksOfOneOrTwoKeysGetNoTangents)
+{
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, sceneWithBoxPositions({vkey(0, 3, 0, 0), vkey(10, 40, 0, 0)})));
+    for (const ::VectorKey& key : scene.nodes[0].posTrack->keys) EXPECT_FLOAT_EQ(key.tangent[0], 0.0f);
+}
+
+TEST(SceneReader, QuarterTurnAccumulatesToAboutMinusNinetyPointZeroZeroZeroOneDegreesAboutZ)
+{
+    writer3ds::Scene description = sampleScene();
+    description.keyframer.nodes[0].tracks[1].rotationKeys = {rkey(0, 0.0f, 0, 0, 1), rkey(10, 1.5707963f, 0, 0, 1)};
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    const float* m = scene.nodes[0].rotTrack->keys[1].accumulated;
+    // 3.141592 lies below pi, so the angle is slightly more than a quarter turn.
+    const double degrees = -90.00001;
+    const double radians = degrees * 3.14159265358979323846 / 180.0;
+    EXPECT_NEAR(m[0], std::cos(radians), 1e-6);
+    EXPECT_NEAR(m[1], std::sin(radians), 1e-6);
+    EXPECT_NEAR(m[4], -std::sin(radians), 1e-6);
+    EXPECT_NEAR(m[10], 1.0f, 1e-6);
+    // The excess over 90 degrees shows in element 0: cos(-90.00001 deg) is about -1.7e-7.
+    EXPECT_LT(m[0], 0.0f);
+    EXPECT_NEAR(std::atan2(m[1], m[0]) * 180.0 / 3.14159265358979323846, degrees, 2e-5);
+}
+
+TEST(SceneReader, AccumulatedMatricesChainEachKeyAfterThePrevious)
+{
+    writer3ds::Scene description = sampleScene();
+    description.keyframer.nodes[0].tracks[1].rotationKeys = {rkey(0, 0.5f, 1, 0, 0), rkey(10, 0.25f, 0, 1, 0)};
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    float first[16], second[16], expected[16];
+    rotationMatrix(-0.5f * 180.0f / 3.141592f, 1, 0, 0, first);
+    rotationMatrix(-0.25f * 180.0f / 3.141592f, 0, 1, 0, second);
+    multiplyMatrices(second, first, expected);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(scene.nodes[0].rotTrack->keys[1].accumulated[i], expected[i], 1e-6) << i;
+}
+
+TEST(SceneReader, FrameNumberSeventyThousandReadsAsFourThousandFourHundredSixtyFour)
+{
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, sceneWithBoxPositions({vkey(0, 0, 0, 0), vkey(70000, 1, 0, 0)})));
+    EXPECT_EQ(scene.nodes[0].posTrack->keys[1].frame, 4464);
+}
+
+TEST(SceneReader, HierarchyValuesLinkEachNodeToTheNearestEarlierSmallerOne)
+{
+    writer3ds::Scene description = sampleScene();
+    description.objects.clear();
+    description.keyframer.nodes.resize(1);
+    const char* names[] = {"A", "B", "C", "D"};
+    const std::int16_t hierarchy[] = {-1, 0, 1, 0};
+    description.keyframer.nodes.clear();
+    for (int i = 0; i < 4; ++i) {
+        description.objects.push_back(boxObject(names[i], {0, 0, 0}, {1, 1, 1}, "Red"));
+        description.keyframer.nodes.push_back(staticObjectNode(names[i], hierarchy[i], {0, 0, 0}));
+    }
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_EQ(scene.nodes[0].parent, nullptr);
+    EXPECT_EQ(scene.nodes[1].parent, &scene.nodes[0]);
+    EXPECT_EQ(scene.nodes[2].parent, &scene.nodes[1]);
+    EXPECT_EQ(scene.nodes[3].parent, &scene.nodes[0]);
+
+    for (Node& node : description.keyframer.nodes) node.hierarchy = -1;
+    ::Scene roots;
+    ASSERT_TRUE(fixtures::readScene(roots, description));
+    for (const SceneNode& node : roots.nodes) EXPECT_EQ(node.parent, nullptr);
+}
+
+TEST(SceneReader, TwentyFourBitColourBytesReadAsFractionsOf255)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].diffuse = colour24(255, 128, 0);
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_FLOAT_EQ(scene.materials[0].diffuse[0], 1.0f);
+    EXPECT_NEAR(scene.materials[0].diffuse[1], 0.50196f, 1e-5);
+    EXPECT_FLOAT_EQ(scene.materials[0].diffuse[2], 0.0f);
+}
+
+TEST(SceneReader, TransparencyFiftyGivesOpacityOneHalfAndBlending)
+{
+    for (Percent transparency : {percentInt(50), percentFloat(50.0f)}) {
+        writer3ds::Scene description = sampleScene();
+        description.materials[0].transparency = transparency;
+        ::Scene scene;
+        ASSERT_TRUE(fixtures::readScene(scene, description));
+        EXPECT_FLOAT_EQ(scene.materials[0].opacity, 0.5f);
+        EXPECT_FLOAT_EQ(scene.nodes[0].mesh->alpha, 0.5f);
+        EXPECT_TRUE(scene.nodes[0].mesh->flags & MESH_BLEND);
+    }
+}
+
+TEST(SceneReader, ShininessReadsAsStoredFromIntegerAndFloatPercentages)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].shininess = percentFloat(12.5f);
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_FLOAT_EQ(scene.materials[0].shininess, 12.5f);
+    EXPECT_FLOAT_EQ(scene.nodes[0].mesh->shininess, 12.5f);
+}
+
+TEST(SceneReader, LocalAxesGoIntoRowsAndTheOriginIntoTheLastColumn)
+{
+    writer3ds::Scene description = sampleScene();
+    Object& box = description.objects[0];
+    box.localAxes[0] = {1, 0, 0};
+    box.localAxes[1] = {0, 0, 1};
+    box.localAxes[2] = {0, -1, 0};
+    box.origin = {5, 6, 7};
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    const float expected[16] = {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 5, 6, 7, 1};
+    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(scene.nodes[0].mesh->localMatrix[i], expected[i]) << i;
+}
+
+TEST(SceneReader, TextureVertexVIsStoredAsOneMinusV)
+{
+    writer3ds::Scene description = sampleScene();
+    description.objects[0].texCoords[0] = {0.25f, 0.75f};
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_FLOAT_EQ(scene.nodes[0].mesh->texCoords[0], 0.25f);
+    EXPECT_FLOAT_EQ(scene.nodes[0].mesh->texCoords[1], 0.25f);
+    EXPECT_EQ(scene.nodes[0].mesh->texCoordCount, 8);
+}
+
+TEST(SceneReader, MeshWithoutMappingKeepsNoTextureCoordinates)
+{
+    writer3ds::Scene description = sampleScene();
+    description.objects[0].texCoords.clear();
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_EQ(scene.nodes[0].mesh->texCoordCount, 0);
+    EXPECT_EQ(scene.nodes[0].mesh->texCoords, nullptr);
+}
+
+TEST(SceneReader, SecondMaterialGroupNamesTheMaterial)
+{
+    writer3ds::Scene description = sampleScene();
+    writer3ds::Material blue = description.materials[0];
+    blue.name = "Blue";
+    description.materials.push_back(blue);
+    description.objects[0].materialGroups = {{"Red", {0}}, {"Blue", {1}}};
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_EQ(scene.nodes[0].mesh->materialName, "Blue");
+    EXPECT_EQ(scene.nodes[0].material, &scene.materials[1]);
+}
+
+TEST(SceneReader, TwoMaterialsOfOneNameBindTheFirst)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials.push_back(description.materials[0]);
+    description.materials[1].diffuse = colourFloat(0, 0, 1);
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_EQ(scene.nodes[0].material, &scene.materials[0]);
+    EXPECT_FLOAT_EQ(scene.nodes[0].mesh->diffuse[0], 1.0f);
+}
+
+TEST(SceneReader, LightsMakeMeshesLitWithTheMaterialColours)
+{
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, sampleScene()));
+    const Mesh& mesh = *scene.nodes[0].mesh;
+    // Cleared and rebuilt from the material: lit, not blended, not yet filled or textured.
+    EXPECT_EQ(mesh.flags, MESH_LIT);
+    EXPECT_FLOAT_EQ(mesh.ambient[0], 0.1f);
+    EXPECT_FLOAT_EQ(mesh.diffuse[0], 1.0f);
+    EXPECT_FLOAT_EQ(mesh.diffuse[1], 0.0f);
+    EXPECT_FLOAT_EQ(mesh.shininess, 40.0f);
+    // The fourth components keep the mesh's defaults.
+    EXPECT_FLOAT_EQ(mesh.ambient[3], 0.0f);
+    EXPECT_FLOAT_EQ(mesh.diffuse[3], 1.0f);
+}
+
+TEST(SceneReader, SceneWithoutLightsLeavesMeshesUnlitWithDefaultColours)
+{
+    writer3ds::Scene description = sampleScene();
+    description.lights.clear();
+    description.keyframer.nodes.pop_back();
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_EQ(scene.lightCount, 0);
+    EXPECT_TRUE(scene.lights.empty());
+    const Mesh& mesh = *scene.nodes[0].mesh;
+    EXPECT_EQ(mesh.flags, 0u);
+    EXPECT_FLOAT_EQ(mesh.diffuse[1], 1.0f);
+    EXPECT_FLOAT_EQ(mesh.shininess, 5.0f);
+}
+
+TEST(SceneReader, OpacityMapMakesMeshesBlendWhateverTheOpacity)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "tex.jpg";
+    description.materials[0].opacityMap = "mask.jpg";
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_EQ(scene.materials[0].textureName, "tex.jpg");
+    EXPECT_EQ(scene.materials[0].maskName, "mask.jpg");
+    EXPECT_FLOAT_EQ(scene.nodes[0].mesh->alpha, 1.0f);
+    EXPECT_TRUE(scene.nodes[0].mesh->flags & MESH_BLEND);
+    // No texture is made without GL: the walk leaves it to loadTextures.
+    EXPECT_FALSE(scene.nodes[0].mesh->flags & MESH_TEXTURED);
+}
+
+TEST(SceneReader, TextureMapAloneWithFullOpacityDoesNotBlend)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "tex.jpg";
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_FALSE(scene.nodes[0].mesh->flags & MESH_BLEND);
+}
+
+TEST(SceneReader, FaceNormalsOfFrameZeroHaveUnitLength)
+{
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, sampleScene()));
+    const Mesh& mesh = *scene.nodes[0].mesh;
+    // Face 0 is on the -z side of the box.
+    EXPECT_FLOAT_EQ(mesh.faceNormals[0][2], -1.0f);
+    for (int k = 0; k < mesh.faceCount; ++k) {
+        const float* n = mesh.faceNormals[0] + 3 * k;
+        EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0f, 1e-6);
+    }
+}
+
+TEST(SceneReader, CameraChunkBytesAreIgnoredAndItsRangesRead)
+{
+    writer3ds::Scene description = sampleScene();
+    description.camera.position = {123, 456, 789};
+    description.camera.nearPlane = 2.5f;
+    description.camera.farPlane = 750.0f;
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_FLOAT_EQ(scene.nearPlane, 2.5f);
+    EXPECT_FLOAT_EQ(scene.farPlane, 750.0f);
+    EXPECT_FLOAT_EQ(scene.cameraTrack->keys[0].value[0], 0.0f);
+}
+
+TEST(SceneReader, ChunksOutsideTheTableArePassedOverByTheirLength)
+{
+    // sampleScene writes version, mesh version, master scale and keyframer header chunks;
+    // smoothing groups, object colour and mapping information are added here.
+    writer3ds::Scene description = sampleScene();
+    description.objects[0].writeSmoothGroups = true;
+    ChunkWriter writer;
+    writeScene(writer, description);
+    std::vector<std::uint8_t> bytes = writer.bytes();
+    ::Scene plain;
+    ASSERT_TRUE(fixtures::readScene(plain, bytes));
+
+    // The same mesh with extra chunks in the triangle mesh: object colour and mapping info.
+    ChunkWriter extra;
+    extra.beginChunk(CHUNK_MAIN);
+    extra.beginChunk(CHUNK_EDITOR);
+    extra.beginChunk(CHUNK_NAMED_OBJECT);
+    extra.writeString("Box");
+    extra.beginChunk(CHUNK_TRIANGLE_MESH);
+    extra.beginChunk(CHUNK_OBJECT_COLOR);
+    extra.writeU8(3);
+    extra.endChunk();
+    writePointArray(extra, description.objects[0].points);
+    extra.beginChunk(CHUNK_MAPPING_INFO);
+    for (int i = 0; i < 23; ++i) extra.writeU16(0xABCD);
+    extra.endChunk();
+    std::vector<Face> faces = description.objects[0].faces;
+    beginFaceArray(extra, faces);
+    writeSmoothGroups(extra, std::vector<std::uint32_t>(faces.size(), 1));
+    writeMaterialGroup(extra, "Red", {0, 1});
+    extra.endChunk();
+    extra.endChunk();
+    extra.endChunk();
+    extra.endChunk();
+    extra.endChunk();
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, extra.bytes()));
+    ASSERT_EQ(scene.nodeCount, 1);
+    EXPECT_EQ(scene.nodes[0].mesh->vertexCount, 8);
+    EXPECT_EQ(scene.nodes[0].mesh->faceCount, 12);
+    EXPECT_EQ(scene.nodes[0].mesh->materialName, "Red");
+}
+
+TEST(SceneReader, KeysWithSplineFlagsReadAsTheSameValues)
+{
+    writer3ds::Scene description = sampleScene();
+    description.keyframer.nodes[0].tracks[0].vectorKeys = {vkey(0, 1, 2, 3), vkey(10, 4, 5, 6), vkey(20, 7, 8, 9)};
+    ::Scene plain;
+    ASSERT_TRUE(fixtures::readScene(plain, description));
+
+    std::uint16_t flags[] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x1F, 0x15};
+    for (std::uint16_t flag : flags) {
+        writer3ds::Scene splined = description;
+        for (Node& node : splined.keyframer.nodes) {
+            for (Track& track : node.tracks) {
+                for (writer3ds::VectorKey& key : track.vectorKeys) key.spline = {flag, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}};
+                for (writer3ds::ScalarKey& key : track.scalarKeys) key.spline = {flag, {9, 9, 9, 9, 9}};
+                for (writer3ds::RotationKey& key : track.rotationKeys) key.spline = {flag, {7, 7, 7, 7, 7}};
+            }
+        }
+        ::Scene scene;
+        ASSERT_TRUE(fixtures::readScene(scene, splined)) << "flags " << flag;
+        const VectorTrack& track = *scene.nodes[0].posTrack;
+        ASSERT_EQ(track.keyCount, 3);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(track.keys[i].frame, plain.nodes[0].posTrack->keys[i].frame);
+            for (int c = 0; c < 3; ++c) EXPECT_FLOAT_EQ(track.keys[i].value[c], plain.nodes[0].posTrack->keys[i].value[c]);
+        }
+        EXPECT_FLOAT_EQ(scene.fovTrack->keys[0].value, 45.0f);
+        EXPECT_FLOAT_EQ(scene.lights[0].colorTrack->keys[0].value[0], 1.0f);
+    }
+}
+
+TEST(SceneReader, LightTracksArePlacedByChunkIdInEitherOrder)
+{
+    writer3ds::Scene description = sampleScene();
+    Node& light = description.keyframer.nodes[3];
+    for (int swap = 0; swap < 2; ++swap) {
+        if (swap) std::swap(light.tracks[0], light.tracks[1]);
+        ::Scene scene;
+        ASSERT_TRUE(fixtures::readScene(scene, description));
+        EXPECT_FLOAT_EQ(scene.lights[0].posTrack->keys[0].value[1], -100.0f) << "swap " << swap;
+        EXPECT_FLOAT_EQ(scene.lights[0].posTrack->keys[0].value[2], 50.0f);
+        EXPECT_FLOAT_EQ(scene.lights[0].colorTrack->keys[0].value[0], 1.0f);
+    }
+}
+
+TEST(SceneReader, NodesWithInstanceNamesAndUnknownNamesAreRecordedNotBound)
+{
+    writer3ds::Scene description = sampleScene();
+    Node dummy = staticObjectNode("$$$DUMMY", -1, {0, 0, 0});
+    dummy.instanceName = "Helper01";
+    description.keyframer.nodes.insert(description.keyframer.nodes.begin(), dummy);
+    description.keyframer.nodes[1].instanceName = "BoxInstance";
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    ASSERT_EQ(scene.keyframerNodes.size(), 5u);
+    EXPECT_EQ(scene.keyframerNodes[0].name, "$$$DUMMY");
+    EXPECT_EQ(scene.keyframerNodes[0].target, -1);
+    EXPECT_EQ(scene.keyframerNodes[1].target, 0);
+    EXPECT_EQ(scene.nodes[0].keyframerNode, 1);
+}
+
+TEST(SceneReader, RestInverseIsTheInverseOfTheFirstKeysTransformAfterTheParents)
+{
+    writer3ds::Scene description = sampleScene();
+    description.objects.push_back(boxObject("Child", {0, 0, 0}, {1, 1, 1}, "Red"));
+    Node& parent = description.keyframer.nodes[0];
+    parent.tracks[0].vectorKeys = {vkey(0, 5, -3, 2)};
+    parent.tracks[1].rotationKeys = {rkey(0, 0.7f, 1, 2, 3)};
+    parent.tracks[2].vectorKeys = {vkey(0, 2, 4, 0.5f)};
+    Node child = staticObjectNode("Child", 0, {0, 0, 0});
+    child.tracks[0].vectorKeys = {vkey(0, 1, 1, 1)};
+    child.tracks[1].rotationKeys = {rkey(0, -0.3f, 0, 0, 1)};
+    description.keyframer.nodes.insert(description.keyframer.nodes.begin() + 1, child);
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    ASSERT_EQ(scene.nodes[1].parent, &scene.nodes[0]);
+
+    // The forward transforms, built independently in double precision: node = T . R(-a) . S,
+    // with the child's after its parent's. restInverse times them must be the identity.
+    auto forward = [](const float position[3], float angle, const float axis[3], const float scale[3], double out[16]) {
+        double length = std::sqrt(double(axis[0]) * axis[0] + double(axis[1]) * axis[1] + double(axis[2]) * axis[2]);
+        double x = axis[0] / length, y = axis[1] / length, z = axis[2] / length;
+        double a = -double(angle) * 180.0 / 3.141592 * 3.14159265358979323846 / 180.0;
+        double c = std::cos(a), s = std::sin(a), t = 1 - c;
+        double r[9] = {t * x * x + c, t * x * y + z * s, t * x * z - y * s, t * x * y - z * s, t * y * y + c,
+                       t * y * z + x * s, t * x * z + y * s, t * y * z - x * s, t * z * z + c};
+        for (int i = 0; i < 16; ++i) out[i] = 0;
+        for (int col = 0; col < 3; ++col) {
+            for (int row = 0; row < 3; ++row) out[4 * col + row] = r[3 * col + row] * scale[col];
+        }
+        out[12] = position[0];
+        out[13] = position[1];
+        out[14] = position[2];
+        out[15] = 1;
+    };
+    auto multiply = [](const double* a, const double* b, double* out) {
+        double product[16];
+        for (int col = 0; col < 4; ++col) {
+            for (int row = 0; row < 4; ++row) {
+                double sum = 0;
+                for (int k = 0; k < 4; ++k) sum += a[4 * k + row] * b[4 * col + k];
+                product[4 * col + row] = sum;
+            }
+        }
+        for (int i = 0; i < 16; ++i) out[i] = product[i];
+    };
+    double parentForward[16], childLocal[16], childForward[16];
+    const SceneNode& p = scene.nodes[0];
+    const SceneNode& c = scene.nodes[1];
+    forward(p.posTrack->keys[0].value, p.rotTrack->keys[0].angle, p.rotTrack->keys[0].axis, p.scaleTrack->keys[0].value,
+            parentForward);
+    forward(c.posTrack->keys[0].value, c.rotTrack->keys[0].angle, c.rotTrack->keys[0].axis, c.scaleTrack->keys[0].value,
+            childLocal);
+    multiply(parentForward, childLocal, childForward);
+    for (const auto& pair : {std::make_pair(&p, parentForward), std::make_pair(&c, childForward)}) {
+        double inverse[16], product[16];
+        for (int i = 0; i < 16; ++i) inverse[i] = pair.first->restInverse[i];
+        multiply(inverse, pair.second, product);
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(product[i], (i % 5 == 0) ? 1.0 : 0.0, 1e-5) << pair.first->name << " " << i;
+    }
+}
+
+TEST(SceneReader, SetMeshFlagsOrsIntoEveryMeshAndCountsNodes)
+{
+    writer3ds::Scene description = sampleScene();
+    description.objects.push_back(boxObject("Ramka", {0, 0, 0}, {1, 1, 1}, "Red"));
+    description.keyframer.nodes.push_back(staticObjectNode("Ramka", -1, {0, 0, 0}));
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    EXPECT_EQ(scene.setMeshFlags(MESH_FILL), 2);
+    EXPECT_TRUE(scene.setMeshFlagsByName("Ramka", MESH_CULL | MESH_DEPTH_WRITE));
+    EXPECT_EQ(scene.nodes[0].mesh->flags, MESH_LIT | MESH_FILL);
+    EXPECT_EQ(scene.nodes[1].mesh->flags, MESH_LIT | MESH_FILL | MESH_CULL | MESH_DEPTH_WRITE);
+    EXPECT_EQ(scene.findNode("Ramka"), 1);
+    EXPECT_EQ(scene.findNode("Box"), 0);
+}
+
+TEST(SceneReader, LookupsOfAMissingNameReportItAndChangeNothing)
+{
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, sampleScene()));
+    EXPECT_EQ(scene.findNode("rdzen"), -1);
+    EXPECT_EQ(scene.findNode("Bo"), -1);
+    EXPECT_FALSE(scene.setMeshFlagsByName("ramka", MESH_CULL));
+    EXPECT_EQ(scene.nodes[0].mesh->flags, MESH_LIT);
+}
+
+TEST(SceneReader, MaterialChunksMissingFromABlockLeaveDefaultsAndSaySo)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].ambient.present = false;
+    description.materials[0].transparency.present = false;
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    const ::Material& material = scene.materials[0];
+    EXPECT_FALSE(material.presentChunks & MATERIAL_HAS_AMBIENT);
+    EXPECT_FALSE(material.presentChunks & MATERIAL_HAS_TRANSPARENCY);
+    EXPECT_TRUE(material.presentChunks & MATERIAL_HAS_DIFFUSE);
+    EXPECT_FLOAT_EQ(material.opacity, 1.0f);
+}
+
+TEST(SceneReader, UnknownColourAndPercentageKindsLeaveValuesUnchanged)
+{
+    ChunkWriter writer;
+    writer.beginChunk(CHUNK_MAIN);
+    writer.beginChunk(CHUNK_EDITOR);
+    writer.beginChunk(CHUNK_MATERIAL);
+    writeMaterialName(writer, "Odd");
+    writeMaterialColorFloat(writer, CHUNK_DIFFUSE, {0.25f, 0.5f, 0.75f});
+    writer.beginChunk(CHUNK_DIFFUSE);
+    writer.beginChunk(CHUNK_LIN_COLOR_24);
+    writer.writeU8(1);
+    writer.writeU8(2);
+    writer.writeU8(3);
+    writer.endChunk();
+    writer.endChunk();
+    writeMaterialPercentInt(writer, CHUNK_TRANSPARENCY, 20);
+    writer.beginChunk(CHUNK_TRANSPARENCY);
+    writer.beginChunk(0x0032);
+    writer.writeU16(99);
+    writer.endChunk();
+    writer.endChunk();
+    writer.endChunk();
+    writer.endChunk();
+    writer.endChunk();
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, writer.bytes()));
+    EXPECT_FLOAT_EQ(scene.materials[0].diffuse[1], 0.5f);
+    EXPECT_FLOAT_EQ(scene.materials[0].opacity, 0.8f);
+}

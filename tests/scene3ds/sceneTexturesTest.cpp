@@ -1,0 +1,166 @@
+// Material textures, made after the walk with GL: plain and masked maps, meshes marked
+// textured only with mapping coordinates, missing maps named with their material; and
+// restInverse against the same product formed on the GL matrix stack.
+#include "tests/scene3ds/sceneFixtures.h"
+#include "tests/support/glFixture.h"
+
+#include "platform/jpegEncoder.h"
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+using namespace writer3ds;
+
+namespace {
+
+class SceneTextures : public GlTest {
+protected:
+    void SetUp() override
+    {
+        GlTest::SetUp();
+        char pattern[] = "/tmp/kesu-scene-textures-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = std::string(pattern) + "/";
+        std::string error;
+        std::vector<std::uint8_t> green(16 * 16 * 3);
+        for (std::size_t i = 0; i < green.size(); i += 3) green[i + 1] = 255;
+        ASSERT_TRUE(encodeJpeg(directory + "green.jpg", green.data(), 16, 16, 3, 95, false, error)) << error;
+        std::vector<std::uint8_t> grey(16 * 16, 128);
+        ASSERT_TRUE(encodeJpeg(directory + "mask.jpg", grey.data(), 16, 16, 1, 95, false, error)) << error;
+    }
+
+    void TearDown() override
+    {
+        std::string command = "rm -rf '" + directory + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        GlTest::TearDown();
+    }
+
+    // Writes the scene next to the maps and loads it as the demo does.
+    bool load(::Scene& scene, const writer3ds::Scene& description, LoadError& error)
+    {
+        std::string writeError;
+        EXPECT_TRUE(saveFile(directory + "scene.3ds", sceneBytes(description), writeError)) << writeError;
+        scene.host = &renderWindow();
+        return scene.load(directory + "scene.3ds", directory, 2, error);
+    }
+
+    std::string directory;
+};
+
+} // namespace
+
+TEST_F(SceneTextures, TextureMapMakesATextureAndMarksMappedMeshes)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "green.jpg";
+    description.objects.push_back(description.objects[0]);
+    description.objects[1].name = "Unmapped";
+    description.objects[1].texCoords.clear();
+    description.keyframer.nodes.push_back(staticObjectNode("Unmapped", -1, {0, 0, 0}));
+    ::Scene scene;
+    LoadError error;
+    ASSERT_TRUE(load(scene, description, error)) << formatLoadError(error);
+    const TextureId texture = scene.materials[0].texture;
+    ASSERT_NE(texture, 0u);
+    EXPECT_TRUE(glIsTexture(texture));
+    EXPECT_EQ(scene.nodes[0].mesh->flags, MESH_LIT | MESH_TEXTURED);
+    EXPECT_EQ(scene.nodes[0].mesh->texture, texture);
+    EXPECT_EQ(scene.nodes[1].mesh->flags, MESH_LIT);
+    EXPECT_EQ(scene.nodes[1].mesh->texture, 0u);
+    // The pending image is fresh and empty for the next texture.
+    EXPECT_EQ(renderWindow().currentImage->pixels, nullptr);
+}
+
+TEST_F(SceneTextures, OpacityMapBecomesTheTexturesAlpha)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "green.jpg";
+    description.materials[0].opacityMap = "mask.jpg";
+    ::Scene scene;
+    LoadError error;
+    ASSERT_TRUE(load(scene, description, error)) << formatLoadError(error);
+    glBindTexture(GL_TEXTURE_2D, scene.materials[0].texture);
+    std::vector<std::uint8_t> texels(16 * 16 * 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    EXPECT_NEAR(texels[1], 255, 2);
+    EXPECT_NEAR(texels[3], 128, 2);
+    EXPECT_TRUE(scene.nodes[0].mesh->flags & MESH_BLEND);
+    EXPECT_TRUE(scene.nodes[0].mesh->flags & MESH_TEXTURED);
+}
+
+TEST_F(SceneTextures, MissingMapIsReportedWithItsMaterial)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "absent.jpg";
+    ::Scene scene;
+    LoadError error;
+    EXPECT_FALSE(load(scene, description, error));
+    EXPECT_NE(formatLoadError(error).find("absent.jpg"), std::string::npos) << formatLoadError(error);
+    EXPECT_NE(error.text.find("material \"Red\""), std::string::npos) << formatLoadError(error);
+    EXPECT_EQ(renderWindow().currentImage->pixels, nullptr);
+}
+
+TEST_F(SceneTextures, MissingMaskIsReportedAndLeavesNoPixelsBehind)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "green.jpg";
+    description.materials[0].opacityMap = "nomask.jpg";
+    ::Scene scene;
+    LoadError error;
+    EXPECT_FALSE(load(scene, description, error));
+    EXPECT_NE(formatLoadError(error).find("nomask.jpg"), std::string::npos) << formatLoadError(error);
+    EXPECT_EQ(renderWindow().currentImage->pixels, nullptr);
+}
+
+TEST_F(SceneTextures, ImageKindOtherThanJpegIsRefused)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "green.jpg";
+    ::Scene scene;
+    std::string writeError;
+    ASSERT_TRUE(saveFile(directory + "scene.3ds", sceneBytes(description), writeError));
+    scene.host = &renderWindow();
+    LoadError error;
+    EXPECT_FALSE(scene.load(directory + "scene.3ds", directory, 1, error));
+    EXPECT_NE(error.text.find("image kind 1"), std::string::npos);
+}
+
+TEST_F(SceneTextures, RestInverseEqualsTheProductOnTheGlMatrixStack)
+{
+    writer3ds::Scene description = sampleScene();
+    description.objects.push_back(boxObject("Child", {0, 0, 0}, {1, 1, 1}, "Red"));
+    Node& parent = description.keyframer.nodes[0];
+    parent.tracks[0].vectorKeys[0].value = {5, -3, 2};
+    parent.tracks[1].rotationKeys[0].angle = 0.7f;
+    parent.tracks[1].rotationKeys[0].axis = {1, 2, 3};
+    parent.tracks[2].vectorKeys[0].value = {2, 4, 0.5f};
+    Node child = staticObjectNode("Child", 0, {1, 1, 1});
+    child.tracks[1].rotationKeys[0].angle = -0.3f;
+    child.tracks[1].rotationKeys[0].axis = {0, 1, 0};
+    description.keyframer.nodes.insert(description.keyframer.nodes.begin() + 1, child);
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+
+    glMatrixMode(GL_MODELVIEW);
+    float expected[2][16];
+    for (int i = 0; i < 2; ++i) {
+        const SceneNode& node = scene.nodes[i];
+        const float* scale = node.scaleTrack->keys[0].value;
+        const ::RotationKey& rotation = node.rotTrack->keys[0];
+        const float* position = node.posTrack->keys[0].value;
+        glLoadIdentity();
+        glScalef(1.0f / scale[0], 1.0f / scale[1], 1.0f / scale[2]);
+        glRotatef(rotation.angle * 180.0f / 3.141592f, rotation.axis[0], rotation.axis[1], rotation.axis[2]);
+        glTranslatef(-position[0], -position[1], -position[2]);
+        if (i == 1) glMultMatrixf(expected[0]);
+        glGetFloatv(GL_MODELVIEW_MATRIX, expected[i]);
+    }
+    glLoadIdentity();
+    for (int i = 0; i < 2; ++i) {
+        for (int e = 0; e < 16; ++e) EXPECT_NEAR(scene.nodes[i].restInverse[e], expected[i][e], 2e-6) << i << " " << e;
+    }
+}
