@@ -1,0 +1,128 @@
+#include "platform/audio.h"
+#include "platform/loadError.h"
+#include "tools/datagen/dataPack.h"
+#include "tools/datagen/music.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The music is generated once, encoded, and decoded through the demo's own audio layer:
+// what the demo hears is what these tests measure.
+class MusicTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        const std::string dataDir = ::testing::TempDir() + "kesu-music-test/";
+        std::string error;
+        ASSERT_TRUE(generateMusic(dataDir, error)) << error;
+        LoadError loadError;
+        ASSERT_TRUE(decodeMp3File(dataDir + "little.mp3", pcm, loadError)) << formatLoadError(loadError);
+        mono.resize(pcm.size() / 2);
+        for (std::size_t i = 0; i < mono.size(); ++i) {
+            mono[i] = (static_cast<double>(pcm[2 * i]) + pcm[2 * i + 1]) * 0.5;
+        }
+    }
+
+    // Largest jump between neighbouring samples in [from, to) seconds: the drum hits start
+    // with a step, everything else in the mix is smooth next to it.
+    static double largestStep(double from, double to)
+    {
+        const std::size_t first = std::max<std::size_t>(1, static_cast<std::size_t>(from * 44100.0));
+        const std::size_t last = std::min(mono.size(), static_cast<std::size_t>(to * 44100.0));
+        double largest = 0.0;
+        for (std::size_t i = first; i < last; ++i) {
+            largest = std::max(largest, std::fabs(mono[i] - mono[i - 1]));
+        }
+        return largest;
+    }
+
+    static double rms(double from, double to)
+    {
+        const std::size_t first = static_cast<std::size_t>(from * 44100.0);
+        const std::size_t last = std::min(mono.size(), static_cast<std::size_t>(to * 44100.0));
+        double sum = 0.0;
+        for (std::size_t i = first; i < last; ++i) {
+            sum += mono[i] * mono[i];
+        }
+        return std::sqrt(sum / static_cast<double>(last - first));
+    }
+
+    static std::vector<std::int16_t> pcm;
+    static std::vector<double> mono;
+};
+
+std::vector<std::int16_t> MusicTest::pcm;
+std::vector<double> MusicTest::mono;
+
+TEST(MusicBeats, TableHoldsTheShowsBeatTimes)
+{
+    EXPECT_EQ(MUSIC_BEAT_COUNT, 108);
+    EXPECT_EQ(musicBeatTimes[0], 10.362539f);
+    EXPECT_EQ(musicBeatTimes[8], 25.034468f);
+    EXPECT_EQ(musicBeatTimes[52], 93.494514f);
+    EXPECT_EQ(musicBeatTimes[107], 165.15433f);
+    for (int i = 1; i < MUSIC_BEAT_COUNT; ++i) {
+        EXPECT_LT(musicBeatTimes[i - 1], musicBeatTimes[i]) << "beat " << i;
+    }
+    EXPECT_EQ(musicBeatSample(0), 456988);   // 10.362539 s x 44100, rounded
+}
+
+TEST_F(MusicTest, DecodesAsStereoOfAtLeast174Seconds)
+{
+    EXPECT_EQ(pcm.size() % 2, 0u);
+    EXPECT_GE(mono.size(), static_cast<std::size_t>(174 * 44100));
+}
+
+TEST_F(MusicTest, EveryDrumOnsetFallsWithinTwoMillisecondsOfItsBeat)
+{
+    const long tolerance = 88;   // 2 ms at 44100 Hz
+    for (int beat = 0; beat < MUSIC_BEAT_COUNT; ++beat) {
+        const long expected = musicBeatSample(beat);
+        const long from = expected - 1764;   // 40 ms either side
+        const long to = expected + 1764;
+        double peak = 0.0;
+        for (long i = from; i < to; ++i) {
+            peak = std::max(peak, std::fabs(mono[i] - mono[i - 1]));
+        }
+        long onset = -1;
+        for (long i = from; i < to && onset < 0; ++i) {
+            if (std::fabs(mono[i] - mono[i - 1]) >= 0.5 * peak) {
+                onset = i;
+            }
+        }
+        EXPECT_LE(std::labs(onset - expected), tolerance) << "beat " << beat << " at " << musicBeatTimes[beat] << " s";
+        // The hit must stand out of what comes before it, or the onset would be noise.
+        const double before = largestStep(musicBeatTimes[beat] - 0.04, musicBeatTimes[beat] - 0.004);
+        EXPECT_GT(peak, 3.0 * before) << "beat " << beat;
+    }
+}
+
+TEST_F(MusicTest, NoDrumHitsInTheOpeningOrThePauses)
+{
+    const double hit = largestStep(musicBeatTimes[0] - 0.01, musicBeatTimes[0] + 0.05);
+    const double pauses[5][2] = {{0.5, 10.0}, {19.2, 24.6}, {43.6, 49.1}, {82.7, 93.0}, {121.9, 127.2}};
+    for (const auto& pause : pauses) {
+        EXPECT_LT(largestStep(pause[0], pause[1]), 0.5 * hit) << "pause from " << pause[0] << " s";
+    }
+}
+
+TEST_F(MusicTest, OpensQuietlyPlaysBetweenTheBeatsAndFadesOut)
+{
+    EXPECT_LT(rms(0.0, 9.5), 0.6 * rms(10.4, 18.7));
+    // Music, not a metronome: the halves between beats carry bass, chords and lead.
+    for (int beat = 0; beat + 1 < MUSIC_BEAT_COUNT; beat += 7) {
+        const double middle = (musicBeatTimes[beat] + musicBeatTimes[beat + 1]) * 0.5;
+        EXPECT_GT(rms(middle - 0.1, middle + 0.1), 300.0) << "after beat " << beat;
+    }
+    EXPECT_GT(rms(166.0, 169.0), 300.0);
+    EXPECT_LT(rms(175.6, 175.9), 5.0);
+}
+
+} // namespace
