@@ -1,0 +1,170 @@
+// kesu-3ds end to end: info, check and render on files written by the writer, damaged
+// files and the third-party corpus, each run bounded in time.
+#include "tests/scene3ds/sceneFixtures.h"
+#include "tests/support/processRunner.h"
+
+#include "platform/jpegEncoder.h"
+#include "platform/pngWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace writer3ds;
+
+namespace {
+
+class Kesu3ds : public ::testing::Test {
+protected:
+    void SetUp() override { folder = makeTempFolder("kesu3ds"); }
+
+    ProcessResult run(const std::vector<std::string>& args)
+    {
+        ProcessOptions options;
+        options.workingDirectory = folder;
+        options.setEnvironment = {{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "dummy"}};
+        options.timeoutSeconds = 60.0;
+        ProcessResult result = runProcess(std::string(KESU_BINARY_DIR) + "/tools/kesu3ds/kesu-3ds", args, options);
+        EXPECT_FALSE(result.timedOut);
+        EXPECT_EQ(result.signal, 0) << result.err;
+        return result;
+    }
+
+    std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes)
+    {
+        std::string error;
+        EXPECT_TRUE(saveFile(folder + "/" + name, bytes, error)) << error;
+        return folder + "/" + name;
+    }
+
+    std::string folder;
+};
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+} // namespace
+
+TEST_F(Kesu3ds, InfoDescribesObjectsMaterialsLightsCameraFramesAndNodes)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "wall.jpg";
+    description.objects.push_back(boxObject("Lid", {0, 0, 10}, {1, 1, 11}, "Red"));
+    description.keyframer.nodes.push_back(staticObjectNode("Lid", 0, {0, 0, 10}));
+    const std::string path = write("scene.3ds", sceneBytes(description));
+    ProcessResult result = run({"info", path});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    const std::string& out = result.out;
+    EXPECT_TRUE(contains(out, "objects: 2")) << out;
+    EXPECT_TRUE(contains(out, "\"Box\": 8 vertices, 12 faces, 8 mapping coordinates, material \"Red\"")) << out;
+    EXPECT_TRUE(contains(out, "\"Red\": ambient 0.100 0.000 0.000, diffuse 1.000 0.000 0.000")) << out;
+    EXPECT_TRUE(contains(out, "texture map \"wall.jpg\"")) << out;
+    EXPECT_TRUE(contains(out, "lights: 1\n  \"Omni01\"")) << out;
+    EXPECT_TRUE(contains(out, "camera: near 1, far 1000")) << out;
+    EXPECT_TRUE(contains(out, "frames: segment 0 .. 100, current frame 0")) << out;
+    EXPECT_TRUE(contains(out, "object node \"Lid\"")) << out;
+    EXPECT_TRUE(contains(out, "hierarchy 0, parent \"Box\", pivot (0, 0, 0); keys: position 1, rotation 1, scale 1"))
+        << out;
+    EXPECT_TRUE(contains(out, "camera node \"Camera01\"")) << out;
+    EXPECT_TRUE(contains(out, "keys: position 1, field of view 1, roll 1")) << out;
+    EXPECT_TRUE(contains(out, "light node \"Omni01\"")) << out;
+}
+
+TEST_F(Kesu3ds, InfoDescribesAStaticModelThatCheckRefuses)
+{
+    writer3ds::Scene description = sampleScene();
+    description.keyframer.present = false;
+    const std::string path = write("static.3ds", sceneBytes(description));
+    ProcessResult info = run({"info", path});
+    EXPECT_EQ(info.exitStatus, 0) << info.err;
+    EXPECT_TRUE(contains(info.out, "frames: no frame segment")) << info.out;
+    ProcessResult check = run({"check", path});
+    EXPECT_EQ(check.exitStatus, 1);
+    EXPECT_TRUE(contains(check.err, "object \"Box\" has no keyframer node")) << check.err;
+}
+
+TEST_F(Kesu3ds, DamagedFileIsRefusedWithOffsetAndChunk)
+{
+    std::vector<std::uint8_t> bytes = sceneBytes(sampleScene());
+    const long long points = fixtures::chunkOffset(bytes, CHUNK_POINT_ARRAY);
+    fixtures::putU16(bytes, points + 6, 40000);
+    const std::string path = write("damaged.3ds", bytes);
+    for (const char* command : {"info", "check"}) {
+        ProcessResult result = run({command, path});
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_TRUE(contains(result.err, path + ": byte " + std::to_string(points + 6) + ": chunk 0x4110: point count"))
+            << result.err;
+    }
+}
+
+TEST_F(Kesu3ds, CheckPassesAPlayableSceneWithOneLineAndNamesMissingNodes)
+{
+    const std::string path = write("scene.3ds", sceneBytes(sampleScene()));
+    ProcessResult ok = run({"check", path, "--node", "Box"});
+    EXPECT_EQ(ok.exitStatus, 0) << ok.err;
+    EXPECT_EQ(ok.out, path + ": ok: 1 objects, 1 materials, 1 lights, 4 keyframer nodes, frames 0 .. 100\n");
+    ProcessResult missing = run({"check", path, "--node", "Box", "--node", "rdzen"});
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_TRUE(contains(missing.err, "no node is named \"rdzen\"")) << missing.err;
+}
+
+TEST_F(Kesu3ds, CheckLooksUpMaterialMapsNextToTheFile)
+{
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "wall.jpg";
+    const std::string path = write("scene.3ds", sceneBytes(description));
+    ProcessResult missing = run({"check", path});
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_TRUE(contains(missing.err, "wall.jpg")) << missing.err;
+    EXPECT_TRUE(contains(missing.err, "material \"Red\"")) << missing.err;
+
+    std::vector<std::uint8_t> grey(8 * 8 * 3, 200);
+    std::string error;
+    ASSERT_TRUE(encodeJpeg(folder + "/wall.jpg", grey.data(), 8, 8, 3, 90, false, error)) << error;
+    ProcessResult present = run({"check", path});
+    EXPECT_EQ(present.exitStatus, 0) << present.err;
+}
+
+TEST_F(Kesu3ds, RenderDrawsTheFrameIntoAPng)
+{
+    const std::string path = write("scene.3ds", sceneBytes(sampleScene()));
+    const std::string png = folder + "/frame.png";
+    ProcessResult result = run({"render", path, "--frame", "0", "--size", "80x60", "--flags", "0x380", "--out", png});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    std::string rgba, error;
+    int width = 0, height = 0;
+    ASSERT_TRUE(readPng(png, rgba, width, height, error)) << error;
+    ASSERT_EQ(width, 80);
+    ASSERT_EQ(height, 60);
+    auto pixel = [&](int x, int y) { return reinterpret_cast<const unsigned char*>(rgba.data()) + 4 * (y * width + x); };
+    // The red box faces the camera in the middle; the corners show the black clear colour.
+    EXPECT_GT(pixel(40, 30)[0], 150);
+    EXPECT_LT(pixel(40, 30)[1], 140);
+    EXPECT_LT(pixel(2, 2)[0], 3);
+}
+
+TEST_F(Kesu3ds, UsageErrorsExitWithTwo)
+{
+    const std::string path = write("scene.3ds", sceneBytes(sampleScene()));
+    EXPECT_EQ(run({"render", path, "--frame", "0"}).exitStatus, 2);
+    EXPECT_EQ(run({"render", path, "--frame", "x", "--out", "a.png"}).exitStatus, 2);
+    EXPECT_EQ(run({"render", path, "--frame", "0", "--size", "80", "--out", "a.png"}).exitStatus, 2);
+    EXPECT_EQ(run({"check", path, "--node"}).exitStatus, 2);
+    EXPECT_EQ(run({"describe", path}).exitStatus, 2);
+}
+
+TEST_F(Kesu3ds, CorpusFilesAreDescribedOrRefusedNeverCrash)
+{
+    const std::string directory = std::string(KESU_SOURCE_DIR) + "/tests/data/corpus3ds/";
+    for (const char* name : {"CameraRollAnimWithChildObject.3ds", "RotatingCube.3DS", "TargetCameraAnim.3ds",
+                             "cube_with_diffuse_texture.3DS", "cubes_with_alpha.3DS", "test1.3ds", "fels.3ds"}) {
+        ProcessResult info = run({"info", directory + name});
+        EXPECT_EQ(info.exitStatus, 0) << name << ": " << info.err;
+        EXPECT_TRUE(contains(info.out, "objects: ")) << name;
+        ProcessResult check = run({"check", directory + name});
+        EXPECT_EQ(check.exitStatus, 1) << name;
+        EXPECT_FALSE(check.err.empty()) << name;
+    }
+    ProcessResult empty = run({"info", directory + "empty.3ds"});
+    EXPECT_EQ(empty.exitStatus, 1);
+    EXPECT_TRUE(contains(empty.err, "empty.3ds: byte 0: is empty")) << empty.err;
+}
