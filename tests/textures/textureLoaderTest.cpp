@@ -416,3 +416,19 @@ TEST_F(TextureLoaderErrors, LoadAfterAFailureStartsFromAnEmptyImage)
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &internalFormat);
     EXPECT_TRUE(internalFormat == 3 || internalFormat == GL_RGB) << internalFormat;
 }
+
+TEST_F(TextureLoaderErrors, PictureWiderThanTheDriverTakesIsRefused)
+{
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    ASSERT_GT(maxSize, 0);
+    ASSERT_LT(maxSize, 65500) << "a JPEG cannot be wider than 65500 pixels";
+    const int width = maxSize + 1;
+    const std::string path = writeJpeg("wide.jpg", std::vector<std::uint8_t>(width * 8, 77), width, 8, 1, false, 50);
+    LoadError error;
+    expectCleanFailure(loadTexture(renderWindow(), path, error));
+    EXPECT_EQ(error.file, path);
+    EXPECT_NE(error.text.find(std::to_string(width) + " x 8"), std::string::npos) << error.text;
+    EXPECT_NE(error.text.find("at most " + std::to_string(maxSize)), std::string::npos) << error.text;
+}
+
