@@ -42,10 +42,11 @@ bool readFaceArray(Mesh& mesh, ChunkCursor& cursor, const ChunkHeader& chunk, Fa
         for (int i = 0; i < count; ++i) {
             std::uint16_t corner[3];
             std::uint16_t flags;
-            cursor.readU16(chunk, corner[0], "face corner a");
-            cursor.readU16(chunk, corner[1], "face corner b");
-            cursor.readU16(chunk, corner[2], "face corner c");
-            if (!cursor.readU16(chunk, flags, "face flags")) return false;
+            // The flags are read past and not kept.
+            if (!cursor.readU16(chunk, corner[0], "face corner a") || !cursor.readU16(chunk, corner[1], "face corner b") ||
+                !cursor.readU16(chunk, corner[2], "face corner c") || !cursor.readU16(chunk, flags, "face flags")) {
+                return false;
+            }
             for (int c = 0; c < 3; ++c) mesh.faces[3 * i + c] = static_cast<std::int16_t>(corner[c]);
         }
         for (int i = 0; i < 3 * count; ++i) mesh.texFaces[i] = mesh.faces[i];

@@ -10,7 +10,6 @@
 
 #include <GL/gl.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -121,7 +120,7 @@ bool readMapName(ChunkCursor& cursor, const ChunkHeader& chunk, std::string& fil
     return true;
 }
 
-// Pass 2. The walk is flat as designed: a chunk is entered (its sub-chunks come next) or
+// Pass 2. The walk is flat on purpose: a chunk is entered (its sub-chunks come next) or
 // skipped; the cursor checks each chunk against the one that holds it.
 class SceneWalk {
 public:
