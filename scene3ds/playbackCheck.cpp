@@ -120,6 +120,11 @@ bool checkScenePlayback(const Scene& scene, const std::vector<std::string>& requ
         }
     }
 
+    // GL guarantees eight lights; a ninth would be an invalid light name.
+    if (scene.lights.size() > 8) {
+        return failAt(error, scene, nullptr,
+                      "light " + quoted(scene.lights[8].name) + " is the ninth; playback drives at most 8 lights");
+    }
     for (const Light& light : scene.lights) {
         const std::string owner = "light " + quoted(light.name);
         const KeyframerNode* record = nullptr;

@@ -12,7 +12,7 @@ struct Scene;
 // Every mesh object with a material group naming a defined material and a keyframer node;
 // mapping for every vertex of a textured mesh; every object or light node naming one;
 // a parent for each hierarchy value; position, rotation and scale tracks on each object
-// node and position and colour tracks on each light node, each with keys in ascending
+// node and position and colour tracks on each of at most 8 lights, each with keys in ascending
 // frames; a camera with position, target, field-of-view and roll tracks; an end frame
 // above 0; and each name of requiredNodes on a node. False with the first problem,
 // naming its object, node or material.

@@ -87,6 +87,26 @@ TEST(PlaybackCheck, LightNodeNamingNoLightIsReported)
     EXPECT_EQ(checkProblem(description), "light node \"Omni02\" names no light of the file");
 }
 
+TEST(PlaybackCheck, MoreLightsThanGlOffersAreReported)
+{
+    writer3ds::Scene description = sampleScene();
+    for (int i = 2; i <= 9; ++i) {
+        writer3ds::Light light = description.lights[0];
+        light.name = "Omni0" + std::to_string(i);
+        description.lights.push_back(light);
+        writer3ds::Node node = description.keyframer.nodes[3];
+        node.name = light.name;
+        description.keyframer.nodes.push_back(node);
+    }
+    EXPECT_EQ(checkProblem(description), "light \"Omni09\" is the ninth; playback drives at most 8 lights");
+    description.lights.pop_back();
+    description.keyframer.nodes.pop_back();
+    ::Scene scene;
+    ASSERT_TRUE(fixtures::readScene(scene, description));
+    LoadError error;
+    EXPECT_TRUE(checkScenePlayback(scene, {}, error)) << formatLoadError(error);
+}
+
 TEST(PlaybackCheck, MeshObjectWithoutKeyframerNodeIsReported)
 {
     writer3ds::Scene description = sampleScene();
