@@ -80,7 +80,9 @@ public:
     void computeVertexNormals(std::int8_t frame, std::int8_t divisor);
 
     // Draws the last frame in immediate mode with the state the flags select, then resets
-    // depth mask, blending, culling, texturing and generation on unit 0 and polygon mode.
+    // depth mask, blending, culling, texturing and generation on unit 0 and polygon mode
+    // (and texturing on unit 1 after the two-texture path). Without the multitexture entry
+    // points a textured environment-mapped mesh shows its environment map alone.
     // Defined in render/meshDrawing.cpp.
     void draw() const;
 
