@@ -2,6 +2,7 @@
 
 #include "tools/datagen/music.h"
 #include "tools/datagen/pictures.h"
+#include "tools/datagen/scenes.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -53,5 +54,5 @@ bool generateDataPack(const std::string& outDir, std::string& error)
     if (!makeFolder(dataDir, error) || !writeConfiguration(outDir + "/kesu.ini", error)) {
         return false;
     }
-    return writePictures(dataDir, error) && generateMusic(dataDir, error);
+    return writePictures(dataDir, error) && writeScenes(dataDir, error) && generateMusic(dataDir, error);
 }

@@ -582,6 +582,58 @@ Canvas nebula()
     return canvas;
 }
 
+// Dusk sky for the inside of the final scene's dome: zenith at the top row, the horizon
+// across the middle, haze below; it repeats across so the dome can wrap it several times.
+Canvas duskSky()
+{
+    Canvas canvas(256, 256);
+    fill(canvas, [](double u, double v) {
+        const double height = 1.0 - 2.0 * v;   // 1 at the zenith, 0 at the horizon
+        Colour colour;
+        if (height >= 0.0) {
+            colour = ramp(1.0 - height, {0.02f, 0.03f, 0.12f}, {0.1f, 0.12f, 0.35f}, {0.55f, 0.3f, 0.45f},
+                          {1.0f, 0.55f, 0.25f});
+            const double cloud = tileFbm(u, v * 4.0, 4, 5, 201);
+            colour = mixColour(colour, {0.9f, 0.45f, 0.35f}, smoothStep(0.55, 0.75, cloud) * (1.0 - height) * 0.6);
+            const double star = hashUnit(static_cast<int>(u * 256.0), static_cast<int>(v * 256.0), 203);
+            if (star > 0.992 && height > 0.35) {
+                colour = mixColour(colour, {1.0f, 1.0f, 0.95f}, (star - 0.992) / 0.008 * height);
+            }
+        } else {
+            colour = mixColour({0.6f, 0.35f, 0.25f}, {0.05f, 0.04f, 0.05f}, std::min(1.0, -height * 4.0));
+        }
+        return colour;
+    });
+    return canvas;
+}
+
+// Glass panel: a pale tint with bright rims; its mask lets most of the view through
+// and keeps the rims and a few streaks solid.
+void glassPanel(Canvas& canvas, Mask& mask)
+{
+    fill(canvas, [](double u, double v) {
+        const double rim = std::max(std::fabs(u - 0.5), std::fabs(v - 0.5));
+        return mixColour({0.55f, 0.75f, 0.95f}, {1.0f, 1.0f, 1.0f}, smoothStep(0.42, 0.48, rim));
+    });
+    fillMask(mask, [](double u, double v) {
+        const double rim = std::max(std::fabs(u - 0.5), std::fabs(v - 0.5));
+        const double streak = stableExp(-(u + v - 0.7) * (u + v - 0.7) * 200.0) * 0.5;
+        return 0.28 + 0.72 * smoothStep(0.42, 0.47, rim) + streak;
+    });
+}
+
+// Mask of the cube heart: its circuit rings and rim solid, the rest half see-through.
+Mask cubeFaceMask()
+{
+    Mask mask(128, 128);
+    fillMask(mask, [](double u, double v) {
+        const double square = std::max(std::fabs(u - 0.5), std::fabs(v - 0.5));
+        const double rings = 0.5 + 0.5 * stableCos(square * 50.0);
+        return 0.5 + 0.5 * std::max(stablePow(rings, 4.0), smoothStep(0.4, 0.46, square));
+    });
+    return mask;
+}
+
 // Brushed gold for the title's letters.
 Canvas brushedGold()
 {
@@ -605,8 +657,9 @@ std::vector<PicturePair> pictureList()
         {"textura4.jpg", ""},   {"textura5.jpg", "mask2.jpg"}, {"ground.jpg", ""}, {"steel.jpg", ""},
         {"grate.jpg", "gratemsk.jpg"}, {"hazard.jpg", ""}, {"pipe.jpg", ""}, {"panels.jpg", ""},
         {"credit1.jpg", ""},    {"credit2.jpg", ""},  {"credit3.jpg", ""},  {"credit4.jpg", ""},
-        {"cubeface.jpg", ""},   {"terrain.jpg", ""},  {"tower.jpg", ""},    {"nebula.jpg", ""},
-        {"gold.jpg", ""},
+        {"terrain.jpg", ""},  {"tower.jpg", ""},    {"nebula.jpg", ""},
+        {"gold.jpg", ""},       {"sky.jpg", ""},       {"glass.jpg", "glassmsk.jpg"},
+        {"cubeface.jpg", "cubemsk.jpg"},
     };
 }
 
@@ -630,6 +683,10 @@ bool writePictures(const std::string& dataDir, std::string& error)
     Mask grateMask(128, 128);
     grating(gratePicture, grateMask);
 
+    Canvas glassPicture(128, 128);
+    Mask glassMask(128, 128);
+    glassPanel(glassPicture, glassMask);
+
     return save("w8scr.jpg", waitScreen()) && save("particle.jpg", particle()) &&
            save("textur10.jpg", chromeSphereMap()) && save("rewind.jpg", rewindIcon()) &&
            save("zub.jpg", bannerPicture) && saveMask("zub_mask.jpg", bannerMask) && save("textura1.jpg", marble()) &&
@@ -645,5 +702,8 @@ bool writePictures(const std::string& dataDir, std::string& error)
            save("credit3.jpg", creditPlate("MUSIC", "SAWTOOTH ROOM", {0.3f, 1.0f, 0.4f})) &&
            save("credit4.jpg", creditPlate("GREETINGS TO", "EVERY DEMO CREW", {1.0f, 0.3f, 0.7f})) &&
            save("cubeface.jpg", cubeFace()) && save("terrain.jpg", terrain()) && save("tower.jpg", towerWall()) &&
-           save("nebula.jpg", nebula()) && save("gold.jpg", brushedGold());
+           save("nebula.jpg", nebula()) && save("gold.jpg", brushedGold()) &&
+           save("sky.jpg", duskSky()) &&
+           save("glass.jpg", glassPicture) && saveMask("glassmsk.jpg", glassMask) &&
+           saveMask("cubemsk.jpg", cubeFaceMask());
 }

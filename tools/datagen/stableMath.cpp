@@ -88,6 +88,27 @@ double stableLog(double x)
     return 2.0 * sum + static_cast<double>(exponent) * 0.69314718055994530942;
 }
 
+double stableAtan(double x)
+{
+    if (x < 0.0) {
+        return -stableAtan(-x);
+    }
+    if (x > 1.0) {
+        return STABLE_PI * 0.5 - stableAtan(1.0 / x);
+    }
+    // Two halvings of the angle bring x below 0.2, where the series converges fast.
+    const double halved = x / (1.0 + std::sqrt(1.0 + x * x));
+    const double quarter = halved / (1.0 + std::sqrt(1.0 + halved * halved));
+    const double q2 = quarter * quarter;
+    double power = quarter;
+    double sum = 0.0;
+    for (int n = 0; n < 20; ++n) {
+        sum += (n % 2 == 0 ? power : -power) / static_cast<double>(2 * n + 1);
+        power *= q2;
+    }
+    return 4.0 * sum;
+}
+
 double stablePow(double base, double exponent)
 {
     return stableExp(exponent * stableLog(base));

@@ -14,6 +14,7 @@ double stableExp(double x);
 // base ^ exponent for base > 0, through stableExp and stableLog.
 double stablePow(double base, double exponent);
 double stableLog(double x);
+double stableAtan(double x);
 
 // xorshift64* with a fixed seed: small, fast and the same everywhere.
 struct StableRandom {
