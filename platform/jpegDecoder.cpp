@@ -93,7 +93,7 @@ const char* colourSpaceName(J_COLOR_SPACE space)
 }  // namespace
 
 bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& picture, std::string& error,
-                    long long& errorOffset)
+                    long long& errorOffset, int maxSide)
 {
     errorOffset = -1;
     std::vector<unsigned char> bytes;
@@ -131,6 +131,14 @@ bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& pic
     if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) {
         error = std::string("the picture is stored in ") + colourSpaceName(space) +
                 ", which cannot be turned into RGB or grey; save it as RGB or grey-scale";
+        jpeg_destroy_decompress(&decompressor);
+        return false;
+    }
+    if (maxSide > 0 && (decompressor.image_width > static_cast<JDIMENSION>(maxSide) ||
+                        decompressor.image_height > static_cast<JDIMENSION>(maxSide))) {
+        error = "the picture is " + std::to_string(decompressor.image_width) + " x " +
+                std::to_string(decompressor.image_height) + " pixels; at most " + std::to_string(maxSide) +
+                " per side can be loaded";
         jpeg_destroy_decompress(&decompressor);
         return false;
     }

@@ -25,7 +25,12 @@ bool decodeInto(RenderWindow& renderWindow, const std::string& fileName, std::ui
     JpegPicture scratch;
     std::string message;
     long long offset = -1;
-    if (!decodeJpegFile(fileName, alphaPass ? JPEG_OUTPUT_GREY : JPEG_OUTPUT_RGB, scratch, message, offset)) {
+    // The driver's limit goes to the decoder, so that a header declaring a picture no texture
+    // can hold is refused before gigabytes are allocated for it.
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (!decodeJpegFile(fileName, alphaPass ? JPEG_OUTPUT_GREY : JPEG_OUTPUT_RGB, scratch, message, offset,
+                        maxSize)) {
         return failLoad(error, fileName, offset, -1, message);
     }
     TextureImage& image = *renderWindow.currentImage;
