@@ -1,11 +1,14 @@
 # Two entry points for people: `make run` builds, generates the data pack and plays the
 # demo; `make test` builds and runs every test headless. Both install what is missing first.
+# `make fuzz` runs each libFuzzer target for FUZZ_SECONDS seconds (clang build in build/fuzz).
 JOBS ?= $(shell nproc)
 BUILD_RELEASE ?= build/release
 BUILD_TEST ?= build/test
 RUN_DIR ?= run
+BUILD_FUZZ ?= build/fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: run test setup build-release build-test clean
+.PHONY: run test fuzz setup build-release build-test clean
 
 setup:
 	@bash scripts/setup.sh
@@ -24,6 +27,9 @@ run: build-release
 test: build-test
 	@cd $(BUILD_TEST) && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
+
+fuzz: setup
+	@bash scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build $(RUN_DIR)
