@@ -40,19 +40,12 @@ bool writeConfiguration(const std::string& path, std::string& error)
 
 } // namespace
 
-bool generateMusic(const std::string& dataDir, std::string& error)
-{
-    if (!makeFolder(dataDir, error)) {
-        return false;
-    }
-    return encodeMp3(dataDir + "little.mp3", composeMusic(), error);
-}
-
 bool generateDataPack(const std::string& outDir, std::string& error)
 {
     const std::string dataDir = outDir + "/data/";
     if (!makeFolder(dataDir, error) || !writeConfiguration(outDir + "/kesu.ini", error)) {
         return false;
     }
-    return writePictures(dataDir, error) && writeScenes(dataDir, error) && generateMusic(dataDir, error);
+    return writePictures(dataDir, error) && writeScenes(dataDir, error) &&
+           encodeMp3(dataDir + "little.mp3", composeMusic(), error);
 }

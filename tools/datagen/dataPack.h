@@ -7,6 +7,3 @@
 // Creates the folders as needed and overwrites what is there. False with a message
 // naming the file that could not be made.
 bool generateDataPack(const std::string& outDir, std::string& error);
-
-// Only the music, "OUTDIR/data/little.mp3" (the tests that need nothing else).
-bool generateMusic(const std::string& dataDir, std::string& error);

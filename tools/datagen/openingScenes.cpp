@@ -25,15 +25,73 @@ double easeOut(double x)
 
 } // namespace
 
+namespace {
+
+// A piece of sphere of the given radius seen from its centre: 130 degrees wide and 110
+// high around +y, its faces turned towards the centre.
+MeshData backdropCap(double radius)
+{
+    MeshData cap;
+    const int columns = 26;
+    const int rows = 18;
+    auto point = [&](int i, int j) {
+        const double azimuth = (-65.0 + 130.0 * i / columns) * STABLE_PI / 180.0;
+        const double elevation = (-55.0 + 110.0 * j / rows) * STABLE_PI / 180.0;
+        return V3{stableSin(azimuth) * stableCos(elevation), stableCos(azimuth) * stableCos(elevation),
+                  stableSin(elevation)} *
+               radius;
+    };
+    for (int i = 0; i < columns; ++i) {
+        for (int j = 0; j < rows; ++j) {
+            const double u0 = 2.0 * i / columns;
+            const double u1 = 2.0 * (i + 1) / columns;
+            const double v0 = 1.5 * j / rows;
+            const double v1 = 1.5 * (j + 1) / rows;
+            cap.addQuad(point(i, j), point(i + 1, j), point(i + 1, j + 1), point(i, j + 1), {u0, v0}, {u1, v0},
+                        {u1, v1}, {u0, v1});
+        }
+    }
+    return cap;
+}
+
+} // namespace
+
 // Block letters of the name in two lines, flying up and turning into place one after
-// another, then floating gently; the camera swings round them at 80 to 130 units, inside
-// the 50 .. 150 clipping range the title is drawn with.
+// another, then floating gently; the camera swings round them at 80 to 100 units, inside
+// the 50 .. 150 clipping range the title is drawn with. The title is drawn without depth
+// test or depth writes and the colour buffer is never cleared, so the scene brings its own
+// backdrop: a nebula on a piece of sphere 130 units round the camera, travelling and
+// turning with it, drawn first. The letters' material has an opacity map (solid white),
+// which makes the mesh drawing show back faces first and front faces over them.
 bool writeTitleScene(const std::string& path, std::string& error)
 {
     const int frames = 1313;
     SceneBuilder builder(frames);
-    builder.addMaterial(sceneMaterial("gold", {1.0, 0.85, 0.55}, "gold.jpg", 0, "", 60));
-    builder.addMaterial(sceneMaterial("copper", {0.95, 0.55, 0.4}, "gold.jpg", 0, "", 60));
+    builder.addMaterial(sceneMaterial("tlo", {0.9, 0.9, 0.95}, "nebula.jpg", 0, "", 0));
+    builder.addMaterial(sceneMaterial("gold", {1.0, 0.85, 0.55}, "gold.jpg", 0, "goldmsk.jpg", 60));
+    builder.addMaterial(sceneMaterial("copper", {0.95, 0.55, 0.4}, "gold.jpg", 0, "goldmsk.jpg", 60));
+
+    const double radius = 96.0;
+    auto cameraAt = [&](double f) {
+        const double t = f / frames;
+        const double angle = (-28.0 + 34.0 * easeInOut(t * 1.3)) * STABLE_PI / 180.0;
+        const double height = 22.0 - 16.0 * easeInOut(t * 1.5);
+        const double r = radius - 8.0 * t;
+        return V3{r * stableSin(angle), -r * stableCos(angle), height};
+    };
+    auto targetAt = [&](double f) { return V3{4.0 * f / frames, 0.0, -2.0}; };
+    const VectorKeys cameraKeys = sampleVector(frames, 25, cameraAt);
+
+    SceneObject backdrop;
+    backdrop.name = "tlo";
+    backdrop.mesh = backdropCap(130.0);
+    backdrop.material = "tlo";
+    backdrop.positions = cameraKeys;
+    backdrop.spin = sampleScalar(frames, 25, [&](double f) {
+        const V3 forward = targetAt(f) - cameraAt(f);
+        return -stableAtan(forward.x / forward.y);
+    });
+    builder.addObject(backdrop);
 
     const double cell = 3.0;
     const struct {
@@ -77,31 +135,21 @@ bool writeTitleScene(const std::string& path, std::string& error)
                      }),
                      {0.8, 0.45, 0.2});
 
-    const double radius = 96.0;
-    builder.setCamera(sampleVector(frames, 25,
-                                   [&](double f) {
-                                       const double t = f / frames;
-                                       const double angle = (-32.0 + 40.0 * easeInOut(t * 1.3)) * STABLE_PI / 180.0;
-                                       const double height = 24.0 - 18.0 * easeInOut(t * 1.5);
-                                       const double r = radius - 8.0 * t;
-                                       return V3{r * stableSin(angle), -r * stableCos(angle), height};
-                                   }),
-                      sampleVector(frames, 25, [&](double f) { return V3{4.0 * f / frames, 0.0, -2.0}; }),
+    builder.setCamera(cameraKeys, sampleVector(frames, 25, targetAt),
                       sampleScalar(frames, 25, [](double) { return 56.0; }),
                       sampleScalar(frames, 25, [](double f) { return 3.0 * stableSin(f / 75.0 * 0.5); }), 50.0, 150.0);
     return builder.save(path, error);
 }
 
 // A twin nozzle column at x = 129 whose ends, at z = -16 and z = -152 in its own frame,
-// are where the title's two particle jets start (one rises, one falls). Rings and
-// blocks drift round it inside a nebula sphere that covers the whole view, because the
-// title effect never clears the colour buffer.
+// are where the title's two particle jets start (one rises, one falls), with rings and
+// blocks drifting round it. It is drawn over the title (which writes no depth), so the
+// camera keeps it at the left edge of the picture, clear of the letters.
 bool writeElementsScene(const std::string& path, std::string& error)
 {
     const int frames = 1313;
     SceneBuilder builder(frames);
     builder.addMaterial(sceneMaterial("chrom", {0.75, 0.8, 0.9}, "", 0, "", 80));
-    builder.addMaterial(sceneMaterial("niebo", {1.0, 1.0, 1.0}, "nebula.jpg", 0, "", 0));
     builder.addMaterial(sceneMaterial("obrecz", {0.9, 0.5, 0.2}, "", 0, "", 70));
     builder.addMaterial(sceneMaterial("kostki", {0.3, 0.6, 1.0}, "cubeface.jpg", 0, "", 50));
 
@@ -129,7 +177,7 @@ bool writeElementsScene(const std::string& path, std::string& error)
     for (int ring = 0; ring < 3; ++ring) {
         SceneObject hoop;
         hoop.name = "obrecz" + std::to_string(ring);
-        hoop.mesh = torusMesh(55.0 + 22.0 * ring, 2.5, 64, 8);
+        hoop.mesh = torusMesh(26.0 + 12.0 * ring, 1.8, 48, 8);
         transformMesh(hoop.mesh, Affine::rotation({1, 0, 0}, 0.35 + 0.3 * ring));
         hoop.material = "obrecz";
         hoop.positions = {{0, columnCentre}};
@@ -138,26 +186,17 @@ bool writeElementsScene(const std::string& path, std::string& error)
         for (int block = 0; block < 4; ++block) {
             SceneObject cube;
             cube.name = "kostka" + std::to_string(ring) + std::to_string(block);
-            cube.mesh = boxMesh({9.0, 9.0, 9.0});
+            cube.mesh = boxMesh({6.0, 6.0, 6.0});
             cube.material = "kostki";
             cube.parent = hoopIndex;
             const double a = block * STABLE_PI * 0.5 + ring;
-            const double r = 55.0 + 22.0 * ring;
+            const double r = 26.0 + 12.0 * ring;
             cube.positions = {{0, Affine::rotation({1, 0, 0}, 0.35 + 0.3 * ring).apply({r * stableCos(a), r * stableSin(a), 0})}};
             cube.spinAxis = {1.0, 1.0, 0.3};
             cube.spin = {{0, 0.0}, {frames, 8.0 + block}};
             builder.addObject(cube);
         }
     }
-
-    SceneObject sky;
-    sky.name = "mglawica";
-    sky.mesh = sphereMesh(1500.0, 16, 32, 4.0, 2.0);
-    flipFaces(sky.mesh);
-    sky.material = "niebo";
-    sky.positions = {{0, columnCentre}};
-    sky.spin = {{0, 0.0}, {frames, 0.15}};
-    builder.addObject(sky);
 
     builder.addLight("przod", {{0, {-200.0, -500.0, 100.0}}}, {0.8, 0.85, 1.0});
     builder.addLight("spod", {{0, {300.0, -100.0, -400.0}}}, {0.9, 0.45, 0.15});
@@ -167,7 +206,7 @@ bool writeElementsScene(const std::string& path, std::string& error)
                      }),
                      {0.6, 0.6, 0.7});
 
-    const double radius = 340.0;
+    const double radius = 420.0;
     auto angleAt = [&](double f) { return (-25.0 + 50.0 * f / frames) * STABLE_PI / 180.0; };
     builder.setCamera(sampleVector(frames, 25,
                                    [&](double f) {
@@ -179,7 +218,7 @@ bool writeElementsScene(const std::string& path, std::string& error)
                                    [&](double f) {
                                        // Aim to the right of the column, so it stands left of the title.
                                        const double a = angleAt(f);
-                                       return columnCentre + V3{110.0 * stableCos(a), 110.0 * stableSin(a), 30.0};
+                                       return columnCentre + V3{330.0 * stableCos(a), 330.0 * stableSin(a), 30.0};
                                    }),
                       sampleScalar(frames, 25, [](double) { return 55.0; }),
                       sampleScalar(frames, 25, [](double f) { return -4.0 + 6.0 * f / 1313.0; }), 10.0, 3000.0);
@@ -338,7 +377,8 @@ bool writeGrassScene(const std::string& path, std::string& error)
                                        const double r = 30.0 + 4.0 * stableSin(t * 0.17 + 1.0);
                                        const double x = r * stableCos(a);
                                        const double y = r * stableSin(a);
-                                       return V3{x, y, meadowHeight(x, y) + 0.7};
+                                       // Below eye level, so the meadow fills most of the picture.
+                                       return V3{x, y, meadowHeight(x, y) - 0.9};
                                    }),
                       sampleScalar(frames, 25, [](double) { return 60.0; }),
                       sampleScalar(frames, 25, [](double f) { return 3.0 * stableSin(f / FRAMES_PER_SECOND * 0.3); }),

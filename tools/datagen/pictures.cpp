@@ -658,7 +658,7 @@ std::vector<PicturePair> pictureList()
         {"grate.jpg", "gratemsk.jpg"}, {"hazard.jpg", ""}, {"pipe.jpg", ""}, {"panels.jpg", ""},
         {"credit1.jpg", ""},    {"credit2.jpg", ""},  {"credit3.jpg", ""},  {"credit4.jpg", ""},
         {"terrain.jpg", ""},  {"tower.jpg", ""},    {"nebula.jpg", ""},
-        {"gold.jpg", ""},       {"sky.jpg", ""},       {"glass.jpg", "glassmsk.jpg"},
+        {"gold.jpg", "goldmsk.jpg"}, {"sky.jpg", ""},       {"glass.jpg", "glassmsk.jpg"},
         {"cubeface.jpg", "cubemsk.jpg"},
     };
 }
@@ -683,6 +683,9 @@ bool writePictures(const std::string& dataDir, std::string& error)
     Mask grateMask(128, 128);
     grating(gratePicture, grateMask);
 
+    // The title letters' opacity map is solid: it only selects the two-pass drawing.
+    Mask solid(128, 128);
+    std::fill(solid.value.begin(), solid.value.end(), 1.0f);
     Canvas glassPicture(128, 128);
     Mask glassMask(128, 128);
     glassPanel(glassPicture, glassMask);
@@ -705,5 +708,6 @@ bool writePictures(const std::string& dataDir, std::string& error)
            save("nebula.jpg", nebula()) && save("gold.jpg", brushedGold()) &&
            save("sky.jpg", duskSky()) &&
            save("glass.jpg", glassPicture) && saveMask("glassmsk.jpg", glassMask) &&
-           saveMask("cubemsk.jpg", cubeFaceMask());
+           saveMask("cubemsk.jpg", cubeFaceMask()) &&
+           saveMask("goldmsk.jpg", solid);
 }
