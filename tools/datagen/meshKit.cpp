@@ -334,9 +334,18 @@ MeshData sphereMesh(double radius, int rings, int segments, double uRepeat, doub
             const double u1 = uRepeat * (segment + 1) / segments;
             const double v0 = vRepeat * (1.0 - static_cast<double>(ring) / rings);
             const double v1 = vRepeat * (1.0 - static_cast<double>(ring + 1) / rings);
-            // Ring 0 is the north pole; going down and then east faces outwards.
-            mesh.addQuad(point(ring, segment), point(ring + 1, segment), point(ring + 1, segment + 1),
-                         point(ring, segment + 1), {u0, v0}, {u0, v1}, {u1, v1}, {u1, v0});
+            // Ring 0 is the north pole; going down and then east faces outwards. At the
+            // poles two corners meet, so only the triangle with area is kept.
+            if (ring == 0) {
+                mesh.addTriangle(point(ring, segment), point(ring + 1, segment), point(ring + 1, segment + 1),
+                                 {u0, v0}, {u0, v1}, {u1, v1});
+            } else if (ring == rings - 1) {
+                mesh.addTriangle(point(ring, segment), point(ring + 1, segment + 1), point(ring, segment + 1),
+                                 {u0, v0}, {u1, v1}, {u1, v0});
+            } else {
+                mesh.addQuad(point(ring, segment), point(ring + 1, segment), point(ring + 1, segment + 1),
+                             point(ring, segment + 1), {u0, v0}, {u0, v1}, {u1, v1}, {u1, v0});
+            }
         }
     }
     return mesh;
@@ -373,10 +382,9 @@ MeshData bladeMesh(V3 base, double height, double width, V3 lean, double bend)
     const V3 side = normalised(cross(V3{0, 0, 1}, lean)) * (width * 0.5);
     const V3 middle = base + V3{0, 0, height * 0.55} + lean * (bend * height * 0.2);
     const V3 tip = base + V3{0, 0, height} + lean * (bend * height * 0.65);
-    const int first = 0;
     mesh.points = {base - side, base + side, middle + side * 0.7, middle - side * 0.7, tip};
     mesh.uv = {{0.0, 0.0}, {1.0, 0.0}, {0.85, 0.55}, {0.15, 0.55}, {0.5, 1.0}};
-    mesh.faces = {{first, first + 1, first + 2}, {first, first + 2, first + 3}, {first + 3, first + 2, first + 4}};
+    mesh.faces = {{0, 1, 2}, {0, 2, 3}, {3, 2, 4}};
     return mesh;
 }
 

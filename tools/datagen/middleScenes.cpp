@@ -35,7 +35,7 @@ void scaleUv(MeshData& mesh, double u, double v)
 
 // A gear train on the back wall: each gear's spin follows from its neighbour's so the
 // teeth stay in mesh (tooth counts set the speeds, the phases put a tooth in a gap).
-struct GearSpec {
+struct GearLink {
     int teeth;
     double angleFromPrevious;   // direction from the previous gear's centre, radians in the wall plane
 };
@@ -75,7 +75,7 @@ bool writeFactoryScene(const std::string& path, std::string& error)
 
     // Gears stand in the wall plane; their axis is -y, so a counter-clockwise spin about
     // it turns them counter-clockwise as seen from the hall.
-    const GearSpec train[5] = {{20, 0.0}, {12, -0.35}, {30, 0.25}, {16, -0.5}, {24, 0.6}};
+    const GearLink train[5] = {{20, 0.0}, {12, -0.35}, {30, 0.25}, {16, -0.5}, {24, 0.6}};
     V3 centre{-230.0, 120.0, 85.0};
     double speed = 0.9;                // radians per second of the first gear
     double phase = 0.0;

@@ -197,7 +197,7 @@ struct Track {
     std::size_t frames() const { return left.size(); }
     void add(std::size_t frame, double value, double pan)
     {
-        // Constant-power-ish pan with linear weights: pan -1 left, +1 right.
+        // Linear pan: -1 is left, +1 right; the far side keeps a fifth of the level.
         left[frame] += static_cast<float>(value * (1.0 - 0.5 * (pan + 1.0) * 0.8));
         right[frame] += static_cast<float>(value * (1.0 - 0.5 * (1.0 - pan) * 0.8));
     }

@@ -27,7 +27,7 @@ struct SceneObject {
     VectorKeys scales;      // empty: unit scale
 };
 
-// Material with colours for lit drawing: ambient and specular follow the diffuse colour.
+// Material for lit drawing: ambient at 60 % of the diffuse colour, a fixed grey highlight.
 writer3ds::Material sceneMaterial(const std::string& name, V3 diffuse, const std::string& textureMap = "",
                                   int transparency = 0, const std::string& opacityMap = "", int shininess = 40);
 
