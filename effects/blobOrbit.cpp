@@ -52,7 +52,7 @@ void drawBlobOrbit(float t, float pulse)
 
     glClear(GL_DEPTH_BUFFER_BIT);
 
-    // Both the perspective and the look-at go onto the projection matrix.
+    // Both the lens and the look-at go onto the projection matrix.
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(60.0, 1.3333333333333333, 10.0, 100.0);

@@ -68,7 +68,7 @@ TEST_F(BlobOrbit, LeavesTexturingAndBlendingOnDepthTestOnLightingOffAndItsCamera
     EXPECT_FALSE(enabled(GL_LIGHTING));
     EXPECT_FALSE(enabled(GL_LIGHT0));
 
-    // Perspective of 60 degrees at aspect 4:3, looking from 38 units down the z axis.
+    // A 60-degree field of view at aspect 4:3, looking from 38 units down the z axis.
     const std::array<float, 16> projection = matrix(GL_PROJECTION_MATRIX);
     EXPECT_NEAR(projection[0], 1.2990381f, 1e-5);
     EXPECT_NEAR(projection[5], 1.7320508f, 1e-5);

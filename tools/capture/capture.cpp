@@ -315,14 +315,19 @@ int main(int argc, char** argv)
     if (options.checkGl) setEffectCheck(checkGlAfterDraw);
     LoadError loadError;
     bool ok = startDemo(renderWindow, loadError);
-    if (!ok) {
-        fail(formatLoadError(loadError));
-    } else if (options.timing) {
-        ok = timeRun(offscreen, launchTime);
-    } else if (!options.times.empty()) {
-        ok = capture(options, offscreen);
-    } else {
-        ok = checkRun(offscreen);
+    if (!ok) fail(formatLoadError(loadError));
+    if (ok && options.checkGl) {
+        checkGlAfterDraw("the start-up");
+        ok = !glCheckFailed();
+    }
+    if (ok) {
+        if (options.timing) {
+            ok = timeRun(offscreen, launchTime);
+        } else if (!options.times.empty()) {
+            ok = capture(options, offscreen);
+        } else {
+            ok = checkRun(offscreen);
+        }
     }
     platformDestroyOffscreen(offscreen);
     return ok ? 0 : 1;
