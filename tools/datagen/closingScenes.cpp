@@ -178,7 +178,8 @@ bool writeFinalScene(const std::string& path, std::string& error)
     StableRandom random(505);
     for (int tower = 0; tower < 14; ++tower) {
         const double a = tower * 2.0 * STABLE_PI / 14.0 + random.range(-0.15, 0.15);
-        const double r = random.range(360.0, 950.0);
+        // Outside the camera's circle (380 to 460 units), so no tower sweeps past the lens.
+        const double r = random.range(560.0, 1000.0);
         const double x = SPHERE_CENTRE.x + r * stableCos(a);
         const double y = SPHERE_CENTRE.y + r * stableSin(a);
         const double ground = landHeight(x, y);

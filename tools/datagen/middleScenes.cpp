@@ -224,7 +224,7 @@ std::vector<V3> pipePath(int index, int samples)
     for (int k = 0; k <= samples; ++k) {
         const double s = static_cast<double>(k) / samples * 2.0 - 1.0;
         const V3 centre{100.0, 0.0, 100.0};
-        const double spread = 380.0;
+        const double spread = 320.0;
         path.push_back(centre + V3{spread * s + 60.0 * stableSin(a * s * 3.0 + index),
                                    (index - 2.5) * 70.0 + 80.0 * stableSin(b * s * 2.0 + index * 0.5),
                                    -80.0 + 40.0 * index + 70.0 * stableCos(a * s * 2.5 + index * 1.1)});
@@ -243,7 +243,7 @@ std::vector<V3> pipePath(int index, int samples)
 
 // Copper pipes bending through space with steel flanges, and an outlet pipe whose mouth
 // is at (270, 0, 180), where the smoke of the factory effect pours out. The pipes are
-// drawn between 100 and 1000 units from a camera circling 640 units away.
+// drawn between 100 and 1000 units from a camera circling 700 units away.
 bool writePipesScene(const std::string& path, std::string& error)
 {
     const int frames = 1500;
@@ -251,11 +251,11 @@ bool writePipesScene(const std::string& path, std::string& error)
     builder.addMaterial(sceneMaterial("miedz", {1.0, 0.8, 0.7}, "pipe.jpg", 0, "", 70));
     builder.addMaterial(sceneMaterial("kolnierz", {0.7, 0.72, 0.75}, "", 0, "", 80));
 
-    for (int pipe = 0; pipe < 6; ++pipe) {
+    for (int pipe = 0; pipe < 5; ++pipe) {
         const std::vector<V3> route = pipePath(pipe, 90);
         SceneObject tube;
         tube.name = "rura" + std::to_string(pipe);
-        tube.mesh = tubeMesh(route, 11.0 + pipe % 3 * 2.0, 14, 0.01);
+        tube.mesh = tubeMesh(route, 9.0 + pipe % 3 * 1.5, 14, 0.01);
         tube.material = "miedz";
         builder.addObject(tube);
         SceneObject flanges;
@@ -263,7 +263,7 @@ bool writePipesScene(const std::string& path, std::string& error)
         flanges.material = "kolnierz";
         for (std::size_t k = 6; k + 6 < route.size(); k += 12) {
             const Affine turn = Affine::alignZ(route[k + 1] - route[k - 1]);
-            flanges.mesh.append(torusMesh(15.0 + pipe % 3 * 2.0, 4.0, 18, 6), Affine::translation(route[k]) * turn);
+            flanges.mesh.append(torusMesh(12.5 + pipe % 3 * 1.5, 3.5, 18, 6), Affine::translation(route[k]) * turn);
         }
         builder.addObject(flanges);
     }
@@ -292,7 +292,7 @@ bool writePipesScene(const std::string& path, std::string& error)
     builder.setCamera(sampleVector(frames, 25,
                                    [&](double f) {
                                        const double a = (-30.0 + 75.0 * f / 1500.0) * STABLE_PI / 180.0;
-                                       return centre + V3{640.0 * stableSin(a), -640.0 * stableCos(a),
+                                       return centre + V3{700.0 * stableSin(a), -700.0 * stableCos(a),
                                                           160.0 - 110.0 * f / 1500.0};
                                    }),
                       sampleVector(frames, 25, [&](double f) { return centre + V3{40.0 * stableSin(f / 300.0), 0, 20.0}; }),
