@@ -67,10 +67,19 @@ bool frameSize(const std::string& bytes, int& width, int& height)
             width = static_cast<int>(byteAt(at + 7) << 8 | byteAt(at + 8));
             return true;
         }
-        if (length < 2) return false;
-        at += 2 + length;
+        // A length below 2 is taken as 2 by the decoder, which goes on after the length field.
+        at += 2 + (length < 2 ? 2 : length);
     }
     return false;
+}
+
+// The decoder stands in an end-of-image marker of its own when the data runs out, and must
+// then refuse the file; so every file that became a texture holds a real one after its
+// first start-of-scan marker.
+bool holdsEndMarkerAfterScan(const std::string& bytes)
+{
+    const std::size_t scan = bytes.find("\xFF\xDA");
+    return scan != std::string::npos && bytes.find("\xFF\xD9", scan + 2) != std::string::npos;
 }
 
 // The error must name one of the input files and an offset inside it (-1 when no byte is
@@ -150,6 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              std::to_string(width) + " x " + std::to_string(height) + " against " + std::to_string(frameWidth) +
                  " x " + std::to_string(frameHeight));
     }
+    if (!holdsEndMarkerAfterScan(input.colour)) fail("a texture from a file that ran out", "");
+    if (input.masked && !holdsEndMarkerAfterScan(input.mask)) fail("a texture from a mask that ran out", "");
     if (input.masked) {
         int maskWidth = 0, maskHeight = 0;
         if (!frameSize(input.mask, maskWidth, maskHeight) || maskWidth != frameWidth || maskHeight != frameHeight) {
