@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <GL/gl.h>
+
 #include <cstdio>
 
 namespace {
@@ -214,7 +216,12 @@ int platformSetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interv
 
 void platformSwapBuffers(PlatformWindow* window)
 {
-    if (window) SDL_GL_SwapWindow(sdlWindow(window));
+    if (!window) return;
+    SDL_GL_SwapWindow(sdlWindow(window));
+    // On the offscreen driver the drawable is a pbuffer, whose swap is a no-op: without a
+    // finish the software rasteriser queues every frame's work until the context goes away.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && SDL_strcmp(driver, "offscreen") == 0) glFinish();
 }
 
 void platformShowCursor(bool visible)

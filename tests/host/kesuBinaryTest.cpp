@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -34,9 +35,14 @@ TEST(KesuProgram, PlaysAndEndsWithinASecondOfACloseRequest)
     const std::string folder = makeRunFolder("kesu-run", "1024 768 0\n");
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
     ProcessOptions options = headless(folder);
-    // The close request (SDL turns SIGTERM into one) comes once the music has started.
-    options.sendSignalWhen = [](const std::string& out, const std::string&) {
-        return out.find("kesu: playing") != std::string::npos;
+    // The close request (SDL turns SIGTERM into one) comes two seconds into the music, so
+    // the loop has drawn many frames by then.
+    double playingSince = -1.0;
+    options.sendSignalWhen = [&playingSince](const std::string& out, const std::string&) {
+        if (out.find("kesu: playing") == std::string::npos) return false;
+        const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        if (playingSince < 0) playingSince = now;
+        return now - playingSince >= 2.0;
     };
     double afterSignal = -1.0;
     const ProcessResult result = runProcess(kesuBinary, {}, options, &afterSignal);

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -61,7 +62,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
             break;
         }
         pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-        if (poll(fds, 2, static_cast<int>(left * 1000) + 1) < 0) continue;
+        // Wakes at least every 50 ms so that sendSignalWhen can also wait on time.
+        if (poll(fds, 2, std::min(50, static_cast<int>(left * 1000) + 1)) < 0) continue;
         char buffer[4096];
         for (int i = 0; i < 2; ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;

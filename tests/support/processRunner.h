@@ -21,7 +21,7 @@ struct ProcessOptions {
     std::vector<std::pair<std::string, std::string>> setEnvironment;   // NAME, value
     std::vector<std::string> unsetEnvironment;
     double timeoutSeconds = 60.0;
-    // Called with the output gathered so far each time more arrives; returning true sends
+    // Called with the output gathered so far at least every 50 ms; returning true sends
     // `signalToSend` once and records the time, for "ends within N s of a request" checks.
     std::function<bool(const std::string& out, const std::string& err)> sendSignalWhen;
     int signalToSend = 15;
