@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -54,6 +55,7 @@ bool decodeFloat(const std::string& path, std::vector<float>& samples, long& rat
         }
         mpg123_format_none(handle);
         mpg123_format(handle, rate, channels, MPG123_ENC_FLOAT_32);
+        const off_t announced = mpg123_length(handle);
         std::vector<unsigned char> chunk(65536);
         for (;;) {
             size_t done = 0;
@@ -74,6 +76,17 @@ bool decodeFloat(const std::string& path, std::vector<float>& samples, long& rat
         if (result != MPG123_DONE) break;
         if (samples.empty()) {
             failLoad(error, path, -1, -1, "the file holds no decodable MPEG audio");
+            break;
+        }
+        // The info tag (or, without one, the first frame and the file size) announces the
+        // length; a file cut short decodes cleanly up to its cut, so compare.
+        const long long decodedFrames = static_cast<long long>(samples.size()) / channels;
+        if (announced > 0 && decodedFrames + 1152 < static_cast<long long>(announced)) {
+            const off_t end = mpg123_tell_stream(handle);
+            char text[160];
+            std::snprintf(text, sizeof text, "the music ends early: %.2f s decoded of the %.2f s its header announces",
+                          static_cast<double>(decodedFrames) / rate, static_cast<double>(announced) / rate);
+            failLoad(error, path, end >= 0 ? static_cast<long long>(end) : -1, -1, text);
             break;
         }
         ok = true;

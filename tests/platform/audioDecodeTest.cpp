@@ -124,6 +124,26 @@ TEST(Mp3DecodeErrors, NameTheFileAndWhatIsWrong)
     EXPECT_FALSE(error.text.empty());
 }
 
+TEST(Mp3DecodeErrors, ACutFileIsReportedWhereItEnds)
+{
+    const std::string path = writeClickMp3("cut.mp3", 44100, 2, 44100 * 3, 1000);
+    FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::vector<char> bytes(1 << 20);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    const std::string cut = ::testing::TempDir() + "cut-half.mp3";
+    file = std::fopen(cut.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size() / 2, file);
+    std::fclose(file);
+
+    std::vector<std::int16_t> pcm;
+    LoadError error;
+    EXPECT_FALSE(decodeMp3File(cut, pcm, error));
+    EXPECT_EQ(error.offset, static_cast<long long>(bytes.size() / 2));
+    EXPECT_NE(error.text.find("ends early"), std::string::npos) << error.text;
+}
+
 TEST(AudioClock, RunsFromZeroAndNeverGoesBackwards)
 {
     // Silent playback still drives the clock, from 0 and in whole stereo frames.
