@@ -55,21 +55,6 @@ bool readConfiguration(DemoConfig& config)
     return true;
 }
 
-// The state every effect relies on unless it changes it.
-void setRunState()
-{
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClearDepth(1.0);
-    glClearStencil(0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-}
-
 void handleEvent(DemoHost& host, const PlatformEvent& event, bool& done, bool& quitRequested)
 {
     switch (event.kind) {
@@ -138,7 +123,7 @@ bool startDemo(DemoHost& host)
     std::string audioMessage;
     host.musicStream = audioOpen(audioMessage);
     if (!audioMessage.empty()) report(audioMessage);
-    setRunState();
+    setDemoRunState();
     std::printf("kesu: playing at %d x %d%s; Escape quits\n", config.width, config.height,
                 audioIsSilent(host.musicStream) ? ", silent" : "");
     std::fflush(stdout);

@@ -16,6 +16,12 @@ struct Scene;
 // false with the reason, so that no demo is ever drawn with missing pieces.
 bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error);
 
+// The GL state every effect relies on unless it changes it: smooth shading, black clear
+// colour, depth test with GL_LEQUAL, a local viewer for lighting, perspective-correct
+// interpolation and sphere-map coordinate generation configured (not enabled) for S and T.
+// Set once after loading, before the first frame.
+void setDemoRunState();
+
 // Scene 0 .. 11 in the order of the scene table; valid once loadDemoAssets has succeeded.
 Scene& demoScene(int index);
 

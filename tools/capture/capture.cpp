@@ -151,16 +151,7 @@ bool startDemo(RenderWindow& renderWindow, LoadError& error)
     glClear(GL_COLOR_BUFFER_BIT);
     drawScreenTexture(waitScreen, -0.9f, -0.5f, -0.1f, -0.9f);
     if (!loadDemoAssets(renderWindow, error)) return false;
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClearDepth(1.0);
-    glClearStencil(0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    setDemoRunState();
     return true;
 }
 
