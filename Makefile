@@ -4,11 +4,12 @@
 JOBS ?= $(shell nproc)
 BUILD_RELEASE ?= build/release
 BUILD_TEST ?= build/test
+BUILD_ASAN ?= build/asan
 RUN_DIR ?= run
 BUILD_FUZZ ?= build/fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test fuzz setup build-release build-test clean
+.PHONY: run test fuzz setup build-release build-test build-asan clean
 
 setup:
 	@bash scripts/setup.sh
@@ -21,12 +22,15 @@ build-test: setup
 	@cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESU_TESTS=ON >/dev/null
 	@cmake --build $(BUILD_TEST) -j $(JOBS)
 
+build-asan: setup
+	@cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESU_SANITIZE=ON -DKESU_TESTS=ON -DKESU_BENCH=OFF >/dev/null
+	@cmake --build $(BUILD_ASAN) -j $(JOBS)
+
 run: build-release
 	@bash scripts/run.sh $(BUILD_RELEASE) $(RUN_DIR)
 
-test: build-test
-	@cd $(BUILD_TEST) && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
-		ctest --output-on-failure -j $(JOBS) --timeout 600
+test: build-test build-asan
+	@bash scripts/test.sh $(BUILD_TEST) $(BUILD_ASAN) $(JOBS)
 
 fuzz: setup
 	@bash scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,22 @@ struct DemoHost {
     AudioOutput* musicStream = nullptr;
     TextureId waitScreenTexture = 0;
 };
+
+// With KESU_CHECK_GL set, glGetError is read after each draw of the frame; the first error
+// is reported once, with what was drawn and the clock of that frame.
+float checkedTime = 0.0f;
+bool glErrorReported = false;
+
+void checkGlAfterDraw(const char* drawName)
+{
+    const GLenum code = glGetError();
+    if (code == GL_NO_ERROR || glErrorReported) return;
+    glErrorReported = true;
+    char text[160];
+    std::snprintf(text, sizeof text, "GL error 0x%04X after %s at %.3f s", static_cast<unsigned>(code), drawName,
+                  static_cast<double>(checkedTime));
+    report(text);
+}
 
 bool readConfiguration(DemoConfig& config)
 {
@@ -124,6 +142,8 @@ bool startDemo(DemoHost& host)
     host.musicStream = audioOpen(audioMessage);
     if (!audioMessage.empty()) report(audioMessage);
     setDemoRunState();
+    const char* checkGl = std::getenv("KESU_CHECK_GL");
+    if (checkGl && *checkGl && std::strcmp(checkGl, "0") != 0) setEffectCheck(checkGlAfterDraw);
     std::printf("kesu: playing at %d x %d%s; Escape quits\n", config.width, config.height,
                 audioIsSilent(host.musicStream) ? ", silent" : "");
     std::fflush(stdout);
@@ -144,6 +164,7 @@ void runMainLoop(DemoHost& host)
         host.previousTime = host.demoTime;
         const std::uint32_t position = audioPosition(host.musicStream);
         host.demoTime = static_cast<float>(position / static_cast<double>(AUDIO_BYTES_PER_SECOND));
+        checkedTime = host.demoTime;
         composeFrame(host.demoTime, host.previousTime);
         platformSwapBuffers(host.windowHandle);
         if (host.keyDown[PLATFORM_KEY_ESCAPE] || host.demoTime >= demoLength) {
