@@ -6,7 +6,43 @@
 
 #include <cstdio>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KESU_PIN_GL_DRIVER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESU_PIN_GL_DRIVER 1
+#endif
+#endif
+
+#ifdef KESU_PIN_GL_DRIVER
+#include <dlfcn.h>
+#include <link.h>
+#include <cstring>
+#endif
+
 namespace {
+
+#ifdef KESU_PIN_GL_DRIVER
+// Under LeakSanitizer: the GL driver's own allocations outlive the unloading of the driver
+// when the video subsystem shuts down, and are then reported without a module to suppress
+// them by. Keeping the driver's libraries loaded until exit lets the suppression file name them.
+int pinDriverModule(dl_phdr_info* info, size_t, void*)
+{
+    static const char* const driverParts[] = {"_dri.so", "libEGL_mesa", "libGLX_mesa", "libgallium", "libLLVM", "libglapi"};
+    if (!info->dlpi_name || !*info->dlpi_name) return 0;
+    for (const char* part : driverParts) {
+        if (std::strstr(info->dlpi_name, part)) {
+            dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            break;
+        }
+    }
+    return 0;
+}
+
+void pinGlDriver() { dl_iterate_phdr(pinDriverModule, nullptr); }
+#else
+void pinGlDriver() {}
+#endif
 
 SDL_Window* sdlWindow(PlatformWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
 
@@ -161,7 +197,9 @@ PlatformContext* platformCreateContext(PlatformWindow* window)
         SDL_SetError("no window");
         return nullptr;
     }
-    return reinterpret_cast<PlatformContext*>(SDL_GL_CreateContext(sdlWindow(window)));
+    SDL_GLContext context = SDL_GL_CreateContext(sdlWindow(window));
+    if (context) pinGlDriver();
+    return reinterpret_cast<PlatformContext*>(context);
 }
 
 bool platformMakeCurrent(PlatformWindow* window, PlatformContext* context)
