@@ -21,6 +21,15 @@ std::vector<std::uint8_t> sampleBytes() { return sceneBytes(sampleScene()); }
     return ::testing::AssertionFailure() << "\"" << formatLoadError(error) << "\" does not mention \"" << text << "\"";
 }
 
+// The read must fail at this offset in this chunk, with a message mentioning the text.
+void expectRefused(const std::vector<std::uint8_t>& bytes, long long offset, int chunkId, const std::string& text)
+{
+    const LoadError error = readError(bytes);
+    EXPECT_EQ(error.offset, offset);
+    EXPECT_EQ(error.chunkId, chunkId);
+    EXPECT_TRUE(mentions(error, text));
+}
+
 // A main chunk around an editor chunk around whatever body writes; the body starts at byte 12.
 std::vector<std::uint8_t> editorFile(const std::function<void(ChunkWriter&)>& body)
 {
@@ -56,10 +65,7 @@ TEST(MalformedScene, ChunkLengthBelowSixNamesTheChunk)
     std::vector<std::uint8_t> bytes = sampleBytes();
     const long long points = chunkOffset(bytes, CHUNK_POINT_ARRAY);
     fixtures::putU32(bytes, points + 2, 5);
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, points);
-    EXPECT_EQ(error.chunkId, CHUNK_POINT_ARRAY);
-    EXPECT_TRUE(mentions(error, "length of 5 bytes"));
+    expectRefused(bytes, points, CHUNK_POINT_ARRAY, "length of 5 bytes");
 }
 
 TEST(MalformedScene, ChunkPastItsParentsEndNamesTheParent)
@@ -69,20 +75,14 @@ TEST(MalformedScene, ChunkPastItsParentsEndNamesTheParent)
     const long long mesh = chunkOffset(bytes, CHUNK_TRIANGLE_MESH);
     const std::uint32_t meshLength = bytes[mesh + 2] | (bytes[mesh + 3] << 8);
     fixtures::putU32(bytes, points + 2, static_cast<std::uint32_t>(mesh + meshLength - points + 1));
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, points);
-    EXPECT_EQ(error.chunkId, CHUNK_POINT_ARRAY);
-    EXPECT_TRUE(mentions(error, "its parent 0x4100 ends at byte " + std::to_string(mesh + meshLength)));
+    expectRefused(bytes, points, CHUNK_POINT_ARRAY, "its parent 0x4100 ends at byte " + std::to_string(mesh + meshLength));
 }
 
 TEST(MalformedScene, TruncatedFileNamesTheChunkThatPassesTheEnd)
 {
     std::vector<std::uint8_t> bytes = sampleBytes();
     bytes.resize(bytes.size() - 10);
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, 0);
-    EXPECT_EQ(error.chunkId, CHUNK_MAIN);
-    EXPECT_TRUE(mentions(error, "the file ends at byte " + std::to_string(bytes.size())));
+    expectRefused(bytes, 0, CHUNK_MAIN, "the file ends at byte " + std::to_string(bytes.size()));
 }
 
 TEST(MalformedScene, BytesAfterTheLastChunkTooFewForAHeaderAreReported)
@@ -90,10 +90,7 @@ TEST(MalformedScene, BytesAfterTheLastChunkTooFewForAHeaderAreReported)
     std::vector<std::uint8_t> bytes = sampleBytes();
     const std::size_t end = bytes.size();
     bytes.insert(bytes.end(), {1, 2, 3});
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, static_cast<long long>(end));
-    EXPECT_EQ(error.chunkId, -1);
-    EXPECT_TRUE(mentions(error, "needs 6 bytes"));
+    expectRefused(bytes, static_cast<long long>(end), -1, "needs 6 bytes");
 }
 
 TEST(MalformedScene, NameLongerThan255BytesIsReportedAtItsStart)
@@ -102,10 +99,7 @@ TEST(MalformedScene, NameLongerThan255BytesIsReportedAtItsStart)
     description.objects[0].name = std::string(256, 'x');
     std::vector<std::uint8_t> bytes = sceneBytes(description);
     const long long object = chunkOffset(bytes, CHUNK_NAMED_OBJECT);
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, object + 6);
-    EXPECT_EQ(error.chunkId, CHUNK_NAMED_OBJECT);
-    EXPECT_TRUE(mentions(error, "longer than 255"));
+    expectRefused(bytes, object + 6, CHUNK_NAMED_OBJECT, "longer than 255");
 
     description.objects[0].name = std::string(255, 'x');
     description.keyframer.nodes[0].name = description.objects[0].name;
@@ -120,10 +114,7 @@ TEST(MalformedScene, NameWithoutTerminatorIsReported)
         writer.writeBytes("Box", 3);
         writer.endChunk();
     });
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, 12 + 6);
-    EXPECT_EQ(error.chunkId, CHUNK_NAMED_OBJECT);
-    EXPECT_TRUE(mentions(error, "no terminating zero byte"));
+    expectRefused(bytes, 12 + 6, CHUNK_NAMED_OBJECT, "no terminating zero byte");
 }
 
 TEST(MalformedScene, CountAbove32767IsReportedAtTheCount)
@@ -131,10 +122,7 @@ TEST(MalformedScene, CountAbove32767IsReportedAtTheCount)
     std::vector<std::uint8_t> bytes = sampleBytes();
     const long long points = chunkOffset(bytes, CHUNK_POINT_ARRAY);
     fixtures::putU16(bytes, points + 6, 40000);
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, points + 6);
-    EXPECT_EQ(error.chunkId, CHUNK_POINT_ARRAY);
-    EXPECT_TRUE(mentions(error, "point count 40000 is above 32767"));
+    expectRefused(bytes, points + 6, CHUNK_POINT_ARRAY, "point count 40000 is above 32767");
 }
 
 TEST(MalformedScene, CountLargerThanItsChunkCanHoldIsRefusedBeforeAllocating)
@@ -142,10 +130,7 @@ TEST(MalformedScene, CountLargerThanItsChunkCanHoldIsRefusedBeforeAllocating)
     std::vector<std::uint8_t> bytes = sampleBytes();
     const long long faces = chunkOffset(bytes, CHUNK_FACE_ARRAY);
     fixtures::putU16(bytes, faces + 6, 32767);
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, faces + 6);
-    EXPECT_EQ(error.chunkId, CHUNK_FACE_ARRAY);
-    EXPECT_TRUE(mentions(error, "face count 32767 needs 262136 bytes"));
+    expectRefused(bytes, faces + 6, CHUNK_FACE_ARRAY, "face count 32767 needs 262136 bytes");
 }
 
 TEST(MalformedScene, FaceIndexNotBelowTheVertexCountIsReportedAtTheFace)
@@ -154,10 +139,7 @@ TEST(MalformedScene, FaceIndexNotBelowTheVertexCountIsReportedAtTheFace)
     description.objects[0].faces[3].c = 8;
     std::vector<std::uint8_t> bytes = sceneBytes(description);
     const long long faces = chunkOffset(bytes, CHUNK_FACE_ARRAY);
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, faces + 8 + 8 * 3);
-    EXPECT_EQ(error.chunkId, CHUNK_FACE_ARRAY);
-    EXPECT_TRUE(mentions(error, "face 3 names vertex 8 but the mesh has 8 vertices"));
+    expectRefused(bytes, faces + 8 + 8 * 3, CHUNK_FACE_ARRAY, "face 3 names vertex 8 but the mesh has 8 vertices");
 }
 
 TEST(MalformedScene, TrackWithFewerKeysThanItsCountIsReported)
@@ -165,10 +147,7 @@ TEST(MalformedScene, TrackWithFewerKeysThanItsCountIsReported)
     std::vector<std::uint8_t> bytes = sampleBytes();
     const long long track = chunkOffset(bytes, CHUNK_POSITION_TRACK);
     fixtures::putU32(bytes, track + 16, 3);
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, track + 16);
-    EXPECT_EQ(error.chunkId, CHUNK_POSITION_TRACK);
-    EXPECT_TRUE(mentions(error, "key count 3 needs at least 54 bytes"));
+    expectRefused(bytes, track + 16, CHUNK_POSITION_TRACK, "key count 3 needs at least 54 bytes");
 }
 
 TEST(MalformedScene, KeyCountAbove32767IsReported)
@@ -176,10 +155,7 @@ TEST(MalformedScene, KeyCountAbove32767IsReported)
     std::vector<std::uint8_t> bytes = sampleBytes();
     const long long track = chunkOffset(bytes, CHUNK_ROTATION_TRACK);
     fixtures::putU32(bytes, track + 16, 70000);
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, track + 16);
-    EXPECT_EQ(error.chunkId, CHUNK_ROTATION_TRACK);
-    EXPECT_TRUE(mentions(error, "key count 70000 is above 32767"));
+    expectRefused(bytes, track + 16, CHUNK_ROTATION_TRACK, "key count 70000 is above 32767");
 }
 
 TEST(MalformedScene, TrackChunkShorterThanItsHeaderFieldsIsReported)
@@ -198,10 +174,7 @@ TEST(MalformedScene, TrackChunkShorterThanItsHeaderFieldsIsReported)
     writer.endChunk();
     writer.endChunk();
     writer.endChunk();
-    LoadError error = readError(writer.bytes());
-    EXPECT_EQ(error.offset, static_cast<long long>(track + 6));
-    EXPECT_EQ(error.chunkId, CHUNK_FOV_TRACK);
-    EXPECT_TRUE(mentions(error, "the track flags and range needs 10 bytes"));
+    expectRefused(writer.bytes(), static_cast<long long>(track + 6), CHUNK_FOV_TRACK, "the track flags and range needs 10 bytes");
 }
 
 TEST(MalformedScene, KeyWithSplineFieldsPastTheChunkIsReported)
@@ -222,10 +195,7 @@ TEST(MalformedScene, KeyWithSplineFieldsPastTheChunkIsReported)
         const std::uint32_t old = bytes[at + 2] | (bytes[at + 3] << 8) | (bytes[at + 4] << 16);
         fixtures::putU32(bytes, at + 2, old - 8);
     }
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.chunkId, CHUNK_FOV_TRACK);
-    EXPECT_EQ(error.offset, track + length - 8);
-    EXPECT_TRUE(mentions(error, "a spline field of the key needs 4 bytes"));
+    expectRefused(bytes, track + length - 8, CHUNK_FOV_TRACK, "a spline field of the key needs 4 bytes");
 }
 
 TEST(MalformedScene, NodeHeaderShorterThanItsFieldsIsReported)
@@ -243,10 +213,7 @@ TEST(MalformedScene, NodeHeaderShorterThanItsFieldsIsReported)
     writer.endChunk();
     writer.endChunk();
     writer.endChunk();
-    LoadError error = readError(writer.bytes());
-    EXPECT_EQ(error.offset, static_cast<long long>(header + 6 + 4 + 2));
-    EXPECT_EQ(error.chunkId, CHUNK_NODE_HEADER);
-    EXPECT_TRUE(mentions(error, "second flag word needs 2 bytes"));
+    expectRefused(writer.bytes(), static_cast<long long>(header + 6 + 4 + 2), CHUNK_NODE_HEADER, "second flag word needs 2 bytes");
 }
 
 TEST(MalformedScene, NodeWithoutItsHeaderIsReportedAtTheNode)
@@ -260,10 +227,7 @@ TEST(MalformedScene, NodeWithoutItsHeaderIsReportedAtTheNode)
     writer.endChunk();
     writer.endChunk();
     writer.endChunk();
-    LoadError error = readError(writer.bytes());
-    EXPECT_EQ(error.offset, static_cast<long long>(node));
-    EXPECT_EQ(error.chunkId, CHUNK_LIGHT_NODE);
-    EXPECT_TRUE(mentions(error, "no node header chunk 0xB010"));
+    expectRefused(writer.bytes(), static_cast<long long>(node), CHUNK_LIGHT_NODE, "no node header chunk 0xB010");
 }
 
 TEST(MalformedScene, FrameChunksShorterThanTheirFieldsAreReported)
@@ -278,10 +242,7 @@ TEST(MalformedScene, FrameChunksShorterThanTheirFieldsAreReported)
     writer.endChunk();
     writer.endChunk();
     writer.endChunk();
-    LoadError error = readError(writer.bytes());
-    EXPECT_EQ(error.offset, static_cast<long long>(segment + 10));
-    EXPECT_EQ(error.chunkId, CHUNK_FRAME_SEGMENT);
-    EXPECT_TRUE(mentions(error, "end frame needs 4 bytes"));
+    expectRefused(writer.bytes(), static_cast<long long>(segment + 10), CHUNK_FRAME_SEGMENT, "end frame needs 4 bytes");
 }
 
 TEST(MalformedScene, CameraShorterThanItsThirtyTwoBytesIsReported)
@@ -294,10 +255,7 @@ TEST(MalformedScene, CameraShorterThanItsThirtyTwoBytesIsReported)
         writer.endChunk();
         writer.endChunk();
     });
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.chunkId, CHUNK_CAMERA);
-    EXPECT_EQ(error.offset, 12 + 6 + 9 + 6);
-    EXPECT_TRUE(mentions(error, "needs 32 bytes"));
+    expectRefused(bytes, 12 + 6 + 9 + 6, CHUNK_CAMERA, "needs 32 bytes");
 }
 
 TEST(MalformedScene, MaterialChunkOutsideAnyMaterialBlockIsReported)
@@ -307,10 +265,7 @@ TEST(MalformedScene, MaterialChunkOutsideAnyMaterialBlockIsReported)
         at = writer.size();
         writeMaterialColorFloat(writer, CHUNK_DIFFUSE, {1, 0, 0});
     });
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, static_cast<long long>(at));
-    EXPECT_EQ(error.chunkId, CHUNK_DIFFUSE);
-    EXPECT_TRUE(mentions(error, "no material block 0xAFFF"));
+    expectRefused(bytes, static_cast<long long>(at), CHUNK_DIFFUSE, "no material block 0xAFFF");
 }
 
 TEST(MalformedScene, ColourChunkWithoutItsSubChunkIsReported)
@@ -324,10 +279,7 @@ TEST(MalformedScene, ColourChunkWithoutItsSubChunkIsReported)
         writer.endChunk();
         writer.endChunk();
     });
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, static_cast<long long>(at));
-    EXPECT_EQ(error.chunkId, CHUNK_AMBIENT);
-    EXPECT_TRUE(mentions(error, "holds no colour sub-chunk"));
+    expectRefused(bytes, static_cast<long long>(at), CHUNK_AMBIENT, "holds no colour sub-chunk");
 }
 
 TEST(MalformedScene, MapWithoutAFileNameChunkIsReported)
@@ -342,10 +294,7 @@ TEST(MalformedScene, MapWithoutAFileNameChunkIsReported)
         writer.endChunk();
         writer.endChunk();
     });
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, static_cast<long long>(at));
-    EXPECT_EQ(error.chunkId, CHUNK_TEXTURE_MAP);
-    EXPECT_TRUE(mentions(error, "no map file name chunk 0xA300"));
+    expectRefused(bytes, static_cast<long long>(at), CHUNK_TEXTURE_MAP, "no map file name chunk 0xA300");
 }
 
 TEST(MalformedScene, MeshInsideAChunkThatHoldsNoObjectsIsReported)
@@ -359,10 +308,7 @@ TEST(MalformedScene, MeshInsideAChunkThatHoldsNoObjectsIsReported)
         writer.endChunk();
         writer.endChunk();
     });
-    LoadError error = readError(bytes);
-    EXPECT_EQ(error.offset, static_cast<long long>(at));
-    EXPECT_EQ(error.chunkId, CHUNK_TRIANGLE_MESH);
-    EXPECT_TRUE(mentions(error, "holds no objects"));
+    expectRefused(bytes, static_cast<long long>(at), CHUNK_TRIANGLE_MESH, "holds no objects");
 }
 
 TEST(MalformedScene, EveryTruncationFailsInsideTheFileOrReads)

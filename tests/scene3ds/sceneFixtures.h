@@ -83,6 +83,23 @@ inline long long chunkOffset(const std::vector<std::uint8_t>& bytes, std::uint16
     return walker.found;
 }
 
+inline writer3ds::VectorKey vkey(std::int32_t frame, float x, float y, float z)
+{
+    writer3ds::VectorKey key;
+    key.frame = frame;
+    key.value = {x, y, z};
+    return key;
+}
+
+inline writer3ds::RotationKey rkey(std::int32_t frame, float angle, float x, float y, float z)
+{
+    writer3ds::RotationKey key;
+    key.frame = frame;
+    key.angle = angle;
+    key.axis = {x, y, z};
+    return key;
+}
+
 inline void putU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
 {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));

@@ -1,6 +1,5 @@
 // Material textures, made after the walk with GL: plain and masked maps, meshes marked
-// textured only with mapping coordinates, missing maps named with their material; and
-// restInverse against the same product formed on the GL matrix stack.
+// textured only with mapping coordinates, missing maps named with their material.
 #include "tests/scene3ds/sceneFixtures.h"
 #include "tests/support/glFixture.h"
 
@@ -40,12 +39,12 @@ protected:
     }
 
     // Writes the scene next to the maps and loads it as the demo does.
-    bool load(::Scene& scene, const writer3ds::Scene& description, LoadError& error)
+    bool load(::Scene& scene, const writer3ds::Scene& description, LoadError& error, int imageKind = 2)
     {
         std::string writeError;
         EXPECT_TRUE(saveFile(directory + "scene.3ds", sceneBytes(description), writeError)) << writeError;
         scene.host = &renderWindow();
-        return scene.load(directory + "scene.3ds", directory, 2, error);
+        return scene.load(directory + "scene.3ds", directory, imageKind, error);
     }
 
     std::string directory;
@@ -121,46 +120,7 @@ TEST_F(SceneTextures, ImageKindOtherThanJpegIsRefused)
     writer3ds::Scene description = sampleScene();
     description.materials[0].textureMap = "green.jpg";
     ::Scene scene;
-    std::string writeError;
-    ASSERT_TRUE(saveFile(directory + "scene.3ds", sceneBytes(description), writeError));
-    scene.host = &renderWindow();
     LoadError error;
-    EXPECT_FALSE(scene.load(directory + "scene.3ds", directory, 1, error));
+    EXPECT_FALSE(load(scene, description, error, 1));
     EXPECT_NE(error.text.find("image kind 1"), std::string::npos);
-}
-
-TEST_F(SceneTextures, RestInverseEqualsTheProductOnTheGlMatrixStack)
-{
-    writer3ds::Scene description = sampleScene();
-    description.objects.push_back(boxObject("Child", {0, 0, 0}, {1, 1, 1}, "Red"));
-    Node& parent = description.keyframer.nodes[0];
-    parent.tracks[0].vectorKeys[0].value = {5, -3, 2};
-    parent.tracks[1].rotationKeys[0].angle = 0.7f;
-    parent.tracks[1].rotationKeys[0].axis = {1, 2, 3};
-    parent.tracks[2].vectorKeys[0].value = {2, 4, 0.5f};
-    Node child = staticObjectNode("Child", 0, {1, 1, 1});
-    child.tracks[1].rotationKeys[0].angle = -0.3f;
-    child.tracks[1].rotationKeys[0].axis = {0, 1, 0};
-    description.keyframer.nodes.insert(description.keyframer.nodes.begin() + 1, child);
-    ::Scene scene;
-    ASSERT_TRUE(fixtures::readScene(scene, description));
-
-    glMatrixMode(GL_MODELVIEW);
-    float expected[2][16];
-    for (int i = 0; i < 2; ++i) {
-        const SceneNode& node = scene.nodes[i];
-        const float* scale = node.scaleTrack->keys[0].value;
-        const ::RotationKey& rotation = node.rotTrack->keys[0];
-        const float* position = node.posTrack->keys[0].value;
-        glLoadIdentity();
-        glScalef(1.0f / scale[0], 1.0f / scale[1], 1.0f / scale[2]);
-        glRotatef(rotation.angle * 180.0f / 3.141592f, rotation.axis[0], rotation.axis[1], rotation.axis[2]);
-        glTranslatef(-position[0], -position[1], -position[2]);
-        if (i == 1) glMultMatrixf(expected[0]);
-        glGetFloatv(GL_MODELVIEW_MATRIX, expected[i]);
-    }
-    glLoadIdentity();
-    for (int i = 0; i < 2; ++i) {
-        for (int e = 0; e < 16; ++e) EXPECT_NEAR(scene.nodes[i].restInverse[e], expected[i][e], 2e-6) << i << " " << e;
-    }
 }
