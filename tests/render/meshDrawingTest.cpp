@@ -294,39 +294,30 @@ TEST_F(MeshDrawing, CulledTexturedMeshDrawsOnlyItsFrontFacesOnce)
     EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 128, 0, 191}, 3));
 }
 
-TEST_F(MeshDrawing, TexturedWithoutLightingSendsNoNormals)
-{
-    glNormal3f(0.1f, 0.2f, 0.3f);
-    mesh.flags = MESH_FILL | MESH_TEXTURED | MESH_SMOOTH;
-    mesh.draw();
-    EXPECT_EQ(floats(GL_CURRENT_NORMAL)[0], 0.1f);
-    EXPECT_EQ(floats(GL_CURRENT_NORMAL)[2], 0.3f);
-    // The texture coordinates of the last corner were sent.
-    EXPECT_EQ(floats(GL_CURRENT_TEXTURE_COORDS)[0], 0.75f);
-
-    // Lit and flat: the face normal, (0, 0, 1) for this triangle.
-    mesh.flags = MESH_FILL | MESH_TEXTURED | MESH_LIT;
-    mesh.faceNormals[0][0] = 0.6f;
-    mesh.faceNormals[0][2] = 0.8f;
-    mesh.draw();
-    EXPECT_EQ(floats(GL_CURRENT_NORMAL)[0], 0.6f);
-    EXPECT_EQ(floats(GL_CURRENT_NORMAL)[2], 0.8f);
-}
-
-TEST_F(MeshDrawing, UntexturedPathAlwaysSendsNormals)
+// Normals go out on the untextured path (vertex normals when smooth, else face normals)
+// and on the textured path only when lit.
+TEST_F(MeshDrawing, NormalsAreSentUntexturedOrLit)
 {
     mesh.vertexNormals[0][6] = 0.5f;   // the last corner's vertex normal
-    glNormal3f(0.1f, 0.2f, 0.3f);
-    mesh.flags = MESH_FILL | MESH_SMOOTH;
-    mesh.draw();
-    EXPECT_EQ(floats(GL_CURRENT_NORMAL)[0], 0.5f);
-    EXPECT_EQ(floats(GL_CURRENT_NORMAL)[2], 1.0f);
-
-    glNormal3f(0.1f, 0.2f, 0.3f);
-    mesh.flags = MESH_FILL;
-    mesh.draw();
-    EXPECT_EQ(floats(GL_CURRENT_NORMAL)[0], 0.0f);
-    EXPECT_EQ(floats(GL_CURRENT_NORMAL)[2], 1.0f);
+    mesh.faceNormals[0][0] = 0.6f;
+    mesh.faceNormals[0][2] = 0.8f;
+    struct Case {
+        std::uint32_t flags;
+        float x, z;
+    };
+    const Case cases[] = {{MESH_FILL | MESH_TEXTURED | MESH_SMOOTH, 0.1f, 0.3f},
+                          {MESH_FILL | MESH_TEXTURED | MESH_LIT, 0.6f, 0.8f},
+                          {MESH_FILL | MESH_SMOOTH, 0.5f, 1.0f},
+                          {MESH_FILL, 0.6f, 0.8f}};
+    for (const Case& c : cases) {
+        glNormal3f(0.1f, 0.2f, 0.3f);
+        mesh.flags = c.flags;
+        mesh.draw();
+        EXPECT_EQ(floats(GL_CURRENT_NORMAL)[0], c.x) << std::hex << c.flags;
+        EXPECT_EQ(floats(GL_CURRENT_NORMAL)[2], c.z) << std::hex << c.flags;
+    }
+    // The texture coordinates of the last corner were sent.
+    EXPECT_EQ(floats(GL_CURRENT_TEXTURE_COORDS)[0], 0.75f);
 }
 
 TEST_F(MeshDrawing, EnvironmentMapAloneSendsNoTextureCoordinatesAndIsGenerated)

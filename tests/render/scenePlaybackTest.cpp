@@ -13,6 +13,9 @@
 #include <cstdlib>
 #include <unistd.h>
 
+using fixtures::rkey;
+using fixtures::vkey;
+
 namespace {
 
 const double pi = 3.14159265358979323846;
@@ -119,14 +122,6 @@ Matrix lookAt(const double eye[3], const double centre[3], const double up[3])
     return ::testing::AssertionSuccess();
 }
 
-writer3ds::VectorKey vkey(int frame, float x, float y, float z)
-{
-    writer3ds::VectorKey key;
-    key.frame = frame;
-    key.value = {x, y, z};
-    return key;
-}
-
 class ScenePlayback : public GlTest {
 protected:
     // Reads the description with the test window as host.
@@ -139,36 +134,24 @@ protected:
 
 } // namespace
 
-TEST(TrackEvaluation, TwoKeysInterpolateLinearlyAndHoldTheLastValue)
+TEST(TrackEvaluation, TwoKeysInterpolateLinearlyFromTheFirstKeysFrameAndHoldTheEndValues)
 {
-    VectorTrack track = vectorTrack({{0, 0.0f}, {100, 10.0f}});
-    EXPECT_FLOAT_EQ(at(track, 50), 5.0f);
-    EXPECT_FLOAT_EQ(at(track, 100), 10.0f);
-    EXPECT_FLOAT_EQ(at(track, 250), 10.0f);
-    EXPECT_FLOAT_EQ(at(track, 0), 0.0f);
+    VectorTrack track = vectorTrack({{10, 3.0f}, {20, 13.0f}});
+    EXPECT_FLOAT_EQ(at(track, 15), 8.0f);
+    EXPECT_FLOAT_EQ(at(track, 10), 3.0f);
+    EXPECT_FLOAT_EQ(at(track, 20), 13.0f);
+    EXPECT_FLOAT_EQ(at(track, 250), 13.0f);
+    EXPECT_FLOAT_EQ(at(track, 5), 3.0f);
 }
 
-TEST(TrackEvaluation, TwoKeysMeasureTheFractionFromTheFirstKeysFrame)
+TEST(TrackEvaluation, OneKeyGivesItsValueEverywhereAndNoKeysKeepTheValue)
 {
-    VectorTrack track = vectorTrack({{10, 0.0f}, {20, 10.0f}});
-    EXPECT_FLOAT_EQ(at(track, 15), 5.0f);
-    EXPECT_FLOAT_EQ(at(track, 10), 0.0f);
-}
-
-TEST(TrackEvaluation, BeforeTheFirstKeyGivesTheFirstKeysValue)
-{
-    VectorTrack two = vectorTrack({{10, 3.0f}, {20, 10.0f}});
-    EXPECT_FLOAT_EQ(at(two, 5), 3.0f);
-    VectorTrack three = vectorTrack({{10, 3.0f}, {20, 10.0f}, {30, 1.0f}});
-    EXPECT_FLOAT_EQ(at(three, 0), 3.0f);
-    EXPECT_FLOAT_EQ(at(three, -100), 3.0f);
-}
-
-TEST(TrackEvaluation, OneKeyGivesItsValueAtEveryFrame)
-{
-    VectorTrack track = vectorTrack({{0, 7.0f}});
-    EXPECT_FLOAT_EQ(at(track, 0), 7.0f);
-    EXPECT_FLOAT_EQ(at(track, 999), 7.0f);
+    VectorTrack one = vectorTrack({{0, 7.0f}});
+    EXPECT_FLOAT_EQ(at(one, 0), 7.0f);
+    EXPECT_FLOAT_EQ(at(one, 999), 7.0f);
+    VectorTrack none;
+    none.current[0] = 42.0f;
+    EXPECT_FLOAT_EQ(at(none, 10), 42.0f);
 }
 
 TEST(TrackEvaluation, HermiteHitsEachKeyAndBlendsTangentsBetween)
@@ -182,6 +165,8 @@ TEST(TrackEvaluation, HermiteHitsEachKeyAndBlendsTangentsBetween)
     EXPECT_FLOAT_EQ(at(track, 5), 3.125f);
     // Second segment at t = 0.5: 0.5 * 10 + 0.125 * 20 + 0.5 * 40 - 0.125 * 35 = 23.125.
     EXPECT_FLOAT_EQ(at(track, 15), 23.125f);
+    // Before the first key: its value.
+    EXPECT_FLOAT_EQ(at(track, -100), 0.0f);
 }
 
 TEST(TrackEvaluation, ScalarTracksFollowTheSameRules)
@@ -199,13 +184,6 @@ TEST(TrackEvaluation, ScalarTracksFollowTheSameRules)
     EXPECT_FLOAT_EQ(track.current, 3.125f);
     evaluateScalarTrack(track, 30);
     EXPECT_FLOAT_EQ(track.current, 40.0f);
-}
-
-TEST(TrackEvaluation, TrackWithoutKeysKeepsItsValue)
-{
-    VectorTrack track;
-    track.current[0] = 42.0f;
-    EXPECT_FLOAT_EQ(at(track, 10), 42.0f);
 }
 
 TEST_F(ScenePlayback, ViewAndProjectionAreTheRolledLookAtAndThePerspective)
@@ -243,13 +221,7 @@ TEST_F(ScenePlayback, NodeWorldIsViewTimesTranslationTurnAndScaleAfterItsParent)
     writer3ds::Scene description = writer3ds::sampleScene();
     writer3ds::Node& parent = description.keyframer.nodes[0];
     parent.tracks[0].vectorKeys = {vkey(0, 0, 0, 0), vkey(100, 10, 20, 30)};
-    writer3ds::RotationKey first, second;
-    first.angle = 0.2f;
-    first.axis = {0, 0, 1};
-    second.frame = 100;
-    second.angle = 0.6f;
-    second.axis = {1, 0, 0};
-    parent.tracks[1].rotationKeys = {first, second};
+    parent.tracks[1].rotationKeys = {rkey(0, 0.2f, 0, 0, 1), rkey(100, 0.6f, 1, 0, 0)};
     parent.tracks[2].vectorKeys = {vkey(0, 2, 2, 2)};
     parent.pivot = {1, 2, 3};
     description.objects.push_back(writer3ds::boxObject("Child", {0, 0, 0}, {1, 1, 1}, "Red"));
@@ -281,11 +253,7 @@ TEST_F(ScenePlayback, NodeWorldIsViewTimesTranslationTurnAndScaleAfterItsParent)
 TEST_F(ScenePlayback, RotationAtAndAfterTheLastKeyAppliesItsWholeTurn)
 {
     writer3ds::Scene description = writer3ds::sampleScene();
-    writer3ds::RotationKey first, second;
-    first.angle = 0.2f;
-    second.frame = 40;
-    second.angle = 0.6f;
-    description.keyframer.nodes[0].tracks[1].rotationKeys = {first, second};
+    description.keyframer.nodes[0].tracks[1].rotationKeys = {rkey(0, 0.2f, 0, 0, 1), rkey(40, 0.6f, 0, 0, 1)};
     ::Scene scene;
     read(scene, description);
     Matrix view;
