@@ -246,19 +246,6 @@ protected:
     }
 };
 
-TEST_F(SpriteTrailDrawing, SettersStoreHalfSizesAndTheRest)
-{
-    setTrail(4);
-    const SpriteTrail& trail = spriteTrail();
-    EXPECT_EQ(trail.halfWidth, 0.05f);
-    EXPECT_EQ(trail.halfHeight, 0.1f);
-    EXPECT_EQ(trail.texture, quadrants);
-    EXPECT_EQ(trail.sRight, 0.5f);
-    EXPECT_EQ(trail.endX, -0.55f);
-    EXPECT_EQ(trail.alphaLast, 0.8f);
-    EXPECT_EQ(trail.count, 4);
-}
-
 // Each copy is one step past the last: centres -0.35 ... -0.65 for a start of -0.25 and an
 // end of -0.55, alphas from first to last in thirds.
 TEST_F(SpriteTrailDrawing, CopiesStepFromStartAndFadeFromFirstToLastAlpha)
