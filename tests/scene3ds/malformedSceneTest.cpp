@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 using namespace writer3ds;
 using fixtures::chunkOffset;
 using fixtures::readError;
+using fixtures::wrappedFile;
 
 namespace {
 
@@ -28,18 +28,6 @@ void expectRefused(const std::vector<std::uint8_t>& bytes, long long offset, int
     EXPECT_EQ(error.offset, offset);
     EXPECT_EQ(error.chunkId, chunkId);
     EXPECT_TRUE(mentions(error, text));
-}
-
-// A main chunk around an editor chunk around whatever body writes; the body starts at byte 12.
-std::vector<std::uint8_t> editorFile(const std::function<void(ChunkWriter&)>& body)
-{
-    ChunkWriter writer;
-    writer.beginChunk(CHUNK_MAIN);
-    writer.beginChunk(CHUNK_EDITOR);
-    body(writer);
-    writer.endChunk();
-    writer.endChunk();
-    return writer.bytes();
 }
 
 } // namespace
@@ -75,7 +63,8 @@ TEST(MalformedScene, ChunkPastItsParentsEndNamesTheParent)
     const long long mesh = chunkOffset(bytes, CHUNK_TRIANGLE_MESH);
     const std::uint32_t meshLength = bytes[mesh + 2] | (bytes[mesh + 3] << 8);
     fixtures::putU32(bytes, points + 2, static_cast<std::uint32_t>(mesh + meshLength - points + 1));
-    expectRefused(bytes, points, CHUNK_POINT_ARRAY, "its parent 0x4100 ends at byte " + std::to_string(mesh + meshLength));
+    expectRefused(bytes, points, CHUNK_POINT_ARRAY,
+                  "its parent 0x4100 ends at byte " + std::to_string(mesh + meshLength));
 }
 
 TEST(MalformedScene, TruncatedFileNamesTheChunkThatPassesTheEnd)
@@ -109,7 +98,7 @@ TEST(MalformedScene, NameLongerThan255BytesIsReportedAtItsStart)
 
 TEST(MalformedScene, NameWithoutTerminatorIsReported)
 {
-    std::vector<std::uint8_t> bytes = editorFile([](ChunkWriter& writer) {
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_EDITOR, [](ChunkWriter& writer) {
         writer.beginChunk(CHUNK_NAMED_OBJECT);
         writer.writeBytes("Box", 3);
         writer.endChunk();
@@ -160,21 +149,20 @@ TEST(MalformedScene, KeyCountAbove32767IsReported)
 
 TEST(MalformedScene, TrackChunkShorterThanItsHeaderFieldsIsReported)
 {
-    ChunkWriter writer;
-    writer.beginChunk(CHUNK_MAIN);
-    writer.beginChunk(CHUNK_KEYFRAMER);
-    writer.beginChunk(CHUNK_CAMERA_NODE);
-    writeNodeId(writer, 0);
-    writeNodeHeader(writer, "Camera01", 0, 0, -1);
-    const std::size_t track = writer.size();
-    writer.beginChunk(CHUNK_FOV_TRACK);
-    writer.writeU16(0);
-    writer.writeU32(0);
-    writer.endChunk();
-    writer.endChunk();
-    writer.endChunk();
-    writer.endChunk();
-    expectRefused(writer.bytes(), static_cast<long long>(track + 6), CHUNK_FOV_TRACK, "the track flags and range needs 10 bytes");
+    std::size_t track = 0;
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_KEYFRAMER, [&track](ChunkWriter& writer) {
+        writer.beginChunk(CHUNK_CAMERA_NODE);
+        writeNodeId(writer, 0);
+        writeNodeHeader(writer, "Camera01", 0, 0, -1);
+        track = writer.size();
+        writer.beginChunk(CHUNK_FOV_TRACK);
+        writer.writeU16(0);
+        writer.writeU32(0);
+        writer.endChunk();
+        writer.endChunk();
+    });
+    expectRefused(bytes, static_cast<long long>(track + 6), CHUNK_FOV_TRACK,
+                  "the track flags and range needs 10 bytes");
 }
 
 TEST(MalformedScene, KeyWithSplineFieldsPastTheChunkIsReported)
@@ -200,54 +188,43 @@ TEST(MalformedScene, KeyWithSplineFieldsPastTheChunkIsReported)
 
 TEST(MalformedScene, NodeHeaderShorterThanItsFieldsIsReported)
 {
-    ChunkWriter writer;
-    writer.beginChunk(CHUNK_MAIN);
-    writer.beginChunk(CHUNK_KEYFRAMER);
-    writer.beginChunk(CHUNK_OBJECT_NODE);
-    writeNodeId(writer, 0);
-    const std::size_t header = writer.size();
-    writer.beginChunk(CHUNK_NODE_HEADER);
-    writer.writeString("Box");
-    writer.writeU16(0x4000);
-    writer.endChunk();
-    writer.endChunk();
-    writer.endChunk();
-    writer.endChunk();
-    expectRefused(writer.bytes(), static_cast<long long>(header + 6 + 4 + 2), CHUNK_NODE_HEADER, "second flag word needs 2 bytes");
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_KEYFRAMER, [](ChunkWriter& writer) {
+        writer.beginChunk(CHUNK_OBJECT_NODE);
+        writeNodeId(writer, 0);
+        writer.beginChunk(CHUNK_NODE_HEADER);
+        writer.writeString("Box");
+        writer.writeU16(0x4000);
+        writer.endChunk();
+        writer.endChunk();
+    });
+    // Node at 12, its id chunk of 8 bytes, then the header's 6, the name's 4 and one flag word.
+    expectRefused(bytes, 12 + 6 + 8 + 6 + 4 + 2, CHUNK_NODE_HEADER, "second flag word needs 2 bytes");
 }
 
 TEST(MalformedScene, NodeWithoutItsHeaderIsReportedAtTheNode)
 {
-    ChunkWriter writer;
-    writer.beginChunk(CHUNK_MAIN);
-    writer.beginChunk(CHUNK_KEYFRAMER);
-    const std::size_t node = writer.size();
-    writer.beginChunk(CHUNK_LIGHT_NODE);
-    writeNodeId(writer, 0);
-    writer.endChunk();
-    writer.endChunk();
-    writer.endChunk();
-    expectRefused(writer.bytes(), static_cast<long long>(node), CHUNK_LIGHT_NODE, "no node header chunk 0xB010");
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_KEYFRAMER, [](ChunkWriter& writer) {
+        writer.beginChunk(CHUNK_LIGHT_NODE);
+        writeNodeId(writer, 0);
+        writer.endChunk();
+    });
+    expectRefused(bytes, 12, CHUNK_LIGHT_NODE, "no node header chunk 0xB010");
 }
 
 TEST(MalformedScene, FrameChunksShorterThanTheirFieldsAreReported)
 {
-    ChunkWriter writer;
-    writer.beginChunk(CHUNK_MAIN);
-    writer.beginChunk(CHUNK_KEYFRAMER);
-    const std::size_t segment = writer.size();
-    writer.beginChunk(CHUNK_FRAME_SEGMENT);
-    writer.writeU32(0);
-    writer.writeU16(100);
-    writer.endChunk();
-    writer.endChunk();
-    writer.endChunk();
-    expectRefused(writer.bytes(), static_cast<long long>(segment + 10), CHUNK_FRAME_SEGMENT, "end frame needs 4 bytes");
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_KEYFRAMER, [](ChunkWriter& writer) {
+        writer.beginChunk(CHUNK_FRAME_SEGMENT);
+        writer.writeU32(0);
+        writer.writeU16(100);
+        writer.endChunk();
+    });
+    expectRefused(bytes, 12 + 10, CHUNK_FRAME_SEGMENT, "end frame needs 4 bytes");
 }
 
 TEST(MalformedScene, CameraShorterThanItsThirtyTwoBytesIsReported)
 {
-    std::vector<std::uint8_t> bytes = editorFile([](ChunkWriter& writer) {
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_EDITOR, [](ChunkWriter& writer) {
         writer.beginChunk(CHUNK_NAMED_OBJECT);
         writer.writeString("Camera01");
         writer.beginChunk(CHUNK_CAMERA);
@@ -261,7 +238,7 @@ TEST(MalformedScene, CameraShorterThanItsThirtyTwoBytesIsReported)
 TEST(MalformedScene, MaterialChunkOutsideAnyMaterialBlockIsReported)
 {
     std::size_t at = 0;
-    std::vector<std::uint8_t> bytes = editorFile([&at](ChunkWriter& writer) {
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_EDITOR, [&at](ChunkWriter& writer) {
         at = writer.size();
         writeMaterialColorFloat(writer, CHUNK_DIFFUSE, {1, 0, 0});
     });
@@ -271,7 +248,7 @@ TEST(MalformedScene, MaterialChunkOutsideAnyMaterialBlockIsReported)
 TEST(MalformedScene, ColourChunkWithoutItsSubChunkIsReported)
 {
     std::size_t at = 0;
-    std::vector<std::uint8_t> bytes = editorFile([&at](ChunkWriter& writer) {
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_EDITOR, [&at](ChunkWriter& writer) {
         writer.beginChunk(CHUNK_MATERIAL);
         writeMaterialName(writer, "M");
         at = writer.size();
@@ -285,7 +262,7 @@ TEST(MalformedScene, ColourChunkWithoutItsSubChunkIsReported)
 TEST(MalformedScene, MapWithoutAFileNameChunkIsReported)
 {
     std::size_t at = 0;
-    std::vector<std::uint8_t> bytes = editorFile([&at](ChunkWriter& writer) {
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_EDITOR, [&at](ChunkWriter& writer) {
         writer.beginChunk(CHUNK_MATERIAL);
         writeMaterialName(writer, "M");
         at = writer.size();
@@ -300,7 +277,7 @@ TEST(MalformedScene, MapWithoutAFileNameChunkIsReported)
 TEST(MalformedScene, MeshInsideAChunkThatHoldsNoObjectsIsReported)
 {
     std::size_t at = 0;
-    std::vector<std::uint8_t> bytes = editorFile([&at](ChunkWriter& writer) {
+    std::vector<std::uint8_t> bytes = wrappedFile(CHUNK_EDITOR, [&at](ChunkWriter& writer) {
         writer.beginChunk(CHUNK_MATERIAL);
         writeMaterialName(writer, "M");
         at = writer.size();

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace fixtures {
@@ -81,6 +82,20 @@ inline long long chunkOffset(const std::vector<std::uint8_t>& bytes, std::uint16
     } walker{bytes, id, nth};
     walker.walk(0, bytes.size());
     return walker.found;
+}
+
+// A main chunk around one container chunk (editor or keyframer) around whatever body
+// writes; the body starts at byte 12.
+inline std::vector<std::uint8_t> wrappedFile(std::uint16_t container,
+                                             const std::function<void(writer3ds::ChunkWriter&)>& body)
+{
+    writer3ds::ChunkWriter writer;
+    writer.beginChunk(CHUNK_MAIN);
+    writer.beginChunk(container);
+    body(writer);
+    writer.endChunk();
+    writer.endChunk();
+    return writer.bytes();
 }
 
 inline writer3ds::VectorKey vkey(std::int32_t frame, float x, float y, float z)

@@ -281,31 +281,27 @@ TEST(SceneReader, ChunksOutsideTheTableArePassedOverByTheirLength)
 {
     // sampleScene writes version, mesh version, master scale and keyframer header chunks;
     // object colour, mapping information and smoothing groups are added here.
-    const writer3ds::Scene description = sampleScene();
-    ChunkWriter extra;
-    extra.beginChunk(CHUNK_MAIN);
-    extra.beginChunk(CHUNK_EDITOR);
-    extra.beginChunk(CHUNK_NAMED_OBJECT);
-    extra.writeString("Box");
-    extra.beginChunk(CHUNK_TRIANGLE_MESH);
-    extra.beginChunk(CHUNK_OBJECT_COLOR);
-    extra.writeU8(3);
-    extra.endChunk();
-    writePointArray(extra, description.objects[0].points);
-    extra.beginChunk(CHUNK_MAPPING_INFO);
-    for (int i = 0; i < 23; ++i) extra.writeU16(0xABCD);
-    extra.endChunk();
-    std::vector<Face> faces = description.objects[0].faces;
-    beginFaceArray(extra, faces);
-    writeSmoothGroups(extra, std::vector<std::uint32_t>(faces.size(), 1));
-    writeMaterialGroup(extra, "Red", {0, 1});
-    extra.endChunk();
-    extra.endChunk();
-    extra.endChunk();
-    extra.endChunk();
-    extra.endChunk();
+    const writer3ds::Object box = sampleScene().objects[0];
+    const std::vector<std::uint8_t> bytes = fixtures::wrappedFile(CHUNK_EDITOR, [&box](ChunkWriter& extra) {
+        extra.beginChunk(CHUNK_NAMED_OBJECT);
+        extra.writeString("Box");
+        extra.beginChunk(CHUNK_TRIANGLE_MESH);
+        extra.beginChunk(CHUNK_OBJECT_COLOR);
+        extra.writeU8(3);
+        extra.endChunk();
+        writePointArray(extra, box.points);
+        extra.beginChunk(CHUNK_MAPPING_INFO);
+        for (int i = 0; i < 23; ++i) extra.writeU16(0xABCD);
+        extra.endChunk();
+        beginFaceArray(extra, box.faces);
+        writeSmoothGroups(extra, std::vector<std::uint32_t>(box.faces.size(), 1));
+        writeMaterialGroup(extra, "Red", {0, 1});
+        extra.endChunk();
+        extra.endChunk();
+        extra.endChunk();
+    });
     ::Scene scene;
-    ASSERT_TRUE(fixtures::readScene(scene, extra.bytes()));
+    ASSERT_TRUE(fixtures::readScene(scene, bytes));
     ASSERT_EQ(scene.nodeCount, 1);
     EXPECT_EQ(scene.nodes[0].mesh->vertexCount, 8);
     EXPECT_EQ(scene.nodes[0].mesh->faceCount, 12);
@@ -441,30 +437,25 @@ TEST(SceneReader, MaterialChunksMissingFromABlockLeaveDefaultsAndSaySo)
 
 TEST(SceneReader, UnknownColourAndPercentageKindsLeaveValuesUnchanged)
 {
-    ChunkWriter writer;
-    writer.beginChunk(CHUNK_MAIN);
-    writer.beginChunk(CHUNK_EDITOR);
-    writer.beginChunk(CHUNK_MATERIAL);
-    writeMaterialName(writer, "Odd");
-    writeMaterialColorFloat(writer, CHUNK_DIFFUSE, {0.25f, 0.5f, 0.75f});
-    writer.beginChunk(CHUNK_DIFFUSE);
-    writer.beginChunk(CHUNK_LIN_COLOR_24);
-    writer.writeU8(1);
-    writer.writeU8(2);
-    writer.writeU8(3);
-    writer.endChunk();
-    writer.endChunk();
-    writeMaterialPercentInt(writer, CHUNK_TRANSPARENCY, 20);
-    writer.beginChunk(CHUNK_TRANSPARENCY);
-    writer.beginChunk(0x0032);
-    writer.writeU16(99);
-    writer.endChunk();
-    writer.endChunk();
-    writer.endChunk();
-    writer.endChunk();
-    writer.endChunk();
+    const std::vector<std::uint8_t> bytes = fixtures::wrappedFile(CHUNK_EDITOR, [](ChunkWriter& writer) {
+        writer.beginChunk(CHUNK_MATERIAL);
+        writeMaterialName(writer, "Odd");
+        writeMaterialColorFloat(writer, CHUNK_DIFFUSE, {0.25f, 0.5f, 0.75f});
+        writer.beginChunk(CHUNK_DIFFUSE);
+        writer.beginChunk(CHUNK_LIN_COLOR_24);
+        writer.writeBytes("\x01\x02\x03", 3);
+        writer.endChunk();
+        writer.endChunk();
+        writeMaterialPercentInt(writer, CHUNK_TRANSPARENCY, 20);
+        writer.beginChunk(CHUNK_TRANSPARENCY);
+        writer.beginChunk(0x0032);
+        writer.writeU16(99);
+        writer.endChunk();
+        writer.endChunk();
+        writer.endChunk();
+    });
     ::Scene scene;
-    ASSERT_TRUE(fixtures::readScene(scene, writer.bytes()));
+    ASSERT_TRUE(fixtures::readScene(scene, bytes));
     EXPECT_FLOAT_EQ(scene.materials[0].diffuse[1], 0.5f);
     EXPECT_FLOAT_EQ(scene.materials[0].opacity, 0.8f);
 }
