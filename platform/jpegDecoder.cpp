@@ -115,7 +115,8 @@ bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& pic
     // The source reads from bytes, so the distance of next_input_byte from its start is the
     // offset in the file where the decoder stood when it stopped.
     jpeg_mem_src(&decompressor, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    const int wantedChannels = output == JPEG_OUTPUT_RGB ? 3 : 1;
+    // volatile: it lives across the setjmp below, which a decoder error longjmps back to.
+    volatile const int wantedChannels = output == JPEG_OUTPUT_RGB ? 3 : 1;
 
     if (setjmp(manager.jumpBack)) {
         // The entropy decoder reads ahead of the source's pointer, so running out of data
