@@ -8,6 +8,9 @@
 #include <GL/gl.h>
 
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 void EffectTest::SetUp()
 {
@@ -44,7 +47,9 @@ TextureId EffectTest::solidTexture(int red, int green, int blue, int alpha)
 
 std::unique_ptr<Scene> EffectTest::loadScene(const writer3ds::Scene& description, const std::string& name)
 {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kesu-effect-tests";
+    // One folder per process: ctest runs the cases of this program side by side.
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kesu-effect-tests-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     const std::string path = (folder / (name + ".3ds")).string();
     std::string writeError;

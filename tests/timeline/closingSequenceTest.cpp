@@ -8,6 +8,9 @@
 #include <GL/gl.h>
 
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 #include <memory>
 
 namespace {
@@ -33,7 +36,9 @@ std::unique_ptr<Scene> emptyLogoScene(RenderWindow& renderWindow)
                                                      {{0, 0.0f, {0.0f, 0.0f, 1.0f}, {}}},
                                                      {{0, {1.0f, 1.0f, 1.0f}, {}}}));
 
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "kesu-closing-logo.3ds";
+    // One file per process: ctest runs the cases of this program side by side.
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("kesu-closing-logo-" + std::to_string(getpid()) + ".3ds");
     std::string writeError;
     EXPECT_TRUE(saveFile(path.string(), sceneBytes(description), writeError)) << writeError;
     auto scene = std::make_unique<::Scene>();
