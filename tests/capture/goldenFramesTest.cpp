@@ -45,7 +45,7 @@ TEST(GoldenFrames, DemoMatchesTheEightGoldenFrames)
         args.push_back("--at");
         args.push_back(std::to_string(timeOfGolden(golden)));
     }
-    const ProcessResult result = runCapture(args, 900.0);
+    const ProcessResult result = runCapture(args, 800.0);
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const std::vector<std::string> frames = pngFilesIn(out);
     ASSERT_EQ(frames.size(), goldens.size()) << result.out;

@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cmath>
@@ -164,6 +165,9 @@ bool parseOptions(int argc, char** argv, Options& options)
     }
     if (!options.times.empty() && options.spanGiven) return fail("--at takes no --from or --to");
     if (options.from >= options.to) return fail("--from must come before --to");
+    if (spanFrameCount(options.rate, options.from, options.to) == 0) {
+        return fail("the span from --from to --to holds no frame at this frame rate");
+    }
 
     if (options.bench) {
         options.mode = MODE_BENCH;
