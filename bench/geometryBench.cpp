@@ -3,7 +3,7 @@
 // and, for start-up, a 512 x 512 masked texture decoded and uploaded. Runs offscreen.
 // With "--pictures DIR" it writes PNGs of the same drawings instead, for looking at them.
 #include "effects/drawKit.h"
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 #include "particles/particleEmitter.h"
 #include "platform/jpegEncoder.h"
 #include "platform/loadError.h"
@@ -11,6 +11,7 @@
 #include "platform/window.h"
 #include "render/mesh.h"
 #include "textures/texture.h"
+#include "timeline/demoTimeline.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,23 +42,11 @@ bool openContext()
         return true;
     }
     std::string error;
-    if (!platformCreateOffscreen(pictureSize, pictureSize, offscreen, error)) {
+    if (!createOffscreenRenderWindow(pictureSize, pictureSize, renderWindow(), offscreen, error)) {
         std::fprintf(stderr, "no offscreen GL context: %s\n", error.c_str());
         return false;
     }
-    RenderWindow& window = renderWindow();
-    window.renderingContext = offscreen.context;
-    window.width = window.height = pictureSize;
-    window.glActiveTextureARB = reinterpret_cast<ActiveTextureProc>(platformGlProc("glActiveTextureARB"));
-    window.glMultiTexCoord2fvARB = reinterpret_cast<MultiTexCoord2fvProc>(platformGlProc("glMultiTexCoord2fvARB"));
-    // The start-up state the effects rely on.
-    glViewport(0, 0, pictureSize, pictureSize);
-    glShadeModel(GL_SMOOTH);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
-    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    setDemoRunState();
     return true;
 }
 

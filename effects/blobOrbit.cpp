@@ -21,8 +21,7 @@ const float lightSpecular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 // Positional, given in eye coordinates (the model-view holds the identity when it is set).
 const float lightPosition[4] = {10.0f, 0.0f, 50.0f, 1.0f};
 
-// Built before main in the effects' fixed order (see robotCore.cpp).
-Mesh blob __attribute__((init_priority(2007)))(2);
+Mesh blob(2);
 
 } // namespace
 

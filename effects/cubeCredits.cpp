@@ -16,8 +16,7 @@ Scene* backScene = nullptr;
 Scene* cubeScene = nullptr;
 Scene* creditsScene = nullptr;
 
-// Built before main in the effects' fixed order (see robotCore.cpp).
-ParticleEmitter sparks __attribute__((init_priority(2005)));
+ParticleEmitter sparks;
 
 } // namespace
 

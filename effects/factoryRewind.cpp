@@ -19,8 +19,7 @@ TextureId rewindTexture = 0;
 // Also the clear colour, so the fog fades into the background.
 const float fogColour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 
-// Built before main in the effects' fixed order (see robotCore.cpp), in index order.
-ParticleEmitter smoke[3] __attribute__((init_priority(2006)));
+ParticleEmitter smoke[3];
 
 } // namespace
 

@@ -20,9 +20,8 @@ TextureId logoTexture = 0;
 // The smear phase drawn in a frame is the one stored by the frame before; 0 in the first.
 float logoPhase = 0.0f;
 
-// Built before main in the effects' fixed order (see robotCore.cpp): this pair comes first.
-Mesh sphere __attribute__((init_priority(2001)))(2);
-ParticleEmitter shell __attribute__((init_priority(2002)));
+Mesh sphere(2);
+ParticleEmitter shell;
 
 // Four logo sprites in a column at the right edge, each smeared along a short turning line.
 void drawLogoCircle(float t)

@@ -12,9 +12,8 @@ namespace {
 Scene* titleScene = nullptr;
 Scene* elementsScene = nullptr;
 
-// Built before main in the effects' fixed order (see robotCore.cpp): these two come last.
-ParticleEmitter jetA __attribute__((init_priority(2008)));
-ParticleEmitter jetB __attribute__((init_priority(2009)));
+ParticleEmitter jetA;
+ParticleEmitter jetB;
 
 void placeJet(ParticleEmitter& jet, float z, TextureId particleTexture)
 {

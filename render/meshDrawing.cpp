@@ -2,7 +2,7 @@
 // taken from the mesh's own fields, so a mesh looks the same whoever draws it.
 #include "render/mesh.h"
 
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 
 #include <GL/gl.h>
 

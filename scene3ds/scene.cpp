@@ -1,6 +1,6 @@
 #include "scene3ds/scene.h"
 
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 #include "platform/loadError.h"
 #include "scene3ds/chunkCursor.h"
 #include "scene3ds/chunkIds.h"

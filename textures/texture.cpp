@@ -1,6 +1,6 @@
 #include "textures/texture.h"
 
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 #include "platform/jpegDecoder.h"
 #include "platform/loadError.h"
 

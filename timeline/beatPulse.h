@@ -1,14 +1,9 @@
-// The beat pulse: 108 beat times of the music and the ramp that turns the demo clock into a
-// value from 0 to 1 around each beat. Pure computation over a small state record, so the
-// frame composer owns one and tests can run their own.
+// The beat pulse: the ramp that turns the demo clock into a value from 0 to 1 around each of
+// the schedule's beat times. Pure computation over a small state record, so the frame
+// composer owns one and tests can run their own.
 #pragma once
 
 #include <cstdint>
-
-constexpr int beatCount = 108;
-
-// Beat times in seconds of music, strictly increasing.
-extern const float beatTimes[beatCount];
 
 struct BeatPulse {
     float pulse = 0.0f;

@@ -10,28 +10,23 @@
 #include "effects/robotCore.h"
 #include "effects/titleStreams.h"
 #include "effects/warpOverlay.h"
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 #include "platform/loadError.h"
 #include "render/mesh.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
 #include "textures/texture.h"
 #include "timeline/beatPulse.h"
+#include "timeline/demoSchedule.h"
 
 #include <GL/gl.h>
 
 #include <cassert>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
-
-constexpr int sceneCount = 12;
-
-const char* const sceneFiles[sceneCount] = {
-    "title.3ds",  "trawa.3ds", "blind1.3ds",   "kostka2.3ds",  "rurki.3ds", "elemenci.3ds",
-    "tlo1.3ds",   "fabryka.3ds", "credy.3ds", "girorobo.3ds", "last.3ds",  "gridlogo.3ds",
-};
 
 // Allocated once, never destroyed: the effects hold pointers into it until the process ends.
 Scene* scenes = nullptr;
@@ -55,29 +50,29 @@ bool maskedTexture(RenderWindow& renderWindow, const char* fileName, const char*
 // scenes; a scene without them is reported at load instead of being read out of bounds later.
 std::vector<std::string> requiredNodes(int sceneIndex)
 {
-    if (sceneIndex == 3) return {"ramka"};
-    if (sceneIndex == 9) return {"rdzen"};
+    if (sceneIndex == SCENE_CUBE) return {"ramka"};
+    if (sceneIndex == SCENE_ROBOT) return {"rdzen"};
     return {};
 }
 
 bool checkScene(int sceneIndex, LoadError& error)
 {
     if (!checkScenePlayback(scenes[sceneIndex], requiredNodes(sceneIndex), error)) return false;
-    if (sceneIndex == 5 && scenes[5].nodeCount < 1) {
-        return failLoad(error, scenePath(5), -1, -1, "no mesh object for the title jets to leave from");
+    if (sceneIndex == SCENE_ELEMENTS && scenes[SCENE_ELEMENTS].nodeCount < 1) {
+        return failLoad(error, scenePath(SCENE_ELEMENTS), -1, -1, "no mesh object for the title jets to leave from");
     }
-    if (sceneIndex == 6 && scenes[6].lightCount < 1) {
-        return failLoad(error, scenePath(6), -1, -1, "no light for the credits sparks to follow");
+    if (sceneIndex == SCENE_TUNNEL && scenes[SCENE_TUNNEL].lightCount < 1) {
+        return failLoad(error, scenePath(SCENE_TUNNEL), -1, -1, "no light for the credits sparks to follow");
     }
     return true;
 }
 
 BeatPulse beat;
-EffectCheck effectCheck = nullptr;
+EffectCheck effectCheck;
 
-void afterDraw(const char* drawName)
+void afterDraw(const char* drawName, float demoTime)
 {
-    if (effectCheck) effectCheck(drawName);
+    if (effectCheck) effectCheck(drawName, demoTime);
 }
 
 } // namespace
@@ -106,28 +101,29 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
     if (!texture(renderWindow, "data/rewind.jpg", rewind, error)) return false;
 
     // These override the clipping planes stored in the files.
-    scenes[0].farPlane = 150.0f;
-    scenes[0].nearPlane = 50.0f;
-    scenes[1].farPlane = 50.0f;
-    scenes[1].nearPlane = 1.0f;
-    scenes[4].farPlane = 1000.0f;
-    scenes[4].nearPlane = 100.0f;
+    scenes[SCENE_TITLE].farPlane = 150.0f;
+    scenes[SCENE_TITLE].nearPlane = 50.0f;
+    scenes[SCENE_GRASS].farPlane = 50.0f;
+    scenes[SCENE_GRASS].nearPlane = 1.0f;
+    scenes[SCENE_PIPES].farPlane = 1000.0f;
+    scenes[SCENE_PIPES].nearPlane = 100.0f;
 
     // Added to what the reader derived from the materials; nothing is cleared.
-    scenes[1].setMeshFlags(MESH_DEPTH_TEST | MESH_DEPTH_WRITE);
-    scenes[2].setMeshFlags(MESH_CULL);
-    scenes[3].setMeshFlags(MESH_DEPTH_TEST);
-    scenes[3].setMeshFlagsByName("ramka", MESH_CULL | MESH_DEPTH_WRITE);
-    for (int i = 4; i <= 7; ++i) scenes[i].setMeshFlags(MESH_CULL | MESH_DEPTH_TEST | MESH_DEPTH_WRITE);
-    scenes[8].setMeshFlags(MESH_ADDITIVE);
-    for (int i = 9; i <= 11; ++i) scenes[i].setMeshFlags(MESH_CULL | MESH_DEPTH_TEST | MESH_DEPTH_WRITE);
+    constexpr std::uint16_t solid = MESH_CULL | MESH_DEPTH_TEST | MESH_DEPTH_WRITE;
+    scenes[SCENE_GRASS].setMeshFlags(MESH_DEPTH_TEST | MESH_DEPTH_WRITE);
+    scenes[SCENE_BLINDS].setMeshFlags(MESH_CULL);
+    scenes[SCENE_CUBE].setMeshFlags(MESH_DEPTH_TEST);
+    scenes[SCENE_CUBE].setMeshFlagsByName("ramka", MESH_CULL | MESH_DEPTH_WRITE);
+    for (int i : {SCENE_PIPES, SCENE_ELEMENTS, SCENE_TUNNEL, SCENE_FACTORY}) scenes[i].setMeshFlags(solid);
+    scenes[SCENE_CREDITS].setMeshFlags(MESH_ADDITIVE);
+    for (int i : {SCENE_ROBOT, SCENE_FINALE, SCENE_LOGO}) scenes[i].setMeshFlags(solid);
 
-    setTitleStreams(&scenes[0], &scenes[5], particle);
+    setTitleStreams(&scenes[SCENE_TITLE], &scenes[SCENE_ELEMENTS], particle);
 
-    setGrassScene(&scenes[1]);
-    setGrassWindow(10.0f, 50.0f, 17.5f);
+    setGrassScene(&scenes[SCENE_GRASS]);
+    setGrassWindow(grassSceneWindow.start, grassSceneWindow.end, grassSwitchTime);
 
-    setBlobOrbitWindow(50.0f, 65.0f);
+    setBlobOrbitWindow(blobOrbitWindow.start, blobOrbitWindow.end);
     TextureId banner = 0;
     TextureId textura2 = 0;
     TextureId textura1 = 0;
@@ -136,11 +132,11 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
     if (!texture(renderWindow, "data/textura1.jpg", textura1, error)) return false;
     setBlobOrbit(textura1, textura2, banner, environment);
 
-    setFactoryRewind(&scenes[7], &scenes[4], particle, rewind);
-    setFactoryRewindWindow(65.0f, 85.0f);
+    setFactoryRewind(&scenes[SCENE_FACTORY], &scenes[SCENE_PIPES], particle, rewind);
+    setFactoryRewindWindow(factoryRewindWindow.start, factoryRewindWindow.end);
 
-    setCubeCredits(&scenes[6], &scenes[3], &scenes[8], particle);
-    setCubeCreditsWindow(85.0f, 105.0f);
+    setCubeCredits(&scenes[SCENE_TUNNEL], &scenes[SCENE_CUBE], &scenes[SCENE_CREDITS], particle);
+    setCubeCreditsWindow(cubeCreditsWindow.start, cubeCreditsWindow.end);
 
     TextureId gridSm2 = 0;
     TextureId textur14 = 0;
@@ -148,13 +144,13 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
     if (!texture(renderWindow, "data/grid_sm2.jpg", gridSm2, error)) return false;
     if (!texture(renderWindow, "data/textur14.jpg", textur14, error)) return false;
     if (!texture(renderWindow, "data/textur13.jpg", textur13, error)) return false;
-    setRobotCore(&scenes[9], textur13, textur14, environment, gridSm2, particle);
-    setRobotCoreWindow(105.0f, 135.0f);
+    setRobotCore(&scenes[SCENE_ROBOT], textur13, textur14, environment, gridSm2, particle);
+    setRobotCoreWindow(robotCoreWindow.start, robotCoreWindow.end);
 
     TextureId kesusml = 0;
     if (!texture(renderWindow, "data/kesusml.jpg", kesusml, error)) return false;
-    setFinaleSphere(&scenes[10], particle, kesusml);
-    setFinaleSphereWindow(135.0f, 169.0f);
+    setFinaleSphere(&scenes[SCENE_FINALE], particle, kesusml);
+    setFinaleSphereWindow(finaleSphereWindow.start, finaleSphereWindow.end);
 
     TextureId grdk = 0;
     TextureId textura5 = 0;
@@ -163,22 +159,24 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
     if (!maskedTexture(renderWindow, "data/textura5.jpg", "data/mask2.jpg", textura5, error)) return false;
     if (!texture(renderWindow, "data/textura4.jpg", textura4, error)) return false;
     setWarpOverlayTextures(textura4, textura5, grdk);
-    setWarpOverlayWindow(17.5f, 50.0f);
+    setWarpOverlayWindow(warpOverlayWindow.start, warpOverlayWindow.end);
 
-    setBlindsMask(&scenes[2]);
+    setBlindsMask(&scenes[SCENE_BLINDS]);
     return true;
 }
 
 void drawClosingSequence(float demoTime, Scene& logoScene)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    logoScene.frame = static_cast<std::int16_t>((demoTime - 169.0) * 75.0);
+    // The frame and the alpha are computed in double precision from the float clock.
+    logoScene.frame = static_cast<std::int16_t>((demoTime - static_cast<double>(closingWindow.start)) * 75.0);
     logoScene.draw();
-    if (demoTime > 171.5) {
+    if (demoTime > closingFadeStart) {
         // Alpha rises from 0 at 171.5 s to 0.999 at 173 s.
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glEnable(GL_BLEND);
-        drawScreenColor(0.0f, 0.0f, 0.0f, static_cast<float>((demoTime - 173.0 + 1.5) * 0.666));
+        drawScreenColor(0.0f, 0.0f, 0.0f,
+                        static_cast<float>((demoTime - static_cast<double>(closingWindow.end) + 1.5) * 0.666));
         glDisable(GL_BLEND);
     }
 }
@@ -188,34 +186,34 @@ void composeFrame(float demoTime, float previousTime)
     updatePulse(beat, demoTime);
     const float pulse = beat.pulse;
 
-    if (169.0 < demoTime && demoTime < 173.0) {
-        drawClosingSequence(demoTime, demoScene(11));
-        afterDraw("drawClosingSequence");
+    if (insideWindow(closingWindow, demoTime)) {
+        drawClosingSequence(demoTime, demoScene(SCENE_LOGO));
+        afterDraw("drawClosingSequence", demoTime);
     }
 
     // The order matters where windows overlap: title, blinds and grass from 10 to 17.5 s;
     // the warp overlay last, over the grass, from 17.5 to 50 s.
-    drawTitleStreams(demoTime, previousTime, 0.0f, 17.5f);
-    afterDraw("drawTitleStreams");
-    drawBlindsMask(demoTime, 10.0f, 17.5f);
-    afterDraw("drawBlindsMask");
+    drawTitleStreams(demoTime, previousTime, titleStreamsWindow.start, titleStreamsWindow.end);
+    afterDraw("drawTitleStreams", demoTime);
+    drawBlindsMask(demoTime, blindsMaskWindow.start, blindsMaskWindow.end);
+    afterDraw("drawBlindsMask", demoTime);
     drawGrassScene(demoTime, pulse);
-    afterDraw("drawGrassScene");
+    afterDraw("drawGrassScene", demoTime);
     drawBlobOrbit(demoTime, pulse);
-    afterDraw("drawBlobOrbit");
+    afterDraw("drawBlobOrbit", demoTime);
     drawFactoryRewind(demoTime, previousTime, pulse);
-    afterDraw("drawFactoryRewind");
+    afterDraw("drawFactoryRewind", demoTime);
     drawCubeCredits(demoTime, previousTime, pulse);
-    afterDraw("drawCubeCredits");
+    afterDraw("drawCubeCredits", demoTime);
     drawRobotCore(demoTime, pulse);
-    afterDraw("drawRobotCore");
+    afterDraw("drawRobotCore", demoTime);
     drawFinaleSphere(demoTime, pulse);
-    afterDraw("drawFinaleSphere");
+    afterDraw("drawFinaleSphere", demoTime);
     drawWarpOverlay(demoTime);
-    afterDraw("drawWarpOverlay");
+    afterDraw("drawWarpOverlay", demoTime);
 }
 
-void setEffectCheck(EffectCheck check) { effectCheck = check; }
+void setEffectCheck(EffectCheck check) { effectCheck = std::move(check); }
 
 float framePulse() { return beat.pulse; }
 std::int16_t frameBeatIndex() { return beat.beatIndex; }

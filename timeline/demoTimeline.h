@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 struct LoadError;
 struct RenderWindow;
@@ -35,8 +36,9 @@ float framePulse();
 std::int16_t frameBeatIndex();
 
 // Called after the closing sequence and after each of the nine effect draws with the name of
-// what was drawn, when set; null (the default) calls nothing. Test runs check GL errors here.
-using EffectCheck = void (*)(const char* drawName);
+// what was drawn and the frame's clock, when set; empty (the default) calls nothing. The demo
+// session checks GL errors here.
+using EffectCheck = std::function<void(const char* drawName, float demoTime)>;
 void setEffectCheck(EffectCheck check);
 
 // The closing sequence, drawn by composeFrame only when 169 < demoTime < 173: clears, plays

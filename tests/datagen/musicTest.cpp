@@ -1,5 +1,6 @@
 #include "platform/audio.h"
 #include "platform/loadError.h"
+#include "timeline/demoSchedule.h"
 #include "tools/datagen/music.h"
 
 #include <gtest/gtest.h>
@@ -60,13 +61,13 @@ std::vector<double> MusicTest::mono;
 
 TEST(MusicBeats, TableHoldsTheShowsBeatTimes)
 {
-    EXPECT_EQ(MUSIC_BEAT_COUNT, 108);
-    EXPECT_EQ(musicBeatTimes[0], 10.362539f);
-    EXPECT_EQ(musicBeatTimes[8], 25.034468f);
-    EXPECT_EQ(musicBeatTimes[52], 93.494514f);
-    EXPECT_EQ(musicBeatTimes[107], 165.15433f);
-    for (int i = 1; i < MUSIC_BEAT_COUNT; ++i) {
-        EXPECT_LT(musicBeatTimes[i - 1], musicBeatTimes[i]) << "beat " << i;
+    EXPECT_EQ(beatCount, 108);
+    EXPECT_EQ(beatTimes[0], 10.362539f);
+    EXPECT_EQ(beatTimes[8], 25.034468f);
+    EXPECT_EQ(beatTimes[52], 93.494514f);
+    EXPECT_EQ(beatTimes[107], 165.15433f);
+    for (int i = 1; i < beatCount; ++i) {
+        EXPECT_LT(beatTimes[i - 1], beatTimes[i]) << "beat " << i;
     }
     EXPECT_EQ(musicBeatSample(0), 456988);   // 10.362539 s x 44100, rounded
 }
@@ -80,7 +81,7 @@ TEST_F(MusicTest, DecodesAsStereoOfAtLeast174Seconds)
 TEST_F(MusicTest, EveryDrumOnsetFallsWithinTwoMillisecondsOfItsBeat)
 {
     const long tolerance = 88;   // 2 ms at 44100 Hz
-    for (int beat = 0; beat < MUSIC_BEAT_COUNT; ++beat) {
+    for (int beat = 0; beat < beatCount; ++beat) {
         const long expected = musicBeatSample(beat);
         const long from = expected - 1764;   // 40 ms either side
         const long to = expected + 1764;
@@ -94,16 +95,16 @@ TEST_F(MusicTest, EveryDrumOnsetFallsWithinTwoMillisecondsOfItsBeat)
                 onset = i;
             }
         }
-        EXPECT_LE(std::labs(onset - expected), tolerance) << "beat " << beat << " at " << musicBeatTimes[beat] << " s";
+        EXPECT_LE(std::labs(onset - expected), tolerance) << "beat " << beat << " at " << beatTimes[beat] << " s";
         // The hit must stand out of what comes before it, or the onset would be noise.
-        const double before = largestStep(musicBeatTimes[beat] - 0.04, musicBeatTimes[beat] - 0.004);
+        const double before = largestStep(beatTimes[beat] - 0.04, beatTimes[beat] - 0.004);
         EXPECT_GT(peak, 3.0 * before) << "beat " << beat;
     }
 }
 
 TEST_F(MusicTest, NoDrumHitsInTheOpeningOrThePauses)
 {
-    const double hit = largestStep(musicBeatTimes[0] - 0.01, musicBeatTimes[0] + 0.05);
+    const double hit = largestStep(beatTimes[0] - 0.01, beatTimes[0] + 0.05);
     const double pauses[5][2] = {{0.5, 10.0}, {19.2, 24.6}, {43.6, 49.1}, {82.7, 93.0}, {121.9, 127.2}};
     for (const auto& pause : pauses) {
         EXPECT_LT(largestStep(pause[0], pause[1]), 0.5 * hit) << "pause from " << pause[0] << " s";
@@ -114,8 +115,8 @@ TEST_F(MusicTest, OpensQuietlyPlaysBetweenTheBeatsAndFadesOut)
 {
     EXPECT_LT(rms(0.0, 9.5), 0.6 * rms(10.4, 18.7));
     // Music, not a metronome: the halves between beats carry bass, chords and lead.
-    for (int beat = 0; beat + 1 < MUSIC_BEAT_COUNT; beat += 7) {
-        const double middle = (musicBeatTimes[beat] + musicBeatTimes[beat + 1]) * 0.5;
+    for (int beat = 0; beat + 1 < beatCount; beat += 7) {
+        const double middle = (beatTimes[beat] + beatTimes[beat + 1]) * 0.5;
         EXPECT_GT(rms(middle - 0.1, middle + 0.1), 300.0) << "after beat " << beat;
     }
     EXPECT_GT(rms(166.0, 169.0), 300.0);

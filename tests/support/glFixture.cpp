@@ -15,16 +15,12 @@ RenderWindow* testWindow = nullptr;
 bool ensureGlContext(std::string& error)
 {
     if (testWindow) return true;
-    if (!platformCreateOffscreen(GlTest::viewportWidth, GlTest::viewportHeight, offscreen, error)) return false;
-    testWindow = new RenderWindow;
-    testWindow->renderingContext = offscreen.context;
-    testWindow->instance = true;
-    testWindow->width = GlTest::viewportWidth;
-    testWindow->height = GlTest::viewportHeight;
-    testWindow->colourBits = 32;
-    testWindow->glActiveTextureARB = reinterpret_cast<ActiveTextureProc>(platformGlProc("glActiveTextureARB"));
-    testWindow->glMultiTexCoord2fvARB = reinterpret_cast<MultiTexCoord2fvProc>(platformGlProc("glMultiTexCoord2fvARB"));
-    testWindow->wglSwapIntervalEXT = platformSetSwapInterval;
+    auto* window = new RenderWindow;
+    if (!createOffscreenRenderWindow(GlTest::viewportWidth, GlTest::viewportHeight, *window, offscreen, error)) {
+        delete window;
+        return false;
+    }
+    testWindow = window;
     // The context lives until the test program exits; the driver tears it down then.
     return true;
 }

@@ -3,7 +3,7 @@
 // A missing context fails the test with the reason; it never passes silently.
 #pragma once
 
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 
 #include <gtest/gtest.h>
 

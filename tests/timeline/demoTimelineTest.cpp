@@ -3,7 +3,7 @@
 #include "particles/particleEmitter.h"
 #include "platform/loadError.h"
 #include "scene3ds/scene.h"
-#include "tests/support/glFixture.h"
+#include "tests/timeline/demoPackFixture.h"
 #include "tests/support/processRunner.h"
 #include "timeline/demoTimeline.h"
 
@@ -16,48 +16,7 @@
 
 namespace {
 
-// The whole data pack of the build, loaded once for the test program, in the pack's
-// folder as the player runs.
-class DemoTimeline : public GlTest {
-protected:
-    void SetUp() override
-    {
-        GlTest::SetUp();
-        static bool loaded = false;
-        static std::string problem;
-        if (!loaded && problem.empty()) {
-            const std::string data = generatedDataFolder();
-            if (data.empty()) {
-                problem = "the generated data pack is missing";
-            } else if (chdir((data + "/..").c_str()) != 0) {
-                problem = "cannot enter " + data + "/..";
-            } else {
-                LoadError error;
-                loaded = loadDemoAssets(renderWindow(), error);
-                if (!loaded) problem = formatLoadError(error);
-            }
-        }
-        ASSERT_TRUE(loaded) << problem;
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LEQUAL);
-        glDisable(GL_BLEND);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_STENCIL_TEST);
-        glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    }
-
-    // A few probe pixels spread over the 64 x 64 viewport.
-    static std::vector<std::array<int, 4>> probes()
-    {
-        std::vector<std::array<int, 4>> pixels;
-        for (int y : {2, 20, 32, 45, 61}) {
-            for (int x : {2, 17, 32, 48, 61}) pixels.push_back(readPixel(x, y));
-        }
-        return pixels;
-    }
-};
+using DemoTimeline = DemoPackTest;
 
 int listLength(const ParticleEmitter& emitter)
 {

@@ -1,4 +1,5 @@
-// The demo's music, composed in code: a drum hit on every beat of the beat table, bass,
+// The demo's music, composed in code: a drum hit on every beat of the schedule's beat table
+// (timeline/demoSchedule.h, the values the timeline pulses on), bass,
 // chords, arpeggio and lead following the show's sections, rendered to 44100 Hz stereo
 // and encoded as MP3 with LAME (info tag written, so gapless decoders drop the delay).
 #pragma once
@@ -8,12 +9,8 @@
 #include <vector>
 
 constexpr int MUSIC_SAMPLE_RATE = 44100;
-constexpr int MUSIC_BEAT_COUNT = 108;
 // Length of the piece: the show ends at 173 s and the fade runs out just before this.
 constexpr double MUSIC_SECONDS = 176.0;
-
-// The beat times in seconds, the same single-precision values the timeline pulses on.
-extern const float musicBeatTimes[MUSIC_BEAT_COUNT];
 
 // Sample index (per channel) at which the drum hit of beat `index` starts: the beat
 // time times 44100, rounded to the nearest sample.

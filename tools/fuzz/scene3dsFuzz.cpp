@@ -2,7 +2,7 @@
 // a crash, a hang or a read outside the buffer. Scenes that pass the playback check also
 // have every track evaluated over a range of frames.
 #include "platform/loadError.h"
-#include "render/scenePlayback.h"
+#include "scene3ds/scenePlayback.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
 

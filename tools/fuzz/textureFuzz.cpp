@@ -5,7 +5,7 @@
 // Input layout (textureFuzzInput.h): the first byte picks the loader, the rest is the
 // colour file, then the mask file after the separator. One offscreen GL context is made
 // at start-up, as the tests and the capture tool make theirs.
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 #include "platform/loadError.h"
 #include "platform/window.h"
 #include "textures/texture.h"
@@ -100,16 +100,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     std::string error;
-    if (!platformCreateOffscreen(64, 64, offscreen, error)) {
+    window = new RenderWindow;
+    if (!createOffscreenRenderWindow(64, 64, *window, offscreen, error)) {
         std::fprintf(stderr, "kesu_fuzz_texture: no GL context: %s\n", error.c_str());
         std::exit(1);
     }
-    window = new RenderWindow;
-    window->renderingContext = offscreen.context;
-    window->instance = true;
-    window->width = 64;
-    window->height = 64;
-    window->colourBits = 32;
     const char* folder = std::getenv("TMPDIR");
     std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/kesu-fuzz-texture-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {

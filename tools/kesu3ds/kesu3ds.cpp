@@ -2,11 +2,11 @@
 // sees it; check loads it as the demo does and names the first problem; render draws one
 // keyframer frame headless into a PNG. Exit status: 0 done, 1 a problem with the file or
 // its maps, 2 a usage error.
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 #include "platform/loadError.h"
 #include "platform/pngWriter.h"
 #include "platform/window.h"
-#include "render/scenePlayback.h"
+#include "scene3ds/scenePlayback.h"
 #include "scene3ds/chunkIds.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
@@ -197,20 +197,12 @@ int render(const std::string& path, long frame, int width, int height, std::uint
     if (!scene.readFile(path, error) || !checkScenePlayback(scene, {}, error)) return reportError(error);
 
     PlatformOffscreen offscreen;
+    RenderWindow window;
     std::string platformError;
-    if (!platformCreateOffscreen(width, height, offscreen, platformError)) {
+    if (!createOffscreenRenderWindow(width, height, window, offscreen, platformError)) {
         std::fprintf(stderr, "kesu-3ds: no offscreen GL context: %s\n", platformError.c_str());
         return 1;
     }
-    RenderWindow window;
-    window.renderingContext = offscreen.context;
-    window.instance = true;
-    window.width = width;
-    window.height = height;
-    window.colourBits = 32;
-    window.glActiveTextureARB = reinterpret_cast<ActiveTextureProc>(platformGlProc("glActiveTextureARB"));
-    window.glMultiTexCoord2fvARB = reinterpret_cast<MultiTexCoord2fvProc>(platformGlProc("glMultiTexCoord2fvARB"));
-    window.wglSwapIntervalEXT = platformSetSwapInterval;
     scene.host = &window;
     for (SceneNode& node : scene.nodes) node.mesh->context = &window;
 
@@ -244,7 +236,7 @@ int render(const std::string& path, long frame, int width, int height, std::uint
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    platformDestroyOffscreen(offscreen);
+    destroyOffscreenRenderWindow(window, offscreen);
     if (!writePng(outPath, pixels.data(), width, height, true, platformError)) {
         std::fprintf(stderr, "kesu-3ds: %s\n", platformError.c_str());
         return 1;

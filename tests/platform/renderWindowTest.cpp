@@ -1,4 +1,4 @@
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 
 #include <gtest/gtest.h>
 

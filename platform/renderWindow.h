@@ -1,14 +1,23 @@
 // The host record shared with the loaders and the renderers: the GL context, the screen
-// size, the texture loaders' pending image and the extension entry points. Created once by
-// createRenderWindow and owned by the entry point for the whole run.
+// size, the texture loaders' pending image and the extension entry points. The player creates
+// it once with createRenderWindow and owns it for the whole run; tools, benches, fuzzers and
+// tests make theirs with createOffscreenRenderWindow. It sits below every layer that reads it.
 #pragma once
 
-#include "textures/texture.h"
+#include "platform/window.h"
 
 #include <cstdint>
+#include <string>
 
-struct PlatformWindow;
-struct PlatformContext;
+// The picture being assembled for one texture: rows top first, no padding. The texture
+// loaders fill it; it lives here because the record below holds the pending one.
+struct TextureImage {
+    std::uint8_t alpha = 0;            // 1: R, G, B, A per pixel; 0: R, G, B
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint8_t* pixels = nullptr;    // owned; null when the image is empty
+    std::uint32_t textureName = 0;     // a TextureId once uploaded
+};
 
 using ActiveTextureProc = void (*)(unsigned int textureUnit);
 using MultiTexCoord2fvProc = void (*)(unsigned int textureUnit, const float* coordinates);
@@ -42,3 +51,10 @@ void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandl
 // it releases, so a second pass releases nothing twice. Failed releases show a
 // "SHUTDOWN ERROR" message box.
 void destroyRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext);
+
+// An offscreen window and context of width x height (the offscreen driver, EGL pbuffer on
+// Mesa), made current, with the record filled as createRenderWindow fills it and the
+// viewport covering the drawable. For tools, benches, fuzzers and tests.
+bool createOffscreenRenderWindow(int width, int height, RenderWindow& renderWindow, PlatformOffscreen& offscreen,
+                                 std::string& error);
+void destroyOffscreenRenderWindow(RenderWindow& renderWindow, PlatformOffscreen& offscreen);

@@ -1,4 +1,4 @@
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 
 #include "platform/window.h"
 
@@ -28,6 +28,13 @@
 namespace {
 
 const char* const logOk = "OK\n";
+
+void fetchEntryPoints(RenderWindow& renderWindow)
+{
+    renderWindow.glActiveTextureARB = reinterpret_cast<ActiveTextureProc>(platformGlProc("glActiveTextureARB"));
+    renderWindow.glMultiTexCoord2fvARB = reinterpret_cast<MultiTexCoord2fvProc>(platformGlProc("glMultiTexCoord2fvARB"));
+    renderWindow.wglSwapIntervalEXT = platformSetSwapInterval;
+}
 const char* const logFailure = "fAiLUre\n";
 
 struct StartupLog {
@@ -107,9 +114,7 @@ void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandl
             drawableHeight = height;
         }
         glViewport(0, 0, drawableWidth, drawableHeight);
-        renderWindow.glActiveTextureARB = reinterpret_cast<ActiveTextureProc>(platformGlProc("glActiveTextureARB"));
-        renderWindow.glMultiTexCoord2fvARB = reinterpret_cast<MultiTexCoord2fvProc>(platformGlProc("glMultiTexCoord2fvARB"));
-        renderWindow.wglSwapIntervalEXT = platformSetSwapInterval;
+        fetchEntryPoints(renderWindow);
     }
 
     renderWindow.pendingImage = TextureImage{};
@@ -118,6 +123,29 @@ void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandl
     renderWindow.height = height;
     renderWindow.colourBits = colourBits;
     log.close();
+}
+
+bool createOffscreenRenderWindow(int width, int height, RenderWindow& renderWindow, PlatformOffscreen& offscreen,
+                                 std::string& error)
+{
+    if (!platformCreateOffscreen(width, height, offscreen, error)) return false;
+    renderWindow.renderingContext = offscreen.context;
+    renderWindow.instance = true;
+    renderWindow.width = width;
+    renderWindow.height = height;
+    renderWindow.colourBits = 32;
+    renderWindow.pendingImage = TextureImage{};
+    renderWindow.currentImage = &renderWindow.pendingImage;
+    fetchEntryPoints(renderWindow);
+    glViewport(0, 0, width, height);
+    return true;
+}
+
+void destroyOffscreenRenderWindow(RenderWindow& renderWindow, PlatformOffscreen& offscreen)
+{
+    platformDestroyOffscreen(offscreen);
+    renderWindow.renderingContext = nullptr;
+    renderWindow.instance = false;
 }
 
 void destroyRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext)

@@ -1,6 +1,7 @@
-// Scene playback: keyframer track evaluation at a frame, and Scene::draw (declared with the
-// Scene in scene3ds/scene.h), which sets the camera, the lights and each node's transform
-// and draws the node meshes. Drawing needs a current GL context.
+// Scene playback: keyframer track evaluation at a frame, and Scene::draw (a member of the
+// Scene in scene3ds/scene.h, defined in this module's .cpp), which sets the camera, the
+// lights and each node's transform and draws the node meshes. Drawing needs a current GL
+// context.
 #pragma once
 
 #include <cstdint>

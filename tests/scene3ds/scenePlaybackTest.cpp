@@ -5,7 +5,7 @@
 #include "tests/support/glFixture.h"
 
 #include "platform/jpegEncoder.h"
-#include "render/scenePlayback.h"
+#include "scene3ds/scenePlayback.h"
 
 #include <GL/gl.h>
 

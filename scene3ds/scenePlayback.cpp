@@ -1,6 +1,6 @@
-#include "render/scenePlayback.h"
+#include "scene3ds/scenePlayback.h"
 
-#include "host/renderWindow.h"
+#include "platform/renderWindow.h"
 #include "scene3ds/scene.h"
 
 #include <GL/gl.h>

@@ -1,0 +1,81 @@
+// One run of the demo around the frame composer, shared by the player, the capture tool and
+// the bench: the wait screen, asset loading and the run's GL state, the GL check, one frame
+// step, and the loop itself. The loop is handed its clock, its event source and what
+// finishes a frame (a swap, a readback), so every program runs the same start-up, frame
+// step and end time. Needs a current GL context; one session per process, since the
+// timeline's scenes and the effects' state are the process's own.
+#pragma once
+
+#include "platform/window.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct LoadError;
+struct RenderWindow;
+
+// The first GL error met after a draw, with what was drawn and the clock of that frame.
+struct GlCheckResult {
+    unsigned error = 0;          // GL_NO_ERROR until an error is met
+    std::string drawName;
+    float demoTime = 0.0f;
+};
+
+struct DemoSession {
+    RenderWindow* renderWindow = nullptr;
+    float demoTime = 0.0f;       // clock of the current frame, seconds of music
+    float previousTime = 0.0f;   // clock of the frame before; 0.0 for the first frame
+    std::int64_t framesComposed = 0;
+    std::uint8_t keyDown[256] = {};   // 1 while the key with that code is down
+    bool checkGl = false;             // set by enableGlCheck
+    GlCheckResult glCheck;
+};
+
+// Loads "data/w8scr.jpg", clears the colour buffer and draws the picture as a band in the
+// lower left. The caller presents it; it stays on screen until the first frame is swapped.
+bool showWaitScreen(DemoSession& session, LoadError& error);
+
+// Loads every scene and texture, hands each effect its part, and sets the GL state the run
+// relies on. The wait screen shows meanwhile.
+bool loadDemoSession(DemoSession& session, LoadError& error);
+
+// From now on glGetError is read after the closing sequence and after each effect draw; the
+// first error is kept in session.glCheck, later ones are ignored.
+void enableGlCheck(DemoSession& session);
+// Reads glGetError once, as after a draw named drawName at the session's clock.
+void checkGlNow(DemoSession& session, const char* drawName);
+// "GL error 0x0500 after drawBlobOrbit at 57.000 s".
+std::string describeGlError(const GlCheckResult& check);
+
+// One frame at demoTime: previousTime takes the clock of the frame before, then the frame is
+// composed into the back buffer.
+void stepDemoFrame(DemoSession& session, float demoTime);
+
+// What a run is driven by. Null members do nothing (pollEvent: no event ever pending).
+struct DemoDriver {
+    // Takes one pending event; false when none is pending.
+    std::function<bool(PlatformEvent& event)> pollEvent;
+    // The clock of the next frame, in seconds of music; false when the clock has no frame
+    // left (a capture's span is done).
+    std::function<bool(float& demoTime)> readClock;
+    // Shows the composed frame (the swap; a capture reads it back first); false stops the
+    // run as failed.
+    std::function<bool()> finishFrame;
+    // Releases the music, on the Escape and end-of-music paths only, after the last swap.
+    std::function<void()> stopMusic;
+};
+
+enum DemoRunEnd {
+    DEMO_RUN_ESCAPE,       // Escape was down after a frame
+    DEMO_RUN_CLOSED,       // a close request (the music is left to the caller)
+    DEMO_RUN_MUSIC_END,    // a frame at demoLength or later was drawn
+    DEMO_RUN_CLOCK_END,    // the clock had no frame left
+    DEMO_RUN_FAILED        // finishFrame failed
+};
+
+// The main loop: each pass either handles one pending event or, when none is pending, reads
+// the clock, composes the frame and finishes it. A close request ends the run at once; Escape
+// held down and the clock reaching demoLength end it after that frame is finished, and then
+// the music is stopped.
+DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver);
