@@ -35,6 +35,7 @@ void setBlobOrbit(TextureId back, TextureId modulate, TextureId banner, TextureI
     blob.emission[0] = blob.emission[1] = blob.emission[2] = 0.2f;
     blob.flags |= 0x3CB;
     blob.buildGeosphere(4.0f, 4, 0.75f);
+    blob.changesEveryFrame = true;
 }
 
 void setBlobOrbitWindow(float windowStart, float windowEnd)

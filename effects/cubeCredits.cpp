@@ -2,6 +2,7 @@
 
 #include "particles/particleEmitter.h"
 #include "scene3ds/scene.h"
+#include "scene3ds/scenePlayback.h"
 
 #include <GL/gl.h>
 
@@ -52,16 +53,9 @@ void drawCubeCredits(float t, float previousTime, float pulse)
     backScene->frame = frame;
     backScene->draw();
 
-    // The sparks follow the first light as the playback has just placed it.
-    const float* lightPosition = backScene->lights[0].posTrack->current;
-    for (int i = 0; i < 3; ++i) sparks.position[i] = lightPosition[i];
-
     glMatrixMode(GL_MODELVIEW);
     glLoadMatrixf(backScene->viewMatrix);
-    // The sparks' clock restarts at 0 with the window; in its first frame the previous
-    // clock is negative and births spread back before the window start.
-    sparks.update(300.0f, -3.0f, 3.0f, -3.0f, 3.0f, -3.0f, 3.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 6.0f, 7.0f,
-                  t - start, previousTime - start);
+    stepCubeCredits(t, previousTime);
     sparks.draw(GL_ONE, GL_ONE);
 
     glClear(GL_DEPTH_BUFFER_BIT);
@@ -74,6 +68,20 @@ void drawCubeCredits(float t, float previousTime, float pulse)
     // The credits share the cube's depth buffer.
     creditsScene->frame = frame;
     creditsScene->draw();
+}
+
+void stepCubeCredits(float t, float previousTime)
+{
+    if (!(start < t && t < end)) return;
+    // The sparks follow the first light where the playback places it in this frame; the
+    // track is evaluated here, so a frame that is not drawn places them alike.
+    VectorTrack& lightTrack = *backScene->lights[0].posTrack;
+    evaluateVectorTrack(lightTrack, playbackFrame(*backScene, static_cast<std::int16_t>((t - start) * 75.0f)));
+    for (int i = 0; i < 3; ++i) sparks.position[i] = lightTrack.current[i];
+    // The sparks' clock restarts at 0 with the window; in its first frame the previous
+    // clock is negative and births spread back before the window start.
+    sparks.update(300.0f, -3.0f, 3.0f, -3.0f, 3.0f, -3.0f, 3.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 6.0f, 7.0f,
+                  t - start, previousTime - start);
 }
 
 const ParticleEmitter& cubeCreditsSparks() { return sparks; }

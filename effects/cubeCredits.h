@@ -14,5 +14,9 @@ void setCubeCredits(Scene* backScene, Scene* cubeScene, Scene* creditsScene, Tex
 void setCubeCreditsWindow(float start, float end);
 // Draws only while start < t < end.
 void drawCubeCredits(float t, float previousTime, float pulse);
+// What a frame at t carries into the next, without drawing and without GL: the sparks
+// moved to the background scene's first light at the frame's keyframer frame, then
+// updated. drawCubeCredits takes the same step.
+void stepCubeCredits(float t, float previousTime);
 
 const ParticleEmitter& cubeCreditsSparks();

@@ -1,5 +1,7 @@
 #include "effects/drawKit.h"
 
+#include "render/drawPath.h"
+
 #include <GL/gl.h>
 
 #include <cmath>
@@ -8,6 +10,33 @@
 namespace {
 
 SpriteTrail trail;
+
+// The grids and the ribbon send one GL_QUADS block per quad on the immediate path and one
+// block for all their quads on the fast path: the same vertices in the same order, split into
+// the same triangles, only with fewer begin/end pairs.
+struct QuadBlocks {
+    bool whole = drawPath() == DRAW_PATH_FAST;
+
+    QuadBlocks()
+    {
+        if (whole) glBegin(GL_QUADS);
+    }
+    ~QuadBlocks()
+    {
+        if (whole) glEnd();
+    }
+    QuadBlocks(const QuadBlocks&) = delete;
+    QuadBlocks& operator=(const QuadBlocks&) = delete;
+
+    void beginQuad() const
+    {
+        if (!whole) glBegin(GL_QUADS);
+    }
+    void endQuad() const
+    {
+        if (!whole) glEnd();
+    }
+};
 
 // Per-call storage of the column wave, kept between calls so the frame path does not
 // allocate; every call rewrites the entries it reads.
@@ -133,6 +162,7 @@ void drawWarpGrid(float width, float height, float spanS, float spanT, int colum
     float rowBelow = ampT * std::sin(waveT * phaseT);
     float tTop = 0.0f;
     float yTop = height / 2.0f;
+    const QuadBlocks blocks;
     for (int j = 0; j < rows; ++j) {
         const float rowAbove = rowBelow;
         rowBelow = ampT * std::sin(waveT * (static_cast<float>(j + 1) / static_cast<float>(rows) + phaseT));
@@ -150,12 +180,12 @@ void drawWarpGrid(float width, float height, float spanS, float spanT, int colum
             const float s1 = s + ds;
             const float x0 = x;
             const float x1 = x + dx;
-            glBegin(GL_QUADS);
+            blocks.beginQuad();
             texturedVertex(s0 + rowAbove, t0 + colLeft, x0, y0, 0.0f);
             texturedVertex(s0 + rowBelow, t1 + colLeft, x0, y1, 0.0f);
             texturedVertex(s1 + rowBelow, t1 + colRight, x1, y1, 0.0f);
             texturedVertex(s1 + rowAbove, t0 + colRight, x1, y0, 0.0f);
-            glEnd();
+            blocks.endQuad();
             colLeft = colRight;
             s = s1;
             x = x1;
@@ -187,6 +217,7 @@ void drawWaveSheet(float width, float height, float spanS, float spanT, int colu
     float rowBelow = ampY * std::sin(6.283184f * phaseY);
     float tTop = 0.0f;
     float yTop = height / 2.0f;
+    const QuadBlocks blocks;
     for (int j = 0; j < rows; ++j) {
         const float rowAbove = rowBelow;
         rowBelow = ampY * std::sin(static_cast<float>(j + 1) * waveY / static_cast<float>(rows) + 6.283184f * phaseY);
@@ -203,12 +234,12 @@ void drawWaveSheet(float width, float height, float spanS, float spanT, int colu
             const float s1 = s + ds;
             const float x0 = x;
             const float x1 = x + dx;
-            glBegin(GL_QUADS);
+            blocks.beginQuad();
             texturedVertex(s0, t0, x0, y0, rowAbove + colLeft);
             texturedVertex(s0, t1, x0, y1, rowBelow + colLeft);
             texturedVertex(s1, t1, x1, y1, rowBelow + colRight);
             texturedVertex(s1, t0, x1, y0, rowAbove + colRight);
-            glEnd();
+            blocks.endQuad();
             colLeft = colRight;
             s = s1;
             x = x1;
@@ -237,16 +268,19 @@ void drawRibbon(float a1, float w1, float p1, float a2, float w2, float p2, floa
     RibbonPoint point = ribbonPoint(curveX, curveY, curveZ, u);
     // The count is a 16-bit number, as the schedule's segment counts are.
     const std::int16_t segmentCount = static_cast<std::int16_t>(segments);
-    for (std::int16_t k = 0; k < segmentCount; ++k) {
-        glBegin(GL_QUADS);
-        ribbonVertex(point, 20.0f, s, 0.15f);
-        ribbonVertex(point, -20.0f, s, 0.85f);
-        s -= 0.25f;
-        u += 0.15f;
-        point = ribbonPoint(curveX, curveY, curveZ, u);
-        ribbonVertex(point, -20.0f, s, 0.85f);
-        ribbonVertex(point, 20.0f, s, 0.15f);
-        glEnd();
+    {
+        const QuadBlocks blocks;
+        for (std::int16_t k = 0; k < segmentCount; ++k) {
+            blocks.beginQuad();
+            ribbonVertex(point, 20.0f, s, 0.15f);
+            ribbonVertex(point, -20.0f, s, 0.85f);
+            s -= 0.25f;
+            u += 0.15f;
+            point = ribbonPoint(curveX, curveY, curveZ, u);
+            ribbonVertex(point, -20.0f, s, 0.85f);
+            ribbonVertex(point, 20.0f, s, 0.15f);
+            blocks.endQuad();
+        }
     }
 
     glDisable(GL_BLEND);

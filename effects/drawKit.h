@@ -1,6 +1,7 @@
 // The drawing routines the effects share: full-screen quads, sine-warped texture grids and
 // depth-waved sheets, a ribbon along a sum-of-sines curve and the sprite trail. Immediate
-// mode, one GL_QUADS block per quad; each routine changes only the state its comment names.
+// mode, one GL_QUADS block per quad (on the fast draw path the grids and the ribbon send all
+// their quads in one block); each routine changes only the state its comment names.
 // A current GL context is required.
 #pragma once
 

@@ -75,12 +75,7 @@ void drawFactoryRewind(float t, float previousTime, float pulse)
     glMatrixMode(GL_MODELVIEW);
     glLoadMatrixf(pipesScene->viewMatrix);
 
-    smoke[0].update(100.0f, -15.0f, 15.0f, -15.0f, 15.0f, -15.0f, 15.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 5.0f,
-                    5.0f, t, previousTime);
-    smoke[1].update(100.0f, -60.0f, -60.0f, -2.0f, 2.0f, -2.0f, 2.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 7.0f, 8.0f,
-                    t, previousTime);
-    smoke[2].update(100.0f, -2.0f, 2.0f, -2.0f, 2.0f, -60.0f, -60.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 5.0f, 6.0f,
-                    t, previousTime);
+    stepFactoryRewind(t, previousTime);
     // White particles multiply what lies behind them by one minus their colour: they darken.
     for (ParticleEmitter& emitter : smoke) emitter.draw(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
 
@@ -90,6 +85,17 @@ void drawFactoryRewind(float t, float previousTime, float pulse)
     const float shade = std::sin(3.141592f * pulse);
     glColor3f(shade, shade, shade);
     drawScreenTexture(rewindTexture, -0.9f, -0.5f, -0.6f, -0.9f);
+}
+
+void stepFactoryRewind(float t, float previousTime)
+{
+    if (!(start < t && t < end)) return;
+    smoke[0].update(100.0f, -15.0f, 15.0f, -15.0f, 15.0f, -15.0f, 15.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 5.0f,
+                    5.0f, t, previousTime);
+    smoke[1].update(100.0f, -60.0f, -60.0f, -2.0f, 2.0f, -2.0f, 2.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 7.0f, 8.0f,
+                    t, previousTime);
+    smoke[2].update(100.0f, -2.0f, 2.0f, -2.0f, 2.0f, -60.0f, -60.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 5.0f, 6.0f,
+                    t, previousTime);
 }
 
 const ParticleEmitter& factoryRewindSmoke(int index) { return smoke[index]; }

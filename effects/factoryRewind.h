@@ -12,6 +12,9 @@ void setFactoryRewind(Scene* factoryScene, Scene* pipesScene, TextureId particle
 void setFactoryRewindWindow(float start, float end);
 // Draws only while start < t < end.
 void drawFactoryRewind(float t, float previousTime, float pulse);
+// What a frame at t carries into the next, without drawing and without GL: the smoke
+// update. drawFactoryRewind takes the same step.
+void stepFactoryRewind(float t, float previousTime);
 
 // Smoke emitter 0, 1 or 2.
 const ParticleEmitter& factoryRewindSmoke(int index);

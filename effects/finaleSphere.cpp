@@ -45,7 +45,7 @@ void drawLogoCircle(float t)
         setSpriteEnd(0.8f - 0.5f * length * std::cos(angle), centreY - 0.5f * length * std::sin(angle));
         drawSpriteTrail();
     }
-    logoPhase = (t - start) * 1.125f;
+    stepFinaleSphere(t);
 }
 
 } // namespace
@@ -113,6 +113,12 @@ void drawFinaleSphere(float t, float pulse)
     glPopMatrix();
 
     drawLogoCircle(t);
+}
+
+void stepFinaleSphere(float t)
+{
+    if (!(start < t && t < end)) return;
+    logoPhase = (t - start) * 1.125f;
 }
 
 const Mesh& finaleSphereMesh() { return sphere; }

@@ -13,6 +13,9 @@ void setFinaleSphere(Scene* scene, TextureId particleTexture, TextureId logoText
 void setFinaleSphereWindow(float start, float end);
 // Draws only while start < t < end, the logo column last.
 void drawFinaleSphere(float t, float pulse);
+// What a frame at t carries into the next, without drawing and without GL: the logo
+// column's phase. drawFinaleSphere takes the same step after the column is drawn.
+void stepFinaleSphere(float t);
 
 const Mesh& finaleSphereMesh();
 const ParticleEmitter& finaleSphereShell();

@@ -46,6 +46,7 @@ void setRobotCore(Scene* robotScene, TextureId sheet1, TextureId sheet2, Texture
     core.flags |= 0x3CB;
     core.envTexture = envTexture;
     core.buildGeosphere(100.0f, 4, 0.75f);
+    core.changesEveryFrame = true;
 
     shell.size = 5.0f;
     // One particle per vertex: the shell is never longer than the mesh it follows.

@@ -55,12 +55,18 @@ void drawTitleStreams(float t, float previousTime, float start, float end)
     glLoadMatrixf(elementsScene->nodes[0].world);
     glMultMatrixf(elementsScene->nodes[0].restInverse);
 
+    stepTitleStreams(t, previousTime, start, end);
+    jetA.draw(GL_ONE, GL_ONE);
+    jetB.draw(GL_ONE, GL_ONE);
+}
+
+void stepTitleStreams(float t, float previousTime, float start, float end)
+{
+    if (!(start < t && t < end)) return;
     jetA.update(200.0f, -14.0f, 14.0f, -14.0f, 14.0f, 70.0f, 70.0f, 0.25f, 0.25f, 0.5f, 0.5f, 1.0f, 1.0f, 6.0f, 7.0f,
                 t, previousTime);
     jetB.update(200.0f, -14.0f, 14.0f, -14.0f, 14.0f, -70.0f, -70.0f, 1.0f, 1.0f, 0.5f, 0.5f, 0.25f, 0.25f, 6.0f,
                 7.0f, t, previousTime);
-    jetA.draw(GL_ONE, GL_ONE);
-    jetB.draw(GL_ONE, GL_ONE);
 }
 
 const ParticleEmitter& titleStreamsJetA() { return jetA; }

@@ -12,6 +12,9 @@ class ParticleEmitter;
 void setTitleStreams(Scene* titleScene, Scene* elementsScene, TextureId particleTexture);
 // The window arrives with each call; draws only while start < t < end.
 void drawTitleStreams(float t, float previousTime, float start, float end);
+// What a frame at t carries into the next, without drawing and without GL: the jets'
+// update. drawTitleStreams takes the same step.
+void stepTitleStreams(float t, float previousTime, float start, float end);
 
 const ParticleEmitter& titleStreamsJetA();
 const ParticleEmitter& titleStreamsJetB();

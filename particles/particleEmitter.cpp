@@ -1,5 +1,6 @@
 #include "particles/particleEmitter.h"
 
+#include "render/drawPath.h"
 #include "render/mesh.h"
 
 #include <GL/gl.h>
@@ -152,21 +153,41 @@ void ParticleEmitter::draw(unsigned int srcFactor, unsigned int dstFactor)
     const float up[3] = {size * m[1], size * m[5], size * m[9]};
     glScalef(scale[0], scale[1], scale[2]);
 
-    for (const Particle* node = head; node->next != nullptr; node = node->next) {
-        glPushMatrix();
-        glTranslatef(node->position[0], node->position[1], node->position[2]);
-        glColor4fv(node->color);
+    const float corners[4][3] = {
+        {-right[0] - up[0], -right[1] - up[1], -right[2] - up[2]},
+        {right[0] - up[0], right[1] - up[1], right[2] - up[2]},
+        {right[0] + up[0], right[1] + up[1], right[2] + up[2]},
+        {-right[0] + up[0], -right[1] + up[1], -right[2] + up[2]},
+    };
+    const float texCoords[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
+    if (drawPath() == DRAW_PATH_IMMEDIATE) {
+        for (const Particle* node = head; node->next != nullptr; node = node->next) {
+            glPushMatrix();
+            glTranslatef(node->position[0], node->position[1], node->position[2]);
+            glColor4fv(node->color);
+            glBegin(GL_QUADS);
+            for (int k = 0; k < 4; ++k) {
+                glTexCoord2fv(texCoords[k]);
+                glVertex3fv(corners[k]);
+            }
+            glEnd();
+            glPopMatrix();
+        }
+    } else {
+        // One block for the whole list: each corner is the particle's position plus the corner
+        // offset, summed here instead of by a translation on the matrix stack. The sum rounds
+        // once in single precision where the translated matrix rounds in its own order, so
+        // the squares' edges may land a rounding apart from the immediate path's.
         glBegin(GL_QUADS);
-        glTexCoord2f(0.0f, 0.0f);
-        glVertex3f(-right[0] - up[0], -right[1] - up[1], -right[2] - up[2]);
-        glTexCoord2f(1.0f, 0.0f);
-        glVertex3f(right[0] - up[0], right[1] - up[1], right[2] - up[2]);
-        glTexCoord2f(1.0f, 1.0f);
-        glVertex3f(right[0] + up[0], right[1] + up[1], right[2] + up[2]);
-        glTexCoord2f(0.0f, 1.0f);
-        glVertex3f(-right[0] + up[0], -right[1] + up[1], -right[2] + up[2]);
+        for (const Particle* node = head; node->next != nullptr; node = node->next) {
+            const float* p = node->position;
+            glColor4fv(node->color);
+            for (int k = 0; k < 4; ++k) {
+                glTexCoord2fv(texCoords[k]);
+                glVertex3f(p[0] + corners[k][0], p[1] + corners[k][1], p[2] + corners[k][2]);
+            }
+        }
         glEnd();
-        glPopMatrix();
     }
 
     glDisable(GL_TEXTURE_2D);

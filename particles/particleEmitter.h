@@ -60,7 +60,9 @@ public:
                 float rMax, float gMin, float gMax, float bMin, float bMax, float lifeMin, float lifeMax, float now,
                 float prev);
     // Blend factors go to glBlendFunc. Leaves the depth test on with GL_LESS, culling off,
-    // and the scale on the model-view matrix: callers push or reload it.
+    // and the scale on the model-view matrix: callers push or reload it. The immediate draw
+    // path sends each square under its own translated matrix; the fast path sends all squares
+    // in one block with their corners placed here.
     void draw(unsigned int srcFactor, unsigned int dstFactor);
     // Replaces the list (freeing its nodes) by count nodes, at least one, coloured (r, g, b, a)
     // except the first, whose alpha is 1. The last node ends the list and is not drawn.

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <cstdio>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KESU_PIN_GL_DRIVER 1
@@ -21,6 +22,14 @@
 #endif
 
 namespace {
+
+// The number of each context this process created and has not deleted.
+struct ContextId {
+    SDL_GLContext context;
+    std::uint64_t id;
+};
+std::vector<ContextId> contextIds;
+std::uint64_t lastContextId = 0;
 
 #ifdef KESU_PIN_GL_DRIVER
 // Under LeakSanitizer: the GL driver's own allocations outlive the unloading of the driver
@@ -198,7 +207,10 @@ PlatformContext* platformCreateContext(PlatformWindow* window)
         return nullptr;
     }
     SDL_GLContext context = SDL_GL_CreateContext(sdlWindow(window));
-    if (context) pinGlDriver();
+    if (context) {
+        pinGlDriver();
+        contextIds.push_back({context, ++lastContextId});
+    }
     return reinterpret_cast<PlatformContext*>(context);
 }
 
@@ -213,7 +225,24 @@ bool platformMakeCurrent(PlatformWindow* window, PlatformContext* context)
 
 void platformDeleteContext(PlatformContext* context)
 {
-    if (context) SDL_GL_DeleteContext(reinterpret_cast<SDL_GLContext>(context));
+    if (!context) return;
+    SDL_GL_DeleteContext(reinterpret_cast<SDL_GLContext>(context));
+    for (std::size_t i = 0; i < contextIds.size(); ++i) {
+        if (contextIds[i].context == reinterpret_cast<SDL_GLContext>(context)) {
+            contextIds.erase(contextIds.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    }
+}
+
+std::uint64_t platformCurrentContextId()
+{
+    const SDL_GLContext current = SDL_GL_GetCurrentContext();
+    if (!current) return 0;
+    for (const ContextId& entry : contextIds) {
+        if (entry.context == current) return entry.id;
+    }
+    return 0;
 }
 
 bool platformShowWindow(PlatformWindow* window)
@@ -257,9 +286,11 @@ void platformSwapBuffers(PlatformWindow* window)
     if (!window) return;
     SDL_GL_SwapWindow(sdlWindow(window));
     // On the offscreen driver the drawable is a pbuffer, whose swap is a no-op: without a
-    // finish the software rasteriser queues every frame's work until the context goes away.
+    // flush the software rasteriser queues every frame's work until the context goes away.
+    // A flush hands the frame to the rasteriser without waiting for it, so the next frame is
+    // built while this one is filled (the rasteriser holds back when too many are queued).
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver && SDL_strcmp(driver, "offscreen") == 0) glFinish();
+    if (driver && SDL_strcmp(driver, "offscreen") == 0) glFlush();
 }
 
 void platformShowCursor(bool visible)

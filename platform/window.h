@@ -3,6 +3,7 @@
 // rest of the program sees only these neutral types. One video subsystem per process.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct PlatformWindow;    // opaque: the SDL window
@@ -69,6 +70,10 @@ PlatformContext* platformCreateContext(PlatformWindow* window);
 // With a null context, releases the current one.
 bool platformMakeCurrent(PlatformWindow* window, PlatformContext* context);
 void platformDeleteContext(PlatformContext* context);
+// A number naming the context current on this thread, 0 when none is. Each context gets
+// its own, never reused by a later context, so what was recorded in one context (a display
+// list) is never replayed in another that happens to live at the same address.
+std::uint64_t platformCurrentContextId();
 
 bool platformShowWindow(PlatformWindow* window);
 bool platformRaiseWindow(PlatformWindow* window);

@@ -96,6 +96,7 @@ void Mesh::buildGeosphere(float radius, std::int8_t level, float normalLength)
     }
     copyFrame(1, 0);
     copyFrame(2, 0);
+    markChanged();
 }
 
 void Mesh::subdivideFace(int i0, int i1, int i2, std::int8_t level)

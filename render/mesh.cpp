@@ -40,6 +40,7 @@ void Mesh::releaseArrays()
 
 void Mesh::allocVertices(std::uint16_t newVertexCount, std::uint16_t newTexCoordCount)
 {
+    markChanged();
     if (newVertexCount != 0) {
         vertexCount = newVertexCount;
         for (int f = 0; f < frameCount; ++f) {
@@ -58,6 +59,7 @@ void Mesh::allocVertices(std::uint16_t newVertexCount, std::uint16_t newTexCoord
 
 void Mesh::allocFaces(std::uint16_t newFaceCount, std::uint16_t newTexFaceCount)
 {
+    markChanged();
     faceCount = newFaceCount;
     texFaceCount = newTexFaceCount;
     delete[] faces;
@@ -75,6 +77,7 @@ void Mesh::copyFrame(std::int8_t dst, std::int8_t src)
     if (src < 0 || dst < 0 || src >= frameCount || dst >= frameCount || src == dst) {
         return;
     }
+    markChanged();
     const std::size_t vertexBytes = sizeof(float) * 3 * static_cast<std::size_t>(vertexCount);
     const std::size_t faceBytes = sizeof(float) * 3 * static_cast<std::size_t>(faceCount);
     if (vertexBytes != 0) {
@@ -89,6 +92,7 @@ void Mesh::copyFrame(std::int8_t dst, std::int8_t src)
 void Mesh::computeFaceNormals(std::int8_t frame, float length)
 {
     assert(frame >= 0 && frame < frameCount);
+    markChanged();
     const float* p = positions[frame];
     float* normals = faceNormals[frame];
     for (int k = 0; k < faceCount; ++k) {
@@ -113,6 +117,7 @@ void Mesh::computeVertexNormals(std::int8_t frame, std::int8_t divisor)
 {
     assert(frame >= 0 && frame < frameCount);
     assert(divisor != 0);
+    markChanged();
     float* normals = vertexNormals[frame];
     const float* perFace = faceNormals[frame];
     std::memset(normals, 0, sizeof(float) * 3 * static_cast<std::size_t>(vertexCount));
@@ -134,6 +139,7 @@ void Mesh::wobbleMesh(std::int8_t dstFrame, std::int8_t srcFrame, float amplitud
                       float phaseY, float phaseZ)
 {
     assert(dstFrame >= 0 && dstFrame < frameCount && srcFrame >= 0 && srcFrame < frameCount);
+    markChanged();
     const float* source = positions[srcFrame];
     float* target = positions[dstFrame];
     for (int i = 0; i < vertexCount; ++i) {

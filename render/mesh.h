@@ -25,6 +25,16 @@ constexpr std::uint32_t MESH_DEPTH_WRITE = 0x200;  // depth writes on, and depth
 // MESH_FILL | MESH_CULL | MESH_DEPTH_TEST | MESH_DEPTH_WRITE.
 constexpr std::uint32_t MESH_DEFAULT_FLAGS = 0x381;
 
+// What drawing recorded of a mesh's geometry block, and what the recording was made from:
+// it is replayed only while all of these still hold.
+struct MeshRecording {
+    unsigned int list = 0;               // display list name; 0 when nothing is recorded
+    std::uint64_t contextId = 0;         // the context the list lives in (platformCurrentContextId)
+    std::uint32_t changeCount = 0;       // the mesh's changeCount when recorded
+    std::uint32_t geometryFlags = 0;     // the flags that shape the block: smooth, lit, textured, envmap
+    bool twoTextures = false;            // recorded on the two-texture path
+};
+
 // A frame f is the triple positions[f], vertexNormals[f], faceNormals[f]. Every per-vertex
 // and per-face array is packed triples: element 3i + c is component c of entry i.
 class Mesh {
@@ -54,6 +64,13 @@ public:
     std::int16_t* texFaces = nullptr;    // texFaceCount triples of texCoords indices; entry i belongs to face i
     float** faceNormals = nullptr;       // frameCount pointers, each to faceCount triples
     std::string materialName;            // scene material of the mesh; empty when none
+    // Moves with every change to the counts or arrays, so drawing knows its recording of the
+    // geometry is stale. The operations below move it; code that writes the arrays itself
+    // calls markChanged when it is done.
+    std::uint32_t changeCount = 0;
+    // Set by an owner that rewrites the mesh before each of its draws (a wobbled sphere): such
+    // a mesh is sent from its arrays every time, since a recording would be replayed once.
+    bool changesEveryFrame = false;
 
     // One frame.
     Mesh();
@@ -79,12 +96,16 @@ public:
     // divided by divisor; deliberately not normalised, their length scales the lighting.
     void computeVertexNormals(std::int8_t frame, std::int8_t divisor);
 
-    // Draws the last frame in immediate mode with the state the flags select, then resets
-    // depth mask, blending, culling, texturing and generation on unit 0 and polygon mode
-    // (and texturing on unit 1 after the two-texture path). Without the multitexture entry
-    // points a textured environment-mapped mesh shows its environment map alone.
-    // Defined in render/meshDrawing.cpp.
+    // Draws the last frame with the state the flags select, then resets depth mask,
+    // blending, culling, texturing and generation on unit 0 and polygon mode (and texturing
+    // on unit 1 after the two-texture path). Without the multitexture entry points a
+    // textured environment-mapped mesh shows its environment map alone. On the fast draw
+    // path the geometry block is recorded once into a display list and replayed until the
+    // mesh, the flags that shape the block or the context change. Defined in
+    // render/meshDrawing.cpp.
     void draw() const;
+
+    void markChanged() { ++changeCount; }
 
     // Turns an empty multi-frame mesh into a geodesic sphere of the given level (1 .. 6)
     // and radius, copied into frames 1 and 2. Defined in render/geosphere.cpp.
@@ -102,4 +123,12 @@ public:
 
 private:
     void releaseArrays();
+    // The display list of the geometry block, recorded anew when stale; 0 when the block
+    // goes out call by call. Defined in render/meshDrawing.cpp.
+    unsigned int recordedBlock(bool twoTextures) const;
+
+    // Drawing's cache of the geometry, not part of the mesh's value. Its display list lives as
+    // long as its context, not as the mesh: the demo's meshes are destroyed only at exit, when
+    // the driver may already be gone, and a context takes its lists with it.
+    mutable MeshRecording recording;
 };

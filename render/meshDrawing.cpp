@@ -1,13 +1,18 @@
-// Mesh::draw: the last frame of a mesh in immediate mode, its whole fixed-function state
-// taken from the mesh's own fields, so a mesh looks the same whoever draws it.
+// Mesh::draw: the last frame of a mesh, its whole fixed-function state taken from the
+// mesh's own fields, so a mesh looks the same whoever draws it. The geometry goes out as
+// immediate-mode calls or, on the fast path, as a display list recorded from those same calls.
 #include "render/mesh.h"
 
 #include "platform/renderWindow.h"
+#include "platform/window.h"
+#include "render/drawPath.h"
 
 #include <GL/gl.h>
 
 namespace {
 
+// The flags that decide which calls a geometry block holds; the rest is state set outside it.
+constexpr std::uint32_t geometryFlagMask = MESH_SMOOTH | MESH_LIT | MESH_TEXTURED | MESH_ENVMAP;
 
 // One GL_TRIANGLES block of the textured path: texture coordinates always, normals only
 // when lit (smooth: per corner from the vertex normals; flat: once per face).
@@ -78,6 +83,25 @@ void sendTwoTexturePass(const Mesh& mesh, const float* positions, const float* v
     glEnd();
 }
 
+// The one geometry block of the flags' path: the two-texture pass, the plain pass (which
+// the two-texture path falls back to without its entry points) or the textured pass.
+void sendBlock(const Mesh& mesh, bool twoTextures)
+{
+    const int last = mesh.frameCount - 1;
+    const float* positions = mesh.positions[last];
+    const float* vertexNormals = mesh.vertexNormals[last];
+    const float* faceNormals = mesh.faceNormals[last];
+    const bool textured = (mesh.flags & MESH_TEXTURED) != 0;
+    const bool envMapped = (mesh.flags & MESH_ENVMAP) != 0;
+    if (twoTextures) {
+        sendTwoTexturePass(mesh, positions, vertexNormals, faceNormals);
+    } else if (!textured || envMapped) {
+        sendPlainPass(mesh, positions, vertexNormals, faceNormals);
+    } else {
+        sendTexturedPass(mesh, positions, vertexNormals, faceNormals);
+    }
+}
+
 void enableIf(GLenum capability, bool on)
 {
     if (on) {
@@ -91,10 +115,6 @@ void enableIf(GLenum capability, bool on)
 
 void Mesh::draw() const
 {
-    const int last = frameCount - 1;
-    const float* framePositions = positions[last];
-    const float* frameVertexNormals = vertexNormals[last];
-    const float* frameFaceNormals = faceNormals[last];
     const bool textured = (flags & MESH_TEXTURED) != 0;
     const bool envMapped = (flags & MESH_ENVMAP) != 0;
     const bool blended = (flags & (MESH_ADDITIVE | MESH_BLEND)) != 0;
@@ -151,26 +171,28 @@ void Mesh::draw() const
         glEnable(GL_TEXTURE_GEN_T);
     }
 
-    if (textured && envMapped) {
-        if (twoTextures) {
-            sendTwoTexturePass(*this, framePositions, frameVertexNormals, frameFaceNormals);
+    // Recorded, when stale, before the first pass: both passes of a two-pass mesh replay
+    // the one list.
+    const GLuint list = drawPath() == DRAW_PATH_FAST ? recordedBlock(twoTextures) : 0;
+    auto send = [&] {
+        if (list != 0) {
+            glCallList(list);
         } else {
-            sendPlainPass(*this, framePositions, frameVertexNormals, frameFaceNormals);
+            sendBlock(*this, twoTextures);
         }
-    } else if (!textured) {
-        sendPlainPass(*this, framePositions, frameVertexNormals, frameFaceNormals);
-    } else {
-        // Translucent and unculled: the far side first, so the near side blends over it.
+    };
+    // Translucent, textured and unculled: the far side first, so the near side blends over it.
+    if (textured && !envMapped) {
         if ((flags & MESH_BLEND) && !(flags & MESH_CULL)) {
             glEnable(GL_CULL_FACE);
             glCullFace(GL_FRONT);
-            sendTexturedPass(*this, framePositions, frameVertexNormals, frameFaceNormals);
+            send();
         }
         if (flags & (MESH_BLEND | MESH_CULL)) {
             glCullFace(GL_BACK);
         }
-        sendTexturedPass(*this, framePositions, frameVertexNormals, frameFaceNormals);
     }
+    send();
 
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
@@ -185,4 +207,27 @@ void Mesh::draw() const
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+unsigned int Mesh::recordedBlock(bool twoTextures) const
+{
+    if (changesEveryFrame) return 0;
+    const std::uint64_t contextId = platformCurrentContextId();
+    const std::uint32_t geometryFlags = flags & geometryFlagMask;
+    if (recording.list != 0 && recording.contextId == contextId && recording.changeCount == changeCount &&
+        recording.geometryFlags == geometryFlags && recording.twoTextures == twoTextures) {
+        return recording.list;
+    }
+    // A list of another context is not ours to delete; it goes with that context.
+    if (recording.list != 0 && recording.contextId == contextId) glDeleteLists(recording.list, 1);
+    recording = MeshRecording{};
+    // Without a context of ours or a free list name the block goes out call by call.
+    if (contextId == 0) return 0;
+    const GLuint list = glGenLists(1);
+    if (list == 0) return 0;
+    glNewList(list, GL_COMPILE);
+    sendBlock(*this, twoTextures);
+    glEndList();
+    recording = MeshRecording{list, contextId, changeCount, geometryFlags, twoTextures};
+    return list;
 }

@@ -93,11 +93,15 @@ void evaluateScalarTrack(ScalarTrack& track, std::int16_t frame)
     track.current = h1 * from.value + h2 * from.tangent + h3 * to.value + h4 * to.tangent;
 }
 
-void Scene::draw()
+std::int16_t playbackFrame(const Scene& scene, std::int16_t frame)
 {
     if (frame < 0) frame = 0;
-    // Wraps modulo frameCount, so the frame after the last is frame 0.
-    frame = static_cast<std::int16_t>(frame % frameCount);
+    return static_cast<std::int16_t>(frame % scene.frameCount);
+}
+
+void Scene::draw()
+{
+    frame = playbackFrame(*this, frame);
 
     evaluateVectorTrack(*cameraTrack, frame);
     evaluateVectorTrack(*targetTrack, frame);

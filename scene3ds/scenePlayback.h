@@ -7,7 +7,12 @@
 #include <cstdint>
 
 struct ScalarTrack;
+struct Scene;
 struct VectorTrack;
+
+// The frame the playback shows for the scene's requested frame: a negative frame as 0,
+// then wrapped modulo frameCount, so the frame after the last is frame 0.
+std::int16_t playbackFrame(const Scene& scene, std::int16_t frame);
 
 // Write the track's current value for the frame: the first key's value before the first
 // key, the last key's value at and after the last key, linear between two keys and

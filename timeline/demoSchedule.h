@@ -37,14 +37,18 @@ constexpr float closingFadeStart = 171.5f;
 struct ScheduledWindow {
     const char* name;
     EffectWindow window;
+    // Frames inside the window build on the picture the frame before left: the title is never
+    // cleared, and the blinds let the grass scene cover only what they mask. Every other
+    // window clears the colour buffer or covers all of it in each frame.
+    bool keepsPicture;
 };
 constexpr int scheduledWindowCount = 10;
 constexpr ScheduledWindow demoSchedule[scheduledWindowCount] = {
-    {"TitleStreams", titleStreamsWindow},   {"BlindsMask", blindsMaskWindow},
-    {"GrassScene", grassSceneWindow},       {"WarpOverlay", warpOverlayWindow},
-    {"BlobOrbit", blobOrbitWindow},         {"FactoryRewind", factoryRewindWindow},
-    {"CubeCredits", cubeCreditsWindow},     {"RobotCore", robotCoreWindow},
-    {"FinaleSphere", finaleSphereWindow},   {"closing sequence", closingWindow},
+    {"TitleStreams", titleStreamsWindow, true},    {"BlindsMask", blindsMaskWindow, true},
+    {"GrassScene", grassSceneWindow, false},       {"WarpOverlay", warpOverlayWindow, false},
+    {"BlobOrbit", blobOrbitWindow, false},         {"FactoryRewind", factoryRewindWindow, false},
+    {"CubeCredits", cubeCreditsWindow, false},     {"RobotCore", robotCoreWindow, false},
+    {"FinaleSphere", finaleSphereWindow, false},   {"closing sequence", closingWindow, false},
 };
 
 // The scenes, by their index in the scene table; each is loaded from "data/" + its file.

@@ -2,6 +2,7 @@
 
 #include "effects/drawKit.h"
 #include "platform/loadError.h"
+#include "render/drawPath.h"
 #include "textures/texture.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoTimeline.h"
@@ -36,6 +37,7 @@ bool showWaitScreen(DemoSession& session, LoadError& error)
 
 bool loadDemoSession(DemoSession& session, LoadError& error)
 {
+    setDrawPathFromEnvironment();
     if (!loadDemoAssets(*session.renderWindow, error)) return false;
     setDemoRunState();
     return true;
@@ -57,12 +59,49 @@ std::string describeGlError(const GlCheckResult& check)
     return text;
 }
 
-void stepDemoFrame(DemoSession& session, float demoTime)
+void stepDemoFrame(DemoSession& session, float demoTime, FrameWork work)
 {
     session.previousTime = session.demoTime;
     session.demoTime = demoTime;
-    composeFrame(session.demoTime, session.previousTime);
-    ++session.framesComposed;
+    composeFrame(session.demoTime, session.previousTime, work);
+    if (work == FRAME_DRAW) ++session.framesComposed;
+}
+
+std::vector<bool> planDrawnFrames(const std::vector<float>& times, const std::vector<bool>& shown)
+{
+    const std::size_t count = times.size();
+    std::vector<bool> drawn(count, false);
+    // A frame in which no window draws shows the picture of the frame before as it is.
+    auto buildsOnPrevious = [](float demoTime) {
+        bool anyWindow = false;
+        for (const ScheduledWindow& entry : demoSchedule) {
+            if (!insideWindow(entry.window, demoTime)) continue;
+            if (entry.keepsPicture) return true;
+            anyWindow = true;
+        }
+        return !anyWindow;
+    };
+    // lastFrame[w]: the latest frame so far in which window w drew; -1 before its first.
+    std::vector<std::ptrdiff_t> lastFrame(scheduledWindowCount, -1);
+    // Frames at or before this one already had the pictures they build on marked.
+    std::ptrdiff_t picturesMarkedTo = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (shown[i]) {
+            drawn[i] = true;
+            for (std::ptrdiff_t frame : lastFrame) {
+                if (frame >= 0) drawn[static_cast<std::size_t>(frame)] = true;
+            }
+            std::ptrdiff_t j = static_cast<std::ptrdiff_t>(i);
+            while (j > picturesMarkedTo && j > 0 && buildsOnPrevious(times[static_cast<std::size_t>(j)])) {
+                drawn[static_cast<std::size_t>(--j)] = true;
+            }
+            picturesMarkedTo = static_cast<std::ptrdiff_t>(i);
+        }
+        for (int w = 0; w < scheduledWindowCount; ++w) {
+            if (insideWindow(demoSchedule[w].window, times[i])) lastFrame[static_cast<std::size_t>(w)] = static_cast<std::ptrdiff_t>(i);
+        }
+    }
+    return drawn;
 }
 
 DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
@@ -77,6 +116,10 @@ DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
         }
         float demoTime = 0.0f;
         if (!driver.readClock(demoTime)) return DEMO_RUN_CLOCK_END;
+        if (driver.drawsFrame && !driver.drawsFrame()) {
+            stepDemoFrame(session, demoTime, FRAME_STEP);
+            continue;
+        }
         stepDemoFrame(session, demoTime);
         if (driver.finishFrame && !driver.finishFrame()) return DEMO_RUN_FAILED;
         const bool escape = session.keyDown[PLATFORM_KEY_ESCAPE] != 0;

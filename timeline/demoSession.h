@@ -7,10 +7,12 @@
 #pragma once
 
 #include "platform/window.h"
+#include "timeline/demoTimeline.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct LoadError;
 struct RenderWindow;
@@ -37,7 +39,8 @@ struct DemoSession {
 bool showWaitScreen(DemoSession& session, LoadError& error);
 
 // Loads every scene and texture, hands each effect its part, and sets the GL state the run
-// relies on. The wait screen shows meanwhile.
+// relies on. The wait screen shows meanwhile. KESU_IMMEDIATE=1 in the environment selects
+// the immediate draw path, the reference the fast default is tested against.
 bool loadDemoSession(DemoSession& session, LoadError& error);
 
 // From now on glGetError is read after the closing sequence and after each effect draw; the
@@ -49,8 +52,17 @@ void checkGlNow(DemoSession& session, const char* drawName);
 std::string describeGlError(const GlCheckResult& check);
 
 // One frame at demoTime: previousTime takes the clock of the frame before, then the frame is
-// composed into the back buffer.
-void stepDemoFrame(DemoSession& session, float demoTime);
+// composed into the back buffer, or with FRAME_STEP only its history is advanced, without GL.
+void stepDemoFrame(DemoSession& session, float demoTime, FrameWork work = FRAME_DRAW);
+
+// Which frames of a run must be drawn so that every frame it shows is the frame a run that
+// draws them all shows, and which need only their history stepped. times are the run's clocks
+// in order from its first frame, shown marks the frames it shows (same length). Drawn are the
+// shown frames; before each, the frames its picture builds on (back through the windows that
+// keep the picture of the frame before, to the last frame that clears or covers it); and the
+// last frame before it of every window that drew, since the GL state a window's draws leave
+// behind (a depth function, a clear colour) lasts until that window draws again. Needs no GL.
+std::vector<bool> planDrawnFrames(const std::vector<float>& times, const std::vector<bool>& shown);
 
 // What a run is driven by. Null members do nothing (pollEvent: no event ever pending).
 struct DemoDriver {
@@ -59,6 +71,9 @@ struct DemoDriver {
     // The clock of the next frame, in seconds of music; false when the clock has no frame
     // left (a capture's span is done).
     std::function<bool(float& demoTime)> readClock;
+    // Asked after each clock read: false for a frame that is only stepped (FRAME_STEP), which
+    // is then neither finished nor checked for the end of the run. Null: every frame is drawn.
+    std::function<bool()> drawsFrame;
     // Shows the composed frame (the swap; a capture reads it back first); false stops the
     // run as failed.
     std::function<bool()> finishFrame;

@@ -181,10 +181,18 @@ void drawClosingSequence(float demoTime, Scene& logoScene)
     }
 }
 
-void composeFrame(float demoTime, float previousTime)
+void composeFrame(float demoTime, float previousTime, FrameWork work)
 {
     updatePulse(beat, demoTime);
     const float pulse = beat.pulse;
+    if (work == FRAME_STEP) {
+        // The effects with history, in the order of their draws, which call the same steps.
+        stepTitleStreams(demoTime, previousTime, titleStreamsWindow.start, titleStreamsWindow.end);
+        stepFactoryRewind(demoTime, previousTime);
+        stepCubeCredits(demoTime, previousTime);
+        stepFinaleSphere(demoTime);
+        return;
+    }
 
     if (insideWindow(closingWindow, demoTime)) {
         drawClosingSequence(demoTime, demoScene(SCENE_LOGO));

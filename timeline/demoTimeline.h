@@ -26,10 +26,19 @@ void setDemoRunState();
 // Scene 0 .. 11 in the order of the scene table; valid once loadDemoAssets has succeeded.
 Scene& demoScene(int index);
 
+// What composing a frame does. FRAME_STEP advances only what a frame carries into the next
+// (the beat index, the particles and their random sequence, the logo column's phase) and
+// makes no GL call, for frames that are not shown, such as those before a late start;
+// FRAME_DRAW draws the frame and takes the same step on the way.
+enum FrameWork {
+    FRAME_DRAW,
+    FRAME_STEP,
+};
+
 // One frame: demoTime is this frame's clock, previousTime the frame before's (0.0 for the
 // first frame). Apart from the closing sequence it neither clears nor sets GL state; each
 // effect tests its own window, clears what it needs and sets its own state.
-void composeFrame(float demoTime, float previousTime);
+void composeFrame(float demoTime, float previousTime, FrameWork work = FRAME_DRAW);
 
 // The pulse of the last composed frame, 0 to 1, and the beat index it worked towards.
 float framePulse();

@@ -2,14 +2,16 @@
 // through the same asset set-up and frame composer as the player, on a fixed clock that
 // starts at 0 whatever the span, at any size and frame rate, independent of real-time speed.
 //
-//   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --out FILE.mp4
+//   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] [--quality Q] --out FILE.mp4
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --out DIR
 //   kesu-capture [--size WxH] [--fps N|N/M] --at T [--at T]... --out DIR
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --contact-sheet FILE.png|.jpg [--count N]
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --bench
 //   kesu-capture [--size WxH] --check-gl
 // --check-gl, alone or with any form, also checks glGetError after each effect draw and stops
-// with status 1 at the first error; alone it runs the whole 173 s.
+// with status 1 at the first error; alone it runs the whole 173 s. --every-frame, with any
+// form, draws every frame before the pictures it writes instead of stepping those they do not
+// depend on.
 #include "platform/loadError.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
@@ -18,6 +20,7 @@
 #include "tools/capture/captureLoop.h"
 #include "tools/capture/captureOptions.h"
 #include "tools/capture/captureOutput.h"
+#include "tools/capture/frameReadback.h"
 
 #include <GL/gl.h>
 
@@ -52,7 +55,7 @@ bool capturePicks(const CaptureOptions& options, DemoSession& session, PlatformO
         }
         return true;
     };
-    return runCaptureSteps(session, steps, offscreen, hooks);
+    return runCaptureSteps(session, steps, offscreen, hooks, options.drawEveryFrame);
 }
 
 bool captureSequence(const CaptureOptions& options, DemoSession& session, PlatformOffscreen& offscreen)
@@ -68,7 +71,7 @@ bool captureSequence(const CaptureOptions& options, DemoSession& session, Platfo
         return writeFramePng((std::filesystem::path(options.out) / name).string(), options.width, options.height,
                              pixels);
     };
-    const bool done = runCaptureSteps(session, steps, offscreen, hooks);
+    const bool done = runCaptureSteps(session, steps, offscreen, hooks, options.drawEveryFrame);
     if (done) {
         std::printf("%lld frames in %s\n", static_cast<long long>(spanFrameCount(options.rate, options.from, options.to)),
                     options.out.c_str());
@@ -83,24 +86,33 @@ bool captureVideo(const CaptureOptions& options, const VideoSettings& settings, 
     std::string error;
     if (!startVideo(encoder, settings, error)) return captureFail(error);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(options.width) * options.height * 4);
+    // Each frame reaches the encoder one frame late, read back while the next one is drawn.
+    FrameReadback readback;
+    startReadback(readback, options.width, options.height);
     CaptureHooks hooks;
     hooks.onOutput = [&](const ClockStep&) {
-        readFrame(options.width, options.height, pixels);
+        if (!readbackFrame(readback, pixels)) return true;
         return encodeFrame(encoder, pixels.data(), pixels.size(), error) || captureFail(error);
     };
-    bool done = runCaptureSteps(session, planSpan(options.rate, options.from, options.to), offscreen, hooks);
+    bool done = runCaptureSteps(session, planSpan(options.rate, options.from, options.to), offscreen, hooks,
+                                options.drawEveryFrame);
+    if (done && finishReadback(readback, pixels)) {
+        done = encodeFrame(encoder, pixels.data(), pixels.size(), error) || captureFail(error);
+    }
+    stopReadback(readback);
     if (!finishVideo(encoder, error)) done = captureFail(error);
     if (!done) {
         std::remove(options.out.c_str());
         return false;
     }
-    std::printf("%s: %lld frames at %s fps, %.3f s with sound\n", options.out.c_str(),
+    std::printf("%s: %lld frames at %s fps, %.3f s with sound, x264 %s\n", options.out.c_str(),
                 static_cast<long long>(spanFrameCount(options.rate, options.from, options.to)),
                 (std::to_string(options.rate.numerator) +
                  (options.rate.denominator == 1 ? "" : "/" + std::to_string(options.rate.denominator)))
                     .c_str(),
                 static_cast<double>(spanFrameCount(options.rate, options.from, options.to)) /
-                    framesPerSecond(options.rate));
+                    framesPerSecond(options.rate),
+                describeVideoQuality(settings.quality).c_str());
     return true;
 }
 
@@ -124,7 +136,7 @@ bool captureSheet(const CaptureOptions& options, DemoSession& session, PlatformO
         }
         return true;
     };
-    if (!runCaptureSteps(session, steps, offscreen, hooks)) return false;
+    if (!runCaptureSteps(session, steps, offscreen, hooks, options.drawEveryFrame)) return false;
     std::string error;
     if (!writeSheet(options.sheetPath, sheet, error)) return captureFail(error);
     std::printf("%s: %d frames, %dx%d\n", options.sheetPath.c_str(), options.count, sheet.width, sheet.height);
@@ -135,7 +147,7 @@ bool captureSheet(const CaptureOptions& options, DemoSession& session, PlatformO
 bool checkRun(const CaptureOptions& options, DemoSession& session, PlatformOffscreen& offscreen)
 {
     const std::vector<ClockStep> steps = planGrid(options.rate, gridFrameAt(options.rate, demoLength));
-    if (!runCaptureSteps(session, steps, offscreen, CaptureHooks{})) return false;
+    if (!runCaptureSteps(session, steps, offscreen, CaptureHooks{}, true)) return false;
     std::printf("%zu frames to %.1f s without a GL error\n", steps.size(), demoLength);
     return true;
 }

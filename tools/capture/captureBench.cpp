@@ -154,7 +154,7 @@ bool benchRun(const CaptureOptions& options, DemoSession& session, PlatformOffsc
         }
         return true;
     };
-    if (!runCaptureSteps(session, steps, offscreen, hooks)) return false;
+    if (!runCaptureSteps(session, steps, offscreen, hooks, options.drawEveryFrame)) return false;
     std::remove(pngPath.c_str());
 
     std::printf("kesu-capture bench: %dx%d, %.3f fps, %.3f to %.3f s, %lld frames timed\n", options.width,

@@ -54,23 +54,40 @@ struct Progress {
 } // namespace
 
 bool runCaptureSteps(DemoSession& session, const std::vector<ClockStep>& steps, PlatformOffscreen& offscreen,
-                     const CaptureHooks& hooks)
+                     const CaptureHooks& hooks, bool drawEveryFrame)
 {
-    Progress progress(steps.size());
+    std::vector<bool> drawn(steps.size(), true);
+    if (!drawEveryFrame) {
+        std::vector<float> times;
+        std::vector<bool> shown;
+        for (const ClockStep& step : steps) {
+            times.push_back(step.demoTime);
+            shown.push_back(step.outputIndex >= 0);
+        }
+        drawn = planDrawnFrames(times, shown);
+    }
+    // The progress line counts drawn frames; a stepped one costs next to nothing.
+    Progress progress(static_cast<std::size_t>(std::count(drawn.begin(), drawn.end(), true)));
+    std::size_t drawnDone = 0;
     std::size_t next = 0;
     DemoDriver driver;
     driver.readClock = [&](float& demoTime) {
         if (next == steps.size()) return false;
-        if (hooks.beforeFrame) hooks.beforeFrame(steps[next]);
+        if (hooks.beforeFrame && drawn[next]) hooks.beforeFrame(steps[next]);
         demoTime = steps[next].demoTime;
         return true;
+    };
+    driver.drawsFrame = [&] {
+        if (drawn[next]) return true;
+        ++next;
+        return false;
     };
     driver.finishFrame = [&] {
         const ClockStep& step = steps[next++];
         if (session.glCheck.error) return captureFail(describeGlError(session.glCheck));
         if (step.outputIndex >= 0 && hooks.onOutput && !hooks.onOutput(step)) return false;
         platformSwapBuffers(offscreen.window);
-        progress.show(next);
+        progress.show(++drawnDone);
         return true;
     };
     return runDemoLoop(session, driver) != DEMO_RUN_FAILED;

@@ -20,8 +20,10 @@ struct CaptureHooks {
     std::function<bool(const ClockStep& step)> onOutput;
 };
 
-// Composes every step in order through the session's loop, swapping after each. Stops with a
-// message at the first GL error when the session checks GL. False when a hook or the GL check
-// failed.
+// Takes every step in order through the session's loop. Steps with an output index are drawn
+// and so are the steps their pictures and GL state depend on (planDrawnFrames); the others
+// only step the history, unless drawEveryFrame is set. Swaps after each drawn step. Stops
+// with a message at the first GL error when the session checks GL. False when a hook or the
+// GL check failed.
 bool runCaptureSteps(DemoSession& session, const std::vector<ClockStep>& steps, PlatformOffscreen& offscreen,
-                     const CaptureHooks& hooks);
+                     const CaptureHooks& hooks, bool drawEveryFrame);

@@ -40,7 +40,7 @@ bool endsWithLower(const std::string& text, const std::string& tail)
 void printCaptureUsage()
 {
     std::fprintf(stderr,
-                 "usage: kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --out FILE.mp4\n"
+                 "usage: kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] [--quality Q] --out FILE.mp4\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --out DIR\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] --at T [--at T]... --out DIR\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --contact-sheet FILE.png"
@@ -49,7 +49,10 @@ void printCaptureUsage()
                  "       kesu-capture [--size WxH] --check-gl\n"
                  "Run in a folder holding data/. Times are seconds of music, 0 to 173; the span is\n"
                  "[--from, --to), by default the whole demo. --size defaults to 1280x720 (320x180 per\n"
-                 "contact-sheet tile), --fps to 60, --count to 12. FILE.mp4 needs ffmpeg.\n");
+                 "contact-sheet tile), --fps to 60, --count to 12. FILE.mp4 needs ffmpeg; --quality is\n"
+                 "draft, normal (the default, under 300 MB for the whole demo at 720p60) or archive.\n"
+                 "The clock always runs from 0; frames before the span are only stepped, except those\n"
+                 "its pictures build on. --every-frame draws them all, which only takes longer.\n");
 }
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options)
@@ -64,8 +67,13 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options)
             options.checkGl = true;
             continue;
         }
+        if (name == "--every-frame") {
+            options.drawEveryFrame = true;
+            continue;
+        }
         const bool takesValue = name == "--size" || name == "--at" || name == "--out" || name == "--fps" ||
-                                name == "--from" || name == "--to" || name == "--contact-sheet" || name == "--count";
+                                name == "--from" || name == "--to" || name == "--contact-sheet" || name == "--count" ||
+                                name == "--quality";
         if (!takesValue) return captureFail("unknown argument \"" + name + "\"");
         if (i + 1 >= argc) return captureFail(name + " needs a value");
         const std::string value = argv[++i];
@@ -96,6 +104,11 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options)
             }
             options.count = static_cast<int>(count);
             options.countGiven = true;
+        } else if (name == "--quality") {
+            if (!parseVideoQuality(value, options.quality)) {
+                return captureFail("--quality wants draft, normal or archive, not \"" + value + "\"");
+            }
+            options.qualityGiven = true;
         } else if (name == "--contact-sheet") {
             options.sheetPath = value;
         } else {
@@ -133,5 +146,6 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options)
         return captureFail("nothing to do: give --out, --contact-sheet, --bench or --check-gl");
     }
     if (options.mode == CAPTURE_CHECK && options.spanGiven) return captureFail("--check-gl alone runs the whole demo");
+    if (options.qualityGiven && options.mode != CAPTURE_VIDEO) return captureFail("--quality goes with --out FILE.mp4");
     return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tools/capture/captureClock.h"
+#include "tools/capture/videoEncoder.h"
 #include "timeline/demoSchedule.h"
 
 #include <string>
@@ -28,6 +29,11 @@ struct CaptureOptions {
     bool countGiven = false;
     bool bench = false;
     bool checkGl = false;
+    // Draw the frames before the span that the span's pictures do not depend on, instead of
+    // only stepping them: slower, and the picture to compare a late start against.
+    bool drawEveryFrame = false;
+    VideoQuality quality = VIDEO_NORMAL;
+    bool qualityGiven = false;
 };
 
 // Reads the arguments; false, with the problem printed, on a usage error.

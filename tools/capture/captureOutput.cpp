@@ -78,6 +78,7 @@ bool prepareVideo(const CaptureOptions& options, VideoSettings& settings)
     settings.width = options.width;
     settings.height = options.height;
     settings.rate = options.rate;
+    settings.quality = options.quality;
     return true;
 }
 
