@@ -29,9 +29,8 @@ struct Sphere {
     bool normals;          // the normals are recomputed after the wobble (the sphere is drawn lit)
 };
 
-// What the engine computes in a frame of one window, besides the history step.
+// What the engine computes in a frame of one window of the schedule, besides the history step.
 struct WindowWork {
-    const char* name;
     std::vector<int> scenes;   // scenes played, by index
     Sphere* sphere;            // the sphere wobbled, or null
     std::vector<double> milliseconds;
@@ -103,17 +102,18 @@ int main()
     blob.mesh.buildGeosphere(4.0f, 4, 0.75f);
     finale.mesh.buildGeosphere(70.0f, 4, 0.75f);
 
+    // In the order of demoSchedule.
     std::vector<WindowWork> windows = {
-        {"TitleStreams", {SCENE_TITLE, SCENE_ELEMENTS}, nullptr, {}},
-        {"BlindsMask", {SCENE_BLINDS}, nullptr, {}},
-        {"GrassScene", {SCENE_GRASS}, nullptr, {}},
-        {"WarpOverlay", {}, nullptr, {}},
-        {"BlobOrbit", {}, &blob, {}},
-        {"FactoryRewind", {SCENE_FACTORY, SCENE_PIPES}, nullptr, {}},
-        {"CubeCredits", {SCENE_TUNNEL, SCENE_CUBE, SCENE_CREDITS}, nullptr, {}},
-        {"RobotCore", {SCENE_ROBOT}, &core, {}},
-        {"FinaleSphere", {SCENE_FINALE}, &finale, {}},
-        {"closing sequence", {SCENE_LOGO}, nullptr, {}},
+        {{SCENE_TITLE, SCENE_ELEMENTS}, nullptr, {}},                 // TitleStreams
+        {{SCENE_BLINDS}, nullptr, {}},                                // BlindsMask
+        {{SCENE_GRASS}, nullptr, {}},                                 // GrassScene
+        {{}, nullptr, {}},                                            // WarpOverlay
+        {{}, &blob, {}},                                              // BlobOrbit
+        {{SCENE_FACTORY, SCENE_PIPES}, nullptr, {}},                  // FactoryRewind
+        {{SCENE_TUNNEL, SCENE_CUBE, SCENE_CREDITS}, nullptr, {}},     // CubeCredits
+        {{SCENE_ROBOT}, &core, {}},                                   // RobotCore
+        {{SCENE_FINALE}, &finale, {}},                                // FinaleSphere
+        {{SCENE_LOGO}, nullptr, {}},                                  // closing sequence
     };
 
     std::vector<double> all;
@@ -151,7 +151,9 @@ int main()
 
     std::printf("engine CPU per frame (history step, tracks, wobble and normals; no GL), 60 fps from 0 s:\n");
     std::printf("%-20s %7s %10s %10s %10s\n", "window", "frames", "median ms", "95th ms", "slowest ms");
-    for (const WindowWork& window : windows) printRow(window.name, window.milliseconds);
+    for (int w = 0; w < scheduledWindowCount; ++w) {
+        printRow(demoSchedule[w].name, windows[static_cast<std::size_t>(w)].milliseconds);
+    }
     printRow("all frames", all);
     destroyOffscreenRenderWindow(renderWindow, offscreen);
     return 0;

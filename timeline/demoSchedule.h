@@ -38,8 +38,9 @@ struct ScheduledWindow {
     const char* name;
     EffectWindow window;
     // Frames inside the window build on the picture the frame before left: the title is never
-    // cleared, and the blinds let the grass scene cover only what they mask. Every other
-    // window clears the colour buffer or covers all of it in each frame.
+    // cleared, the blinds let the grass scene cover only what they mask, and the credits clear
+    // only depth while their tunnel leaves its far end open. Every other window clears the
+    // colour buffer or covers all of it in each frame.
     bool keepsPicture;
 };
 constexpr int scheduledWindowCount = 10;
@@ -47,7 +48,7 @@ constexpr ScheduledWindow demoSchedule[scheduledWindowCount] = {
     {"TitleStreams", titleStreamsWindow, true},    {"BlindsMask", blindsMaskWindow, true},
     {"GrassScene", grassSceneWindow, false},       {"WarpOverlay", warpOverlayWindow, false},
     {"BlobOrbit", blobOrbitWindow, false},         {"FactoryRewind", factoryRewindWindow, false},
-    {"CubeCredits", cubeCreditsWindow, false},     {"RobotCore", robotCoreWindow, false},
+    {"CubeCredits", cubeCreditsWindow, true},     {"RobotCore", robotCoreWindow, false},
     {"FinaleSphere", finaleSphereWindow, false},   {"closing sequence", closingWindow, false},
 };
 

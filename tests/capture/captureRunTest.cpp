@@ -208,6 +208,8 @@ TEST(CaptureRun, BadOptionsAreRefusedWithTheReason)
         {{"--at", "1", "--out", "x.mp4"}, "--at writes PNG files"},
         {{"--bench", "--out", "x"}, "choose one of"},
         {{"--to", "174", "--out", "x"}, "--to wants seconds from 0 to 173"},
+        {{"--quality", "best", "--out", "x.mp4"}, "--quality wants draft, normal or archive"},
+        {{"--quality", "draft", "--out", "x"}, "--quality goes with --out FILE.mp4"},
     };
     for (const auto& c : cases) {
         const ProcessResult result = runCapture(c.first, captureTimeout);

@@ -25,6 +25,10 @@ bool ensureGlContext(std::string& error)
     return true;
 }
 
+void releaseGlContext() { platformMakeCurrent(nullptr, nullptr); }
+
+void restoreGlContext() { platformMakeCurrent(offscreen.window, offscreen.context); }
+
 void GlTest::SetUp()
 {
     std::string error;

@@ -31,6 +31,10 @@ protected:
 // Creates the context on first use; later calls return it. Fails with the reason.
 bool ensureGlContext(std::string& error);
 
+// Leaves no context current, for code that must run without GL; then makes it current again.
+void releaseGlContext();
+void restoreGlContext();
+
 // Expects each channel within tolerance of the expected RGBA.
 ::testing::AssertionResult pixelNear(const std::array<int, 4>& actual, const std::array<int, 4>& expected,
                                      int tolerance = 2);

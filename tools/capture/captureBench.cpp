@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ struct TimingWindow {
     float start;
     float end;
     std::vector<double> milliseconds;
+    std::vector<double> cpuMilliseconds;   // processor time of all the process's threads
 };
 
 // The stretches between consecutive window boundaries of the schedule, each named after the
@@ -46,7 +48,7 @@ std::vector<TimingWindow> timingWindows()
                 name += (name.empty() ? "" : "+") + std::string(entry.name);
             }
         }
-        if (!name.empty()) windows.push_back({name, bounds[i], bounds[i + 1], {}});
+        if (!name.empty()) windows.push_back({name, bounds[i], bounds[i + 1], {}, {}});
     }
     return windows;
 }
@@ -66,11 +68,16 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
 }
 
-void printTimingRow(const std::string& name, const std::vector<double>& milliseconds)
+void printTimingRow(const std::string& name, const std::vector<double>& milliseconds,
+                    const std::vector<double>& cpuMilliseconds = {})
 {
-    std::printf("%-36s %7zu %9.2f %9.2f %10.2f\n", name.c_str(), milliseconds.size(), median(milliseconds),
+    std::printf("%-36s %7zu %9.2f %9.2f %10.2f", name.c_str(), milliseconds.size(), median(milliseconds),
                 percentile(milliseconds, 0.95), *std::max_element(milliseconds.begin(), milliseconds.end()));
+    if (!cpuMilliseconds.empty()) std::printf(" %9.2f", median(cpuMilliseconds));
+    std::printf("\n");
 }
+
+double processorMilliseconds() { return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
 
 // Frames kept for the encoder measurement: a contiguous second (at most 60 frames) from the
 // middle of the span, so the encoder sees real motion.
@@ -79,13 +86,19 @@ struct EncodeSample {
     std::vector<std::vector<std::uint8_t>> frames;
 };
 
-// H.264 cost per frame: the kept frames through ffmpeg as a capture sends them, from the first
-// byte to ffmpeg's exit, divided by the frame count. Negative when ffmpeg is missing or fails.
-double measureVideoEncode(const CaptureOptions& options, const EncodeSample& sample)
+struct EncodeCost {
+    double milliseconds = -1.0;   // per frame; negative when ffmpeg is missing or failed
+    double bytes = 0.0;           // per frame, of the finished file
+};
+
+// H.264 at one quality: the kept frames through ffmpeg as a capture sends them, from the first
+// byte to ffmpeg's exit, divided by the frame count, and the file's size per frame.
+EncodeCost measureVideoEncode(const CaptureOptions& options, const EncodeSample& sample, VideoQuality quality)
 {
+    EncodeCost cost;
     VideoSettings settings;
     settings.ffmpegPath = findProgram("ffmpeg");
-    if (settings.ffmpegPath.empty() || sample.frames.empty()) return -1.0;
+    if (settings.ffmpegPath.empty() || sample.frames.empty()) return cost;
     const std::filesystem::path folder = std::filesystem::temp_directory_path();
     const std::string stem = "kesu-capture-bench-" + std::to_string(getpid());
     settings.audioPath = (folder / (stem + ".wav")).string();
@@ -93,6 +106,7 @@ double measureVideoEncode(const CaptureOptions& options, const EncodeSample& sam
     settings.width = options.width;
     settings.height = options.height;
     settings.rate = options.rate;
+    settings.quality = quality;
     std::string error;
     const auto silence = std::vector<std::int16_t>(
         static_cast<std::size_t>(audioSampleOfFrame(options.rate, static_cast<std::int64_t>(sample.frames.size()))) * 2,
@@ -107,9 +121,15 @@ double measureVideoEncode(const CaptureOptions& options, const EncodeSample& sam
         if (ok) seconds = platformSeconds() - before;
     }
     if (seconds < 0.0) captureFail("encoder measurement: " + error);
+    const double frames = static_cast<double>(sample.frames.size());
+    std::error_code sized;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(settings.outputPath, sized);
     std::remove(settings.audioPath.c_str());
     std::remove(settings.outputPath.c_str());
-    return seconds < 0.0 ? -1.0 : seconds * 1000.0 / static_cast<double>(sample.frames.size());
+    if (seconds < 0.0) return cost;
+    cost.milliseconds = seconds * 1000.0 / frames;
+    cost.bytes = sized ? 0.0 : static_cast<double>(fileBytes) / frames;
+    return cost;
 }
 
 // Times every frame of the span from composition through glFinish, grouped by the effects
@@ -126,20 +146,31 @@ bool benchRun(const CaptureOptions& options, DemoSession& session, PlatformOffsc
         std::min<std::int64_t>({frameCount, 60, std::llround(std::ceil(framesPerSecond(options.rate)))});
     sample.firstOutput = (frameCount - sampleCount) / 2;
 
-    std::vector<double> all, readback, pngEncode;
+    std::vector<double> all, allCpu, readback, pngEncode;
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(options.width) * options.height * 4);
     const std::string pngPath =
         (std::filesystem::temp_directory_path() / ("kesu-capture-bench-" + std::to_string(getpid()) + ".png")).string();
     const std::vector<ClockStep> steps = planSpan(options.rate, options.from, options.to);
     double before = 0.0;
+    double cpuBefore = 0.0;
     CaptureHooks hooks;
-    hooks.beforeFrame = [&](const ClockStep&) { before = platformSeconds(); };
+    hooks.beforeFrame = [&](const ClockStep&) {
+        // The frame before may still be filling: the timing starts once it is done.
+        glFinish();
+        before = platformSeconds();
+        cpuBefore = processorMilliseconds();
+    };
     hooks.onOutput = [&](const ClockStep& step) {
         glFinish();
         const double milliseconds = (platformSeconds() - before) * 1000.0;
+        const double cpuMilliseconds = processorMilliseconds() - cpuBefore;
         all.push_back(milliseconds);
+        allCpu.push_back(cpuMilliseconds);
         for (TimingWindow& window : windows) {
-            if (window.start < step.demoTime && step.demoTime < window.end) window.milliseconds.push_back(milliseconds);
+            if (window.start < step.demoTime && step.demoTime < window.end) {
+                window.milliseconds.push_back(milliseconds);
+                window.cpuMilliseconds.push_back(cpuMilliseconds);
+            }
         }
         const double readStart = platformSeconds();
         readFrame(options.width, options.height, pixels);
@@ -161,22 +192,26 @@ bool benchRun(const CaptureOptions& options, DemoSession& session, PlatformOffsc
                 options.height, framesPerSecond(options.rate), options.from, options.to,
                 static_cast<long long>(frameCount));
     std::printf("load: GL context %.1f ms, assets %.1f ms\n", contextMs, loadMs);
-    std::printf("rendering (composeFrame + glFinish, no readback), per frame:\n");
-    std::printf("%-36s %7s %9s %9s %10s\n", "window", "frames", "median ms", "95th ms", "slowest ms");
+    std::printf("rendering (composeFrame + glFinish, no readback), per frame; cpu: processor time of all threads:\n");
+    std::printf("%-36s %7s %9s %9s %10s %9s\n", "window", "frames", "median ms", "95th ms", "slowest ms", "cpu ms");
     for (const TimingWindow& window : windows) {
-        if (!window.milliseconds.empty()) printTimingRow(window.name, window.milliseconds);
+        if (!window.milliseconds.empty()) printTimingRow(window.name, window.milliseconds, window.cpuMilliseconds);
     }
-    printTimingRow("all frames", all);
+    printTimingRow("all frames", all, allCpu);
     std::printf("readback and encoding, per frame:\n");
     printTimingRow("glReadPixels RGBA", readback);
     printTimingRow("PNG (libpng, to a file)", pngEncode);
-    const double videoMs = measureVideoEncode(options, sample);
-    if (videoMs >= 0.0) {
-        std::printf("%-36s %7zu %9.2f   (ffmpeg libx264 medium crf 18, pipe to exit)\n", "H.264 (ffmpeg)",
-                    sample.frames.size(), videoMs);
-        std::printf("%-36s %7s %9.2f   (median readback + H.264)\n", "readback + H.264", "", median(readback) + videoMs);
-    } else {
-        std::printf("%-36s   no ffmpeg on PATH, not measured\n", "H.264 (ffmpeg)");
+    // Each --quality on the same frames, with the size a whole demo at this rate would take.
+    for (VideoQuality quality : {VIDEO_DRAFT, VIDEO_NORMAL, VIDEO_ARCHIVE}) {
+        const EncodeCost cost = measureVideoEncode(options, sample, quality);
+        if (cost.milliseconds < 0.0) {
+            std::printf("%-36s   no ffmpeg on PATH, not measured\n", "H.264 (ffmpeg)");
+            break;
+        }
+        const std::string name = "H.264 (ffmpeg " + describeVideoQuality(quality) + ")";
+        const double demoMegabytes = cost.bytes * framesPerSecond(options.rate) * demoLength / 1.0e6;
+        std::printf("%-36s %7zu %9.2f   (pipe to exit; %.0f MB for the whole demo)\n", name.c_str(),
+                    sample.frames.size(), cost.milliseconds, demoMegabytes);
     }
     return true;
 }

@@ -19,8 +19,9 @@ struct FrameReadback {
 // Sets up reading frames of width x height.
 void startReadback(FrameReadback& readback, int width, int height);
 
-// Starts reading the frame just composed. When an earlier frame is waiting, it is copied into
-// pixels (RGBA, bottom row first, width x height x 4 bytes) and true is returned.
+// Starts reading the frame just composed and hands over the frame due, in order: with buffer
+// objects the frame before this one, if any; without them this one. A frame handed over is
+// copied into pixels (RGBA, bottom row first, width x height x 4 bytes) and true returned.
 bool readbackFrame(FrameReadback& readback, std::vector<std::uint8_t>& pixels);
 
 // The last frame started, if it is still waiting: copied into pixels, true.

@@ -1,0 +1,167 @@
+// Every mesh draw path drawn both ways, the immediate-mode calls and the fast path's
+// recording, on a lit, textured, half back-facing sphere: the pictures must be identical, since
+// a recording replays the very calls. And a recording follows the mesh it was made from.
+#include "tests/support/glFixture.h"
+
+#include "render/drawPath.h"
+#include "render/mesh.h"
+
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Picture = std::vector<std::uint8_t>;
+
+Picture readPicture()
+{
+    Picture rgba(GlTest::viewportWidth * GlTest::viewportHeight * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, GlTest::viewportWidth, GlTest::viewportHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return rgba;
+}
+
+// "" when equal, else the first pixel that differs.
+std::string firstDifference(const Picture& a, const Picture& b)
+{
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) {
+            const std::size_t pixel = i / 4;
+            return "pixel (" + std::to_string(pixel % GlTest::viewportWidth) + ", " +
+                   std::to_string(pixel / GlTest::viewportWidth) + ") channel " + std::to_string(i % 4) + ": " +
+                   std::to_string(a[i]) + " against " + std::to_string(b[i]);
+        }
+    }
+    return "";
+}
+
+// A 4 x 4 RGB checker of two colours, nearest filtering.
+TextureId checker(std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+    std::vector<std::uint8_t> texels;
+    for (int i = 0; i < 16; ++i) {
+        const bool dark = ((i % 4) + (i / 4)) % 2 == 1;
+        texels.insert(texels.end(), {dark ? std::uint8_t(r / 4) : r, dark ? std::uint8_t(g / 4) : g,
+                                     dark ? std::uint8_t(b / 4) : b});
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return name;
+}
+
+class DrawPaths : public GlTest {
+protected:
+    void SetUp() override
+    {
+        GlTest::SetUp();
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glDepthFunc(GL_LEQUAL);
+        const float lightPosition[4] = {0.5f, 1.0f, 2.0f, 0.0f};
+        glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+        glEnable(GL_LIGHT0);
+        // Turned so that the sphere's seams and back faces fall across the picture.
+        glRotatef(35.0f, 1.0f, 0.6f, 0.2f);
+
+        sphere.buildGeosphere(0.8f, 3, 0.75f);
+        // Mapped by direction, so the checker runs across the faces.
+        for (int i = 0; i < sphere.vertexCount; ++i) {
+            sphere.texCoords[3 * i] = sphere.positions[1][3 * i] * 1.5f + 0.5f;
+            sphere.texCoords[3 * i + 1] = sphere.positions[1][3 * i + 1] * 1.5f + 0.5f;
+        }
+        for (int i = 0; i < 3 * sphere.faceCount; ++i) sphere.texFaces[i] = sphere.faces[i];
+        sphere.markChanged();
+        sphere.context = &renderWindow();
+        sphere.texture = checker(255, 64, 0);
+        sphere.envTexture = checker(0, 128, 255);
+        sphere.alpha = 0.6f;
+    }
+
+    void TearDown() override
+    {
+        setDrawPath(DRAW_PATH_FAST);
+        glDisable(GL_LIGHT0);
+        GlTest::TearDown();
+    }
+
+    Picture drawn(DrawPath path)
+    {
+        setDrawPath(path);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glColor4f(0.9f, 0.8f, 0.7f, 1.0f);
+        sphere.draw();
+        return readPicture();
+    }
+
+    Mesh sphere{2};
+};
+
+} // namespace
+
+TEST_F(DrawPaths, EveryMeshPathRecordedAndReplayedDrawsThePicturesOfItsImmediateCalls)
+{
+    constexpr std::uint32_t depth = MESH_DEPTH_TEST | MESH_DEPTH_WRITE;
+    const std::uint32_t cases[] = {
+        0,                                                               // wireframe, no depth
+        MESH_FILL | depth,                                               // plain, flat
+        MESH_FILL | MESH_SMOOTH | MESH_LIT | MESH_CULL | depth,          // plain, smooth, lit, culled
+        MESH_FILL | MESH_TEXTURED | depth,                               // textured, no normals
+        MESH_FILL | MESH_TEXTURED | MESH_LIT | MESH_CULL | depth,        // textured, flat normals
+        MESH_FILL | MESH_TEXTURED | MESH_LIT | MESH_SMOOTH | depth,      // textured, vertex normals
+        MESH_FILL | MESH_TEXTURED | MESH_BLEND,                          // two passes, back faces first
+        MESH_FILL | MESH_TEXTURED | MESH_ADDITIVE | MESH_CULL,           // blended, one pass
+        MESH_FILL | MESH_ENVMAP | MESH_SMOOTH | MESH_LIT | MESH_CULL | depth,   // the effects' spheres
+        MESH_FILL | MESH_TEXTURED | MESH_ENVMAP | MESH_SMOOTH | depth,   // two texture units
+        MESH_FILL | MESH_TEXTURED | MESH_ENVMAP | MESH_CULL | depth,     // two texture units, flat
+    };
+    for (std::uint32_t flags : cases) {
+        SCOPED_TRACE("flags 0x" + std::to_string(flags));
+        sphere.flags = flags;
+        const Picture immediate = drawn(DRAW_PATH_IMMEDIATE);
+        const Picture recorded = drawn(DRAW_PATH_FAST);
+        const Picture replayed = drawn(DRAW_PATH_FAST);
+        EXPECT_EQ(firstDifference(immediate, recorded), "");
+        EXPECT_EQ(firstDifference(immediate, replayed), "");
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+    // Each picture shows the sphere: the comparisons above are not of empty screens.
+    EXPECT_NE(firstDifference(drawn(DRAW_PATH_FAST), Picture(viewportWidth * viewportHeight * 4, 0)), "");
+}
+
+TEST_F(DrawPaths, ARecordingFollowsChangesToTheMeshItWasMadeFrom)
+{
+    sphere.flags = MESH_FILL | MESH_TEXTURED | MESH_LIT | MESH_CULL | MESH_DEPTH_WRITE;
+    const Picture first = drawn(DRAW_PATH_FAST);
+
+    // Vertices written and announced: the next draw shows them.
+    for (int i = 0; i < 3 * sphere.vertexCount; i += 3) sphere.positions[1][i] *= 0.5f;
+    sphere.markChanged();
+    const Picture squeezed = drawn(DRAW_PATH_FAST);
+    EXPECT_NE(firstDifference(first, squeezed), "");
+    EXPECT_EQ(firstDifference(squeezed, drawn(DRAW_PATH_IMMEDIATE)), "");
+
+    // A flag that changes which calls the block holds re-records it.
+    sphere.flags |= MESH_SMOOTH;
+    const Picture smooth = drawn(DRAW_PATH_FAST);
+    EXPECT_NE(firstDifference(squeezed, smooth), "");
+    EXPECT_EQ(firstDifference(smooth, drawn(DRAW_PATH_IMMEDIATE)), "");
+
+    // Deforming through the mesh's own operations needs no announcement.
+    sphere.wobbleMesh(1, 0, 0.5f, 1.0f, 0.2f, 0.0f, 0.1f);
+    const Picture wobbled = drawn(DRAW_PATH_FAST);
+    EXPECT_NE(firstDifference(smooth, wobbled), "");
+    EXPECT_EQ(firstDifference(wobbled, drawn(DRAW_PATH_IMMEDIATE)), "");
+
+    // A write left unannounced is not seen on the fast path: it is the recording that is drawn.
+    for (int i = 0; i < 3 * sphere.vertexCount; ++i) sphere.positions[1][i] *= 0.5f;
+    EXPECT_EQ(firstDifference(wobbled, drawn(DRAW_PATH_FAST)), "");
+}

@@ -1,0 +1,119 @@
+// Frames that are only stepped: which frames a late start must still draw, and the demo's
+// history advanced with no GL context current.
+#include "effects/cubeCredits.h"
+#include "effects/factoryRewind.h"
+#include "effects/titleStreams.h"
+#include "particles/particleEmitter.h"
+#include "platform/window.h"
+#include "scene3ds/scene.h"
+#include "tests/timeline/demoPackFixture.h"
+#include "timeline/demoSchedule.h"
+#include "timeline/demoSession.h"
+#include "timeline/demoTimeline.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+int listLength(const ParticleEmitter& emitter)
+{
+    int length = 0;
+    for (const Particle* node = emitter.head; node; node = node->next) ++length;
+    return length;
+}
+
+// The times of the frames planDrawnFrames draws, for a run at 10 frames per second from 0
+// that shows the frames at `shown` (whole tenths).
+std::vector<double> drawnTimes(const std::vector<double>& shown)
+{
+    const int last = static_cast<int>(std::lround(shown.back() * 10.0));
+    std::vector<float> times;
+    std::vector<bool> isShown;
+    for (int frame = 0; frame <= last; ++frame) {
+        times.push_back(static_cast<float>(frame / 10.0));
+        bool wanted = false;
+        for (double t : shown) wanted = wanted || std::lround(t * 10.0) == frame;
+        isShown.push_back(wanted);
+    }
+    const std::vector<bool> drawn = planDrawnFrames(times, isShown);
+    std::vector<double> result;
+    for (int frame = 0; frame <= last; ++frame) {
+        if (drawn[static_cast<std::size_t>(frame)]) result.push_back(std::lround(times[frame] * 10.0) / 10.0);
+    }
+    return result;
+}
+
+std::vector<double> everyTenth(double from, double to)
+{
+    std::vector<double> times;
+    for (long frame = std::lround(from * 10.0); frame <= std::lround(to * 10.0); ++frame) times.push_back(frame / 10.0);
+    return times;
+}
+
+} // namespace
+
+TEST(LateStartPlan, DrawsWhatTheShownFramesBuildOnAndEachEarlierWindowsLastFrame)
+{
+    struct Case {
+        const char* what;
+        std::vector<double> shown;
+        std::vector<double> drawn;
+    };
+    const std::vector<Case> cases = {
+        // The title never clears: every frame before it, the first one (nothing drawn) included.
+        {"in the title", {2.0}, everyTenth(0.0, 2.0)},
+        {"under the blinds", {12.0}, everyTenth(0.0, 12.0)},
+        // The grass clears from its switch on; the title and blinds left their state at 17.4 s.
+        {"grass after the switch", {30.0}, {17.4, 29.9, 30.0}},
+        {"the factory", {70.0}, {17.4, 49.9, 64.9, 69.9, 70.0}},
+        // The credits leave the tunnel's far end open: back to the factory's last frame.
+        {"the credits", {86.0}, {17.4, 49.9, 64.9, 84.9, 85.0, 85.1, 85.2, 85.3, 85.4, 85.5, 85.6, 85.7, 85.8, 85.9, 86.0}},
+        // At exactly 65 s nothing draws, so the frame shows the one before it.
+        {"a boundary", {65.0}, {17.4, 49.9, 64.9, 65.0}},
+        {"two shown frames", {20.0, 20.2}, {17.4, 19.9, 20.0, 20.1, 20.2}},
+        {"the closing", {170.0}, {17.4, 49.9, 64.9, 84.9, 104.9, 134.9, 168.9, 169.9, 170.0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(drawnTimes(c.shown), c.drawn);
+    }
+}
+
+using HistoryStep = DemoPackTest;
+
+// Every frame from 0 to 90 s stepped without a context, as the frames before a late start are:
+// the particles of three effects move on, nothing is counted as drawn, and the frame drawn
+// afterwards finds the GL context as it was.
+TEST_F(HistoryStep, StepsTheDemoWithNoGlContextCurrent)
+{
+    DemoSession& demo = session();
+    demo.demoTime = demo.previousTime = 0.0f;
+    const std::int64_t composed = demo.framesComposed;
+    const ParticleRandom before = particleRandom();
+    releaseGlContext();
+    ASSERT_EQ(platformCurrentContextId(), 0u);
+    for (int frame = 0; frame <= 90 * 30; ++frame) {
+        stepDemoFrame(demo, static_cast<float>(frame / 30.0), FRAME_STEP);
+        if (frame == 16 * 30) {
+            EXPECT_GT(listLength(titleStreamsJetA()), 1000) << "200 a second living 6 to 7 s";
+        }
+        if (frame == 80 * 30) EXPECT_GT(listLength(factoryRewindSmoke(1)), 400);
+    }
+    restoreGlContext();
+    EXPECT_EQ(demo.framesComposed, composed);
+    EXPECT_GT(listLength(cubeCreditsSparks()), 1000);
+    EXPECT_NE(particleRandom().state, before.state);
+    // The sparks follow the background scene's light, which the steps evaluated: it has left
+    // its first key.
+    const float* firstKey = demoScene(SCENE_TUNNEL).lights[0].posTrack->keys[0].value;
+    const float* followed = cubeCreditsSparks().prevPosition;
+    EXPECT_FALSE(followed[0] == firstKey[0] && followed[1] == firstKey[1] && followed[2] == firstKey[2]);
+
+    stepDemoFrame(demo, 90.0f + 1.0f / 30.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(demo.framesComposed, composed + 1);
+}
