@@ -104,6 +104,9 @@ public:
     // mesh, the flags that shape the block or the context change. Defined in
     // render/meshDrawing.cpp.
     void draw() const;
+    // Records the geometry block for the flags and context as they are, as a fast-path draw
+    // would; nothing on the immediate path or for a mesh that changes every frame.
+    void record() const;
 
     void markChanged() { ++changeCount; }
 

@@ -102,6 +102,15 @@ void sendBlock(const Mesh& mesh, bool twoTextures)
     }
 }
 
+// A driver without GL_ARB_multitexture leaves the entry points null; such a mesh is then
+// drawn with the environment map alone.
+bool usesTwoTextures(const Mesh& mesh)
+{
+    const RenderWindow* context = mesh.context;
+    return (mesh.flags & MESH_TEXTURED) && (mesh.flags & MESH_ENVMAP) && context != nullptr &&
+           context->glActiveTextureARB != nullptr && context->glMultiTexCoord2fvARB != nullptr;
+}
+
 void enableIf(GLenum capability, bool on)
 {
     if (on) {
@@ -118,10 +127,7 @@ void Mesh::draw() const
     const bool textured = (flags & MESH_TEXTURED) != 0;
     const bool envMapped = (flags & MESH_ENVMAP) != 0;
     const bool blended = (flags & (MESH_ADDITIVE | MESH_BLEND)) != 0;
-    // A driver without GL_ARB_multitexture leaves the entry points null; such a mesh is
-    // then drawn with the environment map alone.
-    const bool twoTextures = textured && envMapped && context != nullptr && context->glActiveTextureARB != nullptr &&
-                             context->glMultiTexCoord2fvARB != nullptr;
+    const bool twoTextures = usesTwoTextures(*this);
 
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
@@ -207,6 +213,11 @@ void Mesh::draw() const
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+void Mesh::record() const
+{
+    if (drawPath() == DRAW_PATH_FAST) recordedBlock(usesTwoTextures(*this));
 }
 
 unsigned int Mesh::recordedBlock(bool twoTextures) const

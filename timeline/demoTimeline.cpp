@@ -162,6 +162,12 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
     setWarpOverlayWindow(warpOverlayWindow.start, warpOverlayWindow.end);
 
     setBlindsMask(&scenes[SCENE_BLINDS]);
+
+    // Every scene mesh recorded now, behind the wait screen: recording the grass scene takes
+    // longer than a frame, and done here it happens in one order whatever frames a run draws.
+    for (int i = 0; i < sceneCount; ++i) {
+        for (const SceneNode& node : scenes[i].nodes) node.mesh->record();
+    }
     return true;
 }
 

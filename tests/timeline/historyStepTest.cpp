@@ -101,7 +101,9 @@ TEST_F(HistoryStep, StepsTheDemoWithNoGlContextCurrent)
         if (frame == 16 * 30) {
             EXPECT_GT(listLength(titleStreamsJetA()), 1000) << "200 a second living 6 to 7 s";
         }
-        if (frame == 80 * 30) EXPECT_GT(listLength(factoryRewindSmoke(1)), 400);
+        if (frame == 80 * 30) {
+            EXPECT_GT(listLength(factoryRewindSmoke(1)), 400);
+        }
     }
     restoreGlContext();
     EXPECT_EQ(demo.framesComposed, composed);
