@@ -24,9 +24,15 @@ namespace {
 // The spheres the effects deform each frame, built as the effects build theirs.
 struct Sphere {
     Mesh mesh{2};
-    float wavelength;
-    float phaseScale[3];   // the phases swing by these amounts over the window
-    bool normals;          // the normals are recomputed after the wobble (the sphere is drawn lit)
+    float wavelength = 0.0f;
+    float phaseScale[3] = {0.0f, 0.0f, 0.0f};   // the phases swing by these amounts over the window
+    bool normals = false;   // the normals are recomputed after the wobble (the sphere is drawn lit)
+
+    Sphere(float radius, float wave, float swingX, float swingY, float swingZ, bool lit)
+        : wavelength(wave), phaseScale{swingX, swingY, swingZ}, normals(lit)
+    {
+        mesh.buildGeosphere(radius, 4, 0.75f);
+    }
 };
 
 // What the engine computes in a frame of one window of the schedule, besides the history step.
@@ -95,12 +101,9 @@ int main()
         return 1;
     }
 
-    Sphere core{{}, 170.0f, {60.0f, 50.0f, 65.0f}, true};
-    Sphere blob{{}, 7.0f, {5.0f, 4.0f, 5.0f}, true};
-    Sphere finale{{}, 140.0f, {60.0f, 50.0f, 65.0f}, false};
-    core.mesh.buildGeosphere(100.0f, 4, 0.75f);
-    blob.mesh.buildGeosphere(4.0f, 4, 0.75f);
-    finale.mesh.buildGeosphere(70.0f, 4, 0.75f);
+    Sphere core(100.0f, 170.0f, 60.0f, 50.0f, 65.0f, true);
+    Sphere blob(4.0f, 7.0f, 5.0f, 4.0f, 5.0f, true);
+    Sphere finale(70.0f, 140.0f, 60.0f, 50.0f, 65.0f, false);
 
     // In the order of demoSchedule.
     std::vector<WindowWork> windows = {

@@ -34,7 +34,7 @@ enum VideoQuality {
 
 // "draft", "normal", "archive".
 bool parseVideoQuality(const std::string& text, VideoQuality& quality);
-// The x264 preset and crf a quality stands for, as ffmpeg is given them: "veryfast crf 21".
+// The x264 preset and crf a quality stands for, as ffmpeg is given them: "superfast crf 22".
 std::string describeVideoQuality(VideoQuality quality);
 
 struct VideoSettings {
