@@ -101,8 +101,8 @@ public:
     // on unit 1 after the two-texture path). Without the multitexture entry points a
     // textured environment-mapped mesh shows its environment map alone. On the fast draw
     // path the geometry block is recorded once into a display list and replayed until the
-    // mesh, the flags that shape the block or the context change. Defined in
-    // render/meshDrawing.cpp.
+    // mesh, the flags that shape the block or the context change, and a large mesh is
+    // flushed to the driver as soon as it is sent. Defined in render/meshDrawing.cpp.
     void draw() const;
     // Records the geometry block for the flags and context as they are, as a fast-path draw
     // would; nothing on the immediate path or for a mesh that changes every frame.

@@ -126,6 +126,7 @@ bool readMeshChunks(Mesh& mesh, ChunkCursor& cursor, const ChunkHeader& meshChun
     while (cursor.next(depth, chunk)) {
         if (!readMeshChunk(mesh, cursor, chunk, place)) return false;
     }
+    mesh.markChanged();
     if (cursor.failed()) return false;
 
     // Checked once the whole mesh is read, since the points may follow the faces.

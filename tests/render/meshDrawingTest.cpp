@@ -41,6 +41,7 @@ void buildTriangles(Mesh& mesh, const std::vector<std::array<Corner, 3>>& triang
     for (int f = 0; f < mesh.frameCount; ++f) {
         mesh.computeFaceNormals(static_cast<std::int8_t>(f), 1.0f);
     }
+    mesh.markChanged();
 }
 
 // The lower-right half of the viewport, inside it so that clipping never splits it,
