@@ -1,11 +1,14 @@
 #include "host/demoHost.h"
 
 #include "host/config.h"
+#include "host/playerOptions.h"
 #include "platform/audio.h"
 #include "platform/loadError.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
+#include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
+#include "timeline/runReport.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -21,8 +24,10 @@ const char* const musicFile = "data/little.mp3";
 
 void report(const std::string& text) { std::fprintf(stderr, "kesu: %s\n", text.c_str()); }
 
-// What the player holds for the whole run besides the session: the window and the music.
+// What the player holds for the whole run besides the session: the window, the music and the
+// times its frames were shown, for the report at the end.
 struct DemoHost {
+    PlayerOptions options;
     PlatformWindow* windowHandle = nullptr;
     bool deviceContext = false;
     RenderWindow renderWindow;
@@ -30,7 +35,16 @@ struct DemoHost {
     std::vector<std::int16_t> music;
     AudioOutput* musicStream = nullptr;
     bool glErrorReported = false;
+    // Wall-clock seconds with paused time taken out: when the music started and when each
+    // frame's swap returned. Reserved up front so the frame path does not allocate.
+    double startSeconds = 0.0;
+    double pausedSince = 0.0;
+    double pausedSeconds = 0.0;
+    std::vector<double> shownSeconds;
 };
+
+// The frame-rate report's clock: wall time less the time spent paused.
+double playedSeconds(const DemoHost& host) { return platformSeconds() - host.pausedSeconds; }
 
 bool readConfiguration(DemoConfig& config)
 {
@@ -72,9 +86,16 @@ bool startDemo(DemoHost& host)
         return false;
     }
 
-    createRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext, config.width, config.height, 32, 16);
+    // On the desktop's own mode the picture is drawn at the desktop's size; without a display
+    // the window creation below says so.
+    int width = config.width, height = config.height;
+    if (host.options.screenMode == SCREEN_DESKTOP) platformDesktopMode(width, height);
+    createRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext, width, height, 32, 16,
+                       host.options.screenMode);
     if (!host.renderWindow.renderingContext) {
-        report("no OpenGL window could be created (kesu.log lists the steps): " + platformLastError());
+        // The first failed step is already on stderr; the later ones follow from it.
+        report("no OpenGL window could be created (kesu.log lists the steps); run kesu in a desktop session "
+               "(X11 or Wayland), or make a video without a display with kesu-capture");
         return false;
     }
 
@@ -100,10 +121,14 @@ bool startDemo(DemoHost& host)
     // With KESU_CHECK_GL set, the first GL error of the run is reported with its draw and clock.
     const char* checkGl = std::getenv("KESU_CHECK_GL");
     if (checkGl && *checkGl && std::strcmp(checkGl, "0") != 0) enableGlCheck(host.session);
-    std::printf("kesu: playing at %d x %d%s; Escape quits\n", config.width, config.height,
+    std::printf("kesu: playing at %d x %d%s%s; Escape quits, Space pauses\n", width, height,
+                host.options.screenMode == SCREEN_WINDOW ? " in a window" : "",
                 audioIsSilent(host.musicStream) ? ", silent" : "");
     std::fflush(stdout);
+    // Room for a thousand frames a second over the whole run, so the frame path never allocates.
+    host.shownSeconds.reserve(static_cast<std::size_t>(demoLength * 1000.0f));
     audioPlay(host.musicStream, &host.music);
+    host.startSeconds = playedSeconds(host);
     return true;
 }
 
@@ -111,6 +136,7 @@ void runMainLoop(DemoHost& host)
 {
     DemoDriver driver;
     driver.pollEvent = platformPollEvent;
+    driver.waitEvent = [](PlatformEvent& event) { return platformWaitEvent(event, 50); };
     driver.readClock = [&host](float& demoTime) {
         const std::uint32_t position = audioPosition(host.musicStream);
         demoTime = static_cast<float>(position / static_cast<double>(AUDIO_BYTES_PER_SECOND));
@@ -118,6 +144,7 @@ void runMainLoop(DemoHost& host)
     };
     driver.finishFrame = [&host] {
         platformSwapBuffers(host.windowHandle);
+        if (host.shownSeconds.size() < host.shownSeconds.capacity()) host.shownSeconds.push_back(playedSeconds(host));
         if (host.session.glCheck.error && !host.glErrorReported) {
             host.glErrorReported = true;
             report(describeGlError(host.session.glCheck));
@@ -125,16 +152,38 @@ void runMainLoop(DemoHost& host)
         return true;
     };
     driver.stopMusic = [&host] { releaseAudio(host); };
+    driver.pauseMusic = [&host](bool paused) {
+        audioPause(host.musicStream, paused);
+        if (paused) {
+            host.pausedSince = platformSeconds();
+        } else {
+            host.pausedSeconds += platformSeconds() - host.pausedSince;
+        }
+    };
     runDemoLoop(host.session, driver);
+    const RunReport runReport =
+        summarizeRun(host.shownSeconds, host.startSeconds, platformRefreshRate(host.windowHandle));
+    std::printf("kesu: %s\n", describeRunReport(runReport).c_str());
+    std::fflush(stdout);
     // On a close request the loop leaves the music playing; the device is still closed
     // below, before the decoded music it reads from is freed.
 }
 
 } // namespace
 
-int runDemo()
+int runDemo(int argc, const char* const* argv)
 {
     DemoHost host;
+    std::string problem;
+    if (!parsePlayerOptions(argc, argv, host.options, problem)) {
+        report(problem);
+        std::fputs(playerUsage(), stderr);
+        return 2;
+    }
+    if (host.options.help) {
+        std::fputs(playerUsage(), stdout);
+        return 0;
+    }
     const bool started = startDemo(host);
     if (started) runMainLoop(host);
     destroyRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext);

@@ -149,6 +149,8 @@ struct AudioOutput {
     SDL_AudioDeviceID device = 0;
     bool silent = false;
     bool stopped = false;
+    bool paused = false;                  // main thread only
+    double pausedAt = 0.0;
     // Written by the device callback, read by the clock; guarded by SDL_LockAudioDevice.
     const std::vector<std::int16_t>* pcm = nullptr;
     std::uint64_t handedBytes = 0;        // bytes given to the device since audioPlay
@@ -213,20 +215,46 @@ AudioOutput* audioOpen(std::string& message)
 
 bool audioIsSilent(const AudioOutput* output) { return !output || output->silent; }
 
-void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm)
+void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm, std::uint32_t startByte)
 {
     if (!output) return;
-    output->lastPosition = 0;
+    startByte &= ~static_cast<std::uint32_t>(bytesPerFrame - 1);
+    output->lastPosition = startByte;
     if (output->silent) {
         output->pcm = pcm;
-        output->silentStart = static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
+        output->silentStart = static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency()) -
+                              static_cast<double>(startByte) / AUDIO_BYTES_PER_SECOND;
         return;
     }
     SDL_LockAudioDevice(output->device);
     output->pcm = pcm;
-    output->handedBytes = 0;
+    output->handedBytes = startByte;
     output->callbackCounter = SDL_GetPerformanceCounter();
     output->stopped = false;
+    output->smoothStarted = false;
+    SDL_UnlockAudioDevice(output->device);
+    SDL_PauseAudioDevice(output->device, 0);
+}
+
+void audioPause(AudioOutput* output, bool paused)
+{
+    if (!output || output->paused == paused) return;
+    const double now = static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
+    if (paused) {
+        audioPosition(output);
+        output->paused = true;
+        output->pausedAt = now;
+        if (!output->silent) SDL_PauseAudioDevice(output->device, 1);
+        return;
+    }
+    output->paused = false;
+    if (output->silent) {
+        output->silentStart += now - output->pausedAt;
+        return;
+    }
+    // The callbacks go on from where they stopped; the clock picks them up afresh.
+    SDL_LockAudioDevice(output->device);
+    output->callbackCounter = SDL_GetPerformanceCounter();
     output->smoothStarted = false;
     SDL_UnlockAudioDevice(output->device);
     SDL_PauseAudioDevice(output->device, 0);
@@ -235,6 +263,7 @@ void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm)
 std::uint32_t audioPosition(AudioOutput* output)
 {
     if (!output) return 0;
+    if (output->paused) return static_cast<std::uint32_t>(output->lastPosition);
     const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
     std::uint64_t position = 0;
     if (output->silent) {

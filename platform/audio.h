@@ -26,8 +26,12 @@ struct AudioOutput;   // opaque
 AudioOutput* audioOpen(std::string& message);
 bool audioIsSilent(const AudioOutput* output);
 
-// Starts playing the PCM from its first byte; the clock starts at 0 now.
-void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm);
+// Starts playing the PCM from byte startByte (a multiple of 4); the clock starts there now.
+void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm, std::uint32_t startByte = 0);
+
+// Pauses or resumes the music; the clock holds still while paused and goes on from the same
+// position on resume.
+void audioPause(AudioOutput* output, bool paused);
 
 // Byte offset in the PCM of what is heard now: bytes handed to the device, less what the
 // device still holds, advanced between device callbacks by the performance counter. Never

@@ -208,10 +208,14 @@ TEST(CaptureRun, BadOptionsAreRefusedWithTheReason)
         {{"--at", "1", "--out", "x.mp4"}, "--at writes PNG files"},
         {{"--bench", "--out", "x"}, "choose one of"},
         {{"--to", "174", "--out", "x"}, "--to wants seconds from 0 to 173"},
+        {{"--frobnicate"}, "unknown argument"},
     };
     for (const auto& c : cases) {
         const ProcessResult result = runCapture(c.first, captureTimeout);
-        EXPECT_EQ(result.exitStatus, 1) << c.second;
+        EXPECT_EQ(result.exitStatus, 2) << c.second;
         EXPECT_NE(result.err.find(c.second), std::string::npos) << result.err;
     }
+    const ProcessResult help = runCapture({"--help"}, captureTimeout);
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_NE(help.out.find("usage: kesu-capture"), std::string::npos) << help.out;
 }

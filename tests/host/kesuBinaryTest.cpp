@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -69,7 +70,10 @@ TEST(KesuProgram, StopsWithAMessageWhenThereIsNoDisplay)
     const ProcessResult result = runProcess(kesuBinary, {}, options);
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitStatus, 1);
+    // One cause, one message: the first failed step, then what to do.
     EXPECT_NE(result.err.find("no display"), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+    EXPECT_NE(result.err.find("kesu-capture"), std::string::npos) << result.err;
 }
 
 TEST(KesuProgram, StopsBeforeTheWindowWhenTheMusicIsMissing)

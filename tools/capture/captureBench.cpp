@@ -3,6 +3,7 @@
 #include "platform/pngWriter.h"
 #include "platform/window.h"
 #include "timeline/demoSchedule.h"
+#include "timeline/runReport.h"
 #include "tools/capture/captureLoop.h"
 #include "tools/capture/captureOptions.h"
 #include "tools/capture/captureOutput.h"
@@ -51,25 +52,10 @@ std::vector<TimingWindow> timingWindows()
     return windows;
 }
 
-// Nearest-rank percentile of the values, 0 < fraction <= 1.
-double percentile(std::vector<double> values, double fraction)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t rank = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(values.size())));
-    return values[std::max<std::size_t>(rank, 1) - 1];
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
 void printTimingRow(const std::string& name, const std::vector<double>& milliseconds)
 {
-    std::printf("%-36s %7zu %9.2f %9.2f %10.2f\n", name.c_str(), milliseconds.size(), median(milliseconds),
-                percentile(milliseconds, 0.95), *std::max_element(milliseconds.begin(), milliseconds.end()));
+    std::printf("%-36s %7zu %9.2f %9.2f %10.2f\n", name.c_str(), milliseconds.size(), medianOf(milliseconds),
+                percentileOf(milliseconds, 0.95), *std::max_element(milliseconds.begin(), milliseconds.end()));
 }
 
 // Frames kept for the encoder measurement: a contiguous second (at most 60 frames) from the
@@ -174,7 +160,7 @@ bool benchRun(const CaptureOptions& options, DemoSession& session, PlatformOffsc
     if (videoMs >= 0.0) {
         std::printf("%-36s %7zu %9.2f   (ffmpeg libx264 medium crf 18, pipe to exit)\n", "H.264 (ffmpeg)",
                     sample.frames.size(), videoMs);
-        std::printf("%-36s %7s %9.2f   (median readback + H.264)\n", "readback + H.264", "", median(readback) + videoMs);
+        std::printf("%-36s %7s %9.2f   (median readback + H.264)\n", "readback + H.264", "", medianOf(readback) + videoMs);
     } else {
         std::printf("%-36s   no ffmpeg on PATH, not measured\n", "H.264 (ffmpeg)");
     }
