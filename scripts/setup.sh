@@ -9,6 +9,7 @@ packages=(
   libmpg123-dev libmp3lame-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   ffmpeg
+  xvfb xauth x11-utils
 )
 
 missing=()
