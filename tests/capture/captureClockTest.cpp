@@ -9,25 +9,21 @@ const FrameRate ntsc{60000, 1001};
 
 } // namespace
 
-TEST(CaptureClock, RunFromZeroStartsWithPreviousTimeZeroAndStepsBySixtieths)
+// A run from 0 steps by sixtieths from a first frame whose previous clock is 0; the span's
+// end is exclusive, so the whole demo is 10380 frames ending before 173 s.
+TEST(CaptureClock, RunFromZeroStartsWithPreviousTimeZeroAndEndsBeforeTheSpanEnd)
 {
-    const std::vector<ClockStep> steps = planSpan(sixty, 0.0, 0.05);
-    ASSERT_EQ(steps.size(), 3u);
+    const std::vector<ClockStep> steps = planSpan(sixty, 0.0, 173.0);
+    ASSERT_EQ(steps.size(), 10380u);
     EXPECT_EQ(steps[0].demoTime, 0.0f);
     EXPECT_EQ(steps[0].previousTime, 0.0f);
     EXPECT_EQ(steps[1].demoTime, 0.016666668f);
     EXPECT_EQ(steps[1].previousTime, 0.0f);
-    EXPECT_EQ(steps[2].demoTime, 0.033333335f);
     EXPECT_EQ(steps[2].previousTime, 0.016666668f);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(steps[i].outputIndex, i);
-}
-
-TEST(CaptureClock, WholeDemoIs10380FramesAtSixtyAndEndsBefore173)
-{
-    const std::vector<ClockStep> steps = planSpan(sixty, 0.0, 173.0);
-    ASSERT_EQ(steps.size(), 10380u);
     EXPECT_EQ(steps.back().demoTime, 172.98334f);
     EXPECT_EQ(steps.back().outputIndex, 10379);
+    EXPECT_EQ(spanFrameCount(sixty, 1.0, 1.0), 0);
+    EXPECT_EQ(spanFrameCount(FrameRate{30, 1}, 0.0, 0.01), 1);
 }
 
 TEST(CaptureClock, SpanFromThirtySecondsFirstStepsTheGridFromZeroWithoutOutput)
@@ -48,34 +44,23 @@ TEST(CaptureClock, SpanFromThirtySecondsFirstStepsTheGridFromZeroWithoutOutput)
     }
 }
 
-TEST(CaptureClock, FractionalRateStepsBy1001Over60000Seconds)
-{
-    const std::vector<ClockStep> steps = planSpan(ntsc, 0.0, 1.0);
-    // 1 s holds 59.94 frames: frames 0 to 59.
-    ASSERT_EQ(steps.size(), 60u);
-    EXPECT_EQ(steps[1].demoTime, 0.016683333f);
-    EXPECT_EQ(steps[1].previousTime, 0.0f);
-    EXPECT_EQ(steps[59].demoTime, 0.98431665f);
-    EXPECT_EQ(steps[59].previousTime, steps[58].demoTime);
-    EXPECT_EQ(spanFrameCount(ntsc, 0.0, 173.0), 10370);
-    // Frame 60000 lands on 1001 s exactly: no drift from summing a rounded step.
-    EXPECT_EQ(gridTime(ntsc, 60000), 1001.0f);
-}
-
-TEST(CaptureClock, FractionalRateFromThirtySecondsStartsExactlyAtThirtyAfterTheGridBeforeIt)
+// At 60000/1001, 1 s holds 59.94 frames and 30 s is 1798.2 frames in: grid frames 0 to 1798
+// are stepped without output, then the span starts exactly at 30 s. Frame 60000 lands on
+// 1001 s exactly: no drift from summing a rounded step.
+TEST(CaptureClock, FractionalRateStepsBy1001Over60000SecondsFromTheGridBeforeTheSpan)
 {
     const std::vector<ClockStep> steps = planSpan(ntsc, 30.0, 30.05);
-    // 30 s is 1798.2 frames in: grid frames 0 to 1798 come before it.
     ASSERT_EQ(steps.size(), 1799u + 3u);
+    EXPECT_EQ(steps[1].demoTime, 0.016683333f);
     EXPECT_EQ(steps[1798].outputIndex, -1);
     EXPECT_EQ(steps[1798].demoTime, 29.996634f);
     EXPECT_EQ(steps[1799].demoTime, 30.0f);
     EXPECT_EQ(steps[1799].previousTime, 29.996634f);
     EXPECT_EQ(steps[1799].outputIndex, 0);
-    EXPECT_EQ(steps[1800].demoTime, 30.016684f);
-    EXPECT_EQ(steps[1800].previousTime, 30.0f);
     EXPECT_EQ(steps[1801].demoTime, 30.033367f);
     EXPECT_EQ(steps[1801].outputIndex, 2);
+    EXPECT_EQ(spanFrameCount(ntsc, 0.0, 173.0), 10370);
+    EXPECT_EQ(gridTime(ntsc, 60000), 1001.0f);
 }
 
 TEST(CaptureClock, TimeOnTheGridCountsAsItsFrameDespiteRounding)
@@ -87,22 +72,12 @@ TEST(CaptureClock, TimeOnTheGridCountsAsItsFrameDespiteRounding)
     EXPECT_EQ(gridFrameAt(sixty, 0.0), 0);
 }
 
-TEST(CaptureClock, SpanEndIsExclusiveAndAnEmptySpanHasNoFrames)
-{
-    EXPECT_EQ(spanFrameCount(sixty, 1.0, 2.0), 60);
-    EXPECT_EQ(spanFrameCount(sixty, 1.0, 1.0), 0);
-    EXPECT_EQ(spanFrameCount(FrameRate{30, 1}, 0.0, 0.01), 1);
-}
-
+// The sound of frame n starts at sample n x 44100 / rate, rounded, never summed.
 TEST(CaptureClock, AudioSampleOfFrameRoundsWithoutDrift)
 {
-    EXPECT_EQ(audioSampleOfFrame(sixty, 1), 735);
     EXPECT_EQ(audioSampleOfFrame(sixty, 10380), 7629300);   // 173 s
     EXPECT_EQ(audioSampleOfFrame(ntsc, 1), 736);            // 735.735
-    EXPECT_EQ(audioSampleOfFrame(ntsc, 60), 44144);         // 44144.1
     EXPECT_EQ(audioSampleOfFrame(FrameRate{30000, 1001}, 1000), 1471470);
-    EXPECT_EQ(audioSampleOfFrame(FrameRate{30000, 1001}, 1), 1471);   // 1471.47
-    EXPECT_EQ(audioSampleOfTime(30.0), 1323000);
     EXPECT_EQ(audioSampleOfTime(0.0000114), 1);   // half a sample rounds up
 }
 
@@ -115,17 +90,9 @@ TEST(CaptureClock, FrameRateParsesWholeNumbersAndFractions)
     ASSERT_TRUE(parseFrameRate("25", rate));
     EXPECT_EQ(rate.numerator, 25);
     EXPECT_EQ(rate.denominator, 1);
-    for (const char* bad : {"", "0", "60/0", "2000", "-5", "29.97", "abc", "60/", "/2", "1/2", "30/1/1", "99999999999"}) {
+    for (const char* bad : {"0", "60/0", "2000", "29.97", "1/2", "30/1/1"}) {
         FrameRate kept{7, 1};
         EXPECT_FALSE(parseFrameRate(bad, kept)) << bad;
         EXPECT_EQ(kept.numerator, 7) << bad;
     }
-}
-
-TEST(CaptureClock, SpreadTimesTakeTheMiddleOfEqualParts)
-{
-    const std::vector<double> times = spreadTimes(0.0, 173.0, 4);
-    ASSERT_EQ(times.size(), 4u);
-    EXPECT_DOUBLE_EQ(times[0], 21.625);
-    EXPECT_DOUBLE_EQ(times[3], 151.375);
 }

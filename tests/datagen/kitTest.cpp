@@ -1,6 +1,5 @@
 #include "platform/loadError.h"
 #include "scene3ds/scene.h"
-#include "tools/datagen/bitmapFont.h"
 #include "tools/datagen/meshKit.h"
 #include "tools/datagen/sceneKit.h"
 #include "tools/datagen/stableMath.h"
@@ -24,35 +23,6 @@ TEST(StableMath, MatchesKnownValuesWithoutTheCLibrary)
     EXPECT_NEAR(stablePow(2.0, 0.5), 1.4142135623730951, 1e-13);
     EXPECT_NEAR(stableAtan(1.0), STABLE_PI / 4.0, 1e-14);
     EXPECT_NEAR(stableAtan(-3.0), -1.2490457723982544, 1e-13);
-}
-
-TEST(StableMath, RandomSequenceDependsOnlyOnTheSeed)
-{
-    StableRandom a(42), b(42), c(43);
-    bool differs = false;
-    for (int i = 0; i < 100; ++i) {
-        const double x = a.unit();
-        EXPECT_EQ(x, b.unit());
-        EXPECT_GE(x, 0.0);
-        EXPECT_LT(x, 1.0);
-        differs = differs || x != c.unit();
-    }
-    EXPECT_TRUE(differs);
-}
-
-TEST(BitmapFont, DrawsCapitalsForLowerCaseAndBlanksForUnknownCharacters)
-{
-    // 'A' is 01110 / 10001 / ... / 11111 on its fourth row.
-    EXPECT_FALSE(fontPixel('A', 0, 0));
-    EXPECT_TRUE(fontPixel('A', 1, 0));
-    for (int column = 0; column < FONT_GLYPH_WIDTH; ++column) {
-        EXPECT_TRUE(fontPixel('A', column, 3));
-        EXPECT_EQ(fontPixel('a', column, 3), fontPixel('A', column, 3));
-        EXPECT_FALSE(fontPixel('~', column, 3));
-    }
-    EXPECT_FALSE(fontPixel('A', FONT_GLYPH_WIDTH, 3));
-    EXPECT_EQ(fontTextWidth("KESU"), 23);
-    EXPECT_EQ(fontTextWidth(""), 0);
 }
 
 // Sum over faces of (face normal . (face centre - inside point)): every face of a closed
@@ -89,16 +59,6 @@ TEST(MeshKit, ClosedShapesFaceOutwardsAndFlippingTurnsThemIn)
     MeshData inside = boxMesh({2.0, 2.0, 2.0});
     flipFaces(inside);
     EXPECT_EQ(inwardFaces(inside, {}), static_cast<int>(inside.faces.size()));
-}
-
-TEST(MeshKit, BlockLettersMakeOneBoxPerRunOfFontPixels)
-{
-    const std::vector<LetterMesh> letters = blockLetters("I I", 2.0, 1.0);
-    ASSERT_EQ(letters.size(), 2u);   // the space has no pixels
-    EXPECT_EQ(letters[0].left, 0.0);
-    EXPECT_EQ(letters[1].left, 2.0 * 2 * FONT_ADVANCE);
-    // 'I' is a bar of three on top and bottom and a single stem pixel on five rows.
-    EXPECT_EQ(letters[0].mesh.points.size(), 7u * 24u);
 }
 
 // The kit stores each mesh where its frame-0 transform puts it, ancestors included, and
@@ -149,40 +109,6 @@ TEST(SceneKit, StoredPointsAreTheLocalMeshMovedByTheFrameZeroTransform)
             EXPECT_NEAR(local[k], corner == k ? 1.0f : 0.0f, 1e-3f) << "corner " << corner << " axis " << k;
         }
     }
-}
-
-TEST(SceneKit, RefusesAChildOutsideItsParentsSubtreeAndOversizedMeshes)
-{
-    SceneBuilder builder(10);
-    builder.addMaterial(sceneMaterial("m", {1.0, 1.0, 1.0}));
-    SceneObject a;
-    a.name = "a";
-    a.mesh = boxMesh({1, 1, 1});
-    a.material = "m";
-    const int first = builder.addObject(a);
-    a.name = "b";
-    builder.addObject(a);   // a second root closes the first one's subtree
-    a.name = "c";
-    a.parent = first;
-    builder.addObject(a);
-    builder.setCamera({{0, {0, -50, 0}}}, {{0, {0, 0, 0}}}, {{0, 45.0}}, {{0, 0.0}}, 1.0, 100.0);
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    EXPECT_FALSE(builder.bytes(bytes, error));
-    EXPECT_NE(error.find("c follows b"), std::string::npos) << error;
-
-    SceneBuilder large(10);
-    large.addMaterial(sceneMaterial("m", {1.0, 1.0, 1.0}));
-    SceneObject big;
-    big.name = "big";
-    big.material = "m";
-    for (int i = 0; i < 1366; ++i) {
-        big.mesh.append(boxMesh({1, 1, 1}));   // 24 points each: 32784 in all
-    }
-    large.addObject(big);
-    large.setCamera({{0, {0, -50, 0}}}, {{0, {0, 0, 0}}}, {{0, 45.0}}, {{0, 0.0}}, 1.0, 100.0);
-    EXPECT_FALSE(large.bytes(bytes, error));
-    EXPECT_NE(error.find("at most 32767"), std::string::npos) << error;
 }
 
 } // namespace

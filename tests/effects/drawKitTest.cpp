@@ -53,21 +53,12 @@ protected:
         glBindTexture(GL_TEXTURE_2D, quadrants);
     }
 
-    // Top-left red, top-right green, bottom-left blue, bottom-right white.
-    void expectQuadrantPicture()
-    {
-        EXPECT_TRUE(pixelNear(readPixel(8, 56), {255, 0, 0, 255}));
-        EXPECT_TRUE(pixelNear(readPixel(56, 56), {0, 255, 0, 255}));
-        EXPECT_TRUE(pixelNear(readPixel(8, 8), {0, 0, 255, 255}));
-        EXPECT_TRUE(pixelNear(readPixel(56, 8), {255, 255, 255, 255}));
-    }
-
     static TextureId quadrants;
 };
 
 TextureId DrawKit::quadrants = 0;
 
-TEST_F(DrawKit, ScreenColourIsOpaqueWithoutBlendingWhateverTheAlpha)
+TEST_F(DrawKit, ScreenColourIsOpaqueWithoutBlendingWhateverTheAlphaAndMatrices)
 {
     glEnable(GL_DEPTH_TEST);
     glMatrixMode(GL_PROJECTION);
@@ -81,21 +72,23 @@ TEST_F(DrawKit, ScreenColourIsOpaqueWithoutBlendingWhateverTheAlpha)
     }
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
-    float projection[16], modelview[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    for (int i = 0; i < 16; ++i) {
-        const float identity = i % 5 == 0 ? 1.0f : 0.0f;
-        EXPECT_EQ(projection[i], identity);
-        EXPECT_EQ(modelview[i], identity);
-    }
+    const std::array<float, 16> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    std::array<float, 16> projection, modelview;
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview.data());
+    EXPECT_EQ(projection, identity);
+    EXPECT_EQ(modelview, identity);
 }
 
 TEST_F(DrawKit, ScreenTextureShowsTheTopRowAtTheTop)
 {
     glEnable(GL_DEPTH_TEST);
     drawScreenTexture(quadrants, -1.0f, 1.0f, 1.0f, -1.0f);
-    expectQuadrantPicture();
+    // Top-left red, top-right green, bottom-left blue, bottom-right white.
+    EXPECT_TRUE(pixelNear(readPixel(8, 56), {255, 0, 0, 255}));
+    EXPECT_TRUE(pixelNear(readPixel(56, 56), {0, 255, 0, 255}));
+    EXPECT_TRUE(pixelNear(readPixel(8, 8), {0, 0, 255, 255}));
+    EXPECT_TRUE(pixelNear(readPixel(56, 8), {255, 255, 255, 255}));
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
 
@@ -107,63 +100,50 @@ TEST_F(DrawKit, ScreenTextureShowsTheTopRowAtTheTop)
     EXPECT_TRUE(pixelNear(readPixel(16, 16), {0, 0, 0, 255}));
 }
 
-TEST_F(DrawKit, WarpGridWithoutAmplitudeIsAPlainTexturedRectangle)
+// A flat grid over (-w/2, h/2) .. (w/2, -h/2) whose s is shifted by the row wave and t by the
+// column wave, with the phases in units of the span: two cycles with phase 0.125 put a crest
+// (sin = 1) at the top and left edges and at the bottom and right ones.
+TEST_F(DrawKit, WarpGridShiftsSByTheRowWaveAndTByTheColumnWave)
 {
-    const Quads quads = feedbackQuads(captureFeedback(
-        [] { drawWarpGrid(2.0f, 2.0f, 2.0f, 3.0f, 5, 3, 0.0f, 0.0f, 1.0f, 1.0f, 0.3f, 0.7f); }));
-    ASSERT_EQ(quads.size(), 15u);
-    // First quad's top-left corner, last quad's bottom-right corner.
-    EXPECT_NEAR(ndc(quads.front()[0].x), -1.0f, 1e-5f);
-    EXPECT_NEAR(ndc(quads.front()[0].y), 1.0f, 1e-5f);
-    EXPECT_EQ(quads.front()[0].texCoord[0], 0.0f);
-    EXPECT_EQ(quads.front()[0].texCoord[1], 0.0f);
-    EXPECT_NEAR(ndc(quads.back()[2].x), 1.0f, 1e-5f);
-    EXPECT_NEAR(ndc(quads.back()[2].y), -1.0f, 1e-5f);
-    EXPECT_NEAR(quads.back()[2].texCoord[0], 2.0f, 1e-5f);
-    EXPECT_NEAR(quads.back()[2].texCoord[1], 3.0f, 1e-5f);
-
     glEnable(GL_DEPTH_TEST);
-    drawWarpGrid(2.0f, 2.0f, 1.0f, 1.0f, 5, 3, 0.0f, 0.0f, 1.0f, 1.0f, 0.3f, 0.7f);
-    expectQuadrantPicture();
+    const Quads quads = feedbackQuads(captureFeedback(
+        [] { drawWarpGrid(2.0f, 2.0f, 1.0f, 1.0f, 4, 4, 0.05f, 0.1f, 2.0f, 2.0f, 0.125f, 0.125f); }));
+    ASSERT_EQ(quads.size(), 16u);
+    const FeedbackVertex &topLeft = quads.front()[0], &bottomRight = quads.back()[2];
+    EXPECT_NEAR(ndc(topLeft.x), -1.0f, 1e-5f);
+    EXPECT_NEAR(ndc(topLeft.y), 1.0f, 1e-5f);
+    EXPECT_NEAR(ndc(bottomRight.x), 1.0f, 1e-5f);
+    EXPECT_NEAR(ndc(bottomRight.y), -1.0f, 1e-5f);
+    EXPECT_NEAR(topLeft.texCoord[0], 0.1f, 1e-6f);
+    EXPECT_NEAR(topLeft.texCoord[1], 0.05f, 1e-6f);
+    EXPECT_NEAR(bottomRight.texCoord[0], 1.1f, 1e-5f);
+    EXPECT_NEAR(bottomRight.texCoord[1], 1.05f, 1e-5f);
+    // Row boundary 1 is a trough of the row wave, column boundary 1 one of the column wave.
+    EXPECT_NEAR(quads[0][1].texCoord[0], -0.1f, 1e-6f);
+    EXPECT_NEAR(quads[0][3].texCoord[1], -0.05f, 1e-6f);
+    EXPECT_NEAR(ndc(quads[0][2].x), -0.5f, 1e-5f);
+    EXPECT_NEAR(ndc(quads[0][2].y), 0.5f, 1e-5f);
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
 }
 
-// The row wave shifts s, the column wave t, and the phases are in units of the span:
-// two cycles with phase 0.125 put a crest (sin = 1) at the top edge.
-TEST_F(DrawKit, WarpGridShiftsSByTheRowWaveAndTByTheColumnWave)
-{
-    const Quads quads = feedbackQuads(captureFeedback(
-        [] { drawWarpGrid(2.0f, 2.0f, 1.0f, 1.0f, 4, 4, 0.05f, 0.1f, 2.0f, 2.0f, 0.125f, 0.125f); }));
-    ASSERT_EQ(quads.size(), 16u);
-    // Quad 0: top edge at row boundary 0, bottom at row boundary 1 (2 * 2 pi * 0.375: -1).
-    EXPECT_NEAR(quads[0][0].texCoord[0], 0.1f, 1e-6f);
-    EXPECT_NEAR(quads[0][1].texCoord[0], -0.1f, 1e-6f);
-    // Its t at column boundary 0 (crest, +0.05) and column boundary 1 (trough, -0.05).
-    EXPECT_NEAR(quads[0][0].texCoord[1], 0.05f, 1e-6f);
-    EXPECT_NEAR(quads[0][3].texCoord[1], -0.05f, 1e-6f);
-    // Positions stay on the flat grid.
-    EXPECT_NEAR(ndc(quads[0][2].x), -0.5f, 1e-5f);
-    EXPECT_NEAR(ndc(quads[0][2].y), 0.5f, 1e-5f);
-}
-
-// With one row and no row wave, z at column boundary i is ampX sin(i kX / columns + 2 pi phaseX);
-// identity matrices map z to the window depth (z + 1) / 2.
-TEST_F(DrawKit, WaveSheetDepthAtColumnBoundaries)
+// z at grid corner (i, j) is ampX sin(i kX / columns + 2 pi phaseX) + ampY sin(j kY / rows +
+// 2 pi phaseY); identity matrices map z to the window depth (z + 1) / 2.
+TEST_F(DrawKit, WaveSheetDepthIsAColumnWavePlusARowWave)
 {
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_DEPTH_TEST);
-    for (float phase : {0.0f, 0.125f}) {
-        const Quads quads = feedbackQuads(captureFeedback(
-            [&] { drawWaveSheet(2.0f, 1.0f, 1.0f, 1.0f, 4, 1, 0.5f, 0.0f, 1.0f, 3.0f, phase, 0.4f); }));
-        ASSERT_EQ(quads.size(), 4u);
-        for (int i = 0; i <= 4; ++i) {
-            const FeedbackVertex& v = i < 4 ? quads[i][0] : quads[3][3];
-            const float expected = 0.5f * std::sin(static_cast<float>(i) * 6.283184f / 4.0f + 6.283184f * phase);
-            EXPECT_NEAR(v.z * 2.0f - 1.0f, expected, 1e-5f) << "boundary " << i << " phase " << phase;
+    const Quads quads = feedbackQuads(
+        captureFeedback([] { drawWaveSheet(2.0f, 1.0f, 1.0f, 1.0f, 4, 2, 0.5f, 0.3f, 1.0f, 3.0f, 0.125f, 0.4f); }));
+    ASSERT_EQ(quads.size(), 8u);
+    const int cornerColumn[4] = {0, 0, 1, 1}, cornerRow[4] = {0, 1, 1, 0};
+    for (int q = 0; q < 8; ++q) {
+        for (int k = 0; k < 4; ++k) {
+            const float i = static_cast<float>(q % 4 + cornerColumn[k]), j = static_cast<float>(q / 4 + cornerRow[k]);
+            const float expected = 0.5f * std::sin(i * 6.283184f / 4.0f + 6.283184f * 0.125f) +
+                                   0.3f * std::sin(j * 3.0f * 6.283184f / 2.0f + 6.283184f * 0.4f);
+            EXPECT_NEAR(quads[q][k].z * 2.0f - 1.0f, expected, 1e-5f) << "quad " << q << " corner " << k;
         }
-        // Top and bottom corners of a column boundary share their depth: no row wave.
-        EXPECT_EQ(quads[1][0].z, quads[1][1].z);
     }
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D)) << "no state changed";
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << "no state changed";
@@ -188,9 +168,10 @@ TEST_F(DrawKit, RibbonOfNoSegmentsDrawsNothingButSetsItsState)
     EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
 }
 
-// The curve X = 100 sin u, Y = 100 cos u, Z = 0: a circle of radius 100 in z = 0, so the
-// side vector P x D is along z and the band stands 20 units above and below the circle.
-TEST_F(DrawKit, RibbonFollowsTheCurveWithA40UnitBand)
+// The curve X = 100 sin u, Y = 100 cos u, Z = 0: a circle of radius 100 in z = 0, whose side
+// vector P x D is (0, 0, -1), so the edge with texture t 0.15 runs 20 units below the circle
+// and the edge with 0.85 20 units above it.
+TEST_F(DrawKit, RibbonFollowsTheCurveWithItsTextureEdgesOnTheSidesOfPCrossD)
 {
     glMatrixMode(GL_PROJECTION);
     glOrtho(-320.0, 320.0, -320.0, 320.0, -1000.0, 1000.0);
@@ -208,8 +189,8 @@ TEST_F(DrawKit, RibbonFollowsTheCurveWithA40UnitBand)
         const std::array<float, 3> bottom = object(quads[k][1]);
         EXPECT_NEAR(top[0], 100.0f * std::sin(u), 1e-2f);
         EXPECT_NEAR(top[1], 100.0f * std::cos(u), 1e-2f);
-        EXPECT_NEAR(std::fabs(top[2] - bottom[2]), 40.0f, 1e-2f);
-        EXPECT_NEAR(top[2] + bottom[2], 0.0f, 1e-2f);
+        EXPECT_NEAR(top[2], -20.0f, 1e-2f);
+        EXPECT_NEAR(bottom[2], 20.0f, 1e-2f);
         EXPECT_NEAR(quads[k][0].texCoord[0], -0.25f * static_cast<float>(k), 1e-6f);
         EXPECT_EQ(quads[k][0].texCoord[1], 0.15f);
         EXPECT_EQ(quads[k][1].texCoord[1], 0.85f);
