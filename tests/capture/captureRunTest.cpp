@@ -1,6 +1,5 @@
 // kesu-capture end to end on the generated data pack, at small sizes and short spans.
 #include "tests/capture/captureRun.h"
-#include "tools/capture/captureOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -119,59 +118,5 @@ TEST(CaptureRun, OutputsThatCannotBeMadeAreNamedBeforeRendering)
         EXPECT_NE(result.err.find(c.expected), std::string::npos) << result.err;
         EXPECT_EQ(result.err.find("frames/s"), std::string::npos) << result.err;
         EXPECT_FALSE(std::filesystem::exists(c.output)) << c.output;
-    }
-}
-
-// Four tiles of 64 x 36 in two rows with a gap of 4, each with a black label box at its top
-// left, on a dark grey ground.
-TEST(CaptureRun, ContactSheetLaysOutLabelledTiles)
-{
-    const std::string sheetPath = makeTempFolder("sheet") + "/sheet.png";
-    const ProcessResult result = runCapture(
-        {"--size", "64x36", "--fps", "10", "--from", "1", "--to", "3", "--count", "4", "--contact-sheet", sheetPath},
-        captureTimeout);
-    ASSERT_EQ(result.exitStatus, 0) << result.err;
-    std::string error;
-    const Picture sheet = readPicture(sheetPath, error);
-    ASSERT_TRUE(error.empty()) << error;
-    ASSERT_EQ(sheet.width, 2 * (64 + 4) + 4);
-    ASSERT_EQ(sheet.height, 2 * (36 + 4) + 4);
-    const auto value = [&](int x, int y) { return static_cast<unsigned char>(sheet.rgba[(y * sheet.width + x) * 4]); };
-    for (int tile = 0; tile < 4; ++tile) EXPECT_EQ(value(4 + (tile % 2) * 68, 4 + (tile / 2) * 40), 0) << tile;
-    EXPECT_EQ(value(1, 1), 24);
-}
-
-TEST(CaptureRun, BenchPrintsLoadTimeEachWindowItCrossesAndTheReadbackCost)
-{
-    const ProcessResult result =
-        runCapture({"--size", "64x48", "--fps", "10", "--from", "9", "--to", "11", "--bench"}, captureTimeout);
-    ASSERT_EQ(result.exitStatus, 0) << result.err;
-    for (const char* expected : {"load: GL context", "TitleStreams ", "TitleStreams+BlindsMask+GrassScene", "95th ms",
-                                 "all frames", "glReadPixels", "PNG", "H.264"}) {
-        EXPECT_NE(result.out.find(expected), std::string::npos) << expected << " missing from:\n" << result.out;
-    }
-    EXPECT_EQ(result.out.find("BlobOrbit"), std::string::npos) << result.out;
-}
-
-TEST(CaptureOptions, BadOptionsAreRefusedWithTheReason)
-{
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--fps", "0", "--out", "x"}, "--fps wants"},
-        {{"--from", "5", "--to", "4", "--out", "x"}, "--from must come before --to"},
-        {{"--count", "3", "--out", "x"}, "--count goes with --contact-sheet"},
-        {{"--at", "1", "--out", "x.mp4"}, "--at writes PNG files"},
-        {{"--bench", "--out", "x"}, "choose one of"},
-        {{"--to", "174", "--out", "x"}, "--to wants seconds from 0 to 173"},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> args = {"kesu-capture"};
-        args.insert(args.end(), c.first.begin(), c.first.end());
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(&arg[0]);
-        CaptureOptions options;
-        ::testing::internal::CaptureStderr();
-        EXPECT_FALSE(parseCaptureOptions(static_cast<int>(argv.size()), argv.data(), options)) << c.second;
-        const std::string err = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find("kesu-capture: " + c.second), std::string::npos) << err;
     }
 }

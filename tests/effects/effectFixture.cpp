@@ -65,13 +65,6 @@ void EffectTest::fillScreen(float red, float green, float blue)
 
 bool EffectTest::enabled(unsigned int capability) { return glIsEnabled(capability) == GL_TRUE; }
 
-int EffectTest::integer(unsigned int name)
-{
-    GLint value = 0;
-    glGetIntegerv(name, &value);
-    return value;
-}
-
 std::array<float, 16> EffectTest::matrix(unsigned int which)
 {
     std::array<float, 16> values{};

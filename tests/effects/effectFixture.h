@@ -30,7 +30,6 @@ protected:
     static void fillScreen(float red, float green, float blue);
 
     static bool enabled(unsigned int capability);
-    static int integer(unsigned int name);
     static std::array<float, 16> matrix(unsigned int which);
 
     // Nodes of the emitter's list, the end node included.

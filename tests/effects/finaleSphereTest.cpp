@@ -78,13 +78,3 @@ TEST_F(FinaleSphere, LogoColumnSmearsWithThePhaseOfTheFrameBefore)
         EXPECT_NEAR(centre(15 * k + 14)[1] - centre(15 * k)[1], -r * std::sin(a), 1e-4f);
     }
 }
-
-TEST_F(FinaleSphere, LeavesDepthTestBlendingAndTexturingOffAndAnIdentityProjection)
-{
-    drawFinaleSphere(150.0f, 0.4f);
-    EXPECT_FALSE(enabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(enabled(GL_BLEND));
-    EXPECT_FALSE(enabled(GL_TEXTURE_2D));
-    const std::array<float, 16> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), identity);
-}

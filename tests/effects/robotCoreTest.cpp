@@ -89,16 +89,3 @@ TEST_F(RobotCore, PulseDrivesTheWobbleByTwoPiAndTheSwellByPiInTheFrameOfTheCoreN
         }
     }
 }
-
-TEST_F(RobotCore, LeavesDepthTestOnAndFogLightingBlendingTexturingAndCullingOff)
-{
-    drawRobotCore(120.0f, 0.3f);
-    EXPECT_TRUE(enabled(GL_DEPTH_TEST));
-    for (GLenum capability : {GL_FOG, GL_LIGHTING, GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_BLEND, GL_TEXTURE_2D, GL_CULL_FACE}) {
-        EXPECT_FALSE(enabled(capability)) << std::hex << capability;
-    }
-    // The far sheet fills the screen: no pixel of the green fill survives at the corners.
-    for (const auto& corner : {readPixel(0, 0), readPixel(63, 0), readPixel(0, 63), readPixel(63, 63)}) {
-        EXPECT_LT(corner[1], 200);
-    }
-}

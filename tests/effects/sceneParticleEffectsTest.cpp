@@ -63,37 +63,6 @@ TEST_F(SceneParticleEffects, FactoryStuttersHalfASecondBackInTheMiddleOfABeat)
     }
 }
 
-TEST_F(SceneParticleEffects, RewindIconDarkensTheCornerOnlyOnBeatsAndLeavesItsBlendingOn)
-{
-    // The icon spans x -0.9 .. -0.6 and y -0.9 .. -0.5: around pixel (8, 8).
-    drawFactoryRewind(76.0f, 76.0f - 1.0f / 60.0f, 0.0f);
-    // The grey clear replaced the magenta fill; the icon multiplies only the unseen alpha by 0.
-    EXPECT_TRUE(pixelNear(readPixel(8, 8), {128, 128, 128, 0}, 3));
-    EXPECT_TRUE(pixelNear(readPixel(1, 62), {128, 128, 128, 255}, 3));
-    drawFactoryRewind(76.0f, 76.0f, 0.5f);
-    EXPECT_LT(readPixel(8, 8)[0], 10);
-    EXPECT_TRUE(enabled(GL_BLEND));
-    EXPECT_EQ(integer(GL_BLEND_SRC), GL_ZERO);
-    EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE_MINUS_SRC_COLOR);
-    EXPECT_TRUE(enabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(enabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(enabled(GL_FOG));
-}
-
-TEST_F(SceneParticleEffects, TitleJetsLeaveInOppositeDirectionsOnTheDemoClock)
-{
-    drawTitleStreams(1.0f, 1.0f - 1.0f / 60.0f, 0.0f, 17.5f);
-    drawTitleStreams(1.5f, 1.0f, 0.0f, 17.5f);
-    const ParticleEmitter& jetA = titleStreamsJetA();
-    const ParticleEmitter& jetB = titleStreamsJetB();
-    ASSERT_GT(listLength(jetA), 1);
-    ASSERT_GT(listLength(jetB), 1);
-    EXPECT_FLOAT_EQ(jetA.head->velocity[2], 70.0f);
-    EXPECT_FLOAT_EQ(jetB.head->velocity[2], -70.0f);
-    EXPECT_GE(jetA.head->birth, 1.0f - 1.0f / 60.0f);
-    EXPECT_LE(jetA.head->birth, 1.5f);
-}
-
 // The sparks' clock starts with the window: in the window's first frame, after a frame at
 // 84.5 s, the births spread from -0.5 to 1/60. Later the sparks stand where the playback has
 // just put the background's first light.

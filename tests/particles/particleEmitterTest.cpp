@@ -150,41 +150,30 @@ TEST(ParticleEmitter, ZeroIntervalOrLifetimeEmitsNothingNotANumber)
     }
 }
 
-TEST(ParticleShell, BuildShellReplacesTheListWithCountNodesTheFirstOpaque)
-{
-    ParticleEmitter emitter;
-    emit(emitter, 400.0f, 5.0f, 5.0f, 0.1f, 0.0f);
-    emitter.buildShell(5, 0.2f, 0.4f, 0.6f, 0.8f);
-    EXPECT_EQ(nodeCount(emitter), 5);
-    EXPECT_EQ(emitter.head->prev, nullptr);
-    EXPECT_EQ(emitter.head->color[3], 1.0f);
-    for (const Particle* node = emitter.head->next; node != nullptr; node = node->next) {
-        EXPECT_EQ(node->color[3], 0.8f);
-        EXPECT_EQ(node->color[2], 0.6f);
-        EXPECT_EQ(node->prev->next, node);
-    }
-    emitter.buildShell(0, 1.0f, 1.0f, 1.0f, 1.0f);
-    EXPECT_EQ(nodeCount(emitter), 1);
-}
-
-TEST(ParticleShell, CopyPositionsFillsNodesInVertexOrderAndStopsAtTheLastVertex)
+// A shell of count nodes replaces the list, the first opaque; copyPositions puts node i on
+// vertex i of a frame, the end node included, and stops at the mesh's last vertex.
+TEST(ParticleShell, HoldsCountNodesThatTakeTheVerticesOfAMeshFrameInOrder)
 {
     Mesh mesh(2);
     mesh.allocVertices(4, 0);
-    for (int i = 0; i < 12; ++i) {
-        mesh.positions[0][i] = static_cast<float>(i);
-        mesh.positions[1][i] = static_cast<float>(100 + i);
-    }
+    for (int i = 0; i < 12; ++i) mesh.positions[1][i] = static_cast<float>(100 + i);
     ParticleEmitter emitter;
-    emitter.buildShell(6, 1.0f, 1.0f, 1.0f, 1.0f);
+    emit(emitter, 400.0f, 5.0f, 5.0f, 0.1f, 0.0f);
+    emitter.buildShell(6, 0.2f, 0.4f, 0.6f, 0.8f);
     emitter.copyPositions(mesh, 1);
-    const Particle* node = emitter.head;
-    for (int i = 0; i < 6; ++i, node = node->next) {
+    EXPECT_EQ(nodeCount(emitter), 6);
+    EXPECT_EQ(emitter.head->prev, nullptr);
+    EXPECT_EQ(emitter.head->color[3], 1.0f);
+    int i = 0;
+    for (const Particle* node = emitter.head; node != nullptr; node = node->next, ++i) {
         EXPECT_EQ(node->position[0], i < 4 ? static_cast<float>(100 + 3 * i) : 0.0f) << "node " << i;
+        if (i > 0) {
+            EXPECT_EQ(node->color[3], 0.8f);
+            EXPECT_EQ(node->prev->next, node);
+        }
     }
-    // A frame the mesh does not have changes nothing.
-    emitter.copyPositions(mesh, 2);
-    EXPECT_EQ(emitter.head->position[0], 100.0f);
+    emitter.buildShell(0, 1.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(nodeCount(emitter), 1);
 }
 
 class ParticleDrawing : public GlTest {};
@@ -218,35 +207,4 @@ TEST_F(ParticleDrawing, ShellOfNNodesDrawsNMinusOneEyeFacingSquares)
         EXPECT_EQ(squares[i][2].texCoord[1], 1.0f);
         EXPECT_FLOAT_EQ(squares[i][0].color[3], i == 0 ? 1.0f : 0.75f);
     }
-}
-
-TEST_F(ParticleDrawing, DrawLeavesDepthTestOnWritesOnAndTheScaleOnTheMatrix)
-{
-    ParticleEmitter emitter;
-    emitter.buildShell(3, 1.0f, 0.0f, 0.0f, 1.0f);
-    emitter.scale[0] = 2.0f;
-    emitter.scale[1] = 3.0f;
-    glEnable(GL_CULL_FACE);
-    glDepthFunc(GL_LEQUAL);
-    emitter.draw(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
-    GLint depthFunction = 0, depthWrites = 0, source = 0, destination = 0;
-    glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
-    glGetIntegerv(GL_DEPTH_WRITEMASK, &depthWrites);
-    glGetIntegerv(GL_BLEND_SRC, &source);
-    glGetIntegerv(GL_BLEND_DST, &destination);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_EQ(depthFunction, GL_LESS);
-    EXPECT_EQ(depthWrites, GL_TRUE);
-    EXPECT_EQ(source, GL_ZERO);
-    EXPECT_EQ(destination, GL_ONE_MINUS_SRC_COLOR);
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    float colour[4], matrix[16];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
-    EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
-    EXPECT_EQ(matrix[0], 2.0f);
-    EXPECT_EQ(matrix[5], 3.0f);
-    glDepthFunc(GL_LEQUAL);
 }

@@ -68,13 +68,6 @@ GLint integer(GLenum name)
     return values[0];
 }
 
-std::array<float, 4> floats(GLenum name)
-{
-    std::array<float, 4> values = {0, 0, 0, 0};
-    glGetFloatv(name, values.data());
-    return values;
-}
-
 }  // namespace
 
 class MeshDrawing : public GlTest {
@@ -181,34 +174,6 @@ TEST_F(MeshDrawing, EachFlagPathLeavesItsStateAndResetsTheRest)
     glDisable(GL_LIGHTING);
 }
 
-TEST_F(MeshDrawing, FlagsZeroDrawsLinesWithoutDepthWrites)
-{
-    mesh.flags = 0;
-    const std::vector<FeedbackPrimitive> primitives = captureFeedback([&] { mesh.draw(); });
-    ASSERT_FALSE(primitives.empty());
-    for (const FeedbackPrimitive& p : primitives) {
-        EXPECT_TRUE(p.token == GL_LINE_TOKEN || p.token == GL_LINE_RESET_TOKEN) << p.token;
-    }
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    mesh.draw();
-    // The triangle's inside stays black: only its edges are drawn.
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 0, 0, 255}));
-}
-
-TEST_F(MeshDrawing, DepthIsWrittenOnlyWithDepthWrite)
-{
-    buildTriangles(mesh, {frontTriangle(0.5f, 0.75f)});
-    for (std::uint32_t flags : {MESH_FILL | MESH_DEPTH_TEST, MESH_FILL | MESH_DEPTH_WRITE}) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        mesh.flags = flags;
-        mesh.draw();
-        float depth = 0.0f;
-        glReadPixels(40, 24, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
-        EXPECT_NEAR(depth, (flags & MESH_DEPTH_WRITE) ? 0.75f : 1.0f, 1e-3f) << std::hex << flags;
-        EXPECT_TRUE(pixelNear(readPixel(40, 24), {255, 255, 255, 255}));
-    }
-}
-
 // Textured, blended and unculled: the far faces go first, both passes with culling on;
 // culled, the back faces are not drawn at all.
 TEST_F(MeshDrawing, TranslucentTexturedMeshDrawsBackFacesFirstUnlessCulled)
@@ -241,42 +206,3 @@ TEST_F(MeshDrawing, TranslucentTexturedMeshDrawsBackFacesFirstUnlessCulled)
     ASSERT_EQ(culled.size(), 1u);
     EXPECT_FLOAT_EQ(culled[0].vertices[0].texCoord[0], 0.75f);
 }
-
-TEST_F(MeshDrawing, TwoTexturePathPutsTheBaseTextureOnUnitOne)
-{
-    RenderWindow& window = renderWindow();
-    ASSERT_NE(window.glActiveTextureARB, nullptr);
-    window.glActiveTextureARB(GL_TEXTURE1_ARB);
-    glTexCoord4f(0.0f, 0.0f, 0.0f, 1.0f);
-    window.glActiveTextureARB(GL_TEXTURE0_ARB);
-
-    mesh.flags = MESH_FILL | MESH_TEXTURED | MESH_ENVMAP | MESH_SMOOTH;
-    glClear(GL_COLOR_BUFFER_BIT);
-    mesh.draw();
-    // Blue environment on unit 0 modulated by the green base texel on unit 1: black; the
-    // base texture did take part.
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 0, 0, 255}));
-    expectReset();
-    EXPECT_EQ(static_cast<TextureId>(integer(GL_TEXTURE_BINDING_2D)), blue);
-
-    window.glActiveTextureARB(GL_TEXTURE1_ARB);
-    EXPECT_EQ(static_cast<TextureId>(integer(GL_TEXTURE_BINDING_2D)), redGreen);
-    EXPECT_FALSE(enabled(GL_TEXTURE_2D)) << "unit 1 is switched off again";
-    EXPECT_EQ(floats(GL_CURRENT_TEXTURE_COORDS)[0], 0.75f);
-    window.glActiveTextureARB(GL_TEXTURE0_ARB);
-}
-
-TEST_F(MeshDrawing, MissingMultitextureEntryPointsDrawTheEnvironmentMapAlone)
-{
-    RenderWindow bare;
-    mesh.context = &bare;
-    mesh.flags = MESH_FILL | MESH_TEXTURED | MESH_ENVMAP;
-    glClear(GL_COLOR_BUFFER_BIT);
-    mesh.draw();
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 0, 255, 255}));
-    expectReset();
-    mesh.context = nullptr;
-    mesh.draw();
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 0, 255, 255}));
-}
-

@@ -37,20 +37,6 @@ void buildFan(Mesh& mesh, int faceCount)
 
 }  // namespace
 
-// The scene reader allocates points and mapping coordinates from two chunks: a call with no
-// vertices must leave the points of an earlier one alone.
-TEST(Mesh, AllocVerticesWithZeroVertexCountTouchesOnlyTexCoords)
-{
-    Mesh mesh(2);
-    mesh.allocVertices(5, 0);
-    float* const frame0 = mesh.positions[0];
-    mesh.allocVertices(0, 7);
-    EXPECT_EQ(mesh.vertexCount, 5);
-    EXPECT_EQ(mesh.positions[0], frame0);
-    EXPECT_EQ(mesh.texCoordCount, 7);
-    EXPECT_NE(mesh.texCoords, nullptr);
-}
-
 TEST(Mesh, FaceNormalFollowsTheWindingHasTheGivenLengthAndStaysFiniteForZeroArea)
 {
     Mesh mesh;

@@ -115,39 +115,6 @@ TEST_F(TextureLoader, MaskGreyLevelsBecomeAlphaUnchanged)
     }
 }
 
-TEST_F(TextureLoader, GreyScaleJpegGivesEqualColourChannels)
-{
-    const std::string path = writeJpeg("grey.jpg", blockRow(1, {{30}, {220}}), 32, 16, 1);
-    LoadError error;
-    ASSERT_NE(loadTexture(renderWindow(), path, error), 0u) << formatLoadError(error);
-    EXPECT_TRUE(internalFormat() == 3 || internalFormat() == GL_RGB) << internalFormat();
-    int width = 0, height = 0;
-    const std::vector<std::uint8_t> texels = boundTexels(width, height);
-    EXPECT_TRUE(pixelNear(texel(texels, width, 6, 4), {30, 30, 30, 255}));
-    EXPECT_TRUE(pixelNear(texel(texels, width, 24, 4), {220, 220, 220, 255}));
-}
-
-// Two loads give two names, the last left bound with linear filters, and the pending image
-// empty again.
-TEST_F(TextureLoader, TwoLoadsGiveTwoNamesAndTheLastStaysBound)
-{
-    const std::string path = redBlueJpeg("twice.jpg");
-    LoadError error;
-    const TextureId first = loadTexture(renderWindow(), path, error);
-    const TextureId second = loadTexture(renderWindow(), path, error);
-    EXPECT_NE(first, 0u);
-    EXPECT_NE(first, second);
-    GLint bound = 0, magnification = 0, minification = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magnification);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minification);
-    EXPECT_EQ(static_cast<TextureId>(bound), second);
-    EXPECT_EQ(magnification, GL_LINEAR);
-    EXPECT_EQ(minification, GL_LINEAR);
-    EXPECT_EQ(renderWindow().currentImage, &renderWindow().pendingImage);
-    EXPECT_EQ(renderWindow().pendingImage.pixels, nullptr);
-}
-
 // 33 RGB pixels make a 99-byte row: under the default unpack alignment of 4 every row after
 // the first would start skewed. Each texel must equal the decoded pixel, row 0 the top row.
 TEST_F(TextureLoader, OddWidthUploadsEveryRowInPlaceTopRowFirst)

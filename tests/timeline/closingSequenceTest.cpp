@@ -20,28 +20,15 @@ namespace {
 // the clear colour and whatever the sequence draws over it.
 std::unique_ptr<Scene> emptyLogoScene(RenderWindow& renderWindow)
 {
-    using namespace writer3ds;
-    writer3ds::Scene description;
-    writer3ds::Material white;
-    white.name = "white";
-    description.materials.push_back(white);
-    Object square = quadObject("logo", -1.0f, -1.0f, 1.0f, 1.0f, 0.0f, "white");
-    square.points = {{-1.0f, -300.0f, -1.0f}, {1.0f, -300.0f, -1.0f}, {1.0f, -300.0f, 1.0f}, {-1.0f, -300.0f, 1.0f}};
-    description.objects.push_back(square);
-    description.camera.position = {0.0f, -100.0f, 0.0f};
+    writer3ds::Scene description = writer3ds::sampleScene();
+    description.objects[0] = writer3ds::boxObject("Box", {-10.0f, -310.0f, -10.0f}, {10.0f, -290.0f, 10.0f}, "Red");
     description.keyframer.endFrame = 3000;
-    description.keyframer.nodes.push_back(
-        cameraNode("Camera01", {{0, {0.0f, -100.0f, 0.0f}, {}}}, {{0, 45.0f, {}}}, {{0, 0.0f, {}}}));
-    description.keyframer.nodes.push_back(targetNode("Camera01", {{0, {0.0f, 0.0f, 0.0f}, {}}}));
-    description.keyframer.nodes.push_back(objectNode("logo", -1, {0.0f, 0.0f, 0.0f}, {{0, {0.0f, 0.0f, 0.0f}, {}}},
-                                                     {{0, 0.0f, {0.0f, 0.0f, 1.0f}, {}}},
-                                                     {{0, {1.0f, 1.0f, 1.0f}, {}}}));
 
     // One file per process: ctest runs the cases of this program side by side.
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("kesu-closing-logo-" + std::to_string(getpid()) + ".3ds");
     std::string writeError;
-    EXPECT_TRUE(saveFile(path.string(), sceneBytes(description), writeError)) << writeError;
+    EXPECT_TRUE(writer3ds::saveFile(path.string(), writer3ds::sceneBytes(description), writeError)) << writeError;
     auto scene = std::make_unique<::Scene>();
     scene->host = &renderWindow;
     LoadError error;
