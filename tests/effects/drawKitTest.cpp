@@ -51,19 +51,6 @@ protected:
 
 TextureId DrawKit::quadrants = 0;
 
-TEST_F(DrawKit, ScreenTextureShowsTheTopRowAtTheTop)
-{
-    glEnable(GL_DEPTH_TEST);
-    drawScreenTexture(quadrants, -1.0f, 1.0f, 1.0f, -1.0f);
-    // Top-left red, top-right green, bottom-left blue, bottom-right white.
-    EXPECT_TRUE(pixelNear(readPixel(8, 56), {255, 0, 0, 255}));
-    EXPECT_TRUE(pixelNear(readPixel(56, 56), {0, 255, 0, 255}));
-    EXPECT_TRUE(pixelNear(readPixel(8, 8), {0, 0, 255, 255}));
-    EXPECT_TRUE(pixelNear(readPixel(56, 8), {255, 255, 255, 255}));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
-}
-
 // z at grid corner (i, j) is ampX sin(i kX / columns + 2 pi phaseX) + ampY sin(j kY / rows +
 // 2 pi phaseY); identity matrices map z to the window depth (z + 1) / 2.
 TEST_F(DrawKit, WaveSheetDepthIsAColumnWavePlusARowWave)

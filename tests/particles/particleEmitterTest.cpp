@@ -1,10 +1,7 @@
-#include "tests/support/glFeedback.h"
-#include "tests/support/glFixture.h"
-
 #include "particles/particleEmitter.h"
 #include "render/mesh.h"
 
-#include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
@@ -109,24 +106,6 @@ TEST(ParticleEmitter, ParticleWhoseDeathEqualsNowSurvivesOneMoreUpdate)
     EXPECT_EQ(emitter.head->prev, nullptr);
 }
 
-// Over one second: half a t^2 of acceleration plus the old velocity; the colour and alpha
-// of a white particle fall linearly to 0 at its death.
-TEST(ParticleEmitter, LivingParticlesMoveUnderTheAccelerationAndFadeToTransparentBlack)
-{
-    ParticleEmitter emitter;
-    emitter.acceleration[1] = -10.0f;
-    emit(emitter, 100.0f, 4.0f, 4.0f, 0.0125f, 0.0f, 2.0f);
-    const Particle* first = particles(emitter).front();
-    const float x = first->position[0], y = first->position[1], vy = first->velocity[1];
-    emit(emitter, 0.0f, 4.0f, 4.0f, 1.0125f, 0.0125f, 2.0f);
-    EXPECT_NEAR(first->position[0] - x, 2.0f, 1e-5f);
-    EXPECT_NEAR(first->position[1] - y, -5.0f + vy, 1e-5f);
-    EXPECT_NEAR(first->velocity[1] - vy, -10.0f, 1e-5f);
-    emit(emitter, 0.0f, 4.0f, 4.0f, first->death, 1.0125f);
-    ASSERT_EQ(emitter.head, first);
-    for (int c = 0; c < 4; ++c) EXPECT_NEAR(first->color[c], 0.0f, 1e-5f);
-}
-
 // The count draw can be exactly 0, which would emit one particle into a zero interval and
 // divide the emitter's path by dt = 0: nothing is emitted and the generator advances by the
 // one count draw as in any update. A zero lifetime would divide the colour by 0.
@@ -174,37 +153,4 @@ TEST(ParticleShell, HoldsCountNodesThatTakeTheVerticesOfAMeshFrameInOrder)
     }
     emitter.buildShell(0, 1.0f, 1.0f, 1.0f, 1.0f);
     EXPECT_EQ(nodeCount(emitter), 1);
-}
-
-class ParticleDrawing : public GlTest {};
-
-// Each square faces the eye whatever the model-view rotation: an axis-aligned screen square
-// of edge 2 * size around its particle, texture (0, 0) at its lower left. The node that ends
-// the list is not drawn.
-TEST_F(ParticleDrawing, ShellOfNNodesDrawsNMinusOneEyeFacingSquares)
-{
-    Mesh mesh;
-    mesh.allocVertices(3, 0);
-    const float points[9] = {-0.5f, -0.5f, 0.0f, 0.5f, 0.25f, 0.0f, 0.0f, 0.0f, 0.0f};
-    std::copy(points, points + 9, mesh.positions[0]);
-    ParticleEmitter emitter;
-    emitter.size = 0.125f;
-    emitter.buildShell(3, 0.5f, 0.25f, 1.0f, 0.75f);
-    emitter.copyPositions(mesh, 0);
-    glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
-    const std::vector<std::vector<FeedbackVertex>> squares =
-        feedbackQuads(captureFeedback([&] { emitter.draw(GL_ONE, GL_ONE); }));
-    ASSERT_EQ(squares.size(), 2u);
-    const float corners[4][2] = {{-4, -4}, {4, -4}, {4, 4}, {-4, 4}};
-    for (int i = 0; i < 2; ++i) {
-        // Rotated a quarter turn: the particle at (x, y) shows at (-y, x).
-        const float centreX = (1.0f - points[3 * i + 1]) * 32.0f, centreY = (1.0f + points[3 * i]) * 32.0f;
-        for (int k = 0; k < 4; ++k) {
-            EXPECT_NEAR(squares[i][k].x, centreX + corners[k][0], 1e-3f) << "square " << i << " corner " << k;
-            EXPECT_NEAR(squares[i][k].y, centreY + corners[k][1], 1e-3f) << "square " << i << " corner " << k;
-        }
-        EXPECT_EQ(squares[i][2].texCoord[0], 1.0f);
-        EXPECT_EQ(squares[i][2].texCoord[1], 1.0f);
-        EXPECT_FLOAT_EQ(squares[i][0].color[3], i == 0 ? 1.0f : 0.75f);
-    }
 }
