@@ -21,35 +21,7 @@ float ndc(float window)
 
 }  // namespace
 
-class DrawKit : public GlTest {
-protected:
-    void SetUp() override
-    {
-        GlTest::SetUp();
-        glDisable(GL_BLEND);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_LIGHTING);
-        glDepthMask(GL_TRUE);
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        if (quadrants == 0) {
-            // Row 0 (t = 0) red, green; row 1 blue, white.
-            const std::uint8_t texels[12] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
-            GLuint name = 0;
-            glGenTextures(1, &name);
-            glBindTexture(GL_TEXTURE_2D, name);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
-            quadrants = name;
-        }
-        glBindTexture(GL_TEXTURE_2D, quadrants);
-    }
-
-    static TextureId quadrants;
-};
-
-TextureId DrawKit::quadrants = 0;
+using DrawKit = GlTest;
 
 // z at grid corner (i, j) is ampX sin(i kX / columns + 2 pi phaseX) + ampY sin(j kY / rows +
 // 2 pi phaseY); identity matrices map z to the window depth (z + 1) / 2.
@@ -82,7 +54,7 @@ TEST_F(DrawKit, RibbonFollowsTheCurveWithItsTextureEdgesOnTheSidesOfPCrossD)
     glOrtho(-320.0, 320.0, -320.0, 320.0, -1000.0, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     const Quads quads = feedbackQuads(captureFeedback([&] {
-        drawRibbon(100, 1, 0, 0, 0, 0, 100, 1, 1.5707963f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 3, 0.0f, quadrants);
+        drawRibbon(100, 1, 0, 0, 0, 0, 100, 1, 1.5707963f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 3, 0.0f, 0);
     }));
     ASSERT_EQ(quads.size(), 3u);
     auto object = [](const FeedbackVertex& v) {

@@ -1,6 +1,5 @@
 #include "effects/cubeCredits.h"
 #include "effects/factoryRewind.h"
-#include "effects/titleStreams.h"
 #include "particles/particleEmitter.h"
 #include "scene3ds/scene.h"
 #include "tests/effects/effectFixture.h"
@@ -9,9 +8,9 @@
 
 namespace {
 
-// The scenes of the three effects, loaded once per test program.
+// The scenes of the two effects, loaded once per test program.
 struct EffectScenes {
-    std::unique_ptr<Scene> factory, pipes, title, elements, back, cube, credits;
+    std::unique_ptr<Scene> factory, pipes, back, cube, credits;
 };
 
 class SceneParticleEffects : public EffectTest {
@@ -24,8 +23,6 @@ protected:
             const TextureId particle = solidTexture(255, 255, 255, 255);
             scenes.factory = loadScene(stillScene({facingSquare("hall", -30.0f, -30.0f, 30.0f, 30.0f)}), "factory");
             scenes.pipes = loadScene(stillScene({facingSquare("pipe", -5.0f, -40.0f, 5.0f, 40.0f)}), "pipes");
-            scenes.title = loadScene(stillScene({facingSquare("title", -20.0f, -5.0f, 20.0f, 5.0f)}), "title");
-            scenes.elements = loadScene(stillScene({facingSquare("element", -5.0f, -5.0f, 5.0f, 5.0f)}), "elements");
             // The background's light travels 100 units along x over 1500 frames.
             writer3ds::Scene back = stillScene({facingSquare("wall", -40.0f, -40.0f, 40.0f, 40.0f)});
             sceneNode(back, "Omni01").tracks[0] = writer3ds::vectorTrack(
@@ -35,7 +32,6 @@ protected:
             scenes.credits = loadScene(stillScene({facingSquare("names", -10.0f, 20.0f, 10.0f, 25.0f)}), "credits");
             setFactoryRewind(scenes.factory.get(), scenes.pipes.get(), particle, solidTexture(255, 255, 255, 255));
             setFactoryRewindWindow(65.0f, 85.0f);
-            setTitleStreams(scenes.title.get(), scenes.elements.get(), particle);
             setCubeCredits(scenes.back.get(), scenes.cube.get(), scenes.credits.get(), particle);
             setCubeCreditsWindow(85.0f, 105.0f);
         }
