@@ -78,51 +78,39 @@ using DemoRunLoop = DemoPackTest;
 
 } // namespace
 
-TEST_F(DemoRunLoop, EscapeEndsTheRunOnceTheNextFrameIsSwapped)
+// The first frame follows a clock of 0.0. Escape ends the run once the next frame is swapped;
+// a key tapped down and up between two frames does not; 30517200 bytes of music, exactly the
+// run's length, is still drawn and swapped before the music stops; a close request ends the
+// run at once and leaves the music to the caller.
+TEST_F(DemoRunLoop, EndsOnEscapeAfterTheNextSwapOnTheLastFrameOfTheMusicOrAtOnceOnAClose)
 {
-    ScriptedRun run;
-    run.script = {clock(1.0f), event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE), clock(1.25f), clock(1.5f)};
-    run.run(session());
-    EXPECT_EQ(run.end, DEMO_RUN_ESCAPE);
-    // The first frame follows a clock of 0.0.
-    const std::vector<std::string> expected = {"frame 1.000 after 0.000", "swap", "frame 1.250 after 1.000", "swap",
-                                               "stop music"};
-    EXPECT_EQ(run.log, expected);
-}
-
-TEST_F(DemoRunLoop, AKeyTappedBetweenTwoFramesDoesNotEndTheRun)
-{
-    ScriptedRun run;
-    run.script = {clock(2.0f), event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE),
-                  event(PLATFORM_EVENT_KEY_UP, PLATFORM_KEY_ESCAPE), event(PLATFORM_EVENT_OTHER), clock(2.25f)};
-    run.run(session());
-    EXPECT_EQ(run.end, DEMO_RUN_CLOCK_END);
-    const std::vector<std::string> expected = {"frame 2.000 after 0.000", "swap", "frame 2.250 after 2.000", "swap"};
-    EXPECT_EQ(run.log, expected);
-}
-
-TEST_F(DemoRunLoop, TheFrameAtTheEndOfTheMusicIsDrawnAndSwappedBeforeTheMusicStops)
-{
-    // 30517200 bytes of music is exactly the run's length.
     const float end = static_cast<float>(30517200u / static_cast<double>(AUDIO_BYTES_PER_SECOND));
     ASSERT_EQ(end, demoLength);
-    ScriptedRun run;
-    run.script = {clock(172.9f), clock(end), clock(173.1f)};
-    run.run(session());
-    EXPECT_EQ(run.end, DEMO_RUN_MUSIC_END);
-    const std::vector<std::string> expected = {"frame 172.900 after 0.000", "swap", "frame 173.000 after 172.900",
-                                               "swap", "stop music"};
-    EXPECT_EQ(run.log, expected);
-}
-
-TEST_F(DemoRunLoop, ACloseRequestEndsTheRunAtOnceAndLeavesTheMusicToTheCaller)
-{
-    ScriptedRun run;
-    run.script = {clock(3.0f), event(PLATFORM_EVENT_QUIT), clock(3.25f)};
-    run.run(session());
-    EXPECT_EQ(run.end, DEMO_RUN_CLOSED);
-    const std::vector<std::string> expected = {"frame 3.000 after 0.000", "swap"};
-    EXPECT_EQ(run.log, expected);
+    struct Row {
+        std::vector<ScriptItem> script;
+        DemoRunEnd end;
+        std::vector<std::string> log;
+    };
+    const Row rows[] = {
+        {{clock(1.0f), event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE), clock(1.25f), clock(1.5f)},
+         DEMO_RUN_ESCAPE,
+         {"frame 1.000 after 0.000", "swap", "frame 1.250 after 1.000", "swap", "stop music"}},
+        {{clock(2.0f), event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE),
+          event(PLATFORM_EVENT_KEY_UP, PLATFORM_KEY_ESCAPE), event(PLATFORM_EVENT_OTHER), clock(2.25f)},
+         DEMO_RUN_CLOCK_END,
+         {"frame 2.000 after 0.000", "swap", "frame 2.250 after 2.000", "swap"}},
+        {{clock(172.9f), clock(end), clock(173.1f)},
+         DEMO_RUN_MUSIC_END,
+         {"frame 172.900 after 0.000", "swap", "frame 173.000 after 172.900", "swap", "stop music"}},
+        {{clock(3.0f), event(PLATFORM_EVENT_QUIT), clock(3.25f)}, DEMO_RUN_CLOSED, {"frame 3.000 after 0.000", "swap"}},
+    };
+    for (const Row& row : rows) {
+        ScriptedRun run;
+        run.script = row.script;
+        run.run(session());
+        EXPECT_EQ(run.end, row.end);
+        EXPECT_EQ(run.log, row.log);
+    }
 }
 
 TEST_F(DemoRunLoop, SpacePausesThePictureAndTheClockAndResumesFromTheSamePosition)
