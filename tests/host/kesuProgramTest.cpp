@@ -132,15 +132,21 @@ TEST_P(BadInput, StopsTheStartUpWithOneMessageNamingTheFile)
     EXPECT_EQ(result.signal, 0) << result.err;
     EXPECT_EQ(result.exitStatus, 1) << result.err;
     EXPECT_NE(result.err.find(c.file), std::string::npos) << result.err;
-    if (c.kind == TRUNCATED || c.kind == RANDOM) EXPECT_NE(result.err.find("byte "), std::string::npos) << result.err;
-    if (c.alsoNamed) EXPECT_NE(result.err.find(c.alsoNamed), std::string::npos) << result.err;
+    if (c.kind == TRUNCATED || c.kind == RANDOM) {
+        EXPECT_NE(result.err.find("byte "), std::string::npos) << result.err;
+    }
+    if (c.alsoNamed) {
+        EXPECT_NE(result.err.find(c.alsoNamed), std::string::npos) << result.err;
+    }
     EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;
     EXPECT_EQ(result.out.find("kesu: playing"), std::string::npos) << "the demo started with a piece missing";
     struct stat info;
     EXPECT_NE(stat((folder + "/frames/at-00001.000.png").c_str(), &info), 0) << "a frame was written";
     // The music is read before the window is made: nothing of the window was attempted.
-    if (std::string(c.file) == "data/little.mp3") EXPECT_EQ(readFile(folder + "/kesu.log"), "");
+    if (std::string(c.file) == "data/little.mp3") {
+        EXPECT_EQ(readFile(folder + "/kesu.log"), "");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, BadInput, ::testing::ValuesIn(badData()),

@@ -35,8 +35,12 @@ TEST(BeatPulse, RisesOnEveryBeatAtSixtyFramesPerSecondAndNowhereElse)
         updatePulse(state, t);
         if (state.pulse > 0.0f && previous == 0.0f) ++beatsSeen;
         previous = state.pulse;
-        if ((t > 18.95f && t < 24.83f) || t > 165.354f) ASSERT_EQ(state.pulse, 0.0f) << "at " << t << " s";
-        if (t > 165.354f) ASSERT_EQ(state.beatIndex, beatCount) << "at " << t << " s";
+        if ((t > 18.95f && t < 24.83f) || t > 165.354f) {
+            ASSERT_EQ(state.pulse, 0.0f) << "at " << t << " s";
+        }
+        if (t > 165.354f) {
+            ASSERT_EQ(state.beatIndex, beatCount) << "at " << t << " s";
+        }
     }
     EXPECT_EQ(beatsSeen, beatCount);
 }
