@@ -7,6 +7,7 @@
 #include "platform/window.h"
 #include "timeline/demoSession.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +15,22 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 namespace {
 
 const char* const configFile = "kesu.ini";
 const char* const musicFile = "data/little.mp3";
 
 void report(const std::string& text) { std::fprintf(stderr, "kesu: %s\n", text.c_str()); }
+
+// KESU_CLOCK_LOG=FILE: one line per frame, "SWAP POSITION": CLOCK_MONOTONIC seconds when the
+// frame's swap returned and the music position in seconds the frame was drawn for. Lines
+// gather in a stdio buffer sized for a whole run, so no frame waits on the disk.
+struct ClockLog {
+    FILE* file = nullptr;
+    std::vector<char> buffer;
+};
 
 // What the player holds for the whole run besides the session: the window and the music.
 struct DemoHost {
@@ -30,7 +41,38 @@ struct DemoHost {
     std::vector<std::int16_t> music;
     AudioOutput* musicStream = nullptr;
     bool glErrorReported = false;
+    ClockLog clockLog;
 };
+
+void openClockLog(ClockLog& log)
+{
+    const char* path = std::getenv("KESU_CLOCK_LOG");
+    if (!path || !*path) return;
+    log.file = std::fopen(path, "w");
+    if (!log.file) {
+        report(std::string(path) + ": cannot write the clock log (" + std::strerror(errno) + "); playing without it");
+        return;
+    }
+    // About 30 bytes a line: room for 173 s at over 700 frames per second before a flush.
+    log.buffer.resize(4u << 20);
+    std::setvbuf(log.file, log.buffer.data(), _IOFBF, log.buffer.size());
+}
+
+void logSwap(ClockLog& log, float demoTime)
+{
+    if (!log.file) return;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::fprintf(log.file, "%lld.%06ld %.6f\n", static_cast<long long>(now.tv_sec), now.tv_nsec / 1000,
+                 static_cast<double>(demoTime));
+}
+
+void closeClockLog(ClockLog& log)
+{
+    if (!log.file) return;
+    if (std::fclose(log.file) != 0) report(std::string("the clock log is incomplete: ") + std::strerror(errno));
+    log.file = nullptr;
+}
 
 bool readConfiguration(DemoConfig& config)
 {
@@ -49,11 +91,23 @@ bool readConfiguration(DemoConfig& config)
     return true;
 }
 
+// Closes the output, first saying how often the sound server ran out of music: each time is
+// a click that the pictures do not show.
+void closeAudio(DemoHost& host)
+{
+    if (!host.musicStream) return;
+    const std::uint32_t underruns = audioUnderruns(host.musicStream);
+    if (underruns > 0)
+        report("the sound server ran out of music " + std::to_string(underruns) +
+               " times during the run (heard as clicks); the machine was too busy to feed it");
+    audioClose(host.musicStream);
+    host.musicStream = nullptr;
+}
+
 void releaseAudio(DemoHost& host)
 {
     audioStop(host.musicStream);
-    audioClose(host.musicStream);
-    host.musicStream = nullptr;
+    closeAudio(host);
     host.music.clear();
     host.music.shrink_to_fit();
 }
@@ -103,6 +157,7 @@ bool startDemo(DemoHost& host)
     std::printf("kesu: playing at %d x %d%s; Escape quits\n", config.width, config.height,
                 audioIsSilent(host.musicStream) ? ", silent" : "");
     std::fflush(stdout);
+    openClockLog(host.clockLog);
     audioPlay(host.musicStream, &host.music);
     return true;
 }
@@ -118,6 +173,7 @@ void runMainLoop(DemoHost& host)
     };
     driver.finishFrame = [&host] {
         platformSwapBuffers(host.windowHandle);
+        logSwap(host.clockLog, host.session.demoTime);
         if (host.session.glCheck.error && !host.glErrorReported) {
             host.glErrorReported = true;
             report(describeGlError(host.session.glCheck));
@@ -137,10 +193,8 @@ int runDemo()
     DemoHost host;
     const bool started = startDemo(host);
     if (started) runMainLoop(host);
+    closeClockLog(host.clockLog);
     destroyRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext);
-    if (host.musicStream) {
-        audioClose(host.musicStream);
-        host.musicStream = nullptr;
-    }
+    closeAudio(host);
     return started ? 0 : 1;
 }
