@@ -156,6 +156,7 @@ int main(int argc, char** argv)
         stopSoundServer(server);
         return 1;
     }
+    waitForShortBlocks();
     const std::string logPath = (options.keep.empty() ? server.folder : options.keep) + "/clock.log";
     const int status = runCommand(options, server, logPath);
     // The tail of the music still in the server's buffers.

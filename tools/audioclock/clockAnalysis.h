@@ -58,7 +58,9 @@ struct SoundAlignment {
 
 // Follows the recording through the music frame by frame. Both are interleaved stereo at
 // 44100 Hz; the recording must hold the music sample for sample (a null sink at full volume
-// in the music's format does). False, naming the recorded second, where it does not.
+// in the music's format does). False, naming the recorded second, where it does not. A gap
+// that falls inside a silence of the music shows only where that silence ends, so it is
+// placed there.
 bool alignRecording(const std::vector<std::int16_t>& music, const std::vector<std::int16_t>& recorded,
                     SoundAlignment& alignment, std::string& problem);
 

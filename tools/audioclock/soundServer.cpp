@@ -41,7 +41,8 @@ std::string lastLines(const std::string& path)
 
 void sleepSeconds(double seconds)
 {
-    timespec pause{0, static_cast<long>(seconds * 1e9)};
+    const long nanoseconds = static_cast<long>(seconds * 1e9);
+    timespec pause{nanoseconds / 1000000000, nanoseconds % 1000000000};
     nanosleep(&pause, nullptr);
 }
 
@@ -67,7 +68,7 @@ bool startSoundServer(SoundServer& server, std::string& message)
     const std::string socketModule = "module-native-protocol-unix socket=" + server.folder + "/native auth-anonymous=1";
     const std::vector<std::string> args = {
         "pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
-        "--high-priority=yes", "--realtime=yes", "--log-target=stderr", "-L", sinkModule, "-L", socketModule};
+        "--high-priority=yes", "--realtime=yes", "--disable-shm=yes", "--log-target=stderr", "-L", sinkModule, "-L", socketModule};
 
     const pid_t parent = getpid();
     const pid_t child = fork();
@@ -117,6 +118,8 @@ bool startSoundServer(SoundServer& server, std::string& message)
     stopSoundServer(server);
     return false;
 }
+
+void waitForShortBlocks() { sleepSeconds(2.1); }
 
 void stopSoundServer(SoundServer& server)
 {

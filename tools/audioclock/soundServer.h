@@ -17,5 +17,10 @@ struct SoundServer {
 // Starts `pulseaudio` from PATH and waits up to 10 s for its socket. False, with the reason in
 // `message`, when it is not installed or does not come up (the reason then quotes its log).
 bool startSoundServer(SoundServer& server, std::string& message);
+// A null sink without a stream renders 2 s ahead at a time, and takes to the short blocks a
+// recorder asks for only after the block under way: a player started before then is first
+// heard up to 2 s late. Called after connecting the recorder, this waits that block out.
+void waitForShortBlocks();
+
 // Ends the server and removes its folder.
 void stopSoundServer(SoundServer& server);
