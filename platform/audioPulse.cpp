@@ -19,14 +19,14 @@ namespace {
 constexpr double bytesPerSecond = 176400.0;
 constexpr std::uint32_t bytesPerFrame = 4;
 
-// The stream asks for 100 ms of audio in all (tlength), refilled 25 ms at a time (minreq).
-// The server splits that between the sink's own buffer, (100 - 2 x 25) / 2 = 25 ms, and the
-// stream's queue, about 75 ms, which is asked to be topped up whenever 25 ms have drained: the
-// feeder may sleep 50 ms or more before the sink runs dry. Under full load of both cores by the
-// software rasteriser its wake-ups stay under a few ms at real-time priority and under 20 ms
-// without it. The clock counts all of it, so a longer queue costs nothing but the delay from
-// audioPlay to the first sound.
-constexpr std::uint32_t queueBytes = 4410 * bytesPerFrame;
+// The stream asks for 200 ms of audio in all (tlength), topped up 25 ms at a time (minreq);
+// the server splits it between the sink's own buffer and the stream's queue. The clock counts
+// all of it and a stop drops it, so a long queue costs only a later first sound (the clock
+// waits for it). Measured while the software rasteriser and a parallel build kept both cores
+// busy (load average 7), the feeder was asked for more with at least 70 ms still queued, at
+// real-time priority and without it; with a 100 ms queue that margin fell to 14 ms without
+// real-time priority, too close to running dry.
+constexpr std::uint32_t queueBytes = 8820 * bytesPerFrame;
 constexpr std::uint32_t refillBytes = 1103 * bytesPerFrame;
 
 // The server's own threads run at real-time priority 5 by default; the feeder sits just below.
