@@ -4,9 +4,11 @@
 // clock log stands from the recorded sound.
 //
 //   kesu-audioclock --music data/little.mp3 [--keep FOLDER] [--limit SECONDS] -- COMMAND...
+//   kesu-audioclock --music data/little.mp3 --from FOLDER
 //
 // The command runs with PULSE_SERVER naming the private server, SDL_AUDIODRIVER=pulseaudio
-// and KESU_CLOCK_LOG naming the log to read back.
+// and KESU_CLOCK_LOG naming the log to read back. --keep leaves the clock log, the recording
+// and its timing reports in FOLDER; --from measures such a folder again without playing.
 #include "platform/audio.h"
 #include "platform/audioRecorder.h"
 #include "platform/loadError.h"
@@ -31,13 +33,16 @@ namespace {
 struct Options {
     std::string music;
     std::string keep;
+    std::string from;
     double limitSeconds = 400.0;
     std::vector<std::string> command;
 };
 
 int usage(const char* problem)
 {
-    std::fprintf(stderr, "kesu-audioclock: %s\nusage: kesu-audioclock --music FILE [--keep FOLDER] [--limit SECONDS] -- COMMAND...\n",
+    std::fprintf(stderr,
+                 "kesu-audioclock: %s\nusage: kesu-audioclock --music FILE [--keep FOLDER] [--limit SECONDS] -- COMMAND...\n"
+                 "       kesu-audioclock --music FILE --from FOLDER\n",
                  problem);
     return 2;
 }
@@ -58,6 +63,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
             options.music = argv[++i];
         } else if (arg == "--keep") {
             options.keep = argv[++i];
+        } else if (arg == "--from") {
+            options.from = argv[++i];
         } else if (arg == "--limit") {
             options.limitSeconds = std::atof(argv[++i]);
             if (options.limitSeconds <= 0) {
@@ -70,7 +77,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
         }
     }
     if (options.music.empty()) problem = "--music is missing";
-    else if (options.command.empty()) problem = "no command after --";
+    else if (options.command.empty() == options.from.empty()) problem = "give either --from FOLDER or a command after --";
     return problem.empty();
 }
 
@@ -124,10 +131,58 @@ void keepRecording(const std::string& folder, const RecordedSound& sound)
     }
 }
 
+bool readKept(const std::string& folder, RecordedSound& sound, std::string& problem)
+{
+    std::ifstream raw(folder + "/recording.raw", std::ios::binary);
+    std::ifstream marks(folder + "/recording-marks.txt");
+    if (!raw || !marks) {
+        problem = folder + ": no recording.raw and recording-marks.txt to measure";
+        return false;
+    }
+    raw.seekg(0, std::ios::end);
+    sound.pcm.resize(static_cast<std::size_t>(raw.tellg()) / sizeof(std::int16_t));
+    raw.seekg(0);
+    raw.read(reinterpret_cast<char*>(sound.pcm.data()), static_cast<std::streamsize>(sound.pcm.size() * sizeof(std::int16_t)));
+    RecordMark mark;
+    while (marks >> mark.frame >> mark.monotonicSeconds) sound.marks.push_back(mark);
+    return true;
+}
+
 void printOffsets(const char* what, const OffsetFigures& figures)
 {
     std::printf("%s, %zu frames: median %+.1f ms, worst %+.1f ms\n", what, figures.count, figures.median * 1000.0,
                 figures.worst * 1000.0);
+}
+
+// Plays the command against a fresh server while recording; false when no measurement can
+// be made (the reason is printed). `status` is the command's exit status.
+bool recordRun(const Options& options, RecordedSound& sound, std::vector<ClockLogLine>& lines, int& status)
+{
+    std::string problem;
+    SoundServer server;
+    if (!startSoundServer(server, problem)) {
+        std::fprintf(stderr, "kesu-audioclock: no sound server: %s\n", problem.c_str());
+        return false;
+    }
+    AudioRecorder* recorder = recorderStart(server.address, server.monitor, options.limitSeconds + 10.0, problem);
+    if (!recorder) {
+        std::fprintf(stderr, "kesu-audioclock: cannot record the sink: %s\n", problem.c_str());
+        stopSoundServer(server);
+        return false;
+    }
+    waitForShortBlocks();
+    const std::string logPath = (options.keep.empty() ? server.folder : options.keep) + "/clock.log";
+    status = runCommand(options, server, logPath);
+    // The tail of the music still in the server's buffers.
+    timespec pause{0, 500000000};
+    nanosleep(&pause, nullptr);
+    recorderStop(recorder, sound);
+    const bool logRead = readClockLog(logPath, lines, problem);
+    stopSoundServer(server);
+    if (status != 0) std::fprintf(stderr, "kesu-audioclock: the command ended with status %d\n", status);
+    if (!options.keep.empty()) keepRecording(options.keep, sound);
+    if (!logRead) std::fprintf(stderr, "kesu-audioclock: %s\n", problem.c_str());
+    return logRead;
 }
 
 } // namespace
@@ -144,32 +199,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kesu-audioclock: %s\n", formatLoadError(error).c_str());
         return 1;
     }
-    SoundServer server;
-    if (!startSoundServer(server, problem)) {
-        std::fprintf(stderr, "kesu-audioclock: no sound server: %s\n", problem.c_str());
-        return 1;
-    }
-    const double recordSeconds = options.limitSeconds + 10.0;
-    AudioRecorder* recorder = recorderStart(server.address, server.monitor, recordSeconds, problem);
-    if (!recorder) {
-        std::fprintf(stderr, "kesu-audioclock: cannot record the sink: %s\n", problem.c_str());
-        stopSoundServer(server);
-        return 1;
-    }
-    waitForShortBlocks();
-    const std::string logPath = (options.keep.empty() ? server.folder : options.keep) + "/clock.log";
-    const int status = runCommand(options, server, logPath);
-    // The tail of the music still in the server's buffers.
-    timespec pause{0, 500000000};
-    nanosleep(&pause, nullptr);
     RecordedSound sound;
-    recorderStop(recorder, sound);
     std::vector<ClockLogLine> lines;
-    const bool logRead = readClockLog(logPath, lines, problem);
-    stopSoundServer(server);
-    if (status != 0) std::fprintf(stderr, "kesu-audioclock: the command ended with status %d\n", status);
-    if (!options.keep.empty()) keepRecording(options.keep, sound);
-    if (!logRead) {
+    int status = 0;
+    if (options.from.empty()) {
+        if (!recordRun(options, sound, lines, status)) return 1;
+    } else if (!readKept(options.from, sound, problem) || !readClockLog(options.from + "/clock.log", lines, problem)) {
         std::fprintf(stderr, "kesu-audioclock: %s\n", problem.c_str());
         return 1;
     }

@@ -9,11 +9,20 @@
 namespace {
 
 constexpr double frameRate = 44100.0;
-// A stretch of frames that must agree exactly to lock the recording onto the music: 93 ms,
-// longer than any period of a steady tone, so a repeating waveform cannot lock it a period off.
+// Where the recording stops following the music it is locked on again at the offset whose
+// stretch of agreement is longest, up to 93 ms: longer than any period of a steady tone, so a
+// repeating waveform cannot lock it a period off. At least 64 frames must agree (1.5 ms;
+// bursts of underruns leave stretches not much longer between them).
 constexpr std::int64_t lockFrames = 4096;
-// How far from the last lock a recording that stops matching is looked for.
+constexpr std::int64_t leastLockFrames = 64;
+// How far from the last lock a recording that stops matching is looked for, and how much of
+// the recording after a break may be garbled (spliced by the server) before it locks again.
 constexpr std::int64_t searchFrames = 2 * 44100;
+constexpr std::int64_t garbledFrames = 44100 / 2;
+// The heard-time reports are summed up per half second of recording.
+constexpr double bucketFrames = 22050.0;
+// Frames taken from the recording to find candidate offsets in the music.
+constexpr std::int64_t keyFrames = 16;
 
 // Both channels of a frame as one number, so a frame compares in one step.
 std::vector<std::uint32_t> packFrames(const std::vector<std::int16_t>& pcm)
@@ -26,15 +35,45 @@ std::vector<std::uint32_t> packFrames(const std::vector<std::int16_t>& pcm)
 
 std::int64_t frameCount(const std::vector<std::uint32_t>& frames) { return static_cast<std::int64_t>(frames.size()); }
 
-// The recording from `recorded` and the music from `music` agree for lockFrames frames, or
-// up to the end of either when that comes first (at least 32 frames must remain).
-bool locks(const std::vector<std::uint32_t>& recording, std::int64_t recorded, const std::vector<std::uint32_t>& music,
-           std::int64_t musicFrame)
+// How many frames from `recorded` on agree with the music from `musicFrame` on, up to
+// lockFrames; lockFrames also when either ends first after at least leastLockFrames.
+std::int64_t agreement(const std::vector<std::uint32_t>& recording, std::int64_t recorded,
+                       const std::vector<std::uint32_t>& music, std::int64_t musicFrame)
 {
-    if (recorded < 0 || musicFrame < 0) return false;
+    if (recorded < 0 || musicFrame < 0) return 0;
     const std::int64_t count = std::min({lockFrames, frameCount(recording) - recorded, frameCount(music) - musicFrame});
-    if (count < 32) return false;
-    return std::equal(recording.begin() + recorded, recording.begin() + recorded + count, music.begin() + musicFrame);
+    if (count <= 0) return 0;
+    const auto from = recording.begin() + recorded;
+    const std::int64_t agreed = std::mismatch(from, from + count, music.begin() + musicFrame).first - from;
+    return agreed == count && agreed >= leastLockFrames ? lockFrames : agreed;
+}
+
+// The offset (recorded frame less music frame) that locks the recording from `recorded` on:
+// of the music frames within searchFrames of offset `near` where the recording's next
+// keyFrames occur, the one agreeing longest, the nearest among equals. False when none agrees
+// for leastLockFrames.
+bool lockAt(const std::vector<std::uint32_t>& recording, std::int64_t recorded, const std::vector<std::uint32_t>& music,
+            std::int64_t near, std::int64_t& shift)
+{
+    if (recorded + keyFrames > frameCount(recording)) return false;
+    const std::int64_t from = std::max<std::int64_t>(0, recorded - near - searchFrames);
+    const std::int64_t to = std::min(frameCount(music), recorded - near + searchFrames + keyFrames);
+    if (from >= to) return false;
+    const auto key = recording.begin() + recorded;
+    std::int64_t best = 0, bestShift = 0;
+    for (auto at = music.begin() + from;; ++at) {
+        at = std::search(at, music.begin() + to, key, key + keyFrames);
+        if (at == music.begin() + to) break;
+        const std::int64_t candidate = recorded - (at - music.begin());
+        const std::int64_t agreed = agreement(recording, recorded, music, at - music.begin());
+        if (agreed > best || (agreed == best && std::llabs(candidate - near) < std::llabs(bestShift - near))) {
+            best = agreed;
+            bestShift = candidate;
+        }
+    }
+    if (best < leastLockFrames) return false;
+    shift = bestShift;
+    return true;
 }
 
 std::string secondsText(double seconds)
@@ -112,17 +151,16 @@ bool alignRecording(const std::vector<std::int16_t>& musicPcm, const std::vector
     }
     // The recording may begin a little into the music: a sink that had rendered ahead rewinds
     // to take a new stream in at once, and its monitor has already passed on that stretch.
-    std::int64_t firstHeard = alignment.musicStart;
-    while (firstHeard < alignment.musicStart + searchFrames && !locks(recording, recordedStart, music, firstHeard)) ++firstHeard;
-    if (firstHeard == alignment.musicStart + searchFrames) {
+    std::int64_t shift = 0;
+    if (!lockAt(recording, recordedStart, music, recordedStart - alignment.musicStart, shift) ||
+        recordedStart - shift < alignment.musicStart) {
         problem = "the recording's first sound (at " + secondsText(recordedStart / frameRate) +
                   ") is not the music's sample for sample: the sink must take 44100 Hz stereo 16-bit at full volume";
         return false;
     }
-    alignment.recordingStart = firstHeard;
-    std::int64_t shift = recordedStart - firstHeard;
-    alignment.pieces.push_back({firstHeard, shift});
-    std::int64_t m = firstHeard;
+    alignment.recordingStart = recordedStart - shift;
+    alignment.pieces.push_back({alignment.recordingStart, shift});
+    std::int64_t m = alignment.recordingStart;
     alignment.heardUntil = alignment.musicEnd;
     while (m < alignment.musicEnd) {
         const std::int64_t k = m + shift;
@@ -134,50 +172,40 @@ bool alignRecording(const std::vector<std::int16_t>& musicPcm, const std::vector
             ++m;
             continue;
         }
-        // Silence where the music sounds: the server ran dry and went on with the music after
-        // a gap, so the music reappears where the silent run ends, later by the gap.
-        std::int64_t next = -1;
-        std::int64_t resumeRecorded = k;
+        // The recording left the music at k. Silence there where the music sounds is the
+        // server running dry; the music goes on where the silence ends, usually later by the
+        // silence (or by a little less where the server cut into what it had).
+        std::int64_t silent = 0;
+        std::int64_t resume = k;
         if (recording[static_cast<std::size_t>(k)] == 0) {
-            std::int64_t runStart = k, runEnd = k;
+            std::int64_t runStart = k;
             while (runStart > 0 && recording[static_cast<std::size_t>(runStart - 1)] == 0) --runStart;
-            while (runEnd < frameCount(recording) && recording[static_cast<std::size_t>(runEnd)] == 0) ++runEnd;
-            if (runEnd == frameCount(recording)) {
+            while (resume < frameCount(recording) && recording[static_cast<std::size_t>(resume)] == 0) ++resume;
+            if (resume == frameCount(recording)) {
                 alignment.heardUntil = m;
                 break;
             }
-            for (std::int64_t gap = 1; gap <= runEnd - runStart; ++gap) {
-                if (locks(recording, runEnd, music, runEnd - shift - gap)) {
-                    alignment.underruns.push_back({m / frameRate, gap});
-                    next = shift + gap;
-                    resumeRecorded = runEnd;
-                    break;
-                }
-            }
+            silent = resume - k;
         }
-        // Anything else: look for the recording nearby in the music, nearest first; music the
-        // recording skips was lost on the recording side.
-        if (next < 0) {
-            for (std::int64_t distance = 1; distance <= searchFrames && next < 0; ++distance) {
-                for (const std::int64_t candidate : {shift - distance, shift + distance}) {
-                    if (locks(recording, k, music, k - candidate)) {
-                        next = candidate;
-                        break;
-                    }
-                }
-            }
-            if (next < 0) {
-                problem = "at " + secondsText(k / frameRate) + " of the recording (" + secondsText(m / frameRate) +
-                          " of the music) the recording matches no music within 2 s";
-                return false;
-            }
-            if (next < shift)
-                alignment.framesLost += shift - next;
-            else
-                alignment.underruns.push_back({m / frameRate, next - shift});
+        std::int64_t next = shift;
+        bool locked = false;
+        for (const std::int64_t garbledEnd = resume + garbledFrames; resume < garbledEnd && resume < frameCount(recording);
+             ++resume) {
+            if (recording[static_cast<std::size_t>(resume)] == 0) continue;
+            if ((locked = lockAt(recording, resume, music, shift, next))) break;
         }
+        if (!locked) {
+            problem = "at " + secondsText(k / frameRate) + " of the recording (" + secondsText(m / frameRate) +
+                      " of the music) the recording matches no music within 2 s";
+            return false;
+        }
+        if (silent > 0)
+            alignment.underruns.push_back({m / frameRate, silent});
+        else
+            ++alignment.breaks;
+        if (next < shift) alignment.framesLost += shift - next;
         shift = next;
-        m = std::max(m + 1, resumeRecorded - shift);   // always forward, so the pieces stay in order
+        m = std::max(m + 1, resume - shift);   // always forward, so the pieces stay in order
         alignment.pieces.push_back({m, shift});
     }
     return true;
@@ -185,17 +213,33 @@ bool alignRecording(const std::vector<std::int16_t>& musicPcm, const std::vector
 
 bool fitHeardTimeline(const std::vector<RecordMark>& marks, HeardTimeline& timeline, std::string& problem)
 {
-    if (marks.empty()) {
+    timeline = HeardTimeline();
+    std::vector<std::vector<double>> buckets;
+    for (const RecordMark& mark : marks) {
+        if (mark.frame < 0) continue;
+        const std::size_t bucket = static_cast<std::size_t>(mark.frame / bucketFrames);
+        if (bucket >= buckets.size()) buckets.resize(bucket + 1);
+        buckets[bucket].push_back(mark.monotonicSeconds - mark.frame / frameRate);
+    }
+    std::vector<double> distances;
+    for (std::vector<double>& offsets : buckets) {
+        if (offsets.empty()) {
+            timeline.offsets.push_back(timeline.offsets.empty() ? NAN : timeline.offsets.back());
+            continue;
+        }
+        std::vector<double> sorted = offsets;
+        std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+        const double median = sorted[sorted.size() / 2];
+        timeline.offsets.push_back(median);
+        for (double offset : offsets) distances.push_back(std::fabs(offset - median));
+    }
+    if (distances.empty()) {
         problem = "the server gave no timing report for the recording";
         return false;
     }
-    std::vector<double> offsets;
-    for (const RecordMark& mark : marks) offsets.push_back(mark.monotonicSeconds - mark.frame / frameRate);
-    std::vector<double> sorted = offsets;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
-    timeline.offset = sorted[sorted.size() / 2];
-    std::vector<double> distances;
-    for (double offset : offsets) distances.push_back(std::fabs(offset - timeline.offset));
+    // Half seconds before the first report take its offset.
+    const auto first = std::find_if(timeline.offsets.begin(), timeline.offsets.end(), [](double o) { return !std::isnan(o); });
+    std::fill(timeline.offsets.begin(), first, *first);
     const std::size_t at = distances.size() * 99 / 100;
     std::nth_element(distances.begin(), distances.begin() + static_cast<std::ptrdiff_t>(at), distances.end());
     timeline.spread = distances[at];
@@ -207,7 +251,13 @@ double heardSeconds(const SoundAlignment& alignment, const HeardTimeline& timeli
     auto piece = std::upper_bound(alignment.pieces.begin(), alignment.pieces.end(), musicFrame,
                                   [](double frame, const AlignedPiece& p) { return frame < static_cast<double>(p.musicFrame); });
     if (piece != alignment.pieces.begin()) --piece;
-    return (musicFrame + static_cast<double>(piece->shift)) / frameRate + timeline.offset;
+    const double recorded = musicFrame + static_cast<double>(piece->shift);
+    // Each half second's median belongs to its middle.
+    const double position = std::clamp(recorded / bucketFrames - 0.5, 0.0, static_cast<double>(timeline.offsets.size() - 1));
+    const std::size_t below = static_cast<std::size_t>(position);
+    const std::size_t above = std::min(below + 1, timeline.offsets.size() - 1);
+    const double offset = timeline.offsets[below] + (timeline.offsets[above] - timeline.offsets[below]) * (position - static_cast<double>(below));
+    return recorded / frameRate + offset;
 }
 
 OffsetFigures offsetsFromSound(const std::vector<ClockSample>& samples, const SoundAlignment& alignment,

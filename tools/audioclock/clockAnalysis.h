@@ -32,8 +32,8 @@ std::vector<ClockSample> clockReadings(const std::vector<ClockLogLine>& lines);
 // The frames as shown: each position at its own swap.
 std::vector<ClockSample> pictureShowings(const std::vector<ClockLogLine>& lines);
 
-// Silence the server inserted because the stream ran dry: `frames` of it, where the music
-// had reached `musicSeconds`.
+// Silence the server played because the stream ran dry: `frames` of it where the music
+// sounds, after the music had reached `musicSeconds`.
 struct Underrun {
     double musicSeconds = 0.0;
     std::int64_t frames = 0;
@@ -49,7 +49,8 @@ struct AlignedPiece {
 struct SoundAlignment {
     std::vector<AlignedPiece> pieces;
     std::vector<Underrun> underruns;
-    std::int64_t framesLost = 0;        // music the recording skips (the recorder fell behind)
+    int breaks = 0;                     // places the recording jumps in the music without silence
+    std::int64_t framesLost = 0;        // music the recording skips, at underruns and breaks
     std::int64_t musicStart = 0;        // first and one past the last frame of music that is not silent
     std::int64_t musicEnd = 0;
     std::int64_t recordingStart = 0;    // the music frame the recording's first sound is
@@ -60,15 +61,18 @@ struct SoundAlignment {
 // 44100 Hz; the recording must hold the music sample for sample (a null sink at full volume
 // in the music's format does). False, naming the recorded second, where it does not. A gap
 // that falls inside a silence of the music shows only where that silence ends, so it is
-// placed there.
+// placed there; one inside the music's own silence that only lengthens it is not seen.
 bool alignRecording(const std::vector<std::int16_t>& music, const std::vector<std::int16_t>& recorded,
                     SoundAlignment& alignment, std::string& problem);
 
-// When each recorded frame was heard: seconds = frame / 44100 + offset, the offset being
-// the median over the server's timing reports; 99 in 100 reports lie within `spread` of that
-// line (their timing noise).
+// When each recorded frame was heard: seconds = frame / 44100 + an offset that follows the
+// server's timing reports, as the median of the reports in each half second of recording,
+// interpolated between them. A sink's clock may gain on the nominal rate (a null sink that
+// renders short blocks rounds each one to whole microseconds and gains up to a few hundred
+// parts per million), so no single line fits a whole run. 99 in 100 reports lie within
+// `spread` of their half second's median (their timing noise).
 struct HeardTimeline {
-    double offset = 0.0;
+    std::vector<double> offsets;   // per half second of recording, from its first frame on
     double spread = 0.0;
 };
 bool fitHeardTimeline(const std::vector<RecordMark>& marks, HeardTimeline& timeline, std::string& problem);
