@@ -14,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <time.h>
-
 namespace {
 
 // SDL device buffer of 512 frames (11.6 ms); the device is taken to hold about two of them.

@@ -19,14 +19,16 @@ namespace {
 constexpr double bytesPerSecond = 176400.0;
 constexpr std::uint32_t bytesPerFrame = 4;
 
-// The stream asks for 200 ms of audio in all (tlength), topped up 25 ms at a time (minreq);
+// The stream asks for 500 ms of audio in all (tlength), topped up 25 ms at a time (minreq);
 // the server splits it between the sink's own buffer and the stream's queue. The clock counts
 // all of it and a stop drops it, so a long queue costs only a later first sound (the clock
-// waits for it). Measured while the software rasteriser and a parallel build kept both cores
-// busy (load average 7), the feeder was asked for more with at least 70 ms still queued, at
-// real-time priority and without it; with a 100 ms queue that margin fell to 14 ms without
-// real-time priority, too close to running dry.
-constexpr std::uint32_t queueBytes = 8820 * bytesPerFrame;
+// waits for it). What it buys: the server's main thread, which carries both the requests and
+// the music between the feeder and the sink, runs at an ordinary priority and can be held up
+// by other busy programs; the queue must outlast that. Measured with both cores busy (load
+// average 7, other programs at nice -10): the feeder, at real-time priority, once went 184 ms
+// without a request and a 200 ms queue ran dry four times in a run; at 100 ms without
+// real-time priority the margin had already fallen to 14 ms.
+constexpr std::uint32_t queueBytes = 22050 * bytesPerFrame;
 constexpr std::uint32_t refillBytes = 1103 * bytesPerFrame;
 
 // The server's own threads run at real-time priority 5 by default; the feeder sits just below.
