@@ -286,17 +286,21 @@ std::uint32_t audioPosition(AudioOutput* output)
     } else {
         double heard = 0.0;
         bool playing = false;
-        if (readHeard(output, now, heard, playing)) {
-            // The reported clock runs at the nominal rate while the output plays and is steered
-            // softly towards what the output says, snapping only when far off (the start, a
-            // stall) or while nothing plays.
+        const bool reported = readHeard(output, now, heard, playing);
+        if (reported || output->smoothStarted) {
+            // The reported clock runs at the nominal rate while the output plays and follows
+            // what the output says: at once for the sound server, whose reports are exact, and
+            // softly for an SDL device, whose callbacks come in uneven bursts. It snaps only
+            // when far off (the start, a stall) or while nothing plays. A report that cannot
+            // be read this time (its writer was interrupted half-way) leaves the nominal rate.
             double predicted = output->smoothPosition + (now - output->smoothSeconds) * AUDIO_BYTES_PER_SECOND;
             const double error = heard - predicted;
-            if (!output->smoothStarted || !playing || std::fabs(error) > 0.05 * AUDIO_BYTES_PER_SECOND) {
+            if (reported && (!output->smoothStarted || !playing || std::fabs(error) > 0.05 * AUDIO_BYTES_PER_SECOND)) {
                 predicted = heard;
                 output->smoothStarted = playing;
-            } else {
-                predicted += error * std::min(1.0, (now - output->smoothSeconds) / 0.25);
+            } else if (reported) {
+                const double followSeconds = output->pulse ? 0.0 : 0.25;
+                predicted += followSeconds > 0.0 ? error * std::min(1.0, (now - output->smoothSeconds) / followSeconds) : error;
             }
             output->smoothPosition = predicted;
             output->smoothSeconds = now;
