@@ -170,10 +170,6 @@ void onStreamState(pa_stream* stream, void* user)
 
 std::string contextError(pa_context* context) { return pa_strerror(pa_context_errno(context)); }
 
-} // namespace
-
-namespace {
-
 // The stream starts corked and unfed: nothing plays and the server's clock stays at 0 until
 // pulsePlay.
 bool connectStream(PulseOutput* output, std::string& message)
@@ -210,10 +206,6 @@ bool connectStream(PulseOutput* output, std::string& message)
         pa_threaded_mainloop_wait(output->loop);
     }
 }
-
-} // namespace
-
-namespace {
 
 // The connection to a server that accepts the socket but never answers gives up after this.
 constexpr pa_usec_t connectTimeoutUsec = 3 * PA_USEC_PER_SEC;
