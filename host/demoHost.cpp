@@ -10,6 +10,7 @@
 #include "timeline/demoSession.h"
 #include "timeline/runReport.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,12 +18,22 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 namespace {
 
 const char* const configFile = "kesu.ini";
 const char* const musicFile = "data/little.mp3";
 
 void report(const std::string& text) { std::fprintf(stderr, "kesu: %s\n", text.c_str()); }
+
+// KESU_CLOCK_LOG=FILE: one line per frame, "SWAP POSITION": CLOCK_MONOTONIC seconds when the
+// frame's swap returned and the music position in seconds the frame was drawn for. Lines
+// gather in a stdio buffer sized for a whole run, so no frame waits on the disk.
+struct ClockLog {
+    FILE* file = nullptr;
+    std::vector<char> buffer;
+};
 
 // What the player holds for the whole run besides the session: the window, the music and the
 // times its frames were shown, for the report at the end.
@@ -41,10 +52,41 @@ struct DemoHost {
     double pausedSince = 0.0;
     double pausedSeconds = 0.0;
     std::vector<double> shownSeconds;
+    ClockLog clockLog;
 };
 
 // The frame-rate report's clock: wall time less the time spent paused.
 double playedSeconds(const DemoHost& host) { return platformSeconds() - host.pausedSeconds; }
+
+void openClockLog(ClockLog& log)
+{
+    const char* path = std::getenv("KESU_CLOCK_LOG");
+    if (!path || !*path) return;
+    log.file = std::fopen(path, "w");
+    if (!log.file) {
+        report(std::string(path) + ": cannot write the clock log (" + std::strerror(errno) + "); playing without it");
+        return;
+    }
+    // About 30 bytes a line: room for 173 s at over 700 frames per second before a flush.
+    log.buffer.resize(4u << 20);
+    std::setvbuf(log.file, log.buffer.data(), _IOFBF, log.buffer.size());
+}
+
+void logSwap(ClockLog& log, float demoTime)
+{
+    if (!log.file) return;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::fprintf(log.file, "%lld.%06ld %.6f\n", static_cast<long long>(now.tv_sec), now.tv_nsec / 1000,
+                 static_cast<double>(demoTime));
+}
+
+void closeClockLog(ClockLog& log)
+{
+    if (!log.file) return;
+    if (std::fclose(log.file) != 0) report(std::string("the clock log is incomplete: ") + std::strerror(errno));
+    log.file = nullptr;
+}
 
 bool readConfiguration(DemoConfig& config)
 {
@@ -63,11 +105,23 @@ bool readConfiguration(DemoConfig& config)
     return true;
 }
 
+// Closes the output, first saying how often the sound server ran out of music: each time is
+// a click that the pictures do not show.
+void closeAudio(DemoHost& host)
+{
+    if (!host.musicStream) return;
+    const std::uint32_t underruns = audioUnderruns(host.musicStream);
+    if (underruns > 0)
+        report("the sound server ran out of music " + std::to_string(underruns) +
+               " times during the run (heard as clicks); the machine was too busy to feed it");
+    audioClose(host.musicStream);
+    host.musicStream = nullptr;
+}
+
 void releaseAudio(DemoHost& host)
 {
     audioStop(host.musicStream);
-    audioClose(host.musicStream);
-    host.musicStream = nullptr;
+    closeAudio(host);
     host.music.clear();
     host.music.shrink_to_fit();
 }
@@ -127,6 +181,7 @@ bool startDemo(DemoHost& host)
     std::fflush(stdout);
     // Room for a thousand frames a second over the whole run, so the frame path never allocates.
     host.shownSeconds.reserve(static_cast<std::size_t>(demoLength * 1000.0f));
+    openClockLog(host.clockLog);
     audioPlay(host.musicStream, &host.music);
     host.startSeconds = playedSeconds(host);
     return true;
@@ -145,6 +200,7 @@ void runMainLoop(DemoHost& host)
     driver.finishFrame = [&host] {
         platformSwapBuffers(host.windowHandle);
         if (host.shownSeconds.size() < host.shownSeconds.capacity()) host.shownSeconds.push_back(playedSeconds(host));
+        logSwap(host.clockLog, host.session.demoTime);
         if (host.session.glCheck.error && !host.glErrorReported) {
             host.glErrorReported = true;
             report(describeGlError(host.session.glCheck));
@@ -186,10 +242,8 @@ int runDemo(int argc, const char* const* argv)
     }
     const bool started = startDemo(host);
     if (started) runMainLoop(host);
+    closeClockLog(host.clockLog);
     destroyRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext);
-    if (host.musicStream) {
-        audioClose(host.musicStream);
-        host.musicStream = nullptr;
-    }
+    closeAudio(host);
     return started ? 0 : 1;
 }
