@@ -175,8 +175,8 @@ std::string contextError(pa_context* context) { return pa_strerror(pa_context_er
 // pulsePlay.
 bool connectStream(PulseOutput* output, std::string& message)
 {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
-    output->stream = pa_stream_new(output->context, "music", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 44100, 2};
+    output->stream = pa_stream_new(output->context, "music", &sampleFormat, nullptr);
     if (!output->stream) {
         message = "pa_stream_new: " + contextError(output->context);
         return false;

@@ -114,8 +114,8 @@ void releaseRecorder(AudioRecorder* recorder)
 
 bool connectRecording(AudioRecorder* recorder, const std::string& source, std::string& message)
 {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
-    recorder->stream = pa_stream_new(recorder->context, "clock measurement", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 44100, 2};
+    recorder->stream = pa_stream_new(recorder->context, "clock measurement", &sampleFormat, nullptr);
     if (!recorder->stream) {
         message = std::string("pa_stream_new: ") + pa_strerror(pa_context_errno(recorder->context));
         return false;
