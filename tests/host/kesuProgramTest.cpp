@@ -20,6 +20,7 @@ namespace {
 
 const std::string kesuBinary = std::string(KESU_BINARY_DIR) + "/host/kesu";
 const std::string captureBinary = std::string(KESU_BINARY_DIR) + "/tools/capture/kesu-capture";
+const std::string sceneToolBinary = std::string(KESU_BINARY_DIR) + "/tools/kesu3ds/kesu-3ds";
 const char* const defaultIni = "1024 768 0\n";
 
 std::string readFile(const std::string& path)
@@ -217,6 +218,8 @@ TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
         {kesuBinary, {"--window", "--desktop"}, "choose one of --window and --desktop"},
         {captureBinary, {"--frobnicate"}, "unknown argument"},
         {captureBinary, {"--to", "174", "--out", "x"}, "--to wants seconds"},
+        {sceneToolBinary, {"--frobnicate"}, ""},
+        {sceneToolBinary, {"render", "data/title.3ds", "--frame", "x"}, ""},
     };
     for (const Case& c : cases) {
         const ProcessResult result = runProcess(c.binary, c.args, headless(folder));
@@ -225,7 +228,7 @@ TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
         EXPECT_NE(result.err.find("usage:"), std::string::npos) << result.err;
     }
     EXPECT_EQ(readFile(folder + "/kesu.log"), "") << "the player opened its window";
-    for (const std::string& binary : {kesuBinary, captureBinary}) {
+    for (const std::string& binary : {kesuBinary, captureBinary, sceneToolBinary}) {
         const ProcessResult help = runProcess(binary, {"--help"}, headless(folder));
         EXPECT_EQ(help.exitStatus, 0) << binary;
         EXPECT_NE(help.out.find("usage:"), std::string::npos) << help.out;

@@ -27,7 +27,7 @@ TEST(Geosphere, LevelFourIsAClosedSphereOf642VerticesAnd1280FacesWithoutSeams)
     }
     std::map<std::pair<int, int>, int> directedEdges;
     for (int k = 0; k < mesh.faceCount; ++k) {
-        const std::int16_t* f = mesh.faces + 3 * k;
+        const auto* f = mesh.faces + 3 * k;
         for (int corner = 0; corner < 3; ++corner) ++directedEdges[{f[corner], f[(corner + 1) % 3]}];
         const float *a = mesh.positions[0] + 3 * f[0], *b = mesh.positions[0] + 3 * f[1], *c = mesh.positions[0] + 3 * f[2];
         const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
