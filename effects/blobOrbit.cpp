@@ -85,6 +85,8 @@ void drawBlobOrbit(float t, float pulse)
     glLightfv(GL_LIGHT0, GL_SPECULAR, lightSpecular);
     glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
     glEnable(GL_LIGHT0);
+    // One white light only: a scene drawn earlier may have left others on.
+    for (int i = 1; i < 8; ++i) glDisable(GL_LIGHT0 + i);
 
     // 8, 10 and 12 times pi: four, five and six periods over the window.
     const float phaseX = 5.0f * std::sin(e * 25.132736f / d);

@@ -1,18 +1,24 @@
 #include "host/demoHost.h"
 
 #include "host/config.h"
+#include "host/playerOptions.h"
 #include "platform/audio.h"
 #include "platform/loadError.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
+#include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
+#include "timeline/runReport.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <time.h>
 
 namespace {
 
@@ -21,8 +27,18 @@ const char* const musicFile = "data/little.mp3";
 
 void report(const std::string& text) { std::fprintf(stderr, "kesu: %s\n", text.c_str()); }
 
-// What the player holds for the whole run besides the session: the window and the music.
+// KESU_CLOCK_LOG=FILE: one line per frame, "SWAP POSITION": CLOCK_MONOTONIC seconds when the
+// frame's swap returned and the music position in seconds the frame was drawn for. Lines
+// gather in a stdio buffer sized for a whole run, so no frame waits on the disk.
+struct ClockLog {
+    FILE* file = nullptr;
+    std::vector<char> buffer;
+};
+
+// What the player holds for the whole run besides the session: the window, the music and the
+// times its frames were shown, for the report at the end.
 struct DemoHost {
+    PlayerOptions options;
     PlatformWindow* windowHandle = nullptr;
     bool deviceContext = false;
     RenderWindow renderWindow;
@@ -30,7 +46,47 @@ struct DemoHost {
     std::vector<std::int16_t> music;
     AudioOutput* musicStream = nullptr;
     bool glErrorReported = false;
+    // Wall-clock seconds with paused time taken out: when the music started and when each
+    // frame's swap returned. Reserved up front so the frame path does not allocate.
+    double startSeconds = 0.0;
+    double pausedSince = 0.0;
+    double pausedSeconds = 0.0;
+    std::vector<double> shownSeconds;
+    ClockLog clockLog;
 };
+
+// The frame-rate report's clock: wall time less the time spent paused.
+double playedSeconds(const DemoHost& host) { return platformSeconds() - host.pausedSeconds; }
+
+void openClockLog(ClockLog& log)
+{
+    const char* path = std::getenv("KESU_CLOCK_LOG");
+    if (!path || !*path) return;
+    log.file = std::fopen(path, "w");
+    if (!log.file) {
+        report(std::string(path) + ": cannot write the clock log (" + std::strerror(errno) + "); playing without it");
+        return;
+    }
+    // About 30 bytes a line: room for 173 s at over 700 frames per second before a flush.
+    log.buffer.resize(4u << 20);
+    std::setvbuf(log.file, log.buffer.data(), _IOFBF, log.buffer.size());
+}
+
+void logSwap(ClockLog& log, float demoTime)
+{
+    if (!log.file) return;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::fprintf(log.file, "%lld.%06ld %.6f\n", static_cast<long long>(now.tv_sec), now.tv_nsec / 1000,
+                 static_cast<double>(demoTime));
+}
+
+void closeClockLog(ClockLog& log)
+{
+    if (!log.file) return;
+    if (std::fclose(log.file) != 0) report(std::string("the clock log is incomplete: ") + std::strerror(errno));
+    log.file = nullptr;
+}
 
 bool readConfiguration(DemoConfig& config)
 {
@@ -49,11 +105,23 @@ bool readConfiguration(DemoConfig& config)
     return true;
 }
 
+// Closes the output, first saying how often the sound server ran out of music: each time is
+// a click that the pictures do not show.
+void closeAudio(DemoHost& host)
+{
+    if (!host.musicStream) return;
+    const std::uint32_t underruns = audioUnderruns(host.musicStream);
+    if (underruns > 0)
+        report("the sound server ran out of music " + std::to_string(underruns) +
+               " times during the run (heard as clicks); the machine was too busy to feed it");
+    audioClose(host.musicStream);
+    host.musicStream = nullptr;
+}
+
 void releaseAudio(DemoHost& host)
 {
     audioStop(host.musicStream);
-    audioClose(host.musicStream);
-    host.musicStream = nullptr;
+    closeAudio(host);
     host.music.clear();
     host.music.shrink_to_fit();
 }
@@ -72,9 +140,16 @@ bool startDemo(DemoHost& host)
         return false;
     }
 
-    createRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext, config.width, config.height, 32, 16);
+    // On the desktop's own mode the picture is drawn at the desktop's size; without a display
+    // the window creation below says so.
+    int width = config.width, height = config.height;
+    if (host.options.screenMode == SCREEN_DESKTOP) platformDesktopMode(width, height);
+    createRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext, width, height, 32, 16,
+                       host.options.screenMode);
     if (!host.renderWindow.renderingContext) {
-        report("no OpenGL window could be created (kesu.log lists the steps): " + platformLastError());
+        // The first failed step is already on stderr; the later ones follow from it.
+        report("no OpenGL window could be created (kesu.log lists the steps); run kesu in a desktop session "
+               "(X11 or Wayland), or make a video without a display with kesu-capture");
         return false;
     }
 
@@ -100,10 +175,15 @@ bool startDemo(DemoHost& host)
     // With KESU_CHECK_GL set, the first GL error of the run is reported with its draw and clock.
     const char* checkGl = std::getenv("KESU_CHECK_GL");
     if (checkGl && *checkGl && std::strcmp(checkGl, "0") != 0) enableGlCheck(host.session);
-    std::printf("kesu: playing at %d x %d%s; Escape quits\n", config.width, config.height,
+    std::printf("kesu: playing at %d x %d%s%s; Escape quits, Space pauses\n", width, height,
+                host.options.screenMode == SCREEN_WINDOW ? " in a window" : "",
                 audioIsSilent(host.musicStream) ? ", silent" : "");
     std::fflush(stdout);
+    // Room for a thousand frames a second over the whole run, so the frame path never allocates.
+    host.shownSeconds.reserve(static_cast<std::size_t>(demoLength * 1000.0f));
+    openClockLog(host.clockLog);
     audioPlay(host.musicStream, &host.music);
+    host.startSeconds = playedSeconds(host);
     return true;
 }
 
@@ -111,6 +191,7 @@ void runMainLoop(DemoHost& host)
 {
     DemoDriver driver;
     driver.pollEvent = platformPollEvent;
+    driver.waitEvent = [](PlatformEvent& event) { return platformWaitEvent(event, 50); };
     driver.readClock = [&host](float& demoTime) {
         const std::uint32_t position = audioPosition(host.musicStream);
         demoTime = static_cast<float>(position / static_cast<double>(AUDIO_BYTES_PER_SECOND));
@@ -118,6 +199,8 @@ void runMainLoop(DemoHost& host)
     };
     driver.finishFrame = [&host] {
         platformSwapBuffers(host.windowHandle);
+        if (host.shownSeconds.size() < host.shownSeconds.capacity()) host.shownSeconds.push_back(playedSeconds(host));
+        logSwap(host.clockLog, host.session.demoTime);
         if (host.session.glCheck.error && !host.glErrorReported) {
             host.glErrorReported = true;
             report(describeGlError(host.session.glCheck));
@@ -125,22 +208,42 @@ void runMainLoop(DemoHost& host)
         return true;
     };
     driver.stopMusic = [&host] { releaseAudio(host); };
+    driver.pauseMusic = [&host](bool paused) {
+        audioPause(host.musicStream, paused);
+        if (paused) {
+            host.pausedSince = platformSeconds();
+        } else {
+            host.pausedSeconds += platformSeconds() - host.pausedSince;
+        }
+    };
     runDemoLoop(host.session, driver);
+    const RunReport runReport =
+        summarizeRun(host.shownSeconds, host.startSeconds, platformRefreshRate(host.windowHandle));
+    std::printf("kesu: %s\n", describeRunReport(runReport).c_str());
+    std::fflush(stdout);
     // On a close request the loop leaves the music playing; the device is still closed
     // below, before the decoded music it reads from is freed.
 }
 
 } // namespace
 
-int runDemo()
+int runDemo(int argc, const char* const* argv)
 {
     DemoHost host;
+    std::string problem;
+    if (!parsePlayerOptions(argc, argv, host.options, problem)) {
+        report(problem);
+        std::fputs(playerUsage(), stderr);
+        return 2;
+    }
+    if (host.options.help) {
+        std::fputs(playerUsage(), stdout);
+        return 0;
+    }
     const bool started = startDemo(host);
     if (started) runMainLoop(host);
+    closeClockLog(host.clockLog);
     destroyRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext);
-    if (host.musicStream) {
-        audioClose(host.musicStream);
-        host.musicStream = nullptr;
-    }
+    closeAudio(host);
     return started ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 // and "data/".
 #pragma once
 
-// Returns the process exit status: 0 after a normal run, 1 when the start-up fails (the
-// reason is on stderr).
-int runDemo();
+// Takes the command line (see playerOptions.h). Returns the process exit status: 0 after a
+// normal run or --help, 1 when the start-up fails (the reason is on stderr), 2 for a usage
+// error, refused before anything opens.
+int runDemo(int argc, const char* const* argv);

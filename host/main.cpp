@@ -1,3 +1,3 @@
 #include "host/demoHost.h"
 
-int main() { return runDemo(); }
+int main(int argc, char** argv) { return runDemo(argc, argv); }

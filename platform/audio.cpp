@@ -1,5 +1,7 @@
 #include "platform/audio.h"
 
+#include "platform/audioPulse.h"
+#include "platform/audioReport.h"
 #include "platform/loadError.h"
 
 #include <SDL.h>
@@ -9,11 +11,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
-// Device buffer of 512 frames (11.6 ms); the device is taken to hold about two of them.
+// SDL device buffer of 512 frames (11.6 ms); the device is taken to hold about two of them.
 constexpr int deviceBufferFrames = 512;
 constexpr std::uint32_t bytesPerFrame = 4;
 
@@ -146,23 +149,36 @@ bool decodeMp3File(const std::string& path, std::vector<std::int16_t>& pcm, Load
 }
 
 struct AudioOutput {
-    SDL_AudioDeviceID device = 0;
-    bool silent = false;
-    bool stopped = false;
-    // Written by the device callback, read by the clock; guarded by SDL_LockAudioDevice.
+    PulseOutput* pulse = nullptr;         // the stream on a sound server, when one answers
+    SDL_AudioDeviceID device = 0;         // otherwise an SDL device
+    bool silent = false;                  // neither: the clock runs from the wall clock
+    // SDL device: the device callback's own, changed by the main thread only under
+    // SDL_LockAudioDevice while the callback cannot run (audioPlay, audioStop).
     const std::vector<std::int16_t>* pcm = nullptr;
+    bool stopped = false;
     std::uint64_t handedBytes = 0;        // bytes given to the device since audioPlay
-    std::uint64_t callbackCounter = 0;    // performance counter at the last callback
     std::uint32_t heldBytes = 0;          // what the device holds after a callback
+    AudioReportSlot report;               // written by the callback, read by the clock
     // Main thread only.
     std::uint64_t lastPosition = 0;
     double smoothPosition = 0.0;          // the followed clock, in bytes
-    std::uint64_t smoothCounter = 0;      // performance counter when it was last advanced
+    double smoothSeconds = 0.0;           // monotonic clock when it was last advanced
     bool smoothStarted = false;
     double silentStart = 0.0;
+    bool paused = false;
+    double pausedAt = 0.0;                // monotonic clock when the pause began
+    double resumedAt = 0.0;               // reports older than this were made before the pause
 };
 
 namespace {
+
+// SDL_AUDIODRIVER unset, or naming PulseAudio: the music goes to the sound server through
+// its own library, which reports how much it still holds; SDL's backend for it does not.
+bool pulseWanted()
+{
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    return !driver || !*driver || std::strcmp(driver, "pulseaudio") == 0 || std::strcmp(driver, "pulse") == 0;
+}
 
 void fillDevice(void* user, Uint8* stream, int length)
 {
@@ -177,8 +193,29 @@ void fillDevice(void* user, Uint8* stream, int length)
     }
     if (!output->stopped && output->pcm) {
         output->handedBytes += static_cast<std::uint64_t>(length);
-        output->callbackCounter = SDL_GetPerformanceCounter();
+        // The device plays what it held before this buffer: the callback runs when it has
+        // room for one more, so about two buffers are queued ahead of the speaker.
+        AudioReport report;
+        report.handedBytes = output->handedBytes;
+        report.heardBytes = std::max(0.0, static_cast<double>(output->handedBytes) - output->heldBytes);
+        report.monotonicSeconds = audioMonotonicSeconds();
+        report.playing = true;
+        output->report.publish(report);
     }
+}
+
+// What the output says is being heard now, in bytes, and whether it is advancing. False when
+// it has said nothing yet. Between reports the output plays on at the nominal rate.
+bool readHeard(const AudioOutput* output, double now, double& heard, bool& playing)
+{
+    AudioReport report;
+    if (!(output->pulse ? pulseReport(output->pulse) : output->report).read(report)) return false;
+    if (report.monotonicSeconds < output->resumedAt) return false;
+    heard = report.heardBytes;
+    if (report.playing) heard += (now - report.monotonicSeconds) * AUDIO_BYTES_PER_SECOND;
+    heard = std::clamp(heard, 0.0, static_cast<double>(report.handedBytes));
+    playing = report.playing;
+    return true;
 }
 
 } // namespace
@@ -187,8 +224,14 @@ AudioOutput* audioOpen(std::string& message)
 {
     AudioOutput* output = new AudioOutput;
     message.clear();
+    std::string serverProblem;
+    if (pulseWanted()) {
+        output->pulse = pulseOpen(serverProblem);
+        if (output->pulse) return output;
+        serverProblem = "; no sound server: " + serverProblem;
+    }
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        message = std::string("no audio (") + SDL_GetError() + "): the demo plays silent";
+        message = std::string("no audio (") + SDL_GetError() + serverProblem + "): the demo plays silent";
         output->silent = true;
         return output;
     }
@@ -202,7 +245,7 @@ AudioOutput* audioOpen(std::string& message)
     SDL_AudioSpec obtained{};
     output->device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (output->device == 0) {
-        message = std::string("no audio device (") + SDL_GetError() + "): the demo plays silent";
+        message = std::string("no audio device (") + SDL_GetError() + serverProblem + "): the demo plays silent";
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         output->silent = true;
         return output;
@@ -213,66 +256,84 @@ AudioOutput* audioOpen(std::string& message)
 
 bool audioIsSilent(const AudioOutput* output) { return !output || output->silent; }
 
-void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm)
+void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm, std::uint32_t startByte)
 {
     if (!output) return;
-    output->lastPosition = 0;
+    startByte &= ~(bytesPerFrame - 1);
+    output->lastPosition = startByte;
+    output->smoothStarted = false;
     if (output->silent) {
         output->pcm = pcm;
-        output->silentStart = static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
+        output->silentStart = audioMonotonicSeconds() - static_cast<double>(startByte) / AUDIO_BYTES_PER_SECOND;
+        return;
+    }
+    if (output->pulse) {
+        pulsePlay(output->pulse, pcm, startByte);
         return;
     }
     SDL_LockAudioDevice(output->device);
     output->pcm = pcm;
-    output->handedBytes = 0;
-    output->callbackCounter = SDL_GetPerformanceCounter();
+    output->handedBytes = startByte;
     output->stopped = false;
-    output->smoothStarted = false;
     SDL_UnlockAudioDevice(output->device);
     SDL_PauseAudioDevice(output->device, 0);
+}
+
+void audioPause(AudioOutput* output, bool paused)
+{
+    if (!output || output->stopped || output->paused == paused) return;
+    const double now = audioMonotonicSeconds();
+    if (paused) {
+        audioPosition(output);
+        output->paused = true;
+        output->pausedAt = now;
+    } else {
+        // The clock holds where it stopped until the output reports anew; the wall clock of a
+        // silent run skips the pause.
+        output->paused = false;
+        output->resumedAt = now;
+        output->smoothStarted = false;
+        output->silentStart += now - output->pausedAt;
+    }
+    if (output->pulse) {
+        pulsePause(output->pulse, paused);
+    } else if (!output->silent) {
+        SDL_PauseAudioDevice(output->device, paused ? 1 : 0);
+    }
 }
 
 std::uint32_t audioPosition(AudioOutput* output)
 {
     if (!output) return 0;
-    const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
-    std::uint64_t position = 0;
-    if (output->silent) {
-        if (!output->stopped && output->pcm) {
-            const double now = static_cast<double>(SDL_GetPerformanceCounter()) / frequency;
-            position = static_cast<std::uint64_t>((now - output->silentStart) * AUDIO_BYTES_PER_SECOND);
-        } else {
-            position = output->lastPosition;
-        }
+    if (output->paused) return static_cast<std::uint32_t>(output->lastPosition);
+    const double now = audioMonotonicSeconds();
+    std::uint64_t position = output->lastPosition;
+    if (output->stopped) {
+        // The clock stays where it was stopped.
+    } else if (output->silent) {
+        if (output->pcm) position = static_cast<std::uint64_t>((now - output->silentStart) * AUDIO_BYTES_PER_SECOND);
     } else {
-        SDL_LockAudioDevice(output->device);
-        const std::uint64_t handed = output->handedBytes;
-        const std::uint64_t counter = output->callbackCounter;
-        const bool stopped = output->stopped;
-        SDL_UnlockAudioDevice(output->device);
-        if (stopped) {
-            position = output->lastPosition;
-        } else if (handed > 0) {
-            // What the callbacks say is heard: it jumps by a buffer when the device asks for
-            // two buffers at once. The reported clock runs at the nominal rate on the
-            // performance counter and is steered towards it softly, snapping only when
-            // far off (the start, or a stalled device).
-            const std::uint64_t now = SDL_GetPerformanceCounter();
-            const double since = static_cast<double>(now - counter) / frequency;
-            const double heard = std::clamp(static_cast<double>(handed) - output->heldBytes + since * AUDIO_BYTES_PER_SECOND,
-                                            0.0, static_cast<double>(handed));
-            const double elapsed = static_cast<double>(now - output->smoothCounter) / frequency;
-            double predicted = output->smoothPosition + elapsed * AUDIO_BYTES_PER_SECOND;
+        double heard = 0.0;
+        bool playing = false;
+        const bool reported = readHeard(output, now, heard, playing);
+        if (reported || output->smoothStarted) {
+            // The reported clock runs at the nominal rate while the output plays and follows
+            // what the output says: at once for the sound server, whose reports are exact, and
+            // softly for an SDL device, whose callbacks come in uneven bursts. It snaps only
+            // when far off (the start, a stall) or while nothing plays. A report that cannot
+            // be read this time (its writer was interrupted half-way) leaves the nominal rate.
+            double predicted = output->smoothPosition + (now - output->smoothSeconds) * AUDIO_BYTES_PER_SECOND;
             const double error = heard - predicted;
-            if (!output->smoothStarted || std::fabs(error) > 0.05 * AUDIO_BYTES_PER_SECOND) {
+            if (reported && (!output->smoothStarted || !playing || std::fabs(error) > 0.05 * AUDIO_BYTES_PER_SECOND)) {
                 predicted = heard;
-                output->smoothStarted = true;
-            } else {
-                predicted += error * std::min(1.0, elapsed / 0.25);
+                output->smoothStarted = playing;
+            } else if (reported) {
+                const double followSeconds = output->pulse ? 0.0 : 0.25;
+                predicted += followSeconds > 0.0 ? error * std::min(1.0, (now - output->smoothSeconds) / followSeconds) : error;
             }
             output->smoothPosition = predicted;
-            output->smoothCounter = now;
-            position = static_cast<std::uint64_t>(std::clamp(predicted, 0.0, static_cast<double>(handed)));
+            output->smoothSeconds = now;
+            position = static_cast<std::uint64_t>(std::max(predicted, 0.0));
         }
     }
     position &= ~static_cast<std::uint64_t>(bytesPerFrame - 1);
@@ -282,10 +343,20 @@ std::uint32_t audioPosition(AudioOutput* output)
     return static_cast<std::uint32_t>(position);
 }
 
+std::uint32_t audioUnderruns(const AudioOutput* output)
+{
+    return output && output->pulse ? pulseUnderruns(output->pulse) : 0;
+}
+
 void audioStop(AudioOutput* output)
 {
     if (!output) return;
     audioPosition(output);
+    if (output->pulse) {
+        output->stopped = true;
+        pulseStop(output->pulse);
+        return;
+    }
     if (output->silent) {
         output->stopped = true;
         return;
@@ -299,6 +370,7 @@ void audioStop(AudioOutput* output)
 void audioClose(AudioOutput* output)
 {
     if (!output) return;
+    if (output->pulse) pulseClose(output->pulse);
     if (output->device != 0) {
         SDL_CloseAudioDevice(output->device);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);

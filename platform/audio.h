@@ -1,6 +1,7 @@
 // The music: MP3 decoding with libmpg123 into 44100 Hz stereo signed 16-bit PCM, and its
-// playback through SDL2 audio with a position clock in bytes of that PCM. The PCM buffer
-// belongs to the caller and must outlive playback.
+// playback with a position clock in bytes of that PCM: on a PulseAudio (or PipeWire) server
+// through libpulse when one answers, else through SDL2 audio. The PCM buffer belongs to the
+// caller and must outlive playback.
 #pragma once
 
 #include <cstdint>
@@ -20,19 +21,31 @@ bool decodeMp3File(const std::string& path, std::vector<std::int16_t>& pcm, Load
 
 struct AudioOutput;   // opaque
 
-// Opens the default output device for 44100 Hz stereo 16-bit, paused. When no device can
-// be opened, the output still exists and its clock runs from the wall clock; `message`
-// then says why and that the demo plays silent.
+// Opens the default output for 44100 Hz stereo 16-bit, paused: a stream on the sound server
+// when SDL_AUDIODRIVER is unset or "pulseaudio" and a server answers, otherwise SDL's device.
+// When neither can be opened, the output still exists and its clock runs from the wall
+// clock; `message` then says why and that the demo plays silent.
 AudioOutput* audioOpen(std::string& message);
 bool audioIsSilent(const AudioOutput* output);
 
-// Starts playing the PCM from its first byte; the clock starts at 0 now.
-void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm);
+// Starts playing the PCM from byte startByte (a multiple of 4); the clock starts there now.
+void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm, std::uint32_t startByte = 0);
 
-// Byte offset in the PCM of what is heard now: bytes handed to the device, less what the
-// device still holds, advanced between device callbacks by the performance counter. Never
-// goes backwards, never runs ahead of the bytes handed over; a multiple of 4.
+// Pauses or resumes the music; the clock holds still while paused and goes on from the same
+// position on resume.
+void audioPause(AudioOutput* output, bool paused);
+
+// Byte offset in the PCM of what is heard now. On a sound server: the server's own account of
+// the sample leaving its sink, which counts everything queued in the stream and the sink,
+// followed between its reports on CLOCK_MONOTONIC. On an SDL device: bytes handed to the
+// device, less the two buffers it holds, followed between callbacks the same way. Never
+// goes backwards, never runs ahead of the bytes handed over; a multiple of 4. Takes no lock
+// that the feeding thread waits on.
 std::uint32_t audioPosition(AudioOutput* output);
+
+// Times the sound server found the stream empty while the music played (each one heard as a
+// click); 0 on an SDL device, which does not say.
+std::uint32_t audioUnderruns(const AudioOutput* output);
 
 // Stops the stream (silence from now on, the clock stays where it is).
 void audioStop(AudioOutput* output);

@@ -10,10 +10,11 @@
 // label is written by the SDL step that plays that role here:
 //   "Registering The Window Class: "  SDL's video subsystem starts
 //   "ChangeDisplaySettings: "         the display offers width x height at 32 bits (the mode
-//                                     the full-screen window switches to)
+//                                     the full-screen window switches to); OK at once when
+//                                     the window asks for no mode change
 //   "AdjustWindowRectEx: "            the display's rectangle is known (a borderless window
 //                                     needs no frame adjustment)
-//   "CreateWindowEx: "                SDL_CreateWindow, full-screen, titled "Kesu Tamrick"
+//   "CreateWindowEx: "                SDL_CreateWindow, titled "Kesu Tamrick"
 //   "GetDC: "                         the window is attached to a display
 //   "ChoosePixelFormat: "             the frame-buffer requests (double buffer, RGBA with
 //                                     alpha, depth 16, stencil 1), which SDL takes before
@@ -39,11 +40,15 @@ const char* const logFailure = "fAiLUre\n";
 
 struct StartupLog {
     FILE* file = nullptr;
+    bool failureReported = false;
 
     // Writes the label and the result while the log is open; closes it at a failure.
     void step(const char* label, bool ok)
     {
-        if (!ok) std::fprintf(stderr, "kesu: %sfailed: %s\n", label, platformLastError().c_str());
+        if (!ok && !failureReported) {
+            std::fprintf(stderr, "kesu: %sfailed: %s\n", label, platformLastError().c_str());
+            failureReported = true;
+        }
         if (!file) return;
         std::fputs(label, file);
         std::fputs(ok ? logOk : logFailure, file);
@@ -60,7 +65,7 @@ struct StartupLog {
 } // namespace
 
 void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext,
-                        int width, int height, std::uint8_t colourBits, std::uint8_t depthBits)
+                        int width, int height, std::uint8_t colourBits, std::uint8_t depthBits, ScreenMode screenMode)
 {
     StartupLog log;
     log.file = std::fopen("kesu.log", "wb");
@@ -69,8 +74,9 @@ void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandl
 
     log.step("Registering The Window Class: ", renderWindow.instance = platformInitVideo());
 
-    const PlatformDisplayMode mode = platformFindDisplayMode(width, height, colourBits);
-    log.step("ChangeDisplaySettings: ", mode.found);
+    PlatformDisplayMode mode;
+    if (screenMode == SCREEN_SWITCH_MODE) mode = platformFindDisplayMode(width, height, colourBits);
+    log.step("ChangeDisplaySettings: ", screenMode != SCREEN_SWITCH_MODE || mode.found);
 
     platformShowCursor(false);
 
@@ -78,7 +84,10 @@ void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandl
     log.step("AdjustWindowRectEx: ", platformDisplayBounds(displayX, displayY, displayWidth, displayHeight));
 
     const bool framebufferRequested = platformRequestFramebuffer(colourBits, 1, depthBits, 1);
-    *windowHandle = platformCreateWindow("Kesu Tamrick", width, height, mode, false);
+    const PlatformWindowKind kind = screenMode == SCREEN_WINDOW    ? PLATFORM_WINDOW_NORMAL
+                                    : screenMode == SCREEN_DESKTOP ? PLATFORM_WINDOW_DESKTOP
+                                                                   : PLATFORM_WINDOW_FULLSCREEN;
+    *windowHandle = platformCreateWindow("Kesu Tamrick", width, height, mode, kind);
     log.step("CreateWindowEx: ", *windowHandle != nullptr);
     if (!*windowHandle) destroyRenderWindow(renderWindow, windowHandle, deviceContext);
 

@@ -41,11 +41,21 @@ struct RenderWindow {
     RenderWindow& operator=(const RenderWindow&) = delete;
 };
 
+// How the player's window covers the screen.
+enum ScreenMode {
+    SCREEN_SWITCH_MODE,   // the display switches to width x height and the window covers it
+    SCREEN_DESKTOP,       // full screen at the desktop's own mode, no switch (width x height are the desktop's)
+    SCREEN_WINDOW         // a titled window of width x height next to the others, no switch
+};
+
 // Changes the display mode, opens the window, creates and binds the context, fetches the
-// entry points and sets the viewport, logging each step to "kesu.log". Creation carries on
-// past a failed step, as the log shows; the caller checks renderingContext afterwards.
+// entry points and sets the viewport, logging each step to "kesu.log". Where no mode change
+// is asked for (SCREEN_DESKTOP, SCREEN_WINDOW) the mode-change step logs "OK". Creation
+// carries on past a failed step, as the log shows; only the first failed step is reported on
+// stderr, since the later ones follow from it. The caller checks renderingContext afterwards.
 void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext,
-                        int width, int height, std::uint8_t colourBits, std::uint8_t depthBits);
+                        int width, int height, std::uint8_t colourBits, std::uint8_t depthBits,
+                        ScreenMode screenMode = SCREEN_SWITCH_MODE);
 
 // Restores the display mode and the cursor and releases what is held, clearing each handle
 // it releases, so a second pass releases nothing twice. Failed releases show a

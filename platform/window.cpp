@@ -74,6 +74,14 @@ std::string platformLastError() { return SDL_GetError(); }
 
 bool platformInitVideo()
 {
+    const char* const noDisplay =
+        "no display found (set DISPLAY or WAYLAND_DISPLAY, or SDL_VIDEODRIVER=offscreen to run headless)";
+    // Without any of these there is nothing to connect to; asking SDL anyway only adds the
+    // display libraries' own complaints to the one message that matters.
+    if (!SDL_getenv("SDL_VIDEODRIVER") && !SDL_getenv("DISPLAY") && !SDL_getenv("WAYLAND_DISPLAY")) {
+        SDL_SetError("%s", noDisplay);
+        return false;
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     // SDL falls back to its headless drivers when no display can be reached. The player
     // then has no screen: only an explicit SDL_VIDEODRIVER (tests, capture) selects them.
@@ -82,7 +90,7 @@ bool platformInitVideo()
     const bool headless = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
     if (headless && !(requested && SDL_strcasecmp(requested, driver) == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        SDL_SetError("no display found (set DISPLAY or WAYLAND_DISPLAY, or SDL_VIDEODRIVER=offscreen to run headless)");
+        SDL_SetError("%s", noDisplay);
         return false;
     }
     return true;
@@ -160,13 +168,27 @@ bool platformRequestFramebuffer(int colourBits, int alphaBits, int depthBits, in
     return ok;
 }
 
-PlatformWindow* platformCreateWindow(const char* title, int width, int height,
-                                     const PlatformDisplayMode& mode, bool offscreen)
+PlatformWindow* platformCreateWindow(const char* title, int width, int height, const PlatformDisplayMode& mode,
+                                     PlatformWindowKind kind)
 {
+    // SDL would start its video subsystem here on its own, probing for displays again.
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        SDL_SetError("the video subsystem is not running");
+        return nullptr;
+    }
+    // By default SDL minimises a full-screen window and restores the desktop mode when it
+    // loses the focus; the demo is meant to keep playing where it is.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
-    if (!offscreen) flags |= mode.found ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_BORDERLESS;
-    SDL_Window* window = SDL_CreateWindow(title, 0, 0, width, height, flags);
-    if (window && mode.found && !offscreen) {
+    int x = 0, y = 0;
+    switch (kind) {
+    case PLATFORM_WINDOW_FULLSCREEN: flags |= mode.found ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_BORDERLESS; break;
+    case PLATFORM_WINDOW_DESKTOP: flags |= SDL_WINDOW_FULLSCREEN_DESKTOP; break;
+    case PLATFORM_WINDOW_NORMAL: x = y = SDL_WINDOWPOS_CENTERED; break;
+    case PLATFORM_WINDOW_OFFSCREEN: break;
+    }
+    SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
+    if (window && mode.found && kind == PLATFORM_WINDOW_FULLSCREEN) {
         SDL_DisplayMode wanted{};
         wanted.w = mode.width;
         wanted.h = mode.height;
@@ -307,10 +329,10 @@ void platformKeepDisplayAwake(bool awake)
         SDL_EnableScreenSaver();
 }
 
-bool platformPollEvent(PlatformEvent& event)
+namespace {
+
+void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
 {
-    SDL_Event sdlEvent;
-    if (!SDL_PollEvent(&sdlEvent)) return false;
     event = PlatformEvent{};
     switch (sdlEvent.type) {
     case SDL_QUIT:
@@ -320,12 +342,37 @@ bool platformPollEvent(PlatformEvent& event)
     case SDL_KEYUP:
         event.kind = sdlEvent.type == SDL_KEYDOWN ? PLATFORM_EVENT_KEY_DOWN : PLATFORM_EVENT_KEY_UP;
         event.keyCode = virtualKey(sdlEvent.key.keysym.sym);
+        event.repeat = sdlEvent.key.repeat != 0;
         break;
     default:
         event.kind = PLATFORM_EVENT_OTHER;
         break;
     }
+}
+
+} // namespace
+
+bool platformPollEvent(PlatformEvent& event)
+{
+    SDL_Event sdlEvent;
+    if (!SDL_PollEvent(&sdlEvent)) return false;
+    translateEvent(sdlEvent, event);
     return true;
+}
+
+bool platformWaitEvent(PlatformEvent& event, int timeoutMilliseconds)
+{
+    SDL_Event sdlEvent;
+    if (!SDL_WaitEventTimeout(&sdlEvent, timeoutMilliseconds)) return false;
+    translateEvent(sdlEvent, event);
+    return true;
+}
+
+int platformRefreshRate(PlatformWindow* window)
+{
+    SDL_DisplayMode mode{};
+    if (!window || SDL_GetWindowDisplayMode(sdlWindow(window), &mode) != 0) return 0;
+    return mode.refresh_rate;
 }
 
 void platformMessageBox(const char* caption, const char* text)
@@ -350,7 +397,7 @@ bool platformCreateOffscreen(int width, int height, PlatformOffscreen& offscreen
         return false;
     }
     PlatformDisplayMode noMode;
-    offscreen.window = platformCreateWindow("Kesu Tamrick", width, height, noMode, true);
+    offscreen.window = platformCreateWindow("Kesu Tamrick", width, height, noMode, PLATFORM_WINDOW_OFFSCREEN);
     if (!offscreen.window) {
         error = std::string("cannot create the offscreen window: ") + SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);

@@ -26,12 +26,22 @@ enum PlatformEventKind {
     PLATFORM_EVENT_OTHER
 };
 
-// Virtual-key code of Escape, the one key the demo reads.
+// Virtual-key codes of the keys the demo reads: Escape quits, Space pauses.
 constexpr int PLATFORM_KEY_ESCAPE = 0x1B;
+constexpr int PLATFORM_KEY_SPACE = 0x20;
 
 struct PlatformEvent {
     PlatformEventKind kind = PLATFORM_EVENT_NONE;
-    int keyCode = 0;   // 0..255, virtual-key numbering: Escape is 0x1B, letters their capital ASCII
+    int keyCode = 0;       // 0..255, virtual-key numbering: Escape is 0x1B, letters their capital ASCII
+    bool repeat = false;   // a key-down sent again by the keyboard's auto-repeat while the key is held
+};
+
+// How a window covers the screen.
+enum PlatformWindowKind {
+    PLATFORM_WINDOW_FULLSCREEN,   // full screen in the given mode when found, else borderless at (0, 0)
+    PLATFORM_WINDOW_DESKTOP,      // full screen at the desktop's own mode: no mode switch
+    PLATFORM_WINDOW_NORMAL,       // an ordinary titled window, centred, no mode switch
+    PLATFORM_WINDOW_OFFSCREEN     // on the offscreen driver
 };
 
 // The library's text for the last failure ("" when it has none).
@@ -55,10 +65,11 @@ bool platformDisplayBounds(int& x, int& y, int& width, int& height);
 // before the window exists.
 bool platformRequestFramebuffer(int colourBits, int alphaBits, int depthBits, int stencilBits);
 
-// A window at (0, 0) of the given size, hidden until platformShowWindow. With a found
-// mode it is full-screen in that mode; otherwise a borderless window of the given size.
-PlatformWindow* platformCreateWindow(const char* title, int width, int height,
-                                     const PlatformDisplayMode& mode, bool offscreen);
+// A window of the given size, hidden until platformShowWindow, of the given kind (the mode
+// is used by PLATFORM_WINDOW_FULLSCREEN only). Losing the keyboard focus never minimises it
+// nor gives the display back its desktop mode: the demo keeps drawing.
+PlatformWindow* platformCreateWindow(const char* title, int width, int height, const PlatformDisplayMode& mode,
+                                     PlatformWindowKind kind);
 void platformDestroyWindow(PlatformWindow* window);
 
 // The display the window lives on; false when the window has none.
@@ -94,6 +105,11 @@ void platformKeepDisplayAwake(bool awake);
 
 // Takes one pending event; false when none is pending.
 bool platformPollEvent(PlatformEvent& event);
+// Waits up to timeoutMilliseconds for an event and takes it; false when none came.
+bool platformWaitEvent(PlatformEvent& event, int timeoutMilliseconds);
+
+// Refresh rate in Hz of the display the window is on; 0 when the display does not say.
+int platformRefreshRate(PlatformWindow* window);
 
 // A modal box with an OK button; falls back to stderr when no box can be shown.
 void platformMessageBox(const char* caption, const char* text);

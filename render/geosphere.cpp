@@ -58,7 +58,7 @@ void Mesh::buildGeosphere(float radius, std::int8_t level, float normalLength)
     allocFaces(static_cast<std::uint16_t>(faces20), static_cast<std::uint16_t>(faces20));
     // The sphere carries no texture mapping; zeros keep a textured draw of it defined.
     std::memset(texCoords, 0, sizeof(float) * 3 * static_cast<std::size_t>(texCoordCount));
-    std::memset(texFaces, 0, sizeof(std::int16_t) * 3 * static_cast<std::size_t>(texFaceCount));
+    std::memset(texFaces, 0, sizeof(std::uint16_t) * 3 * static_cast<std::size_t>(texFaceCount));
 
     std::memcpy(positions[0], icosahedronVertices, sizeof icosahedronVertices);
     for (const auto& face : icosahedronFaces) {
@@ -86,7 +86,7 @@ void Mesh::buildGeosphere(float radius, std::int8_t level, float normalLength)
         const float centroidSquared = gx * gx + gy * gy + gz * gz;
         const float ax = gx + n[0], ay = gy + n[1], az = gz + n[2];
         if (centroidSquared > ax * ax + ay * ay + az * az) {
-            const std::int16_t second = faces[3 * k + 1];
+            const std::uint16_t second = faces[3 * k + 1];
             faces[3 * k + 1] = faces[3 * k + 2];
             faces[3 * k + 2] = second;
             n[0] = -n[0];
@@ -103,10 +103,10 @@ void Mesh::subdivideFace(int i0, int i1, int i2, std::int8_t level)
 {
     if (level == 1) {
         assert(buildFaceCount < faceCount);
-        std::int16_t* face = faces + 3 * buildFaceCount;
-        face[0] = static_cast<std::int16_t>(i0);
-        face[1] = static_cast<std::int16_t>(i1);
-        face[2] = static_cast<std::int16_t>(i2);
+        std::uint16_t* face = faces + 3 * buildFaceCount;
+        face[0] = static_cast<std::uint16_t>(i0);
+        face[1] = static_cast<std::uint16_t>(i1);
+        face[2] = static_cast<std::uint16_t>(i2);
         // Still on the unit sphere here, so the positions are the radial unit normals; the
         // later scaling by the radius leaves these copies alone.
         for (int corner : {i0, i1, i2}) {

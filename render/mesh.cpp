@@ -64,8 +64,8 @@ void Mesh::allocFaces(std::uint16_t newFaceCount, std::uint16_t newTexFaceCount)
     texFaceCount = newTexFaceCount;
     delete[] faces;
     delete[] texFaces;
-    faces = new std::int16_t[3 * faceCount];
-    texFaces = new std::int16_t[3 * texFaceCount];
+    faces = new std::uint16_t[3 * faceCount];
+    texFaces = new std::uint16_t[3 * texFaceCount];
     for (int f = 0; f < frameCount; ++f) {
         delete[] faceNormals[f];
         faceNormals[f] = new float[3 * faceCount];

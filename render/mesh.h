@@ -60,8 +60,9 @@ public:
     float** positions = nullptr;         // frameCount pointers, each to vertexCount triples
     float** vertexNormals = nullptr;     // frameCount pointers, each to vertexCount triples
     float* texCoords = nullptr;          // texCoordCount triples (u, v, unused)
-    std::int16_t* faces = nullptr;       // faceCount triples of vertex indices
-    std::int16_t* texFaces = nullptr;    // texFaceCount triples of texCoords indices; entry i belongs to face i
+    // Unsigned 16-bit indices, as the scene file stores them: a mesh addresses up to 65535 vertices.
+    std::uint16_t* faces = nullptr;      // faceCount triples of vertex indices
+    std::uint16_t* texFaces = nullptr;   // texFaceCount triples of texCoords indices; entry i belongs to face i
     float** faceNormals = nullptr;       // frameCount pointers, each to faceCount triples
     std::string materialName;            // scene material of the mesh; empty when none
     // Moves with every change to the counts or arrays, so drawing knows its recording of the

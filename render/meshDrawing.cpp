@@ -28,8 +28,8 @@ void sendTexturedPass(const Mesh& mesh, const float* positions, const float* ver
     const bool smooth = (mesh.flags & MESH_SMOOTH) != 0;
     glBegin(GL_TRIANGLES);
     for (int k = 0; k < mesh.faceCount; ++k) {
-        const std::int16_t* face = mesh.faces + 3 * k;
-        const std::int16_t* texFace = mesh.texFaces + 3 * k;
+        const std::uint16_t* face = mesh.faces + 3 * k;
+        const std::uint16_t* texFace = mesh.texFaces + 3 * k;
         if (lit && !smooth) {
             glNormal3fv(faceNormals + 3 * k);
         }
@@ -51,7 +51,7 @@ void sendPlainPass(const Mesh& mesh, const float* positions, const float* vertex
     const bool smooth = (mesh.flags & MESH_SMOOTH) != 0;
     glBegin(GL_TRIANGLES);
     for (int k = 0; k < mesh.faceCount; ++k) {
-        const std::int16_t* face = mesh.faces + 3 * k;
+        const std::uint16_t* face = mesh.faces + 3 * k;
         if (!smooth) {
             glNormal3fv(faceNormals + 3 * k);
         }
@@ -73,8 +73,8 @@ void sendTwoTexturePass(const Mesh& mesh, const float* positions, const float* v
     const bool smooth = (mesh.flags & MESH_SMOOTH) != 0;
     glBegin(GL_TRIANGLES);
     for (int k = 0; k < mesh.faceCount; ++k) {
-        const std::int16_t* face = mesh.faces + 3 * k;
-        const std::int16_t* texFace = mesh.texFaces + 3 * k;
+        const std::uint16_t* face = mesh.faces + 3 * k;
+        const std::uint16_t* texFace = mesh.texFaces + 3 * k;
         if (!smooth) {
             glNormal3fv(faceNormals + 3 * k);
         }

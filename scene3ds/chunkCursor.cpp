@@ -169,10 +169,6 @@ bool ChunkCursor::readCount(const ChunkHeader& chunk, std::size_t itemSize, std:
 {
     std::size_t start = offset;
     if (!readU16(chunk, count, what)) return false;
-    if (count > 32767) {
-        return fail(static_cast<long long>(start), chunk.id,
-                    std::string(what) + " " + std::to_string(count) + " is above 32767");
-    }
     std::size_t needed = itemSize * count;
     if (needed > bytesLeft(chunk)) {
         return fail(static_cast<long long>(start), chunk.id,

@@ -55,8 +55,8 @@ public:
     // A zero-terminated name of at most 255 bytes, its terminator inside the chunk.
     bool readName(const ChunkHeader& chunk, std::string& name, const char* what);
     bool skipBytes(const ChunkHeader& chunk, std::size_t count, const char* what);
-    // A 16-bit count of items of itemSize bytes each: at most 32767, and the items must fit
-    // in what is left of the chunk, so nothing is allocated that the file cannot fill.
+    // An unsigned 16-bit count (up to 65535) of items of itemSize bytes each; the items must
+    // fit in what is left of the chunk, so nothing is allocated that the file cannot fill.
     bool readCount(const ChunkHeader& chunk, std::size_t itemSize, std::uint16_t& count, const char* what);
     // Bytes left in the chunk after the position.
     std::size_t bytesLeft(const ChunkHeader& chunk) const { return offset < chunk.end ? chunk.end - offset : 0; }

@@ -12,6 +12,7 @@ namespace {
 struct NodeContents {
     bool hasHeader = false;
     std::string name;
+    std::string instanceName;
     std::int16_t hierarchy = -1;
     bool hasPivot = false;
     float pivot[3] = {0.0f, 0.0f, 0.0f};
@@ -41,6 +42,10 @@ bool readNodeChunks(ChunkCursor& cursor, const ChunkHeader& node, NodeContents& 
             cursor.skip(chunk);
             break;
         }
+        case CHUNK_INSTANCE_NAME:
+            read = cursor.readName(chunk, contents.instanceName, "the instance name");
+            cursor.skip(chunk);
+            break;
         case CHUNK_PIVOT:
             read = cursor.readFloats(chunk, contents.pivot, 3, "the pivot");
             contents.hasPivot = read;
@@ -71,6 +76,7 @@ int recordNode(Scene& scene, const ChunkHeader& chunk, const NodeContents& conte
     record.chunkId = chunk.id;
     record.offset = chunk.start;
     record.name = contents.name;
+    record.instanceName = contents.instanceName;
     record.hierarchy = contents.hierarchy;
     record.hasPivot = contents.hasPivot;
     for (int c = 0; c < 3; ++c) record.pivot[c] = contents.pivot[c];
@@ -90,32 +96,23 @@ bool readObjectNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk)
 {
     NodeContents contents;
     if (!readNodeChunks(cursor, chunk, contents)) return false;
+    // Pass 1 counted the object nodes it met; one it did not meet (inside a chunk it skips)
+    // would move the nodes that parents point to.
+    if (scene.nodes.size() >= scene.nodes.capacity()) {
+        return cursor.fail(static_cast<long long>(chunk.start), chunk.id,
+                           "lies inside a chunk that holds no keyframer nodes (keyframer data 0xB000 expected "
+                           "around it)");
+    }
     const int record = recordNode(scene, chunk, contents);
+    scene.keyframerNodes[record].target = static_cast<int>(scene.nodes.size());
 
-    int index = -1;
-    for (std::size_t i = 0; i < scene.nodes.size(); ++i) {
-        if (scene.nodes[i].name == contents.name) {
-            index = static_cast<int>(i);
-            break;
-        }
-    }
-    if (index < 0) return true;
-    scene.keyframerNodes[record].target = index;
-
-    SceneNode& node = scene.nodes[index];
+    // Bound to its object, parent and material once the whole file is read.
+    scene.nodes.emplace_back();
+    SceneNode& node = scene.nodes.back();
     node.keyframerNode = record;
+    node.name = contents.name;
+    node.instanceName = contents.instanceName;
     node.hierarchy = contents.hierarchy;
-    node.parent = nullptr;
-    // The hierarchy value works as a depth in depth-first order: the parent is the nearest
-    // earlier node with a smaller value.
-    if (node.hierarchy != -1) {
-        for (int k = index - 1; k >= 0; --k) {
-            if (scene.nodes[k].keyframerNode >= 0 && scene.nodes[k].hierarchy < node.hierarchy) {
-                node.parent = &scene.nodes[k];
-                break;
-            }
-        }
-    }
     for (int c = 0; c < 3; ++c) node.pivot[c] = contents.pivot[c];
     node.posTrack = std::move(contents.position);
     node.rotTrack = std::move(contents.rotation);
@@ -131,6 +128,7 @@ bool readCameraNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk)
     scene.cameraTrack = std::move(contents.position);
     scene.fovTrack = std::move(contents.fov);
     scene.rollTrack = std::move(contents.roll);
+    scene.hasCamera = scene.hasCameraNode = true;
     return true;
 }
 
@@ -154,6 +152,7 @@ bool readLightNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk)
             // Placed by chunk id, whichever order the file gives them in.
             scene.lights[i].posTrack = std::move(contents.position);
             scene.lights[i].colorTrack = std::move(contents.color);
+            scene.lights[i].hasNode = true;
             break;
         }
     }

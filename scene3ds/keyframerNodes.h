@@ -8,9 +8,10 @@ struct ChunkHeader;
 struct Scene;
 
 // Each is called with the cursor right after the chunk's header and leaves it at the
-// chunk's end. Sub-chunks of a node are taken by their ids, so instance names, bounding
-// boxes and other chunks that 3D packages add are passed over. A node that names nothing in
-// the scene is still recorded in keyframerNodes, for the playback check to report.
+// chunk's end. Sub-chunks of a node are taken by their ids, so bounding boxes and other
+// chunks that 3D packages add are passed over. Every node is recorded in keyframerNodes.
+// An object node becomes a SceneNode, bound to its object and parent after the walk; a
+// light node (omni or spot) gives its tracks to the light it names.
 bool readObjectNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk);
 bool readCameraNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk);
 bool readTargetNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk);

@@ -47,7 +47,7 @@ bool readFaceArray(Mesh& mesh, ChunkCursor& cursor, const ChunkHeader& chunk, Fa
                 !cursor.readU16(chunk, corner[2], "face corner c") || !cursor.readU16(chunk, flags, "face flags")) {
                 return false;
             }
-            for (int c = 0; c < 3; ++c) mesh.faces[3 * i + c] = static_cast<std::int16_t>(corner[c]);
+            for (int c = 0; c < 3; ++c) mesh.faces[3 * i + c] = corner[c];
         }
         for (int i = 0; i < 3 * count; ++i) mesh.texFaces[i] = mesh.faces[i];
     }
@@ -131,7 +131,7 @@ bool readMeshChunks(Mesh& mesh, ChunkCursor& cursor, const ChunkHeader& meshChun
 
     // Checked once the whole mesh is read, since the points may follow the faces.
     for (int i = 0; i < 3 * mesh.faceCount; ++i) {
-        const int vertex = static_cast<std::uint16_t>(mesh.faces[i]);
+        const int vertex = mesh.faces[i];
         if (vertex >= mesh.vertexCount) {
             const int face = i / 3;
             return cursor.fail(static_cast<long long>(place.facesStart + 8 * face), CHUNK_FACE_ARRAY,

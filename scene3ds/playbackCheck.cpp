@@ -1,21 +1,15 @@
 #include "scene3ds/playbackCheck.h"
 
 #include "platform/loadError.h"
-#include "scene3ds/chunkCursor.h"
 #include "scene3ds/chunkIds.h"
 #include "scene3ds/scene.h"
 
-#include <memory>
+#include <cstdio>
 #include <vector>
 
 namespace {
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
-
-const KeyframerNode* nodeRecord(const Scene& scene, int index)
-{
-    return index >= 0 && index < static_cast<int>(scene.keyframerNodes.size()) ? &scene.keyframerNodes[index] : nullptr;
-}
 
 bool failAt(LoadError& error, const Scene& scene, const KeyframerNode* record, const std::string& text)
 {
@@ -23,100 +17,75 @@ bool failAt(LoadError& error, const Scene& scene, const KeyframerNode* record, c
     return failLoad(error, scene.fileName, -1, -1, text);
 }
 
-// Frames of a track's keys; null when the track is missing.
-std::unique_ptr<std::vector<std::int16_t>> framesOf(const VectorTrack* track)
+const KeyframerNode* nodeRecord(const Scene& scene, int index)
 {
-    if (!track) return nullptr;
-    auto frames = std::make_unique<std::vector<std::int16_t>>();
-    for (const VectorKey& key : track->keys) frames->push_back(key.frame);
-    return frames;
+    return index >= 0 && index < static_cast<int>(scene.keyframerNodes.size()) ? &scene.keyframerNodes[index] : nullptr;
 }
 
-std::unique_ptr<std::vector<std::int16_t>> framesOf(const ScalarTrack* track)
+template <typename Track>
+std::vector<std::int16_t> framesOf(const Track& track)
 {
-    if (!track) return nullptr;
-    auto frames = std::make_unique<std::vector<std::int16_t>>();
-    for (const ScalarKey& key : track->keys) frames->push_back(key.frame);
-    return frames;
-}
-
-std::unique_ptr<std::vector<std::int16_t>> framesOf(const RotationTrack* track)
-{
-    if (!track) return nullptr;
-    auto frames = std::make_unique<std::vector<std::int16_t>>();
-    for (const RotationKey& key : track->keys) frames->push_back(key.frame);
+    std::vector<std::int16_t> frames;
+    for (const auto& key : track.keys) frames.push_back(key.frame);
     return frames;
 }
 
 // Keys present, and in strictly ascending frames, since evaluation divides by the
 // distance between neighbouring keys.
-bool checkTrack(const std::vector<std::int16_t>* frames, const std::string& owner, const char* trackName,
-                const Scene& scene, const KeyframerNode* record, LoadError& error)
+template <typename Track>
+bool checkTrack(const Track* track, const std::string& owner, const char* trackName, const Scene& scene,
+                const KeyframerNode* record, LoadError& error)
 {
-    if (!frames) return failAt(error, scene, record, owner + " has no " + trackName + " track");
-    if (frames->empty()) return failAt(error, scene, record, owner + ": its " + trackName + " track has no keys");
-    for (std::size_t i = 1; i < frames->size(); ++i) {
-        if ((*frames)[i] <= (*frames)[i - 1]) {
+    if (!track) return failAt(error, scene, record, owner + " has no " + trackName + " track");
+    const std::vector<std::int16_t> frames = framesOf(*track);
+    if (frames.empty()) return failAt(error, scene, record, owner + ": its " + trackName + " track has no keys");
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        if (frames[i] <= frames[i - 1]) {
             return failAt(error, scene, record,
                           owner + ": " + trackName + " key " + std::to_string(i) + " at frame " +
-                              std::to_string((*frames)[i]) + " does not come after frame " +
-                              std::to_string((*frames)[i - 1]));
+                              std::to_string(frames[i]) + " does not come after frame " + std::to_string(frames[i - 1]));
         }
     }
     return true;
 }
 
-const char* nodeKindText(std::uint16_t chunkId)
+const KeyframerNode* recordOf(const Scene& scene, std::uint16_t chunkId, const std::string& name)
 {
-    return chunkId == CHUNK_LIGHT_NODE ? "light node" : "object node";
+    for (const KeyframerNode& record : scene.keyframerNodes) {
+        if ((record.chunkId == chunkId || (chunkId == CHUNK_LIGHT_NODE && record.chunkId == CHUNK_SPOT_NODE)) &&
+            (name.empty() || record.name == name)) {
+            return &record;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
 
 bool checkScenePlayback(const Scene& scene, const std::vector<std::string>& requiredNodes, LoadError& error)
 {
-    for (const SceneNode& node : scene.nodes) {
-        const Mesh& mesh = *node.mesh;
-        const std::string object = "object " + quoted(node.name);
-        if (mesh.materialName.empty()) return failAt(error, scene, nullptr, object + " has no material group");
-        if (!node.material) {
+    for (const MeshObject& object : scene.objects) {
+        const Mesh& mesh = *object.mesh;
+        if (!object.material->textureName.empty() && mesh.texCoordCount > 0 && mesh.texCoordCount < mesh.vertexCount) {
             return failAt(error, scene, nullptr,
-                          object + " names material " + quoted(mesh.materialName) + ", which the file does not define");
-        }
-        if (!node.material->textureName.empty() && mesh.texCoordCount > 0 && mesh.texCoordCount < mesh.vertexCount) {
-            return failAt(error, scene, nullptr,
-                          object + " is textured by material " + quoted(node.material->name) + " but has " +
-                              std::to_string(mesh.texCoordCount) + " mapping coordinates for " +
+                          "object " + quoted(object.name) + " is textured by material " + quoted(object.material->name) +
+                              " but has " + std::to_string(mesh.texCoordCount) + " mapping coordinates for " +
                               std::to_string(mesh.vertexCount) + " vertices");
-        }
-    }
-
-    for (const KeyframerNode& record : scene.keyframerNodes) {
-        if ((record.chunkId == CHUNK_OBJECT_NODE || record.chunkId == CHUNK_LIGHT_NODE) && record.target < 0) {
-            return failAt(error, scene, &record,
-                          std::string(nodeKindText(record.chunkId)) + " " + quoted(record.name) + " names no " +
-                              (record.chunkId == CHUNK_LIGHT_NODE ? "light" : "object") + " of the file");
         }
     }
 
     for (const SceneNode& node : scene.nodes) {
         const std::string owner = "node " + quoted(node.name);
         const KeyframerNode* record = nodeRecord(scene, node.keyframerNode);
-        if (!record) return failAt(error, scene, nullptr, "object " + quoted(node.name) + " has no keyframer node");
-        if (node.hierarchy != -1 && !node.parent) {
-            return failAt(error, scene, record,
-                          owner + " has hierarchy value " + std::to_string(node.hierarchy) +
-                              " but no earlier node has a smaller one to be its parent");
-        }
-        if (!checkTrack(framesOf(node.posTrack.get()).get(), owner, "position", scene, record, error) ||
-            !checkTrack(framesOf(node.rotTrack.get()).get(), owner, "rotation", scene, record, error) ||
-            !checkTrack(framesOf(node.scaleTrack.get()).get(), owner, "scale", scene, record, error)) {
+        if (!checkTrack(node.posTrack.get(), owner, "position", scene, record, error) ||
+            !checkTrack(node.rotTrack.get(), owner, "rotation", scene, record, error) ||
+            !checkTrack(node.scaleTrack.get(), owner, "scale", scene, record, error)) {
             return false;
         }
         const float* scale = node.scaleTrack->keys[0].value;
         if (scale[0] == 0.0f || scale[1] == 0.0f || scale[2] == 0.0f) {
-            return failAt(error, scene, record, owner + ": its first scale key has a zero component, so its rest pose "
-                                                        "cannot be inverted");
+            return failAt(error, scene, record,
+                          owner + ": its first scale key has a zero component, so its rest pose cannot be inverted");
         }
     }
 
@@ -127,46 +96,31 @@ bool checkScenePlayback(const Scene& scene, const std::vector<std::string>& requ
     }
     for (const Light& light : scene.lights) {
         const std::string owner = "light " + quoted(light.name);
-        const KeyframerNode* record = nullptr;
-        for (const KeyframerNode& candidate : scene.keyframerNodes) {
-            if (candidate.chunkId == CHUNK_LIGHT_NODE && candidate.name == light.name) {
-                record = &candidate;
-                break;
-            }
-        }
-        if (!record) return failAt(error, scene, nullptr, owner + " has no keyframer node");
-        if (!checkTrack(framesOf(light.posTrack.get()).get(), owner, "position", scene, record, error) ||
-            !checkTrack(framesOf(light.colorTrack.get()).get(), owner, "colour", scene, record, error)) {
+        const KeyframerNode* record = recordOf(scene, CHUNK_LIGHT_NODE, light.name);
+        if (!checkTrack(light.posTrack.get(), owner, "position", scene, record, error) ||
+            !checkTrack(light.colorTrack.get(), owner, "colour", scene, record, error)) {
             return false;
         }
     }
 
-    const KeyframerNode* cameraRecord = nullptr;
-    const KeyframerNode* targetRecord = nullptr;
-    for (const KeyframerNode& record : scene.keyframerNodes) {
-        if (record.chunkId == CHUNK_CAMERA_NODE) cameraRecord = &record;
-        if (record.chunkId == CHUNK_TARGET_NODE) targetRecord = &record;
-    }
-    if (!cameraRecord) return failAt(error, scene, nullptr, "the scene has no camera node " + chunkIdText(CHUNK_CAMERA_NODE));
-    if (!targetRecord) {
-        return failAt(error, scene, nullptr, "the scene has no camera target node " + chunkIdText(CHUNK_TARGET_NODE));
-    }
-    const std::string camera = "camera node " + quoted(cameraRecord->name);
-    if (!checkTrack(framesOf(scene.cameraTrack.get()).get(), camera, "position", scene, cameraRecord, error) ||
-        !checkTrack(framesOf(scene.fovTrack.get()).get(), camera, "field-of-view", scene, cameraRecord, error) ||
-        !checkTrack(framesOf(scene.rollTrack.get()).get(), camera, "roll", scene, cameraRecord, error) ||
-        !checkTrack(framesOf(scene.targetTrack.get()).get(), "camera target node " + quoted(targetRecord->name), "position", scene,
-                    targetRecord, error)) {
+    const KeyframerNode* cameraRecord = recordOf(scene, CHUNK_CAMERA_NODE, "");
+    const KeyframerNode* targetRecord = recordOf(scene, CHUNK_TARGET_NODE, "");
+    const std::string camera = cameraRecord ? "camera node " + quoted(cameraRecord->name) : std::string("the camera");
+    if (!checkTrack(scene.cameraTrack.get(), camera, "position", scene, cameraRecord, error) ||
+        !checkTrack(scene.fovTrack.get(), camera, "field-of-view", scene, cameraRecord, error) ||
+        !checkTrack(scene.rollTrack.get(), camera, "roll", scene, cameraRecord, error) ||
+        !checkTrack(scene.targetTrack.get(), targetRecord ? "camera target node " + quoted(targetRecord->name) : camera,
+                    "position", scene, targetRecord, error)) {
         return false;
     }
-
-    if (!scene.hasFrameSegment) {
-        return failAt(error, scene, nullptr, "the scene has no frame segment chunk " + chunkIdText(CHUNK_FRAME_SEGMENT));
-    }
-    if (scene.frameCount <= 0) {
-        return failAt(error, scene, nullptr,
-                      "the frame segment ends at frame " + std::to_string(scene.frameCount) +
-                          "; playback wraps modulo the end frame and needs it above 0");
+    for (const ScalarKey& key : scene.fovTrack->keys) {
+        if (!(key.value > 0.0f && key.value < 180.0f)) {
+            char degrees[32];
+            std::snprintf(degrees, sizeof degrees, "%g", key.value);
+            return failAt(error, scene, cameraRecord,
+                          camera + ": a field of view of " + degrees + " degrees at frame " + std::to_string(key.frame) +
+                              " gives no picture; it must lie between 0 and 180");
+        }
     }
 
     for (const std::string& name : requiredNodes) {

@@ -1,6 +1,7 @@
-// The second layer of loading: what scene playback needs beyond a well-formed file. The
-// demo and kesu-3ds check run it after the walk; kesu-3ds info does not, so it can
-// describe static models too.
+// The second layer of loading: what any scene needs to be drawn safely, beyond a
+// well-formed file. Every loader and kesu-3ds check run it after the walk; kesu-3ds info
+// does not, so it can describe any well-formed file. What a particular caller needs of a
+// scene (a camera, a node or light it attaches to) it checks on top of this.
 #pragma once
 
 #include <string>
@@ -9,11 +10,10 @@
 struct LoadError;
 struct Scene;
 
-// Every mesh object with a material group naming a defined material and a keyframer node;
-// mapping for every vertex of a textured mesh; every object or light node naming one;
-// a parent for each hierarchy value; position, rotation and scale tracks on each object
-// node and position and colour tracks on each of at most 8 lights, each with keys in ascending
-// frames; a camera with position, target, field-of-view and roll tracks; an end frame
-// above 0; and each name of requiredNodes on a node. False with the first problem,
-// naming its object, node or material.
+// Mapping for every vertex of a mesh whose material has a texture and which has some
+// mapping; position, rotation and scale keys on each object node (dummies and instances
+// included), a first scale key without a zero component, keys in ascending frames on
+// every track; a field of view strictly between 0 and 180 degrees; at most 8 lights; and
+// each name of requiredNodes on a node. False with the first problem, naming its object,
+// node, light or material.
 bool checkScenePlayback(const Scene& scene, const std::vector<std::string>& requiredNodes, LoadError& error);

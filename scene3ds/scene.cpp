@@ -7,9 +7,12 @@
 #include "scene3ds/keyframerNodes.h"
 #include "scene3ds/matrix4.h"
 #include "scene3ds/meshChunks.h"
+#include "scene3ds/scenePlayback.h"
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
@@ -17,16 +20,20 @@ namespace {
 
 constexpr int IMAGE_KIND_JPEG = 2;
 
-// Pass 1: counts mesh objects, lights and materials, entering only the main, editor and
-// named-object chunks, as pass 2 meets the same chunks there.
-bool countObjects(ChunkCursor& cursor, int& nodeCount, int& lightCount, int& materialCount)
+// Pass 1: counts mesh objects, lights, materials and object nodes, entering only the
+// main, editor, named-object and keyframer chunks, as pass 2 meets the same chunks there.
+struct ObjectCounts {
+    int meshes = 0, lights = 0, materials = 0, objectNodes = 0;
+};
+
+bool countObjects(ChunkCursor& cursor, ObjectCounts& counts)
 {
-    nodeCount = lightCount = materialCount = 0;
     ChunkHeader chunk;
     while (cursor.next(0, chunk)) {
         switch (chunk.id) {
         case CHUNK_MAIN:
-        case CHUNK_EDITOR: cursor.enter(chunk); break;
+        case CHUNK_EDITOR:
+        case CHUNK_KEYFRAMER: cursor.enter(chunk); break;
         case CHUNK_NAMED_OBJECT: {
             std::string name;
             if (!cursor.readName(chunk, name, "the object name")) return false;
@@ -35,9 +42,15 @@ bool countObjects(ChunkCursor& cursor, int& nodeCount, int& lightCount, int& mat
         }
         case CHUNK_TRIANGLE_MESH:
         case CHUNK_LIGHT:
-        case CHUNK_MATERIAL: {
-            int& count = chunk.id == CHUNK_TRIANGLE_MESH ? nodeCount : chunk.id == CHUNK_LIGHT ? lightCount : materialCount;
-            if (++count > 32767) {
+        case CHUNK_MATERIAL:
+        case CHUNK_OBJECT_NODE: {
+            int& count = chunk.id == CHUNK_TRIANGLE_MESH ? counts.meshes
+                         : chunk.id == CHUNK_LIGHT       ? counts.lights
+                         : chunk.id == CHUNK_MATERIAL    ? counts.materials
+                                                         : counts.objectNodes;
+            // Nodes come from object nodes and from objects no node names: both together
+            // must fit the 16-bit node count.
+            if (++count > 32767 || counts.meshes + counts.objectNodes > 32767) {
                 return cursor.fail(static_cast<long long>(chunk.start), chunk.id,
                                    "is the 32768th of its kind; counts stop at 32767");
             }
@@ -158,12 +171,20 @@ private:
             return true;
         case CHUNK_TRIANGLE_MESH: return readMesh(chunk);
         case CHUNK_LIGHT: return readLight(chunk);
-        case CHUNK_CAMERA:
-            // Position, target, bank and lens: the keyframer nodes define the camera instead.
-            if (!cursor.skipBytes(chunk, 32, "the camera's position, target, bank and lens")) return false;
+        case CHUNK_CAMERA: {
+            // Position, target, bank and lens: the keyframer nodes define the camera; these
+            // stand in for the tracks a camera without a node lacks.
+            StoredCamera& stored = scene.storedCamera;
+            if (!cursor.readFloats(chunk, stored.position, 3, "the camera's position") ||
+                !cursor.readFloats(chunk, stored.target, 3, "the camera's target") ||
+                !cursor.readFloat(chunk, stored.bank, "the camera's bank") ||
+                !cursor.readFloat(chunk, stored.lens, "the camera's lens")) {
+                return false;
+            }
             scene.hasCamera = true;
             cursor.enter(chunk);
             return true;
+        }
         case CHUNK_CAMERA_RANGES:
             if (!cursor.readFloat(chunk, scene.nearPlane, "the near range") ||
                 !cursor.readFloat(chunk, scene.farPlane, "the far range")) {
@@ -224,7 +245,8 @@ private:
         case CHUNK_OBJECT_NODE: return readObjectNode(scene, cursor, chunk);
         case CHUNK_CAMERA_NODE: return readCameraNode(scene, cursor, chunk);
         case CHUNK_TARGET_NODE: return readTargetNode(scene, cursor, chunk);
-        case CHUNK_LIGHT_NODE: return readLightNode(scene, cursor, chunk);
+        case CHUNK_LIGHT_NODE:
+        case CHUNK_SPOT_NODE: return readLightNode(scene, cursor, chunk);
         case CHUNK_FRAME_SEGMENT: return readFrameSegment(scene, cursor, chunk);
         case CHUNK_CURRENT_FRAME: return readCurrentFrame(scene, cursor, chunk);
         default: cursor.skip(chunk); return true;
@@ -242,15 +264,17 @@ private:
 
     bool readMesh(const ChunkHeader& chunk)
     {
-        if (scene.nodes.size() >= nodeCapacity) return uncounted(chunk);
-        scene.nodes.emplace_back();
-        SceneNode& node = scene.nodes.back();
-        node.mesh = std::make_unique<Mesh>();
-        node.name = objectName;
-        node.mesh->context = scene.host;
-        return readMeshChunks(*node.mesh, cursor, chunk);
+        if (scene.objects.size() >= meshCapacity) return uncounted(chunk);
+        scene.objects.emplace_back();
+        MeshObject& object = scene.objects.back();
+        object.mesh = std::make_unique<Mesh>();
+        object.name = objectName;
+        object.mesh->context = scene.host;
+        return readMeshChunks(*object.mesh, cursor, chunk);
     }
 
+    // The stored position and the first colour sub-chunk; other sub-chunks (spotlight, off
+    // switch, attenuation) are passed over.
     bool readLight(const ChunkHeader& chunk)
     {
         if (scene.lights.size() >= lightCapacity) return uncounted(chunk);
@@ -260,18 +284,74 @@ private:
         light.position[3] = 1.0f;
         light.diffuse[3] = 1.0f;
         light.glLight = GL_LIGHT0 + static_cast<std::int32_t>(scene.lights.size() - 1);
-        cursor.skip(chunk);
-        return true;
+        if (!cursor.readFloats(chunk, light.storedPosition, 3, "the light's position")) return false;
+        const std::size_t depth = cursor.enter(chunk);
+        ChunkHeader sub;
+        bool coloured = false;
+        while (cursor.next(depth, sub)) {
+            if (!coloured && (sub.id == CHUNK_COLOR_FLOAT || sub.id == CHUNK_COLOR_24)) {
+                if (sub.id == CHUNK_COLOR_FLOAT) {
+                    if (!cursor.readFloats(sub, light.storedColour, 3, "the light's colour")) return false;
+                } else {
+                    for (float& component : light.storedColour) {
+                        std::uint8_t byte;
+                        if (!cursor.readU8(sub, byte, "the light's colour byte")) return false;
+                        component = byte / 255.0f;
+                    }
+                }
+                coloured = true;
+            }
+            cursor.skip(sub);
+        }
+        return !cursor.failed();
     }
 
 public:
-    std::size_t nodeCapacity = 0, lightCapacity = 0, materialCapacity = 0;
+    std::size_t meshCapacity = 0, lightCapacity = 0, materialCapacity = 0;
 
 private:
     Scene& scene;
     ChunkCursor& cursor;
     std::string objectName;   // the name of the last named-object chunk, for the mesh or light inside it
 };
+
+// A node header names this object when the node only groups others.
+const char* const DUMMY_NAME = "$$$DUMMY";
+
+std::unique_ptr<VectorTrack> oneKeyTrack(float x, float y, float z)
+{
+    auto track = std::make_unique<VectorTrack>();
+    track->keys.resize(1);
+    track->keys[0].value[0] = x;
+    track->keys[0].value[1] = y;
+    track->keys[0].value[2] = z;
+    track->keyCount = 1;
+    return track;
+}
+
+std::unique_ptr<ScalarTrack> oneKeyTrack(float value)
+{
+    auto track = std::make_unique<ScalarTrack>();
+    track->keys.resize(1);
+    track->keys[0].value = value;
+    track->keyCount = 1;
+    return track;
+}
+
+bool hasKeys(const VectorTrack* track) { return track && track->keyCount > 0; }
+bool hasKeys(const ScalarTrack* track) { return track && track->keyCount > 0; }
+
+// Position 0, no turn, unit scale: the node of an object drawn where it is stored.
+void giveRestTracks(SceneNode& node)
+{
+    node.posTrack = oneKeyTrack(0.0f, 0.0f, 0.0f);
+    node.scaleTrack = oneKeyTrack(1.0f, 1.0f, 1.0f);
+    node.rotTrack = std::make_unique<RotationTrack>();
+    node.rotTrack->keys.resize(1);
+    node.rotTrack->keys[0].axis[2] = 1.0f;
+    identityMatrix(node.rotTrack->keys[0].accumulated);
+    node.rotTrack->keyCount = 1;
+}
 
 // restInverse = S(1/scale0) . R(+angle0) . T(-position0) . parent.restInverse: the
 // inverse of the node's frame-0 transform, mapping the stored world-space vertices into
@@ -297,39 +377,174 @@ void computeRestInverse(SceneNode& node)
     if (node.parent) multiplyMatrices(node.restInverse, node.parent->restInverse, node.restInverse);
 }
 
-// Materials by name (first match), flags and colours from the material and the lights,
-// face normals and restInverse. Textures come later, with GL.
-void bindNodes(Scene& scene)
+// Each keyframer object node draws the first object of its name; a dummy, or a node
+// whose name no object has, only groups its children. The hierarchy value works as a
+// depth in depth-first order: the parent is the nearest earlier node with a smaller one.
+// An object that no node names gets a node of its own, after the others.
+void bindNodesToObjects(Scene& scene)
 {
-    for (SceneNode& node : scene.nodes) {
-        Mesh& mesh = *node.mesh;
-        node.material = nullptr;
-        if (!mesh.materialName.empty()) {
-            for (Material& material : scene.materials) {
-                if (material.name == mesh.materialName) {
-                    node.material = &material;
+    const std::size_t keyed = scene.nodes.size();
+    for (std::size_t i = 0; i < keyed; ++i) {
+        SceneNode& node = scene.nodes[i];
+        if (node.name == DUMMY_NAME) {
+            if (!node.instanceName.empty()) node.name = node.instanceName;
+            node.instanceName.clear();
+        } else {
+            for (std::size_t o = 0; o < scene.objects.size(); ++o) {
+                if (scene.objects[o].name == node.name) {
+                    node.object = static_cast<int>(o);
+                    node.mesh = scene.objects[o].mesh.get();
+                    ++scene.objects[o].nodeCount;
                     break;
                 }
             }
         }
-        mesh.flags = 0;
-        if (node.material) {
-            const Material& material = *node.material;
-            mesh.alpha = material.opacity;
-            if (!material.maskName.empty() || mesh.alpha != 1.0f) mesh.flags |= MESH_BLEND;
-            if (scene.lightCount > 0) {
-                mesh.flags |= MESH_LIT;
-                for (int c = 0; c < 3; ++c) {
-                    mesh.ambient[c] = material.ambient[c];
-                    mesh.diffuse[c] = material.diffuse[c];
-                    mesh.specular[c] = material.specular[c];
+        node.parent = nullptr;
+        if (node.hierarchy != -1) {
+            for (std::size_t k = i; k-- > 0;) {
+                if (scene.nodes[k].hierarchy < node.hierarchy) {
+                    node.parent = &scene.nodes[k];
+                    break;
                 }
-                mesh.shininess = material.shininess;
             }
         }
-        if (mesh.faceCount > 0 && mesh.vertexCount > 0) mesh.computeFaceNormals(0, 1.0f);
-        computeRestInverse(node);
     }
+    for (std::size_t o = 0; o < scene.objects.size(); ++o) {
+        if (scene.objects[o].nodeCount > 0) continue;
+        scene.nodes.emplace_back();
+        SceneNode& node = scene.nodes.back();
+        node.name = scene.objects[o].name;
+        node.object = static_cast<int>(o);
+        node.mesh = scene.objects[o].mesh.get();
+        giveRestTracks(node);
+    }
+}
+
+void litByMaterial(Mesh& mesh, const Material& material)
+{
+    mesh.flags |= MESH_LIT;
+    for (int c = 0; c < 3; ++c) {
+        mesh.ambient[c] = material.ambient[c];
+        mesh.diffuse[c] = material.diffuse[c];
+        mesh.specular[c] = material.specular[c];
+    }
+    mesh.shininess = material.shininess;
+}
+
+// Material by name (first match; the default material when the group is missing or names
+// none), flags and colours from it and the lights, and face normals. Textures come later,
+// with GL.
+void bindMaterials(Scene& scene)
+{
+    for (MeshObject& object : scene.objects) {
+        Mesh& mesh = *object.mesh;
+        object.material = &scene.defaultMaterial;
+        if (!mesh.materialName.empty()) {
+            for (Material& material : scene.materials) {
+                if (material.name == mesh.materialName) {
+                    object.material = &material;
+                    break;
+                }
+            }
+        }
+        const Material& material = *object.material;
+        mesh.flags = 0;
+        mesh.alpha = material.opacity;
+        if (!material.maskName.empty() || mesh.alpha != 1.0f) mesh.flags |= MESH_BLEND;
+        if (scene.lightCount > 0) litByMaterial(mesh, material);
+        if (mesh.faceCount > 0 && mesh.vertexCount > 0) mesh.computeFaceNormals(0, 1.0f);
+    }
+}
+
+// Parents precede their children, so a parent's restInverse is ready when its child's is
+// computed. The first node of an object defines where its stored vertices sit; further
+// instances place the same vertices by their own tracks.
+void computeNodeMatrices(Scene& scene)
+{
+    std::vector<int> firstNode(scene.objects.size(), -1);
+    for (std::size_t i = 0; i < scene.nodes.size(); ++i) {
+        SceneNode& node = scene.nodes[i];
+        node.material = node.object >= 0 ? scene.objects[node.object].material : nullptr;
+        computeRestInverse(node);
+        std::copy(node.restInverse, node.restInverse + 16, node.meshMatrix);
+        if (node.object < 0) continue;
+        int& first = firstNode[node.object];
+        if (first < 0) {
+            first = static_cast<int>(i);
+            continue;
+        }
+        const SceneNode& placing = scene.nodes[first];
+        float shift[16];
+        translationMatrix(placing.pivot[0] - node.pivot[0], placing.pivot[1] - node.pivot[1],
+                          placing.pivot[2] - node.pivot[2], shift);
+        multiplyMatrices(shift, placing.restInverse, node.meshMatrix);
+    }
+}
+
+// A light without a node, or whose node lacks a track, shines from its stored position in
+// its stored colour; a camera without a node is placed by its stored position, target, bank
+// and lens.
+void fillStaticTracks(Scene& scene)
+{
+    for (Light& light : scene.lights) {
+        if (!hasKeys(light.posTrack.get())) {
+            light.posTrack = oneKeyTrack(light.storedPosition[0], light.storedPosition[1], light.storedPosition[2]);
+        }
+        if (!hasKeys(light.colorTrack.get())) {
+            light.colorTrack = oneKeyTrack(light.storedColour[0], light.storedColour[1], light.storedColour[2]);
+        }
+    }
+    if (!scene.hasCamera) return;
+    const StoredCamera& stored = scene.storedCamera;
+    if (!hasKeys(scene.cameraTrack.get())) {
+        scene.cameraTrack = oneKeyTrack(stored.position[0], stored.position[1], stored.position[2]);
+    }
+    if (!hasKeys(scene.targetTrack.get())) {
+        scene.targetTrack = oneKeyTrack(stored.target[0], stored.target[1], stored.target[2]);
+    }
+    if (!hasKeys(scene.rollTrack.get())) scene.rollTrack = oneKeyTrack(stored.bank);
+    // The field-of-view track that 3D packages write for a lens holds 2400 / lens.
+    if (!hasKeys(scene.fovTrack.get())) scene.fovTrack = oneKeyTrack(stored.lens > 0.0f ? 2400.0f / stored.lens : 45.0f);
+}
+
+// Without a camera: a 45-degree view from the front, right and above, far enough back that
+// the sphere around the frame-0 bounding box fits. Without usable clipping planes: far is
+// twice the distance from the frame-0 eye to the far side of that sphere, near a
+// thousandth of far.
+void frameTheScene(Scene& scene)
+{
+    const bool planesUsable = scene.hasCameraRanges && scene.nearPlane > 0.0f && scene.farPlane > scene.nearPlane;
+    if (scene.hasCamera && planesUsable) return;
+    float low[3], high[3];
+    float centre[3] = {0.0f, 0.0f, 0.0f};
+    float radius = 1.0f;
+    if (sceneBounds(scene, 0, nullptr, low, high)) {
+        float squared = 0.0f;
+        for (int c = 0; c < 3; ++c) {
+            centre[c] = 0.5f * (low[c] + high[c]);
+            squared += 0.25f * (high[c] - low[c]) * (high[c] - low[c]);
+        }
+        if (squared > 0.0f) radius = std::sqrt(squared);
+    }
+    if (!scene.hasCamera) {
+        const float fov = 45.0f;
+        const float distance = 1.05f * radius / std::sin(0.5f * fov * 3.141592f / 180.0f);
+        const float direction[3] = {0.408248f, -0.816497f, 0.408248f};   // (1, -2, 1) of unit length
+        scene.cameraTrack = oneKeyTrack(centre[0] + distance * direction[0], centre[1] + distance * direction[1],
+                                        centre[2] + distance * direction[2]);
+        scene.targetTrack = oneKeyTrack(centre[0], centre[1], centre[2]);
+        scene.rollTrack = oneKeyTrack(0.0f);
+        scene.fovTrack = oneKeyTrack(fov);
+        scene.defaultView = true;
+    }
+    if (planesUsable) return;
+    float eye[3];
+    vectorTrackValue(*scene.cameraTrack, 0, eye);
+    float squared = 0.0f;
+    for (int c = 0; c < 3; ++c) squared += (eye[c] - centre[c]) * (eye[c] - centre[c]);
+    scene.farPlane = 2.0f * (std::sqrt(squared) + radius);
+    scene.nearPlane = scene.farPlane / 1000.0f;
+    scene.derivedPlanes = true;
 }
 
 } // namespace
@@ -348,30 +563,36 @@ bool Scene::readBytes(const std::uint8_t* data, std::size_t size, const std::str
     fileName = path;
     if (size == 0) return failLoad(error, path, 0, -1, "is empty; a .3ds file starts with a main chunk 0x4D4D");
 
-    int counts[3];
+    ObjectCounts counts;
     ChunkCursor counter(data, size, path, error);
-    if (!countObjects(counter, counts[0], counts[1], counts[2])) return false;
+    if (!countObjects(counter, counts)) return false;
 
     nodes.clear();
+    objects.clear();
     lights.clear();
     materials.clear();
     keyframerNodes.clear();
-    // Reserved now and never grown past, so parent and material pointers stay valid.
-    nodes.reserve(counts[0]);
-    lights.reserve(counts[1]);
-    materials.reserve(counts[2]);
+    // Reserved now and never grown past, so parent and material pointers stay valid: a
+    // node per object node, and one per object that no node names.
+    nodes.reserve(counts.objectNodes + counts.meshes);
+    lights.reserve(counts.lights);
+    materials.reserve(counts.materials);
 
     ChunkCursor cursor(data, size, path, error);
     SceneWalk walk(*this, cursor);
-    walk.nodeCapacity = counts[0];
-    walk.lightCapacity = counts[1];
-    walk.materialCapacity = counts[2];
+    walk.meshCapacity = counts.meshes;
+    walk.lightCapacity = counts.lights;
+    walk.materialCapacity = counts.materials;
     if (!walk.run()) return false;
 
+    bindNodesToObjects(*this);
     nodeCount = static_cast<std::int16_t>(nodes.size());
     lightCount = static_cast<std::int16_t>(lights.size());
     materialCount = static_cast<std::int16_t>(materials.size());
-    bindNodes(*this);
+    bindMaterials(*this);
+    computeNodeMatrices(*this);
+    fillStaticTracks(*this);
+    frameTheScene(*this);
     return true;
 }
 
@@ -410,10 +631,11 @@ bool Scene::loadMaterialTexture(std::size_t materialIndex, const std::string& da
 
 void Scene::bindTextures()
 {
-    for (SceneNode& node : nodes) {
-        if (node.material && node.material->texture != 0 && node.mesh->texCoordCount > 0) {
-            node.mesh->flags |= MESH_TEXTURED;
-            node.mesh->texture = node.material->texture;
+    for (MeshObject& object : objects) {
+        Mesh& mesh = *object.mesh;
+        if (object.material->texture != 0 && mesh.texCoordCount > 0 && mesh.texCoordCount >= mesh.vertexCount) {
+            mesh.flags |= MESH_TEXTURED;
+            mesh.texture = object.material->texture;
         }
     }
 }
@@ -432,9 +654,34 @@ bool Scene::load(const std::string& path, const std::string& dataDir, int imageK
     return readFile(path, error) && loadTextures(dataDir, imageKind, error);
 }
 
+namespace {
+
+// The textured paths read a mapping coordinate for every corner, and smooth shading reads
+// vertex normals, which the reader leaves unset: both are made safe before their bits go on.
+void orMeshFlags(Mesh& mesh, std::uint32_t bits)
+{
+    if (mesh.texCoordCount < mesh.vertexCount) bits &= ~MESH_TEXTURED;
+    if ((bits & MESH_SMOOTH) && !(mesh.flags & MESH_SMOOTH) && mesh.vertexCount > 0) {
+        mesh.computeVertexNormals(0, 1);
+        float* normals = mesh.vertexNormals[0];
+        for (int i = 0; i < mesh.vertexCount; ++i) {
+            float* n = normals + 3 * i;
+            const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            if (length > 0.0f) {
+                for (int c = 0; c < 3; ++c) n[c] /= length;
+            }
+        }
+    }
+    mesh.flags |= bits;
+}
+
+} // namespace
+
 int Scene::setMeshFlags(std::uint32_t bits)
 {
-    for (SceneNode& node : nodes) node.mesh->flags |= bits;
+    for (SceneNode& node : nodes) {
+        if (node.mesh) orMeshFlags(*node.mesh, bits);
+    }
     return nodeCount;
 }
 
@@ -442,7 +689,7 @@ bool Scene::setMeshFlagsByName(const std::string& name, std::uint32_t bits)
 {
     const std::int16_t index = findNode(name);
     if (index < 0) return false;
-    nodes[index].mesh->flags |= bits;
+    if (nodes[index].mesh) orMeshFlags(*nodes[index].mesh, bits);
     return true;
 }
 
@@ -451,5 +698,25 @@ std::int16_t Scene::findNode(const std::string& name) const
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (nodes[i].name == name) return static_cast<std::int16_t>(i);
     }
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (!nodes[i].instanceName.empty() && nodes[i].name + "." + nodes[i].instanceName == name) {
+            return static_cast<std::int16_t>(i);
+        }
+    }
     return -1;
+}
+
+void Scene::addHeadLight()
+{
+    lights.emplace_back();
+    Light& light = lights.back();
+    light.name = "(head light)";
+    light.headLight = true;
+    light.glLight = GL_LIGHT0 + static_cast<std::int32_t>(lights.size() - 1);
+    light.position[3] = 1.0f;
+    light.diffuse[3] = 1.0f;
+    light.posTrack = oneKeyTrack(0.0f, 0.0f, 0.0f);
+    light.colorTrack = oneKeyTrack(1.0f, 1.0f, 1.0f);
+    lightCount = static_cast<std::int16_t>(lights.size());
+    for (MeshObject& object : objects) litByMaterial(*object.mesh, *object.material);
 }

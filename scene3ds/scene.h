@@ -1,5 +1,6 @@
-// One animated .3ds scene: its mesh objects (a SceneNode with a Mesh each), materials,
-// lights and camera, and the keyframer tracks that move them. The Scene owns all of it.
+// One animated .3ds scene: its mesh objects, the nodes that draw them (a SceneNode per
+// keyframer object node, dummies and instances included), materials, lights and camera, and
+// the keyframer tracks that move them. The Scene owns all of it.
 // Reading the file needs no GL; making material textures and drawing need a current GL
 // context and host set.
 #pragma once
@@ -44,14 +45,29 @@ struct SceneNode {
     float pivot[3] = {0.0f, 0.0f, 0.0f};
     float restInverse[16] = {};        // inverse of the frame-0 transform, ancestors included; column-major
     float world[16] = {};              // node matrix of the last drawn frame, view included
+    // Maps the mesh's stored vertices into the node's frame, pivot included: restInverse
+    // for the first node of an object (whose first keys put the vertices where they are
+    // stored), T(-pivot) . T(that node's pivot) . its restInverse for a further instance.
+    float meshMatrix[16] = {};
     SceneNode* parent = nullptr;
-    std::unique_ptr<Mesh> mesh;
-    std::string name;
+    Mesh* mesh = nullptr;              // owned by the node's MeshObject; null for a grouping (dummy) node
+    std::string name;                  // the object's name; a dummy's instance name
+    std::string instanceName;          // the node's instance name chunk; empty when none
     std::unique_ptr<VectorTrack> posTrack;
     std::unique_ptr<VectorTrack> scaleTrack;
     std::unique_ptr<RotationTrack> rotTrack;
-    Material* material = nullptr;      // bound by material group name after the walk; null when none matches
-    int keyframerNode = -1;            // index into Scene::keyframerNodes; -1 until a node names this object
+    Material* material = nullptr;      // the object's material; null for a grouping node
+    int object = -1;                   // index into Scene::objects; -1 for a grouping node
+    int keyframerNode = -1;            // index into Scene::keyframerNodes; -1 for an object without one
+};
+
+// One mesh object of the file. Every keyframer node naming it draws it (several nodes are
+// instances); an object no node names gets a node of its own that draws it where it is stored.
+struct MeshObject {
+    std::string name;
+    std::unique_ptr<Mesh> mesh;
+    Material* material = nullptr;      // the material its group names, or the scene's defaultMaterial
+    int nodeCount = 0;                 // keyframer nodes that name it
 };
 
 struct Light {
@@ -59,8 +75,12 @@ struct Light {
     std::string name;
     float position[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     float diffuse[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    std::unique_ptr<VectorTrack> posTrack;     // the node's position track (0xB020)
-    std::unique_ptr<VectorTrack> colorTrack;   // the node's colour track (0xB025)
+    std::unique_ptr<VectorTrack> posTrack;     // the node's position track (0xB020), else the stored position
+    std::unique_ptr<VectorTrack> colorTrack;   // the node's colour track (0xB025), else the stored colour
+    float storedPosition[3] = {0.0f, 0.0f, 0.0f};   // from the light chunk
+    float storedColour[3] = {1.0f, 1.0f, 1.0f};     // the light chunk's colour sub-chunk; white when it has none
+    bool hasNode = false;              // a light node named it
+    bool headLight = false;            // added by addHeadLight: shines along the view, not from the scene
 };
 
 // What the walk found in one keyframer node, whether or not it names anything in the
@@ -69,12 +89,21 @@ struct KeyframerNode {
     std::uint16_t chunkId = 0;         // CHUNK_OBJECT_NODE, CHUNK_CAMERA_NODE, ...
     std::size_t offset = 0;            // byte offset of the node chunk
     std::string name;
+    std::string instanceName;
     std::int16_t hierarchy = -1;
     bool hasPivot = false;
     float pivot[3] = {0.0f, 0.0f, 0.0f};
-    int target = -1;                   // index of the SceneNode or Light it names; -1 when none
+    int target = -1;                   // index of the SceneNode or Light it fills; -1 when none
     // Keys per track; -1 when the node has no such track.
     int positionKeys = -1, rotationKeys = -1, scaleKeys = -1, fovKeys = -1, rollKeys = -1, colorKeys = -1;
+};
+
+// The camera chunk's own values, which stand in for the tracks a camera without a node lacks.
+struct StoredCamera {
+    float position[3] = {0.0f, 0.0f, 0.0f};
+    float target[3] = {0.0f, 0.0f, 0.0f};
+    float bank = 0.0f;                 // degrees, the roll
+    float lens = 0.0f;                 // millimetres; the field of view is 2400 / lens degrees
 };
 
 struct Scene {
@@ -96,17 +125,28 @@ struct Scene {
     float farPlane = 0.0f;
     float nearPlane = 0.0f;
     std::int16_t fileFrame = 0;                // low half of the current-frame chunk's value
-    std::vector<SceneNode> nodes;              // one per mesh object, in file order
+    // Drawn in this order: one per keyframer object node (dummies and instances included),
+    // in keyframer order, then one per object that no node names, in file order.
+    std::vector<SceneNode> nodes;
     std::vector<Light> lights;                 // one per light object, in file order
     std::int16_t nodeCount = 0;
     std::int16_t lightCount = 0;
 
-    // Beyond the playback fields: what kesu-3ds and the checks report.
+    // Beyond the playback fields: the mesh objects, and what kesu-3ds and the checks report.
+    std::vector<MeshObject> objects;           // one per mesh object, in file order
+    // Stands in for a material group that is missing or names no material.
+    Material defaultMaterial;
     std::string fileName;
     std::int32_t startFrame = 0;               // start frame of the keyframer segment (playback starts at 0)
     bool hasFrameSegment = false;
-    bool hasCamera = false;                    // a camera chunk 0x4700 was met
+    bool hasCamera = false;                    // a camera chunk 0x4700 or a camera node was met
+    bool hasCameraNode = false;
     bool hasCameraRanges = false;
+    // Without a camera the scene is seen from a default view that frames it; without usable
+    // ranges (no chunk, near <= 0 or far <= near) near and far come from its extent.
+    bool defaultView = false;
+    bool derivedPlanes = false;
+    StoredCamera storedCamera;
     std::vector<KeyframerNode> keyframerNodes;
 
     Scene() = default;
@@ -117,32 +157,41 @@ struct Scene {
     // the only one there is. Needs host and a current GL context.
     bool load(const std::string& path, const std::string& dataDir, int imageKind, LoadError& error);
 
-    // Reads the whole file into memory and walks it, then binds materials, flags, face
-    // normals and restInverse. Needs no GL. On failure the scene is left partly filled and
-    // must not be drawn.
+    // Reads the whole file into memory and walks it, then binds nodes to objects and
+    // parents, materials, flags, face normals, restInverse and meshMatrix, and fills in
+    // what the file leaves out (tracks of static objects, lights and cameras without nodes,
+    // a default view, clipping planes). Needs no GL. On failure the scene is left partly
+    // filled and must not be drawn.
     bool readFile(const std::string& path, LoadError& error);
     // The same over bytes already in memory; path only names them in messages.
     bool readBytes(const std::uint8_t* data, std::size_t size, const std::string& path, LoadError& error);
 
     // Makes each material's texture from its maps (dataDir + map name), and marks the
-    // meshes that use it MESH_TEXTURED when they have mapping coordinates. Needs host and a
-    // current GL context.
+    // meshes that use it MESH_TEXTURED when they have mapping for every vertex. Needs host
+    // and a current GL context.
     bool loadTextures(const std::string& dataDir, int imageKind, LoadError& error);
     // One material's texture; loadTextures calls it for each material with a texture map.
     bool loadMaterialTexture(std::size_t materialIndex, const std::string& dataDir, int imageKind, LoadError& error);
     // Sets MESH_TEXTURED and the texture on each mesh whose material has a texture and
-    // which has mapping coordinates.
+    // which has mapping for every vertex.
     void bindTextures();
 
-    // ORs bits into every node's mesh flags; returns the node count.
+    // ORs bits into every node's mesh flags; returns the node count. Whatever the bits,
+    // MESH_TEXTURED goes only to meshes with mapping for every vertex, and MESH_SMOOTH
+    // first gives a mesh unit vertex normals, so any flags draw safely.
     int setMeshFlags(std::uint32_t bits);
-    // ORs bits into the mesh of the first node with that name; false, changing nothing,
-    // when no node has it.
+    // ORs bits into the mesh of the first node with that name, as setMeshFlags does; false,
+    // changing nothing, when no node has it.
     bool setMeshFlagsByName(const std::string& name, std::uint32_t bits);
-    // Index of the first node with that name; -1 when no node has it.
+    // Index of the first node with that name, or else the first whose "name.instance" it
+    // is; -1 when no node has it.
     std::int16_t findNode(const std::string& name) const;
 
-    // Draws the scene at frame: defined in render/scenePlayback.cpp. Needs a current GL
+    // Adds a white light that shines along the view and lights every mesh with its
+    // material's colours: for previewing a scene that has no lights.
+    void addHeadLight();
+
+    // Draws the scene at frame: defined in scene3ds/scenePlayback.cpp. Needs a current GL
     // context and a scene that passed checkScenePlayback.
     void draw();
 };

@@ -1,14 +1,19 @@
 #include "scene3ds/scenePlayback.h"
 
 #include "platform/renderWindow.h"
+#include "scene3ds/matrix4.h"
 #include "scene3ds/scene.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
+
+// GL offers at least eight lights; the playback check holds scenes to them.
+constexpr int maxSceneLights = 8;
 
 // The segment and weights for a frame, settled edges first. With keyIndex < 0 the value is
 // one key's (valueKey); otherwise the value blends keys keyIndex - 1 and keyIndex.
@@ -47,19 +52,18 @@ Segment findSegment(int keyCount, std::int16_t frame, const std::function<std::i
 
 } // namespace
 
-void evaluateVectorTrack(VectorTrack& track, std::int16_t frame)
+void vectorTrackValue(const VectorTrack& track, std::int16_t frame, float value[3])
 {
-    if (track.keyCount < 1) return;
     const Segment segment = findSegment(track.keyCount, frame, [&track](int i) { return track.keys[i].frame; });
     if (segment.valueKey >= 0) {
-        for (int c = 0; c < 3; ++c) track.current[c] = track.keys[segment.valueKey].value[c];
+        for (int c = 0; c < 3; ++c) value[c] = track.keys[segment.valueKey].value[c];
         return;
     }
     const VectorKey& from = track.keys[segment.keyIndex - 1];
     const VectorKey& to = track.keys[segment.keyIndex];
     const float t = segment.t;
     if (segment.linear) {
-        for (int c = 0; c < 3; ++c) track.current[c] = from.value[c] + (to.value[c] - from.value[c]) * t;
+        for (int c = 0; c < 3; ++c) value[c] = from.value[c] + (to.value[c] - from.value[c]) * t;
         return;
     }
     const float h1 = t * t * (2.0f * t - 3.0f) + 1.0f;
@@ -67,36 +71,126 @@ void evaluateVectorTrack(VectorTrack& track, std::int16_t frame)
     const float h3 = t * t * (3.0f - 2.0f * t);
     const float h4 = t * t * (t - 1.0f);
     for (int c = 0; c < 3; ++c) {
-        track.current[c] = h1 * from.value[c] + h2 * from.tangent[c] + h3 * to.value[c] + h4 * to.tangent[c];
+        value[c] = h1 * from.value[c] + h2 * from.tangent[c] + h3 * to.value[c] + h4 * to.tangent[c];
     }
+}
+
+float scalarTrackValue(const ScalarTrack& track, std::int16_t frame)
+{
+    const Segment segment = findSegment(track.keyCount, frame, [&track](int i) { return track.keys[i].frame; });
+    if (segment.valueKey >= 0) return track.keys[segment.valueKey].value;
+    const ScalarKey& from = track.keys[segment.keyIndex - 1];
+    const ScalarKey& to = track.keys[segment.keyIndex];
+    const float t = segment.t;
+    if (segment.linear) return from.value + (to.value - from.value) * t;
+    const float h1 = t * t * (2.0f * t - 3.0f) + 1.0f;
+    const float h2 = t * t * (t - 2.0f) + t;
+    const float h3 = t * t * (3.0f - 2.0f * t);
+    const float h4 = t * t * (t - 1.0f);
+    return h1 * from.value + h2 * from.tangent + h3 * to.value + h4 * to.tangent;
+}
+
+void evaluateVectorTrack(VectorTrack& track, std::int16_t frame)
+{
+    if (track.keyCount < 1) return;
+    vectorTrackValue(track, frame, track.current);
 }
 
 void evaluateScalarTrack(ScalarTrack& track, std::int16_t frame)
 {
     if (track.keyCount < 1) return;
-    const Segment segment = findSegment(track.keyCount, frame, [&track](int i) { return track.keys[i].frame; });
-    if (segment.valueKey >= 0) {
-        track.current = track.keys[segment.valueKey].value;
-        return;
+    track.current = scalarTrackValue(track, frame);
+}
+
+void rotationStep(const RotationTrack& track, std::int16_t frame, int& key, float& fraction)
+{
+    // The angle is interpolated linearly inside the current key's own turn; the turns of
+    // earlier keys come from the accumulated matrix.
+    const std::vector<RotationKey>& keys = track.keys;
+    const int keyCount = track.keyCount;
+    key = keyCount - 1;
+    fraction = 1.0f;
+    if (frame < keys[0].frame) {
+        key = 0;
+    } else if (frame < keys[keyCount - 1].frame) {
+        key = 1;
+        while (keys[key].frame < frame) ++key;
+        fraction = static_cast<float>(frame - keys[key - 1].frame) / static_cast<float>(keys[key].frame - keys[key - 1].frame);
     }
-    const ScalarKey& from = track.keys[segment.keyIndex - 1];
-    const ScalarKey& to = track.keys[segment.keyIndex];
-    const float t = segment.t;
-    if (segment.linear) {
-        track.current = from.value + (to.value - from.value) * t;
-        return;
-    }
-    const float h1 = t * t * (2.0f * t - 3.0f) + 1.0f;
-    const float h2 = t * t * (t - 2.0f) + t;
-    const float h3 = t * t * (3.0f - 2.0f * t);
-    const float h4 = t * t * (t - 1.0f);
-    track.current = h1 * from.value + h2 * from.tangent + h3 * to.value + h4 * to.tangent;
 }
 
 std::int16_t playbackFrame(const Scene& scene, std::int16_t frame)
 {
-    if (frame < 0) frame = 0;
+    if (frame < 0 || scene.frameCount <= 0) return 0;
+    // Wraps modulo frameCount, so the frame after the last is frame 0.
     return static_cast<std::int16_t>(frame % scene.frameCount);
+}
+
+void poseNodes(const Scene& scene, std::int16_t frame, std::vector<NodePose>& poses)
+{
+    const std::int16_t played = playbackFrame(scene, frame);
+    poses.resize(scene.nodes.size());
+    for (std::size_t i = 0; i < scene.nodes.size(); ++i) {
+        const SceneNode& node = scene.nodes[i];
+        float* world = poses[i].world;
+        if (node.parent) {
+            const float* parentWorld = poses[node.parent - scene.nodes.data()].world;
+            std::copy(parentWorld, parentWorld + 16, world);
+        } else {
+            identityMatrix(world);
+        }
+        // A track without keys, which the playback check refuses, stands still here, so the
+        // reader can frame a scene before it is checked.
+        float value[3] = {0.0f, 0.0f, 0.0f}, step[16];
+        if (node.posTrack && node.posTrack->keyCount > 0) vectorTrackValue(*node.posTrack, played, value);
+        translationMatrix(value[0], value[1], value[2], step);
+        multiplyMatrices(world, step, world);
+        if (node.rotTrack && node.rotTrack->keyCount > 0) {
+            int key;
+            float fraction;
+            rotationStep(*node.rotTrack, played, key, fraction);
+            const RotationKey& turn = node.rotTrack->keys[key];
+            rotationMatrix(-fraction * turn.angle * 180.0f / 3.141592f, turn.axis[0], turn.axis[1], turn.axis[2], step);
+            multiplyMatrices(world, step, world);
+            if (key > 0) multiplyMatrices(world, node.rotTrack->keys[key - 1].accumulated, world);
+        }
+        value[0] = value[1] = value[2] = 1.0f;
+        if (node.scaleTrack && node.scaleTrack->keyCount > 0) vectorTrackValue(*node.scaleTrack, played, value);
+        scaleMatrix(value[0], value[1], value[2], step);
+        multiplyMatrices(world, step, world);
+        multiplyMatrices(world, node.meshMatrix, poses[i].drawn);
+    }
+}
+
+bool sceneBounds(const Scene& scene, std::int16_t frame, std::vector<NodeBounds>* perNode, float low[3],
+                 float high[3])
+{
+    std::vector<NodePose> poses;
+    poseNodes(scene, frame, poses);
+    bool any = false;
+    for (std::size_t i = 0; i < scene.nodes.size(); ++i) {
+        const Mesh* mesh = scene.nodes[i].mesh;
+        if (!mesh || mesh->vertexCount < 1) continue;
+        NodeBounds box;
+        box.node = static_cast<int>(i);
+        const float* m = poses[i].drawn;
+        const float* positions = mesh->positions[mesh->frameCount - 1];
+        for (int v = 0; v < mesh->vertexCount; ++v) {
+            const float* p = positions + 3 * v;
+            for (int r = 0; r < 3; ++r) {
+                const float coordinate = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r];
+                if (v == 0 || coordinate < box.low[r]) box.low[r] = coordinate;
+                if (v == 0 || coordinate > box.high[r]) box.high[r] = coordinate;
+            }
+        }
+        for (int r = 0; r < 3; ++r) {
+            if (!any || box.low[r] < low[r]) low[r] = box.low[r];
+            if (!any || box.high[r] > high[r]) high[r] = box.high[r];
+        }
+        any = true;
+        if (perNode) perNode->push_back(box);
+    }
+    return any;
 }
 
 void Scene::draw()
@@ -136,12 +230,21 @@ void Scene::draw()
         glLightfv(light.glLight, GL_AMBIENT, lightAmbient);
         glLightfv(light.glLight, GL_DIFFUSE, light.diffuse);
         glLightfv(light.glLight, GL_SPECULAR, lightSpecular);
-        // A point light at the track's position in scene space.
-        glLoadMatrixf(viewMatrix);
-        glTranslatef(light.posTrack->current[0], light.posTrack->current[1], light.posTrack->current[2]);
+        // A point light at the track's position in scene space; a head light shines along
+        // the view from behind the eye, evenly over each flat face.
+        if (light.headLight) {
+            light.position[2] = 1.0f;
+            light.position[3] = 0.0f;
+            glLoadIdentity();
+        } else {
+            glLoadMatrixf(viewMatrix);
+            glTranslatef(light.posTrack->current[0], light.posTrack->current[1], light.posTrack->current[2]);
+        }
         glLightfv(light.glLight, GL_POSITION, light.position);
         glEnable(light.glLight);
     }
+    // Lights that an earlier scene or effect turned on would otherwise shine into this one.
+    for (int i = static_cast<int>(lights.size()); i < maxSceneLights; ++i) glDisable(GL_LIGHT0 + i);
 
     for (SceneNode& node : nodes) {
         evaluateVectorTrack(*node.posTrack, frame);
@@ -149,28 +252,19 @@ void Scene::draw()
         glLoadMatrixf(node.parent ? node.parent->world : viewMatrix);
         glTranslatef(node.posTrack->current[0], node.posTrack->current[1], node.posTrack->current[2]);
 
-        // The angle is interpolated linearly inside the current key's own turn; the turns of
-        // earlier keys come from the accumulated matrix. Before the first key the first
-        // key's turn applies in full.
-        const std::vector<RotationKey>& keys = node.rotTrack->keys;
-        const int keyCount = node.rotTrack->keyCount;
-        int j = keyCount - 1;
-        float x = 1.0f;
-        if (frame < keys[0].frame) {
-            j = 0;
-        } else if (frame < keys[keyCount - 1].frame) {
-            j = 1;
-            while (keys[j].frame < frame) ++j;
-            x = static_cast<float>(frame - keys[j - 1].frame) / static_cast<float>(keys[j].frame - keys[j - 1].frame);
-        }
+        int key;
+        float fraction;
+        rotationStep(*node.rotTrack, frame, key, fraction);
+        const RotationKey& turn = node.rotTrack->keys[key];
         // 3.141592 stays as written, a little below pi.
-        glRotatef(-x * keys[j].angle * 180.0f / 3.141592f, keys[j].axis[0], keys[j].axis[1], keys[j].axis[2]);
-        if (j > 0) glMultMatrixf(keys[j - 1].accumulated);
+        glRotatef(-fraction * turn.angle * 180.0f / 3.141592f, turn.axis[0], turn.axis[1], turn.axis[2]);
+        if (key > 0) glMultMatrixf(node.rotTrack->keys[key - 1].accumulated);
 
         glScalef(node.scaleTrack->current[0], node.scaleTrack->current[1], node.scaleTrack->current[2]);
         glGetFloatv(GL_MODELVIEW_MATRIX, node.world);
-        glTranslatef(-node.pivot[0], -node.pivot[1], -node.pivot[2]);
-        glMultMatrixf(node.restInverse);
+        // A grouping node only places its children.
+        if (!node.mesh) continue;
+        glMultMatrixf(node.meshMatrix);
         node.mesh->draw();
     }
 

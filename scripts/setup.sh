@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the data generator and the
-# capture tool need. Idempotent: when everything is present it only checks and exits.
+# Installs every Debian package the build, the tests, the data generator, the capture tool
+# and the sound-server measurement (a private PulseAudio with a null sink, under Xvfb) need.
+# Idempotent: when everything is present it only checks and exits.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   libmpg123-dev libmp3lame-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   ffmpeg
+  libpulse-dev pulseaudio pulseaudio-utils xvfb xauth x11-utils
 )
 
 missing=()

@@ -104,16 +104,40 @@ std::vector<bool> planDrawnFrames(const std::vector<float>& times, const std::ve
     return drawn;
 }
 
+namespace {
+
+// Space toggles the pause where the driver can pause the music.
+void togglePause(DemoSession& session, const DemoDriver& driver)
+{
+    if (!driver.pauseMusic) return;
+    session.paused = !session.paused;
+    driver.pauseMusic(session.paused);
+}
+
+DemoRunEnd endRun(const DemoDriver& driver, DemoRunEnd end)
+{
+    if (driver.stopMusic) driver.stopMusic();
+    return end;
+}
+
+} // namespace
+
 DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
 {
     for (;;) {
         PlatformEvent event;
-        if (driver.pollEvent && driver.pollEvent(event)) {
+        const auto& nextEvent = session.paused && driver.waitEvent ? driver.waitEvent : driver.pollEvent;
+        if (nextEvent && nextEvent(event)) {
             if (event.kind == PLATFORM_EVENT_QUIT) return DEMO_RUN_CLOSED;
-            if (event.kind == PLATFORM_EVENT_KEY_DOWN) session.keyDown[event.keyCode & 0xFF] = 1;
+            if (event.kind == PLATFORM_EVENT_KEY_DOWN) {
+                session.keyDown[event.keyCode & 0xFF] = 1;
+                if (event.keyCode == PLATFORM_KEY_SPACE && !event.repeat) togglePause(session, driver);
+                if (session.paused && event.keyCode == PLATFORM_KEY_ESCAPE) return endRun(driver, DEMO_RUN_ESCAPE);
+            }
             if (event.kind == PLATFORM_EVENT_KEY_UP) session.keyDown[event.keyCode & 0xFF] = 0;
             continue;
         }
+        if (session.paused) continue;
         float demoTime = 0.0f;
         if (!driver.readClock(demoTime)) return DEMO_RUN_CLOCK_END;
         if (driver.drawsFrame && !driver.drawsFrame()) {
@@ -122,10 +146,7 @@ DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
         }
         stepDemoFrame(session, demoTime);
         if (driver.finishFrame && !driver.finishFrame()) return DEMO_RUN_FAILED;
-        const bool escape = session.keyDown[PLATFORM_KEY_ESCAPE] != 0;
-        if (escape || session.demoTime >= demoLength) {
-            if (driver.stopMusic) driver.stopMusic();
-            return escape ? DEMO_RUN_ESCAPE : DEMO_RUN_MUSIC_END;
-        }
+        if (session.keyDown[PLATFORM_KEY_ESCAPE]) return endRun(driver, DEMO_RUN_ESCAPE);
+        if (session.demoTime >= demoLength) return endRun(driver, DEMO_RUN_MUSIC_END);
     }
 }

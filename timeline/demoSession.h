@@ -30,6 +30,7 @@ struct DemoSession {
     float previousTime = 0.0f;   // clock of the frame before; 0.0 for the first frame
     std::int64_t framesComposed = 0;
     std::uint8_t keyDown[256] = {};   // 1 while the key with that code is down
+    bool paused = false;              // Space toggles it where the driver can pause the music
     bool checkGl = false;             // set by enableGlCheck
     GlCheckResult glCheck;
 };
@@ -68,6 +69,8 @@ std::vector<bool> planDrawnFrames(const std::vector<float>& times, const std::ve
 struct DemoDriver {
     // Takes one pending event; false when none is pending.
     std::function<bool(PlatformEvent& event)> pollEvent;
+    // While paused: waits a while for an event and takes it; false when none came.
+    std::function<bool(PlatformEvent& event)> waitEvent;
     // The clock of the next frame, in seconds of music; false when the clock has no frame
     // left (a capture's span is done).
     std::function<bool(float& demoTime)> readClock;
@@ -79,6 +82,9 @@ struct DemoDriver {
     std::function<bool()> finishFrame;
     // Releases the music, on the Escape and end-of-music paths only, after the last swap.
     std::function<void()> stopMusic;
+    // Pauses (true) or resumes (false) the music, and with it the clock. Null: Space does
+    // nothing (a capture runs on its own clock).
+    std::function<void(bool paused)> pauseMusic;
 };
 
 enum DemoRunEnd {
@@ -92,5 +98,7 @@ enum DemoRunEnd {
 // The main loop: each pass either handles one pending event or, when none is pending, reads
 // the clock, composes the frame and finishes it. A close request ends the run at once; Escape
 // held down and the clock reaching demoLength end it after that frame is finished, and then
-// the music is stopped.
+// the music is stopped. Space (pressed, not auto-repeated) pauses and resumes the music;
+// while paused no frame is composed or finished, so the last frame stays on screen and
+// nothing advances, the loop only waits for events, and Escape ends the run at once.
 DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver);

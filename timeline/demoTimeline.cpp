@@ -46,8 +46,10 @@ bool maskedTexture(RenderWindow& renderWindow, const char* fileName, const char*
     return id != 0;
 }
 
-// The effects attach geometry to a named node, the first node or the first light of some
-// scenes; a scene without them is reported at load instead of being read out of bounds later.
+// What the demo needs of its scenes beyond what any scene needs to be drawn: each is shown
+// through its own camera, and some effects attach to a named node, the first node or lights
+// of their scene. A scene without them is refused at load, naming what it lacks, instead of
+// being read out of bounds later.
 std::vector<std::string> requiredNodes(int sceneIndex)
 {
     if (sceneIndex == SCENE_CUBE) return {"ramka"};
@@ -57,12 +59,23 @@ std::vector<std::string> requiredNodes(int sceneIndex)
 
 bool checkScene(int sceneIndex, LoadError& error)
 {
-    if (!checkScenePlayback(scenes[sceneIndex], requiredNodes(sceneIndex), error)) return false;
-    if (sceneIndex == SCENE_ELEMENTS && scenes[SCENE_ELEMENTS].nodeCount < 1) {
-        return failLoad(error, scenePath(SCENE_ELEMENTS), -1, -1, "no mesh object for the title jets to leave from");
+    const Scene& scene = scenes[sceneIndex];
+    if (!checkScenePlayback(scene, requiredNodes(sceneIndex), error)) return false;
+    const std::string path = scenePath(sceneIndex);
+    if (!scene.hasCamera) {
+        return failLoad(error, path, -1, -1, "has no camera (camera chunk 0x4700 or camera node 0xB003); the demo shows "
+                                             "each scene through its own");
     }
-    if (sceneIndex == SCENE_TUNNEL && scenes[SCENE_TUNNEL].lightCount < 1) {
-        return failLoad(error, scenePath(SCENE_TUNNEL), -1, -1, "no light for the credits sparks to follow");
+    if (sceneIndex == SCENE_ELEMENTS && scene.nodeCount < 1) {
+        return failLoad(error, path, -1, -1, "has no node for the title jets to leave from");
+    }
+    if (sceneIndex == SCENE_TUNNEL && scene.lightCount < 1) {
+        return failLoad(error, path, -1, -1, "has no light for the credits sparks to follow");
+    }
+    // The robot core lights its sphere with lights 0, 1 and 2 as the scene left them.
+    if (sceneIndex == SCENE_ROBOT && scene.lightCount < 3) {
+        return failLoad(error, path, -1, -1,
+                        "has " + std::to_string(scene.lightCount) + " lights; the robot core is lit by the scene's first three");
     }
     return true;
 }

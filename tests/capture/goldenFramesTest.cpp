@@ -25,14 +25,6 @@ double timeOfGolden(const std::string& path)
     return std::atof(name.substr(3, name.size() - 7).c_str());
 }
 
-Picture loadGolden(const std::string& name)
-{
-    std::string error;
-    Picture picture = readPicture(goldenFolder + "/" + name, error);
-    EXPECT_TRUE(error.empty()) << error;
-    return picture;
-}
-
 } // namespace
 
 TEST(GoldenFrames, DemoMatchesTheEightGoldenFrames)
@@ -64,41 +56,4 @@ TEST(GoldenFrames, DemoMatchesTheEightGoldenFrames)
             << difference.fractionOffBy32 * 100.0 << "% of pixels off by more than 32; if the change is meant, run "
             << "scripts/regenerate-golden.sh and look at the new pictures";
     }
-}
-
-// The tolerance itself, on a golden frame changed on purpose.
-TEST(GoldenFrames, ToleranceLetsRoundingPassButNotAMissingLayerOrAWrongColour)
-{
-    const Picture golden = loadGolden("at-00120.000.png");
-    ASSERT_EQ(golden.width, 320);
-
-    Picture rounded = golden;
-    // A step of 16 on one value in five: a rounding change that crosses a four-bit boundary.
-    for (std::size_t i = 0; i < rounded.rgba.size(); i += 5) {
-        if (i % 4 == 3) continue;
-        const unsigned char value = static_cast<unsigned char>(rounded.rgba[i]);
-        rounded.rgba[i] = static_cast<char>(value >= 16 ? value - 16 : value + 16);
-    }
-    EXPECT_FALSE(withinTolerance(comparePictures(rounded, golden)));   // one in five is too many ...
-    Picture fewRounded = golden;
-    for (std::size_t i = 0; i < fewRounded.rgba.size(); i += 41) {
-        if (i % 4 == 3) continue;
-        const unsigned char value = static_cast<unsigned char>(fewRounded.rgba[i]);
-        fewRounded.rgba[i] = static_cast<char>(value >= 16 ? value - 16 : value + 16);
-    }
-    EXPECT_TRUE(withinTolerance(comparePictures(fewRounded, golden)));   // ... one in forty passes
-
-    Picture missingLayer = golden;
-    // Whatever is drawn over the middle ninth of the frame, gone: black there instead.
-    for (int y = 80; y < 160; ++y) {
-        for (int x = 107; x < 213; ++x) {
-            for (int channel = 0; channel < 3; ++channel) missingLayer.rgba[(y * 320 + x) * 4 + channel] = 0;
-        }
-    }
-    EXPECT_FALSE(withinTolerance(comparePictures(missingLayer, golden)));
-
-    Picture wrongColour = golden;
-    // Red and blue swapped, as a wrong pixel format would.
-    for (std::size_t i = 0; i < wrongColour.rgba.size(); i += 4) std::swap(wrongColour.rgba[i], wrongColour.rgba[i + 2]);
-    EXPECT_FALSE(withinTolerance(comparePictures(wrongColour, golden)));
 }

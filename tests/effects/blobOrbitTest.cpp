@@ -1,8 +1,9 @@
 #include "effects/blobOrbit.h"
-#include "render/mesh.h"
 #include "tests/effects/effectFixture.h"
 
 #include <GL/gl.h>
+
+#include <functional>
 
 namespace {
 
@@ -13,68 +14,70 @@ protected:
         EffectTest::SetUp();
         static bool configured = false;
         if (!configured) {
-            // The set-up builds the blob's sphere, so it runs once per test program.
-            setBlobOrbit(solidTexture(128, 128, 128, 255), solidTexture(128, 128, 128, 255),
-                         solidTexture(0, 0, 255, 0), solidTexture(255, 255, 255, 255));
+            // Two different greys for the background, so that each layer shows, and an opaque
+            // blue banner.
+            setBlobOrbit(solidTexture(200, 200, 200, 255), solidTexture(64, 64, 64, 255),
+                         solidTexture(0, 0, 255, 255), solidTexture(255, 255, 255, 255));
             setBlobOrbitWindow(50.0f, 65.0f);
             configured = true;
         }
         fillScreen(0.0f, 1.0f, 0.0f);
     }
+
+    // How many pixels along a row or column of the picture satisfy the test.
+    static int count(int x, int y, int dx, int dy, int steps, const std::function<bool(const std::array<int, 4>&)>& test)
+    {
+        int found = 0;
+        for (int i = 0; i < steps; ++i) found += test(readPixel(x + i * dx, y + i * dy));
+        return found;
+    }
 };
+
+bool blue(const std::array<int, 4>& pixel) { return pixel[2] > 200 && pixel[0] < 50; }
+
+// The background is 2 x 200 x 64 / 255 = 100 grey; anything else there is a blob.
+bool blob(const std::array<int, 4>& pixel) { return !blue(pixel) && !pixelNear(pixel, {100, 100, 100, 255}, 4); }
 
 } // namespace
 
-TEST_F(BlobOrbit, BuildsItsBlobAsALitSphereMappedLevelFourSphere)
+TEST_F(BlobOrbit, BackgroundIsTwiceTheProductOfItsLayers)
 {
-    const Mesh& blob = blobOrbitMesh();
-    EXPECT_EQ(blob.vertexCount, 642);
-    EXPECT_EQ(blob.faceCount, 1280);
-    EXPECT_EQ(blob.flags, 0x3CBu);
-    EXPECT_FLOAT_EQ(blob.emission[0], 0.2f);
-    EXPECT_FLOAT_EQ(blob.emission[3], 1.0f);
-    EXPECT_FLOAT_EQ(blob.shininess, 1.0f);
+    drawBlobOrbit(52.0f, 0.3f);
+    EXPECT_TRUE(pixelNear(readPixel(1, 1), {100, 100, 100, 255}, 3));
 }
 
-TEST_F(BlobOrbit, DrawsNothingAtEitherEndOfItsWindow)
+// At 52 s one blob hangs below the banner with its orbit radius running up the screen. At
+// pulse 0.5 it is scaled (0.5, 0.5, 3): half as wide across its row 9, and along column 37
+// it reaches from the bottom edge up to the banner instead of ending 12 pixels up.
+TEST_F(BlobOrbit, OnABeatEachBlobFlattensSidewaysAndStretchesAlongItsOrbitRadius)
 {
-    glDisable(GL_BLEND);
-    drawBlobOrbit(50.0f, 0.0f);
-    drawBlobOrbit(65.0f, 0.5f);
-    EXPECT_TRUE(pixelNear(readPixel(32, 32), {0, 255, 0, 255}));
-    EXPECT_FALSE(enabled(GL_BLEND));
-    EXPECT_TRUE(enabled(GL_DEPTH_TEST));
+    int width[2], height[2];
+    for (int beat = 0; beat < 2; ++beat) {
+        fillScreen(0.0f, 1.0f, 0.0f);
+        drawBlobOrbit(52.0f, beat == 0 ? 0.0f : 0.5f);
+        width[beat] = count(26, 9, 1, 0, 22, blob);
+        height[beat] = count(37, 0, 0, 1, 19, blob);
+    }
+    EXPECT_GT(width[0], 8);
+    EXPECT_LT(width[1], 0.7 * width[0]);
+    EXPECT_GT(height[1], 1.4 * height[0]);
 }
 
-TEST_F(BlobOrbit, BackgroundIsTwiceTheProductOfItsTwoLayers)
+// The banner's middle column sits at depth -15 cos(pi e): 15 units away from the viewer at
+// the start, flat at e = 0.5 and 15 units nearer at e = 1. Its top edge, 12 units up, then
+// shows at row 32 + 32 x 12 / ((38 - z) tan 30), rows 44, 49 and 60, while its ends stay put.
+TEST_F(BlobOrbit, BannerBowsAwayAndTowardsTheViewerEveryTwoSeconds)
 {
-    drawBlobOrbit(57.0f, 0.0f);
-    // 128 x 128 x 2 / 255 = 128: the modulate of two mid greys gives mid grey back, where
-    // neither a blob nor the banner (transparent here) covers the corner.
-    EXPECT_TRUE(pixelNear(readPixel(1, 1), {128, 128, 128, 255}, 3));
-}
-
-TEST_F(BlobOrbit, LeavesTexturingAndBlendingOnDepthTestOnLightingOffAndItsCamera)
-{
-    drawBlobOrbit(55.0f, 0.3f);
-    EXPECT_TRUE(enabled(GL_TEXTURE_2D));
-    EXPECT_TRUE(enabled(GL_BLEND));
-    GLint source = 0, destination = 0;
-    glGetIntegerv(GL_BLEND_SRC, &source);
-    glGetIntegerv(GL_BLEND_DST, &destination);
-    EXPECT_EQ(source, GL_SRC_ALPHA);
-    EXPECT_EQ(destination, GL_ONE_MINUS_SRC_ALPHA);
-    EXPECT_TRUE(enabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(enabled(GL_LIGHTING));
-    EXPECT_FALSE(enabled(GL_LIGHT0));
-
-    // A 60-degree field of view at aspect 4:3, looking from 38 units down the z axis.
-    const std::array<float, 16> projection = matrix(GL_PROJECTION_MATRIX);
-    EXPECT_NEAR(projection[0], 1.2990381f, 1e-5);
-    EXPECT_NEAR(projection[5], 1.7320508f, 1e-5);
-    EXPECT_NEAR(projection[11], -1.0f, 1e-6);
-    EXPECT_NEAR(projection[15], 38.0f, 1e-4);
-    const std::array<float, 16> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), identity);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    struct Row {
+        float t;
+        int topRow;
+    };
+    for (const Row& row : {Row{50.001f, 44}, Row{50.5f, 49}, Row{51.0f, 60}}) {
+        fillScreen(0.0f, 1.0f, 0.0f);
+        drawBlobOrbit(row.t, 0.0f);
+        EXPECT_TRUE(blue(readPixel(32, row.topRow))) << row.t;
+        EXPECT_FALSE(blue(readPixel(32, row.topRow + 2))) << row.t;
+        EXPECT_TRUE(blue(readPixel(1, 48))) << row.t;
+        EXPECT_FALSE(blue(readPixel(1, 51))) << row.t;
+    }
 }

@@ -4,6 +4,7 @@
 #include "platform/loadError.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
+#include "timeline/demoTimeline.h"
 
 #include <GL/gl.h>
 
@@ -15,16 +16,7 @@
 void EffectTest::SetUp()
 {
     GlTest::SetUp();
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClearDepth(1.0);
-    glClearStencil(0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    setDemoRunState();
 }
 
 TextureId EffectTest::solidTexture(int red, int green, int blue, int alpha)
@@ -118,6 +110,15 @@ writer3ds::Scene stillScene(const std::vector<writer3ds::Object>& objects, float
                                                    {{0, {1.0f, 1.0f, 1.0f}, {}}}));
     }
     return scene;
+}
+
+writer3ds::Node& sceneNode(writer3ds::Scene& scene, const std::string& name)
+{
+    for (writer3ds::Node& node : scene.keyframer.nodes) {
+        if (node.name == name) return node;
+    }
+    ADD_FAILURE() << "no node " << name;
+    return scene.keyframer.nodes.front();
 }
 
 writer3ds::Object facingSquare(const std::string& name, float x0, float z0, float x1, float z1)

@@ -1,4 +1,4 @@
-// Shared set-up for the effect tests: the GL fixture with the run's start-up state, solid
+// Shared set-up for the effect tests: the GL fixture with the run's own start-up state, solid
 // test textures, .3ds scenes written with the test-side writer and loaded through the scene
 // reader, and probes of the GL state an effect leaves behind.
 #pragma once
@@ -40,6 +40,9 @@ protected:
 // degrees field of view, running 3000 frames, with one light at (0, -50, 0). `objects` hold
 // the meshes; each gets an object node that keeps it still at its place (pivot 0).
 writer3ds::Scene stillScene(const std::vector<writer3ds::Object>& objects, float cameraDistance = 100.0f);
+
+// The keyframer node of that name in a description.
+writer3ds::Node& sceneNode(writer3ds::Scene& scene, const std::string& name);
 
 // A square facing the camera (in the plane y = 0), from (x0, z0) to (x1, z1), with a
 // white unlit material.

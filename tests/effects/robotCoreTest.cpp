@@ -1,10 +1,11 @@
 #include "effects/robotCore.h"
-#include "particles/particleEmitter.h"
 #include "render/mesh.h"
 #include "scene3ds/scene.h"
 #include "tests/effects/effectFixture.h"
 
 #include <GL/gl.h>
+
+#include <cmath>
 
 namespace {
 
@@ -13,82 +14,78 @@ protected:
     void SetUp() override
     {
         EffectTest::SetUp();
-        static std::unique_ptr<Scene> robot;
-        if (!robot) {
-            // The camera stands far enough back for the core sphere (radius 100) to fill only
-            // the middle of the view.
-            robot = loadScene(stillScene({facingSquare("body", -10.0f, -10.0f, 10.0f, 10.0f),
-                                          facingSquare("rdzen", -5.0f, -5.0f, 5.0f, 5.0f)},
-                                         1000.0f),
-                              "robot");
-            ASSERT_GE(robot->findNode("rdzen"), 0);
-            setRobotCore(robot.get(), solidTexture(40, 40, 40, 255), solidTexture(20, 20, 60, 255),
+        static std::unique_ptr<Scene> loaded;
+        if (!loaded) {
+            // The core node rests away from the origin and moves from there, so its frame is
+            // neither the camera's nor its own world matrix alone.
+            writer3ds::Scene description = stillScene(
+                {facingSquare("body", -10.0f, -10.0f, 10.0f, 10.0f), facingSquare("rdzen", 35.0f, 15.0f, 45.0f, 25.0f)},
+                1000.0f);
+            sceneNode(description, "rdzen").tracks[0] =
+                writer3ds::vectorTrack(CHUNK_POSITION_TRACK, {{0, {40.0f, 0.0f, 20.0f}, {}}, {3000, {-260.0f, 0.0f, 320.0f}, {}}});
+            loaded = loadScene(description, "robot");
+            setRobotCore(loaded.get(), solidTexture(40, 40, 40, 255), solidTexture(20, 20, 60, 255),
                          solidTexture(255, 255, 255, 255), solidTexture(255, 255, 0, 255),
                          solidTexture(255, 255, 255, 255));
             setRobotCoreWindow(105.0f, 135.0f);
         }
+        robot = loaded.get();
         fillScreen(0.0f, 1.0f, 0.0f);
     }
+
+    Scene* robot = nullptr;
 };
+
+// a x b for column-major 4 x 4 matrices.
+std::array<float, 16> product(const float* a, const float* b)
+{
+    std::array<float, 16> out{};
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            for (int k = 0; k < 4; ++k) out[column * 4 + row] += a[k * 4 + row] * b[column * 4 + k];
+        }
+    }
+    return out;
+}
+
+float length(const float* v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
 } // namespace
 
-TEST_F(RobotCore, BuildsItsCoreAndAShellOfOneParticlePerVertex)
+// The wobble amplitude is 0.3 sin(2 pi pulse) + 0.5 and the swell 0.2 sin(pi pulse) + 1. A
+// vertex of frame 1 is k times its rest position with k - 1 proportional to the amplitude, so
+// at one clock the ratios of k - 1 give the amplitudes; the swell and the shell's 1.025 stay
+// on the model-view matrix after the node's world matrix times its rest inverse.
+TEST_F(RobotCore, PulseDrivesTheWobbleByTwoPiAndTheSwellByPiInTheFrameOfTheCoreNode)
 {
+    struct Row {
+        float pulse, amplitude, swell;
+    };
+    const Row rows[] = {{0.0f, 0.5f, 1.0f}, {0.25f, 0.8f, 1.1414214f}, {0.5f, 0.5f, 1.2f}, {0.75f, 0.2f, 1.1414214f}};
     const Mesh& core = robotCoreMesh();
-    EXPECT_EQ(core.vertexCount, 642);
-    EXPECT_EQ(core.flags, 0x3CBu);
-    // The shell's last node ends the list: as many nodes as vertices, never more.
-    EXPECT_EQ(listLength(robotCoreShell()), core.vertexCount);
-    EXPECT_FLOAT_EQ(robotCoreShell().scale[0], 1.025f);
-}
+    int vertex = 0;
+    float restK = 1.0f;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.pulse);
+        drawRobotCore(118.0f, row.pulse);
+        if (row.pulse == 0.0f) {
+            for (int i = 0; i < core.vertexCount; ++i) {
+                const float k = length(core.positions[1] + 3 * i) / length(core.positions[0] + 3 * i);
+                if (std::fabs(k - 1.0f) > std::fabs(restK - 1.0f)) vertex = i, restK = k;
+            }
+            ASSERT_GT(std::fabs(restK - 1.0f), 0.05f);
+        }
+        const float k = length(core.positions[1] + 3 * vertex) / length(core.positions[0] + 3 * vertex);
+        EXPECT_NEAR((k - 1.0f) / (restK - 1.0f), row.amplitude / 0.5f, 1e-3f);
 
-TEST_F(RobotCore, DrawsNothingAtEitherEndOfItsWindow)
-{
-    glDisable(GL_TEXTURE_2D);
-    drawRobotCore(105.0f, 0.0f);
-    drawRobotCore(135.0f, 0.5f);
-    EXPECT_TRUE(pixelNear(readPixel(32, 32), {0, 255, 0, 255}));
-    EXPECT_FALSE(enabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(enabled(GL_FOG));
-}
-
-TEST_F(RobotCore, CoversTheScreenWithItsBackgroundSheets)
-{
-    drawRobotCore(112.0f, 0.0f);
-    // The far sheet fills the screen: no pixel of the green fill survives at the corners.
-    for (const auto& corner : {readPixel(0, 0), readPixel(63, 0), readPixel(0, 63), readPixel(63, 63)}) {
-        EXPECT_LT(corner[1], 200);
+        const SceneNode& node = robot->nodes[robot->findNode("rdzen")];
+        const std::array<float, 16> frame = product(node.world, node.restInverse);
+        ASSERT_GT(std::fabs(frame[12] - robot->viewMatrix[12]) + std::fabs(frame[14] - robot->viewMatrix[14]), 1.0f);
+        ASSERT_GT(std::fabs(frame[12] - node.world[12]) + std::fabs(frame[14] - node.world[14]), 1.0f);
+        const std::array<float, 16> modelview = matrix(GL_MODELVIEW_MATRIX);
+        for (int i = 0; i < 16; ++i) {
+            const float scale = i < 12 ? row.swell * 1.025f : 1.0f;
+            EXPECT_NEAR(modelview[i], frame[i] * scale, 1e-3f * (1.0f + std::fabs(frame[i]))) << "element " << i;
+        }
     }
-}
-
-TEST_F(RobotCore, LeavesDepthTestOnAndFogLightingBlendingTexturingAndCullingOff)
-{
-    drawRobotCore(120.0f, 0.3f);
-    EXPECT_TRUE(enabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(enabled(GL_FOG));
-    EXPECT_FALSE(enabled(GL_LIGHTING));
-    EXPECT_FALSE(enabled(GL_LIGHT0));
-    EXPECT_FALSE(enabled(GL_LIGHT1));
-    EXPECT_FALSE(enabled(GL_LIGHT2));
-    EXPECT_FALSE(enabled(GL_BLEND));
-    EXPECT_FALSE(enabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(enabled(GL_CULL_FACE));
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-TEST_F(RobotCore, RecomputesTheDeformationFromTheRestShapeEachFrame)
-{
-    // The same clock and pulse give the same frame 1, whatever was drawn in between.
-    drawRobotCore(118.0f, 0.25f);
-    const Mesh& core = robotCoreMesh();
-    const float first[3] = {core.positions[1][0], core.positions[1][1], core.positions[1][2]};
-    drawRobotCore(121.0f, 0.7f);
-    drawRobotCore(118.0f, 0.25f);
-    EXPECT_FLOAT_EQ(core.positions[1][0], first[0]);
-    EXPECT_FLOAT_EQ(core.positions[1][1], first[1]);
-    EXPECT_FLOAT_EQ(core.positions[1][2], first[2]);
-    // Frame 0 keeps the rest sphere of radius 100.
-    const float* rest = core.positions[0];
-    EXPECT_NEAR(rest[0] * rest[0] + rest[1] * rest[1] + rest[2] * rest[2], 10000.0f, 0.1f);
 }

@@ -49,19 +49,3 @@ TEST(ConfigFile, FallsBackOnMissingOrUnusableNumbers)
         EXPECT_EQ(config.width, 123) << "a rejected file must not change the configuration: " << text;
     }
 }
-
-TEST(ConfigFile, NamesTheFileWhenItCannotBeRead)
-{
-    DemoConfig config;
-    std::string problem;
-    const std::string missing = ::testing::TempDir() + "no-such-dir/kesu.ini";
-    EXPECT_EQ(readConfig(missing, config, problem), CONFIG_FALLBACK);
-    EXPECT_NE(problem.find(missing), std::string::npos) << problem;
-
-    const std::string path = ::testing::TempDir() + "kesu.ini";
-    FILE* file = std::fopen(path.c_str(), "wb");
-    std::fputs("800 600", file);
-    std::fclose(file);
-    EXPECT_EQ(readConfig(path, config, problem), CONFIG_FALLBACK);
-    EXPECT_NE(problem.find(path), std::string::npos) << problem;
-}

@@ -99,31 +99,6 @@ INSTANTIATE_TEST_SUITE_P(Rates, Mp3Decode,
                                            DecodeCase{"mono44100", 44100, 1}),
                          [](const ::testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
-TEST(Mp3DecodeErrors, NameTheFileAndWhatIsWrong)
-{
-    std::vector<std::int16_t> pcm;
-    LoadError error;
-    EXPECT_FALSE(decodeMp3File(::testing::TempDir() + "no-such-music.mp3", pcm, error));
-    EXPECT_NE(formatLoadError(error).find("no-such-music.mp3"), std::string::npos);
-
-    const std::string empty = ::testing::TempDir() + "empty.mp3";
-    std::fclose(std::fopen(empty.c_str(), "wb"));
-    EXPECT_FALSE(decodeMp3File(empty, pcm, error));
-    EXPECT_EQ(error.file, empty);
-
-    const std::string noise = ::testing::TempDir() + "noise.mp3";
-    FILE* file = std::fopen(noise.c_str(), "wb");
-    unsigned state = 1;
-    for (int i = 0; i < 20000; ++i) {
-        state = state * 214013u + 2531011u;
-        std::fputc(static_cast<int>((state >> 16) & 0xFF) & 0x7F, file);   // no frame sync bytes
-    }
-    std::fclose(file);
-    EXPECT_FALSE(decodeMp3File(noise, pcm, error));
-    EXPECT_EQ(error.file, noise);
-    EXPECT_FALSE(error.text.empty());
-}
-
 TEST(Mp3DecodeErrors, ACutFileIsReportedWhereItEnds)
 {
     const std::string path = writeClickMp3("cut.mp3", 44100, 2, 44100 * 3, 1000);

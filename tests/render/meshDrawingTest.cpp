@@ -69,13 +69,6 @@ GLint integer(GLenum name)
     return values[0];
 }
 
-std::array<float, 4> floats(GLenum name)
-{
-    std::array<float, 4> values = {0, 0, 0, 0};
-    glGetFloatv(name, values.data());
-    return values;
-}
-
 }  // namespace
 
 class MeshDrawing : public GlTest {
@@ -182,77 +175,9 @@ TEST_F(MeshDrawing, EachFlagPathLeavesItsStateAndResetsTheRest)
     glDisable(GL_LIGHTING);
 }
 
-TEST_F(MeshDrawing, MaterialComesFromTheMesh)
-{
-    const float emission[4] = {0.1f, 0.2f, 0.3f, 1.0f};
-    std::copy(emission, emission + 4, mesh.emission);
-    mesh.shininess = 17.0f;
-    mesh.diffuse[1] = 0.25f;
-    mesh.ambient[2] = 0.5f;
-    mesh.specular[0] = 0.75f;
-    mesh.draw();
-    for (GLenum face : {GL_FRONT, GL_BACK}) {
-        std::array<float, 4> value;
-        glGetMaterialfv(face, GL_EMISSION, value.data());
-        EXPECT_EQ(value, (std::array<float, 4>{0.1f, 0.2f, 0.3f, 1.0f}));
-        glGetMaterialfv(face, GL_DIFFUSE, value.data());
-        EXPECT_EQ(value, (std::array<float, 4>{1.0f, 0.25f, 1.0f, 1.0f}));
-        glGetMaterialfv(face, GL_AMBIENT, value.data());
-        EXPECT_EQ(value, (std::array<float, 4>{0.0f, 0.0f, 0.5f, 0.0f}));
-        glGetMaterialfv(face, GL_SPECULAR, value.data());
-        EXPECT_EQ(value, (std::array<float, 4>{0.75f, 1.0f, 1.0f, 1.0f}));
-        float shininess = 0.0f;
-        glGetMaterialfv(face, GL_SHININESS, &shininess);
-        EXPECT_EQ(shininess, 17.0f);
-    }
-}
-
-TEST_F(MeshDrawing, BlendFlagSetsItsBlendFunctionAndTheMeshAlpha)
-{
-    mesh.alpha = 0.25f;
-    mesh.flags = MESH_FILL | MESH_BLEND;
-    mesh.draw();
-    EXPECT_EQ(integer(GL_BLEND_SRC), GL_SRC_ALPHA);
-    EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE_MINUS_SRC_ALPHA);
-    EXPECT_EQ(floats(GL_CURRENT_COLOR), (std::array<float, 4>{1.0f, 1.0f, 1.0f, 0.25f}));
-
-    // Without a blending flag the caller's colour stays.
-    glColor4f(0.5f, 0.25f, 0.125f, 1.0f);
-    mesh.flags = MESH_FILL;
-    mesh.draw();
-    EXPECT_EQ(floats(GL_CURRENT_COLOR), (std::array<float, 4>{0.5f, 0.25f, 0.125f, 1.0f}));
-}
-
-TEST_F(MeshDrawing, FlagsZeroDrawsLinesWithoutDepthWrites)
-{
-    mesh.flags = 0;
-    const std::vector<FeedbackPrimitive> primitives = captureFeedback([&] { mesh.draw(); });
-    ASSERT_FALSE(primitives.empty());
-    for (const FeedbackPrimitive& p : primitives) {
-        EXPECT_TRUE(p.token == GL_LINE_TOKEN || p.token == GL_LINE_RESET_TOKEN) << p.token;
-    }
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    mesh.draw();
-    // The triangle's inside stays black: only its edges are drawn.
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 0, 0, 255}));
-}
-
-TEST_F(MeshDrawing, DepthIsWrittenOnlyWithDepthWrite)
-{
-    buildTriangles(mesh, {frontTriangle(0.5f, 0.75f)});
-    for (std::uint32_t flags : {MESH_FILL | MESH_DEPTH_TEST, MESH_FILL | MESH_DEPTH_WRITE}) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        mesh.flags = flags;
-        mesh.draw();
-        float depth = 0.0f;
-        glReadPixels(40, 24, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
-        EXPECT_NEAR(depth, (flags & MESH_DEPTH_WRITE) ? 0.75f : 1.0f, 1e-3f) << std::hex << flags;
-        EXPECT_TRUE(pixelNear(readPixel(40, 24), {255, 255, 255, 255}));
-    }
-}
-
-// Textured, blended and unculled: the far faces go first, both passes with culling on.
-TEST_F(MeshDrawing, TranslucentUnculledTexturedMeshDrawsBackFacesFirst)
+// Textured, blended and unculled: the far faces go first, both passes with culling on;
+// culled, the back faces are not drawn at all.
+TEST_F(MeshDrawing, TranslucentTexturedMeshDrawsBackFacesFirstUnlessCulled)
 {
     // Listed front first, so that array order alone would draw it first.
     buildTriangles(mesh, {frontTriangle(0.0f, 0.75f), backTriangle(0.0f, 0.25f)});
@@ -275,122 +200,10 @@ TEST_F(MeshDrawing, TranslucentUnculledTexturedMeshDrawsBackFacesFirst)
     mesh.flags |= MESH_ADDITIVE;
     EXPECT_EQ(captureFeedback([&] { mesh.draw(); }).size(), 2u);
     EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE);
-}
 
-TEST_F(MeshDrawing, CulledTexturedMeshDrawsOnlyItsFrontFacesOnce)
-{
-    buildTriangles(mesh, {frontTriangle(0.0f, 0.75f), backTriangle(0.0f, 0.25f)});
+    // Culled, only the front face is drawn, once.
     mesh.flags = MESH_FILL | MESH_TEXTURED | MESH_BLEND | MESH_CULL;
-    mesh.alpha = 0.5f;
-    const std::vector<FeedbackPrimitive> primitives = captureFeedback([&] { mesh.draw(); });
-    ASSERT_EQ(primitives.size(), 1u);
-    EXPECT_FLOAT_EQ(primitives[0].vertices[0].texCoord[0], 0.75f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    mesh.draw();
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 128, 0, 191}, 3));
-}
-
-// Normals go out on the untextured path (vertex normals when smooth, else face normals)
-// and on the textured path only when lit.
-TEST_F(MeshDrawing, NormalsAreSentUntexturedOrLit)
-{
-    mesh.vertexNormals[0][6] = 0.5f;   // the last corner's vertex normal
-    mesh.faceNormals[0][0] = 0.6f;
-    mesh.faceNormals[0][2] = 0.8f;
-    struct Case {
-        std::uint32_t flags;
-        float x, z;
-    };
-    const Case cases[] = {{MESH_FILL | MESH_TEXTURED | MESH_SMOOTH, 0.1f, 0.3f},
-                          {MESH_FILL | MESH_TEXTURED | MESH_LIT, 0.6f, 0.8f},
-                          {MESH_FILL | MESH_SMOOTH, 0.5f, 1.0f},
-                          {MESH_FILL, 0.6f, 0.8f}};
-    for (const Case& c : cases) {
-        glNormal3f(0.1f, 0.2f, 0.3f);
-        mesh.flags = c.flags;
-        mesh.draw();
-        EXPECT_EQ(floats(GL_CURRENT_NORMAL)[0], c.x) << std::hex << c.flags;
-        EXPECT_EQ(floats(GL_CURRENT_NORMAL)[2], c.z) << std::hex << c.flags;
-    }
-    // The texture coordinates of the last corner were sent.
-    EXPECT_EQ(floats(GL_CURRENT_TEXTURE_COORDS)[0], 0.75f);
-}
-
-TEST_F(MeshDrawing, EnvironmentMapAloneSendsNoTextureCoordinatesAndIsGenerated)
-{
-    glTexCoord4f(0.3f, 0.7f, 0.0f, 1.0f);
-    mesh.flags = MESH_FILL | MESH_ENVMAP;
-    mesh.draw();
-    EXPECT_EQ(floats(GL_CURRENT_TEXTURE_COORDS)[0], 0.3f);
-    EXPECT_EQ(floats(GL_CURRENT_TEXTURE_COORDS)[1], 0.7f);
-    // The one-texel blue environment texture colours the whole triangle.
-    glClear(GL_COLOR_BUFFER_BIT);
-    mesh.draw();
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 0, 255, 255}));
-}
-
-TEST_F(MeshDrawing, TwoTexturePathPutsTheBaseTextureOnUnitOne)
-{
-    RenderWindow& window = renderWindow();
-    ASSERT_NE(window.glActiveTextureARB, nullptr);
-    window.glActiveTextureARB(GL_TEXTURE1_ARB);
-    glTexCoord4f(0.0f, 0.0f, 0.0f, 1.0f);
-    window.glActiveTextureARB(GL_TEXTURE0_ARB);
-
-    mesh.flags = MESH_FILL | MESH_TEXTURED | MESH_ENVMAP | MESH_SMOOTH;
-    glClear(GL_COLOR_BUFFER_BIT);
-    mesh.draw();
-    // Blue environment on unit 0 modulated by the green base texel on unit 1: black; the
-    // base texture did take part.
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 0, 0, 255}));
-    expectReset();
-    EXPECT_EQ(static_cast<TextureId>(integer(GL_TEXTURE_BINDING_2D)), blue);
-
-    window.glActiveTextureARB(GL_TEXTURE1_ARB);
-    EXPECT_EQ(static_cast<TextureId>(integer(GL_TEXTURE_BINDING_2D)), redGreen);
-    EXPECT_FALSE(enabled(GL_TEXTURE_2D)) << "unit 1 is switched off again";
-    EXPECT_EQ(floats(GL_CURRENT_TEXTURE_COORDS)[0], 0.75f);
-    window.glActiveTextureARB(GL_TEXTURE0_ARB);
-}
-
-TEST_F(MeshDrawing, MissingMultitextureEntryPointsDrawTheEnvironmentMapAlone)
-{
-    RenderWindow bare;
-    mesh.context = &bare;
-    mesh.flags = MESH_FILL | MESH_TEXTURED | MESH_ENVMAP;
-    glClear(GL_COLOR_BUFFER_BIT);
-    mesh.draw();
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 0, 255, 255}));
-    expectReset();
-    mesh.context = nullptr;
-    mesh.draw();
-    EXPECT_TRUE(pixelNear(readPixel(40, 24), {0, 0, 255, 255}));
-}
-
-TEST_F(MeshDrawing, TwoFrameMeshShowsFrameOne)
-{
-    Mesh twoFrames(2);
-    // Frame 0 covers the left half, frame 1 the right half.
-    buildTriangles(twoFrames, {{Corner{-1.0f, -1.0f, 0.0f, 0, 0}, Corner{0.0f, -1.0f, 0.0f, 0, 0},
-                                Corner{-1.0f, 1.0f, 0.0f, 0, 0}}});
-    for (int i = 0; i < 3; ++i) {
-        twoFrames.positions[1][3 * i] += 1.0f;
-    }
-    twoFrames.flags = MESH_FILL;
-    glClear(GL_COLOR_BUFFER_BIT);
-    twoFrames.draw();
-    EXPECT_TRUE(pixelNear(readPixel(36, 16), {255, 255, 255, 255}));
-    EXPECT_TRUE(pixelNear(readPixel(4, 16), {0, 0, 0, 255}));
-}
-
-TEST_F(MeshDrawing, MeshWithoutFacesStillSetsAndResetsState)
-{
-    Mesh empty;
-    empty.flags = MESH_FILL | MESH_BLEND | MESH_ADDITIVE | MESH_SMOOTH;
-    empty.alpha = 0.5f;
-    EXPECT_TRUE(captureFeedback([&] { empty.draw(); }).empty());
-    EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE);
-    EXPECT_EQ(integer(GL_SHADE_MODEL), GL_SMOOTH);
-    EXPECT_EQ(floats(GL_CURRENT_COLOR)[3], 0.5f);
-    expectReset();
+    const std::vector<FeedbackPrimitive> culled = captureFeedback([&] { mesh.draw(); });
+    ASSERT_EQ(culled.size(), 1u);
+    EXPECT_FLOAT_EQ(culled[0].vertices[0].texCoord[0], 0.75f);
 }

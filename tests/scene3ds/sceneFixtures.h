@@ -26,16 +26,6 @@ inline ::testing::AssertionResult readScene(Scene& scene, const writer3ds::Scene
     return readScene(scene, writer3ds::sceneBytes(description));
 }
 
-// The error a read of the bytes must give; fails the test when the read succeeds.
-inline LoadError readError(const std::vector<std::uint8_t>& bytes)
-{
-    Scene scene;
-    LoadError error;
-    EXPECT_FALSE(scene.readBytes(bytes.data(), bytes.size(), "broken.3ds", error)) << "the damaged file was read";
-    EXPECT_EQ(error.file, "broken.3ds");
-    return error;
-}
-
 // Offset of the nth (0-based) chunk header with this id, found by walking the chunk tree
 // of a file the writer made (containers known to hold sub-chunks are descended into).
 inline long long chunkOffset(const std::vector<std::uint8_t>& bytes, std::uint16_t id, int nth = 0)

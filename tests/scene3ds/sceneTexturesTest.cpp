@@ -91,28 +91,20 @@ TEST_F(SceneTextures, OpacityMapBecomesTheTexturesAlpha)
     EXPECT_TRUE(scene.nodes[0].mesh->flags & MESH_TEXTURED);
 }
 
-TEST_F(SceneTextures, MissingMapIsReportedWithItsMaterial)
+TEST_F(SceneTextures, MissingMapOrMaskIsReportedWithItsMaterialAndLeavesNoPixelsBehind)
 {
-    writer3ds::Scene description = sampleScene();
-    description.materials[0].textureMap = "absent.jpg";
-    ::Scene scene;
-    LoadError error;
-    EXPECT_FALSE(load(scene, description, error));
-    EXPECT_NE(formatLoadError(error).find("absent.jpg"), std::string::npos) << formatLoadError(error);
-    EXPECT_NE(error.text.find("material \"Red\""), std::string::npos) << formatLoadError(error);
-    EXPECT_EQ(renderWindow().currentImage->pixels, nullptr);
-}
-
-TEST_F(SceneTextures, MissingMaskIsReportedAndLeavesNoPixelsBehind)
-{
-    writer3ds::Scene description = sampleScene();
-    description.materials[0].textureMap = "green.jpg";
-    description.materials[0].opacityMap = "nomask.jpg";
-    ::Scene scene;
-    LoadError error;
-    EXPECT_FALSE(load(scene, description, error));
-    EXPECT_NE(formatLoadError(error).find("nomask.jpg"), std::string::npos) << formatLoadError(error);
-    EXPECT_EQ(renderWindow().currentImage->pixels, nullptr);
+    for (const auto& [texture, mask] : {std::pair<const char*, const char*>{"absent.jpg", ""}, {"green.jpg", "nomask.jpg"}}) {
+        writer3ds::Scene description = sampleScene();
+        description.materials[0].textureMap = texture;
+        description.materials[0].opacityMap = mask;
+        ::Scene scene;
+        LoadError error;
+        EXPECT_FALSE(load(scene, description, error));
+        const std::string missing = *mask ? mask : texture;
+        EXPECT_NE(formatLoadError(error).find(missing), std::string::npos) << formatLoadError(error);
+        EXPECT_NE(error.text.find("material \"Red\""), std::string::npos) << formatLoadError(error);
+        EXPECT_EQ(renderWindow().currentImage->pixels, nullptr);
+    }
 }
 
 TEST_F(SceneTextures, ImageKindOtherThanJpegIsRefused)

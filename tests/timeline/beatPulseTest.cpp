@@ -3,90 +3,44 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// Runs the pulse from 0 at 60 frames per second up to and including the frame at or after
-// `until`, returning the state reached.
-BeatPulse runTo(float until, float framesPerSecond = 60.0f)
+// Around the first two beats, 10.362539 s and 11.312267 s: 0 up to 0.2 s before a beat, a
+// linear ramp through 0.5 on the beat to nearly 1 just before 0.2 s after it, then 0 until
+// the next ramp, the index moving on once the ramp is over.
+TEST(BeatPulse, RampsFromZeroToOneOverTheFourTenthsAroundEachBeat)
 {
+    struct Row {
+        float t, pulse;
+        int beatIndex;
+    };
+    const Row rows[] = {{10.162f, 0.0f, 0},     {10.2f, 0.0936525f, 0}, {10.362539f, 0.5f, 0},
+                        {10.5625f, 0.9999025f, 0}, {10.563f, 0.0f, 1},    {11.0f, 0.0f, 1},
+                        {11.312267f, 0.5f, 1}};
     BeatPulse state;
-    for (int frame = 0;; ++frame) {
-        const float t = frame / framesPerSecond;
-        updatePulse(state, t);
-        if (t >= until) return state;
+    for (const Row& row : rows) {
+        updatePulse(state, row.t);
+        EXPECT_NEAR(state.pulse, row.pulse, 1e-5f) << row.t;
+        EXPECT_EQ(state.beatIndex, row.beatIndex) << row.t;
     }
 }
 
-} // namespace
-
-TEST(BeatPulse, IsOneHalfExactlyOnTheFirstBeat)
-{
-    BeatPulse state;
-    updatePulse(state, 10.362539f);
-    EXPECT_FLOAT_EQ(state.pulse, 0.5f);
-    EXPECT_EQ(state.beatIndex, 0);
-}
-
-TEST(BeatPulse, IsZeroUpToTwoTenthsBeforeABeat)
-{
-    BeatPulse state;
-    updatePulse(state, 10.162f);
-    EXPECT_EQ(state.pulse, 0.0f);
-    updatePulse(state, 10.2f);
-    EXPECT_NEAR(state.pulse, (10.2 - 10.362539 + 0.2) / 0.4, 1e-5);
-}
-
-TEST(BeatPulse, ApproachesOneJustBeforeTwoTenthsAfterABeat)
-{
-    BeatPulse state;
-    updatePulse(state, 10.5625f);
-    EXPECT_GT(state.pulse, 0.99f);
-    EXPECT_LT(state.pulse, 1.0f);
-}
-
-TEST(BeatPulse, IsZeroFromTwoTenthsAfterABeatUntilTheNextRamp)
-{
-    BeatPulse state;
-    updatePulse(state, 10.4f);
-    updatePulse(state, 10.5630f);
-    EXPECT_EQ(state.pulse, 0.0f);
-    EXPECT_EQ(state.beatIndex, 1);
-    updatePulse(state, 11.0f);
-    EXPECT_EQ(state.pulse, 0.0f);
-    updatePulse(state, 11.312267f);
-    EXPECT_FLOAT_EQ(state.pulse, 0.5f);
-}
-
-TEST(BeatPulse, StaysZeroThroughThePauseAfterTheEighthBeat)
-{
-    BeatPulse state = runTo(18.95f);
-    for (int frame = 0; 18.95f + frame / 60.0f < 24.83f; ++frame) {
-        updatePulse(state, 18.95f + frame / 60.0f);
-        ASSERT_EQ(state.pulse, 0.0f) << "at " << 18.95f + frame / 60.0f << " s";
-    }
-    EXPECT_EQ(state.beatIndex, 8);
-}
-
-TEST(BeatPulse, StaysZeroAfterTheLastBeatWithoutReadingPastTheTable)
-{
-    BeatPulse state = runTo(165.354f);
-    EXPECT_EQ(state.beatIndex, beatCount);
-    for (int frame = 0; frame < 60 * 8; ++frame) {
-        updatePulse(state, 165.36f + frame / 60.0f);
-        ASSERT_EQ(state.pulse, 0.0f);
-        ASSERT_EQ(state.beatIndex, beatCount);
-    }
-}
-
-TEST(BeatPulse, RisesOnEveryBeatAtSixtyFramesPerSecond)
+// A whole run at 60 frames per second sees every beat once, none in the pause from 18.95 s
+// to 24.83 s, and none after 165.354 s, when the index rests one past the table's end.
+TEST(BeatPulse, RisesOnEveryBeatAtSixtyFramesPerSecondAndNowhereElse)
 {
     BeatPulse state;
     int beatsSeen = 0;
     float previous = 0.0f;
     for (int frame = 0; frame <= 173 * 60; ++frame) {
-        updatePulse(state, frame / 60.0f);
+        const float t = frame / 60.0f;
+        updatePulse(state, t);
         if (state.pulse > 0.0f && previous == 0.0f) ++beatsSeen;
         previous = state.pulse;
+        if ((t > 18.95f && t < 24.83f) || t > 165.354f) {
+            ASSERT_EQ(state.pulse, 0.0f) << "at " << t << " s";
+        }
+        if (t > 165.354f) {
+            ASSERT_EQ(state.beatIndex, beatCount) << "at " << t << " s";
+        }
     }
     EXPECT_EQ(beatsSeen, beatCount);
 }

@@ -2,6 +2,7 @@
 #include "tests/timeline/demoPackFixture.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
+#include "timeline/runReport.h"
 
 #include <cstdio>
 #include <string>
@@ -17,10 +18,14 @@ struct ScriptItem {
 };
 
 ScriptItem clock(float demoTime) { return {false, {}, demoTime}; }
-ScriptItem event(PlatformEventKind kind, int keyCode = 0) { return {true, {kind, keyCode}, 0.0f}; }
+ScriptItem event(PlatformEventKind kind, int keyCode = 0, bool repeat = false)
+{
+    return {true, {kind, keyCode, repeat}, 0.0f};
+}
 
 // Runs the session's loop over the script and logs what it did: "frame T after P" for each
-// composed frame (its clock and previousTime), "swap" and "stop music".
+// composed frame (its clock and previousTime), "swap", "stop music", "pause" and "resume".
+// A script that runs out while paused ends with a close request.
 struct ScriptedRun {
     std::vector<ScriptItem> script;
     std::size_t next = 0;
@@ -30,6 +35,7 @@ struct ScriptedRun {
     void run(DemoSession& session)
     {
         session.demoTime = session.previousTime = 0.0f;
+        session.paused = false;
         for (std::uint8_t& key : session.keyDown) key = 0;
         DemoDriver driver;
         driver.pollEvent = [this](PlatformEvent& pending) {
@@ -37,6 +43,20 @@ struct ScriptedRun {
             pending = script[next++].event;
             return true;
         };
+        driver.waitEvent = [this](PlatformEvent& pending) {
+            if (next == script.size()) {
+                pending = PlatformEvent{PLATFORM_EVENT_QUIT, 0, false};
+                return true;
+            }
+            if (!script[next].isEvent) {
+                log.push_back("clock read while paused");
+                ++next;
+                return false;
+            }
+            pending = script[next++].event;
+            return true;
+        };
+        driver.pauseMusic = [this](bool paused) { log.push_back(paused ? "pause" : "resume"); };
         driver.readClock = [this](float& demoTime) {
             if (next == script.size()) return false;
             demoTime = script[next++].demoTime;
@@ -58,49 +78,89 @@ using DemoRunLoop = DemoPackTest;
 
 } // namespace
 
-TEST_F(DemoRunLoop, EscapeEndsTheRunOnceTheNextFrameIsSwapped)
+// The first frame follows a clock of 0.0. Escape ends the run once the next frame is swapped;
+// a key tapped down and up between two frames does not; 30517200 bytes of music, exactly the
+// run's length, is still drawn and swapped before the music stops; a close request ends the
+// run at once and leaves the music to the caller.
+TEST_F(DemoRunLoop, EndsOnEscapeAfterTheNextSwapOnTheLastFrameOfTheMusicOrAtOnceOnAClose)
 {
-    ScriptedRun run;
-    run.script = {clock(1.0f), event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE), clock(1.25f), clock(1.5f)};
-    run.run(session());
-    EXPECT_EQ(run.end, DEMO_RUN_ESCAPE);
-    // The first frame follows a clock of 0.0.
-    const std::vector<std::string> expected = {"frame 1.000 after 0.000", "swap", "frame 1.250 after 1.000", "swap",
-                                               "stop music"};
-    EXPECT_EQ(run.log, expected);
-}
-
-TEST_F(DemoRunLoop, AKeyTappedBetweenTwoFramesDoesNotEndTheRun)
-{
-    ScriptedRun run;
-    run.script = {clock(2.0f), event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE),
-                  event(PLATFORM_EVENT_KEY_UP, PLATFORM_KEY_ESCAPE), event(PLATFORM_EVENT_OTHER), clock(2.25f)};
-    run.run(session());
-    EXPECT_EQ(run.end, DEMO_RUN_CLOCK_END);
-    const std::vector<std::string> expected = {"frame 2.000 after 0.000", "swap", "frame 2.250 after 2.000", "swap"};
-    EXPECT_EQ(run.log, expected);
-}
-
-TEST_F(DemoRunLoop, TheFrameAtTheEndOfTheMusicIsDrawnAndSwappedBeforeTheMusicStops)
-{
-    // 30517200 bytes of music is exactly the run's length.
     const float end = static_cast<float>(30517200u / static_cast<double>(AUDIO_BYTES_PER_SECOND));
     ASSERT_EQ(end, demoLength);
+    struct Row {
+        std::vector<ScriptItem> script;
+        DemoRunEnd end;
+        std::vector<std::string> log;
+    };
+    const Row rows[] = {
+        {{clock(1.0f), event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE), clock(1.25f), clock(1.5f)},
+         DEMO_RUN_ESCAPE,
+         {"frame 1.000 after 0.000", "swap", "frame 1.250 after 1.000", "swap", "stop music"}},
+        {{clock(2.0f), event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE),
+          event(PLATFORM_EVENT_KEY_UP, PLATFORM_KEY_ESCAPE), event(PLATFORM_EVENT_OTHER), clock(2.25f)},
+         DEMO_RUN_CLOCK_END,
+         {"frame 2.000 after 0.000", "swap", "frame 2.250 after 2.000", "swap"}},
+        {{clock(172.9f), clock(end), clock(173.1f)},
+         DEMO_RUN_MUSIC_END,
+         {"frame 172.900 after 0.000", "swap", "frame 173.000 after 172.900", "swap", "stop music"}},
+        {{clock(3.0f), event(PLATFORM_EVENT_QUIT), clock(3.25f)}, DEMO_RUN_CLOSED, {"frame 3.000 after 0.000", "swap"}},
+    };
+    for (const Row& row : rows) {
+        ScriptedRun run;
+        run.script = row.script;
+        run.run(session());
+        EXPECT_EQ(run.end, row.end);
+        EXPECT_EQ(run.log, row.log);
+    }
+}
+
+TEST_F(DemoRunLoop, SpacePausesThePictureAndTheClockAndResumesFromTheSamePosition)
+{
     ScriptedRun run;
-    run.script = {clock(172.9f), clock(end), clock(173.1f)};
+    run.script = {clock(4.0f),
+                  event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_SPACE),
+                  event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_SPACE, true),   // held: auto-repeat changes nothing
+                  event(PLATFORM_EVENT_KEY_UP, PLATFORM_KEY_SPACE),
+                  event(PLATFORM_EVENT_OTHER),
+                  event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_SPACE),
+                  event(PLATFORM_EVENT_KEY_UP, PLATFORM_KEY_SPACE),
+                  clock(4.25f)};
+    const std::int64_t composedBefore = session().framesComposed;
     run.run(session());
-    EXPECT_EQ(run.end, DEMO_RUN_MUSIC_END);
-    const std::vector<std::string> expected = {"frame 172.900 after 0.000", "swap", "frame 173.000 after 172.900",
-                                               "swap", "stop music"};
+    EXPECT_EQ(run.end, DEMO_RUN_CLOCK_END);
+    // No frame is composed or swapped while paused, and the next one follows the last one shown.
+    const std::vector<std::string> expected = {"frame 4.000 after 0.000", "swap",  "pause",
+                                               "resume",                  "frame 4.250 after 4.000", "swap"};
+    EXPECT_EQ(run.log, expected);
+    EXPECT_EQ(session().framesComposed, composedBefore + 2);
+}
+
+TEST_F(DemoRunLoop, EscapeWhilePausedEndsTheRunAtOnce)
+{
+    ScriptedRun run;
+    run.script = {clock(5.0f), event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_SPACE),
+                  event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE), clock(5.25f)};
+    run.run(session());
+    EXPECT_EQ(run.end, DEMO_RUN_ESCAPE);
+    const std::vector<std::string> expected = {"frame 5.000 after 0.000", "swap", "pause", "stop music"};
     EXPECT_EQ(run.log, expected);
 }
 
-TEST_F(DemoRunLoop, ACloseRequestEndsTheRunAtOnceAndLeavesTheMusicToTheCaller)
+TEST(RunReport, SummarisesTheFrameTimesOfARun)
 {
-    ScriptedRun run;
-    run.script = {clock(3.0f), event(PLATFORM_EVENT_QUIT), clock(3.25f)};
-    run.run(session());
-    EXPECT_EQ(run.end, DEMO_RUN_CLOSED);
-    const std::vector<std::string> expected = {"frame 3.000 after 0.000", "swap"};
-    EXPECT_EQ(run.log, expected);
+    // Music started at 10.0 s on the report's clock (pauses already taken out); ten frames,
+    // 16 ms apart except one of 50 ms, one of 34 ms and one of 33 ms.
+    const std::vector<double> shown = {10.016, 10.032, 10.048, 10.098, 10.114, 10.130, 10.164, 10.197, 10.213, 10.229};
+    const RunReport report = summarizeRun(shown, 10.0, 60.0);
+    EXPECT_EQ(report.frames, 10);
+    EXPECT_NEAR(report.secondsPlayed, 0.229, 1e-9);
+    EXPECT_NEAR(report.framesPerSecond, 10 / 0.229, 1e-6);
+    EXPECT_NEAR(report.medianIntervalMs, 16.0, 1e-6);
+    EXPECT_NEAR(report.p95IntervalMs, 50.0, 1e-6);   // nearest rank: the 9th of 9 intervals
+    EXPECT_EQ(report.longFrames, 2);                 // over 33.33 ms: 50 and 34, not 33
+    // An unknown refresh rate counts as 60 Hz; at 50 Hz two refresh intervals are 40 ms.
+    EXPECT_EQ(summarizeRun(shown, 10.0, 0.0).longFrames, 2);
+    EXPECT_EQ(summarizeRun(shown, 10.0, 50.0).longFrames, 1);
+    const std::string line = describeRunReport(report);
+    EXPECT_NE(line.find("10 frames in 0.23 s"), std::string::npos) << line;
+    EXPECT_NE(line.find("2 frames over 33.3 ms"), std::string::npos) << line;
 }

@@ -33,18 +33,6 @@ TEST(Writer3ds, FieldsAreLittleEndianAndStringsZeroTerminated)
     EXPECT_EQ(writer.bytes(), expected);
 }
 
-TEST(Writer3ds, SplineFlagsAddOneFloatPerSetBit)
-{
-    ChunkWriter plain, splined;
-    writer3ds::ScalarKey key;
-    key.value = 3.0f;
-    writeScalarTrack(plain, CHUNK_FOV_TRACK, {key});
-    key.spline.flags = KEY_TENSION | KEY_BIAS | KEY_EASE_FROM;
-    writeScalarTrack(splined, CHUNK_FOV_TRACK, {key});
-    EXPECT_EQ(plain.size(), 6u + 14u + 10u);
-    EXPECT_EQ(splined.size(), plain.size() + 12u);
-}
-
 TEST(Writer3ds, MapChunkHoldsStrengthThenFileName)
 {
     ChunkWriter writer;

@@ -8,10 +8,11 @@
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --contact-sheet FILE.png|.jpg [--count N]
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --bench
 //   kesu-capture [--size WxH] --check-gl
+//   kesu-capture --help
 // --check-gl, alone or with any form, also checks glGetError after each effect draw and stops
 // with status 1 at the first error; alone it runs the whole 173 s. --every-frame, with any
 // form, draws every frame before the pictures it writes instead of stepping those they do not
-// depend on.
+// depend on. A usage error exits with status 2 before anything opens.
 #include "platform/loadError.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
@@ -161,8 +162,12 @@ int main(int argc, char** argv)
     const double launchTime = platformSeconds();
     CaptureOptions options;
     if (!parseCaptureOptions(argc, argv, options)) {
-        printCaptureUsage();
-        return 1;
+        printCaptureUsage(stderr);
+        return 2;
+    }
+    if (options.help) {
+        printCaptureUsage(stdout);
+        return 0;
     }
     VideoSettings video;
     if (options.mode == CAPTURE_VIDEO && !prepareVideo(options, video)) return 1;

@@ -3,6 +3,7 @@
 #include "platform/pngWriter.h"
 #include "platform/window.h"
 #include "timeline/demoSchedule.h"
+#include "timeline/runReport.h"
 #include "tools/capture/captureLoop.h"
 #include "tools/capture/captureOptions.h"
 #include "tools/capture/captureOutput.h"
@@ -53,27 +54,12 @@ std::vector<TimingWindow> timingWindows()
     return windows;
 }
 
-// Nearest-rank percentile of the values, 0 < fraction <= 1.
-double percentile(std::vector<double> values, double fraction)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t rank = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(values.size())));
-    return values[std::max<std::size_t>(rank, 1) - 1];
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
 void printTimingRow(const std::string& name, const std::vector<double>& milliseconds,
                     const std::vector<double>& cpuMilliseconds = {})
 {
-    std::printf("%-36s %7zu %9.2f %9.2f %10.2f", name.c_str(), milliseconds.size(), median(milliseconds),
-                percentile(milliseconds, 0.95), *std::max_element(milliseconds.begin(), milliseconds.end()));
-    if (!cpuMilliseconds.empty()) std::printf(" %9.2f", median(cpuMilliseconds));
+    std::printf("%-36s %7zu %9.2f %9.2f %10.2f", name.c_str(), milliseconds.size(), medianOf(milliseconds),
+                percentileOf(milliseconds, 0.95), *std::max_element(milliseconds.begin(), milliseconds.end()));
+    if (!cpuMilliseconds.empty()) std::printf(" %9.2f", medianOf(cpuMilliseconds));
     std::printf("\n");
 }
 

@@ -37,9 +37,9 @@ bool endsWithLower(const std::string& text, const std::string& tail)
                       [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
-void printCaptureUsage()
+void printCaptureUsage(std::FILE* stream)
 {
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "usage: kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] [--quality Q] --out FILE.mp4\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --out DIR\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] --at T [--at T]... --out DIR\n"
@@ -47,6 +47,7 @@ void printCaptureUsage()
                  "|.jpg [--count N]\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --bench\n"
                  "       kesu-capture [--size WxH] --check-gl\n"
+                 "       kesu-capture --help\n"
                  "Run in a folder holding data/. Times are seconds of music, 0 to 173; the span is\n"
                  "[--from, --to), by default the whole demo. --size defaults to 1280x720 (320x180 per\n"
                  "contact-sheet tile), --fps to 60, --count to 12. FILE.mp4 needs ffmpeg; --quality is\n"
@@ -59,6 +60,10 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+            return true;
+        }
         if (name == "--timing" || name == "--bench") {
             options.bench = true;
             continue;

@@ -6,6 +6,7 @@
 #include "tools/capture/videoEncoder.h"
 #include "timeline/demoSchedule.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,12 +35,13 @@ struct CaptureOptions {
     bool drawEveryFrame = false;
     VideoQuality quality = VIDEO_NORMAL;
     bool qualityGiven = false;
+    bool help = false;    // --help: print the usage on stdout and stop
 };
 
-// Reads the arguments; false, with the problem printed, on a usage error.
+// Reads the arguments; false, with the problem printed, on a usage error (exit status 2).
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options);
 
-void printCaptureUsage();
+void printCaptureUsage(std::FILE* stream);
 
 // Prints "kesu-capture: message" on stderr; returns false so callers can `return captureFail(...)`.
 bool captureFail(const std::string& message);

@@ -1,5 +1,6 @@
 #include "tools/datagen/dataPack.h"
 
+#include "tools/datagen/mp3Encoder.h"
 #include "tools/datagen/music.h"
 #include "tools/datagen/pictures.h"
 #include "tools/datagen/scenes.h"

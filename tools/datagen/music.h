@@ -1,11 +1,10 @@
-// The demo's music, composed in code: a drum hit on every beat of the schedule's beat table
-// (timeline/demoSchedule.h, the values the timeline pulses on), bass,
-// chords, arpeggio and lead following the show's sections, rendered to 44100 Hz stereo
-// and encoded as MP3 with LAME (info tag written, so gapless decoders drop the delay).
+// The score of the demo's music: a drum hit on every beat of the schedule's beat table
+// (timeline/demoSchedule.h, the values the timeline pulses on), with bass, chords, arpeggio
+// and lead following the show's sections, played on the instruments of musicSynth.h into
+// 44100 Hz stereo. mp3Encoder.h turns the result into the pack's MP3.
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 constexpr int MUSIC_SAMPLE_RATE = 44100;
@@ -18,6 +17,3 @@ int musicBeatSample(int index);
 
 // The whole piece as interleaved left/right 16-bit samples. Deterministic.
 std::vector<std::int16_t> composeMusic();
-
-// 160 kbit/s constant-rate joint stereo with the LAME info tag in the first frame.
-bool encodeMp3(const std::string& path, const std::vector<std::int16_t>& pcm, std::string& error);

@@ -1,7 +1,8 @@
 // kesu-3ds: a command for people who make scenes. info describes a .3ds file as the reader
-// sees it; check loads it as the demo does and names the first problem; render draws one
-// keyframer frame headless into a PNG. Exit status: 0 done, 1 a problem with the file or
-// its maps, 2 a usage error.
+// sees it; check names the first problem that would keep it from being drawn; render
+// draws one keyframer frame headless into a PNG, as a previewer for any well-formed file;
+// bounds prints where each drawn node's vertices lie. Exit status: 0 done, 1 a problem with
+// the file, 2 a usage error.
 #include "platform/renderWindow.h"
 #include "platform/loadError.h"
 #include "platform/pngWriter.h"
@@ -23,17 +24,23 @@ namespace {
 
 constexpr int IMAGE_KIND_JPEG = 2;
 
-int usage()
+int usage(std::FILE* stream = stderr)
 {
-    std::fprintf(stderr,
+    std::fprintf(stream,
                  "usage: kesu-3ds info FILE\n"
                  "       kesu-3ds check FILE [--node NAME]...\n"
                  "       kesu-3ds render FILE --frame N [--size WxH] [--flags BITS] --out FILE.png\n"
-                 "info describes every well-formed file; check loads it as the demo does (walk, playback\n"
-                 "check, material maps next to the file) and exits 1 with the first problem; render draws\n"
-                 "frame N on the offscreen driver, with MESH_FILL and BITS (for example 0x380 for culling and\n"
-                 "depth) ORed into every mesh, as the demo adds them per scene.\n");
-    return 2;
+                 "       kesu-3ds bounds FILE [--frame N]\n"
+                 "       kesu-3ds --help\n"
+                 "info describes every well-formed file; check reads it, checks that it can be drawn (and\n"
+                 "has the named nodes) and exits 1 with the first problem; material maps are looked up next\n"
+                 "to the file, and one that cannot be read is a warning: its meshes are drawn untextured.\n"
+                 "render draws frame N on the offscreen driver, with MESH_FILL and BITS (for example 0x380\n"
+                 "for culling and depth) ORed into every mesh, as the demo adds them per scene; a scene\n"
+                 "without camera is seen from a default view, one without lights gets a head light.\n"
+                 "bounds prints, for each drawn node, the box around its vertices at frame N (default 0)\n"
+                 "in the scene's own coordinates.\n");
+    return stream == stderr ? 2 : 0;
 }
 
 // Material maps are looked up next to the scene, as the demo keeps both in data/.
@@ -58,6 +65,7 @@ const char* nodeKind(std::uint16_t chunkId)
     case CHUNK_CAMERA_NODE: return "camera node";
     case CHUNK_TARGET_NODE: return "target node";
     case CHUNK_LIGHT_NODE: return "light node";
+    case CHUNK_SPOT_NODE: return "spotlight node";
     default: return "node";
     }
 }
@@ -75,6 +83,29 @@ void printKeys(const char* label, int keys, bool& first)
     first = false;
 }
 
+// "OBJECT", or "OBJECT.INSTANCE" for a node with an instance name.
+std::string nodeLabel(const SceneNode& node)
+{
+    return quoted(node.instanceName.empty() ? node.name : node.name + "." + node.instanceName);
+}
+
+void printCamera(const Scene& scene)
+{
+    if (scene.defaultView) {
+        std::printf("camera: none: a default view frames the scene");
+    } else if (!scene.hasCameraNode) {
+        std::printf("camera: no camera node: placed by the camera chunk's position, target, bank and lens");
+    } else {
+        std::printf("camera: node");
+    }
+    if (scene.derivedPlanes) {
+        std::printf("; near %g, far %g from the scene's extent (%s)\n", scene.nearPlane, scene.farPlane,
+                    scene.hasCameraRanges ? "the ranges chunk's are unusable" : "no ranges chunk");
+    } else {
+        std::printf("; near %g, far %g\n", scene.nearPlane, scene.farPlane);
+    }
+}
+
 int info(const std::string& path)
 {
     Scene scene;
@@ -82,12 +113,21 @@ int info(const std::string& path)
     if (!scene.readFile(path, error)) return reportError(error);
 
     std::printf("%s\n", path.c_str());
-    std::printf("objects: %d\n", scene.nodeCount);
-    for (const SceneNode& node : scene.nodes) {
-        const Mesh& mesh = *node.mesh;
-        std::printf("  %s: %d vertices, %d faces, %d mapping coordinates, material %s\n", quoted(node.name).c_str(),
-                    mesh.vertexCount, mesh.faceCount, mesh.texCoordCount,
-                    mesh.materialName.empty() ? "(no material group)" : quoted(mesh.materialName).c_str());
+    std::printf("objects: %zu\n", scene.objects.size());
+    for (const MeshObject& object : scene.objects) {
+        const Mesh& mesh = *object.mesh;
+        std::printf("  %s: %d vertices, %d faces, %d mapping coordinates, material ", quoted(object.name).c_str(),
+                    mesh.vertexCount, mesh.faceCount, mesh.texCoordCount);
+        if (mesh.materialName.empty()) {
+            std::printf("(no material group: default material)");
+        } else if (object.material == &scene.defaultMaterial) {
+            std::printf("%s (not defined: default material)", quoted(mesh.materialName).c_str());
+        } else {
+            std::printf("%s", quoted(mesh.materialName).c_str());
+        }
+        if (object.nodeCount == 0) std::printf("; no keyframer node: drawn where it is stored");
+        if (object.nodeCount > 1) std::printf("; drawn by %d nodes (instances)", object.nodeCount);
+        std::printf("\n");
     }
     std::printf("materials: %d\n", scene.materialCount);
     for (const Material& material : scene.materials) {
@@ -101,36 +141,32 @@ int info(const std::string& path)
         std::printf("\n");
     }
     std::printf("lights: %d\n", scene.lightCount);
-    for (const Light& light : scene.lights) std::printf("  %s\n", quoted(light.name).c_str());
-    if (!scene.hasCamera) {
-        std::printf("camera: none\n");
-    } else if (!scene.hasCameraRanges) {
-        std::printf("camera: no ranges chunk\n");
-    } else {
-        std::printf("camera: near %g, far %g\n", scene.nearPlane, scene.farPlane);
+    for (const Light& light : scene.lights) {
+        std::printf("  %s%s\n", quoted(light.name).c_str(), light.hasNode ? "" : " (no light node: shines from its stored position)");
     }
+    printCamera(scene);
     if (scene.hasFrameSegment) {
         std::printf("frames: segment %d .. %d, current frame %d\n", scene.startFrame, scene.frameCount, scene.fileFrame);
     } else {
-        std::printf("frames: no frame segment\n");
+        std::printf("frames: no frame segment: frame 0 is drawn\n");
     }
     std::printf("keyframer nodes: %zu\n", scene.keyframerNodes.size());
     for (const KeyframerNode& record : scene.keyframerNodes) {
         std::printf("  %s %s (byte %zu)", nodeKind(record.chunkId), quoted(record.name).c_str(), record.offset);
         if (record.chunkId == CHUNK_OBJECT_NODE) {
-            std::printf(": hierarchy %d, parent ", record.hierarchy);
-            if (record.target < 0) {
-                std::printf("(names no object)");
-            } else {
-                const SceneNode* parent = scene.nodes[record.target].parent;
-                std::printf("%s", parent ? quoted(parent->name).c_str() : "none");
+            const SceneNode& node = scene.nodes[record.target];
+            if (!record.instanceName.empty()) std::printf(" instance %s", quoted(record.instanceName).c_str());
+            if (!node.mesh) {
+                std::printf(node.name == record.name && record.name != "$$$DUMMY" ? " (names no object: groups its children)"
+                                                                                   : " (dummy: groups its children)");
             }
+            std::printf(": hierarchy %d, parent %s", record.hierarchy, node.parent ? nodeLabel(*node.parent).c_str() : "none");
             if (record.hasPivot) {
                 std::printf(", pivot (%g, %g, %g)", record.pivot[0], record.pivot[1], record.pivot[2]);
             } else {
                 std::printf(", no pivot");
             }
-        } else if (record.chunkId == CHUNK_LIGHT_NODE && record.target < 0) {
+        } else if ((record.chunkId == CHUNK_LIGHT_NODE || record.chunkId == CHUNK_SPOT_NODE) && record.target < 0) {
             std::printf(": (names no light)");
         }
         std::printf("; keys:");
@@ -146,12 +182,14 @@ int info(const std::string& path)
     return 0;
 }
 
-// Decodes every material map without uploading it, so check needs no GL context.
-bool checkMaps(const Scene& scene, const std::string& dataDir, LoadError& error)
+// Decodes every material map without uploading it, so check needs no GL context. A map
+// that cannot be read is a warning: its meshes are drawn untextured.
+void checkMaps(const Scene& scene, const std::string& dataDir)
 {
     RenderWindow window;
     for (const Material& material : scene.materials) {
         if (material.textureName.empty()) continue;
+        LoadError error;
         bool decoded;
         if (!material.maskName.empty()) {
             decoded = decodeJpeg(window, dataDir + material.textureName, TEXTURE_RGBA | TEXTURE_COLOUR, error) &&
@@ -162,23 +200,53 @@ bool checkMaps(const Scene& scene, const std::string& dataDir, LoadError& error)
         releaseTexturePixels(window, *window.currentImage);
         nextTextureImage(window);
         if (!decoded) {
-            error.text = "material " + quoted(material.name) + " of " + scene.fileName + ": " + error.text;
-            return false;
+            std::fprintf(stderr, "kesu-3ds: warning: material %s of %s: %s; its meshes are drawn untextured\n",
+                         quoted(material.name).c_str(), scene.fileName.c_str(), formatLoadError(error).c_str());
         }
     }
-    return true;
+}
+
+// What the reader filled in that the file does not say, so no default goes unmentioned.
+void printNotes(const Scene& scene)
+{
+    if (scene.defaultView) std::fprintf(stderr, "kesu-3ds: note: no camera: a default view frames the scene\n");
+    if (scene.derivedPlanes) {
+        std::fprintf(stderr, "kesu-3ds: note: near %g and far %g come from the scene's extent\n", scene.nearPlane,
+                     scene.farPlane);
+    }
+}
+
+// Reads the file and checks that it can be drawn: the common start of check, render and bounds.
+bool readDrawable(Scene& scene, const std::string& path, const std::vector<std::string>& requiredNodes, LoadError& error)
+{
+    return scene.readFile(path, error) && checkScenePlayback(scene, requiredNodes, error);
 }
 
 int check(const std::string& path, const std::vector<std::string>& requiredNodes)
 {
     Scene scene;
     LoadError error;
-    if (!scene.readFile(path, error) || !checkScenePlayback(scene, requiredNodes, error) ||
-        !checkMaps(scene, directoryOf(path), error)) {
-        return reportError(error);
+    if (!readDrawable(scene, path, requiredNodes, error)) return reportError(error);
+    checkMaps(scene, directoryOf(path));
+    printNotes(scene);
+    std::printf("%s: ok: %zu objects, %d materials, %d lights, %zu keyframer nodes, frames 0 .. %d\n", path.c_str(),
+                scene.objects.size(), scene.materialCount, scene.lightCount, scene.keyframerNodes.size(),
+                scene.frameCount);
+    return 0;
+}
+
+int bounds(const std::string& path, long frame)
+{
+    Scene scene;
+    LoadError error;
+    if (!readDrawable(scene, path, {}, error)) return reportError(error);
+    std::vector<NodeBounds> boxes;
+    float low[3], high[3];
+    sceneBounds(scene, static_cast<std::int16_t>(frame), &boxes, low, high);
+    for (const NodeBounds& box : boxes) {
+        std::printf("%s min %g %g %g max %g %g %g\n", nodeLabel(scene.nodes[box.node]).c_str(), box.low[0], box.low[1],
+                    box.low[2], box.high[0], box.high[1], box.high[2]);
     }
-    std::printf("%s: ok: %d objects, %d materials, %d lights, %zu keyframer nodes, frames 0 .. %d\n", path.c_str(),
-                scene.nodeCount, scene.materialCount, scene.lightCount, scene.keyframerNodes.size(), scene.frameCount);
     return 0;
 }
 
@@ -194,7 +262,12 @@ int render(const std::string& path, long frame, int width, int height, std::uint
 {
     Scene scene;
     LoadError error;
-    if (!scene.readFile(path, error) || !checkScenePlayback(scene, {}, error)) return reportError(error);
+    if (!readDrawable(scene, path, {}, error)) return reportError(error);
+    printNotes(scene);
+    if (scene.lights.empty()) {
+        std::fprintf(stderr, "kesu-3ds: note: no lights: a head light is added\n");
+        scene.addHeadLight();
+    }
 
     PlatformOffscreen offscreen;
     RenderWindow window;
@@ -204,7 +277,7 @@ int render(const std::string& path, long frame, int width, int height, std::uint
         return 1;
     }
     scene.host = &window;
-    for (SceneNode& node : scene.nodes) node.mesh->context = &window;
+    for (MeshObject& object : scene.objects) object.mesh->context = &window;
 
     const std::string dataDir = directoryOf(path);
     for (std::size_t i = 0; i < scene.materials.size(); ++i) {
@@ -214,6 +287,8 @@ int render(const std::string& path, long frame, int width, int height, std::uint
         }
     }
     scene.bindTextures();
+    // setMeshFlags keeps the textured path to meshes with mapping and gives smooth
+    // shading its normals, so every value of the flags draws.
     scene.setMeshFlags(MESH_FILL);
     scene.setMeshFlags(extraFlags);
 
@@ -249,10 +324,19 @@ int render(const std::string& path, long frame, int width, int height, std::uint
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) return usage(stdout);
     if (argc < 3) return usage();
     const std::string command = argv[1];
     const std::string path = argv[2];
     if (command == "info") return argc == 3 ? info(path) : usage();
+
+    if (command == "bounds") {
+        long frame = 0;
+        if (argc == 5 && std::strcmp(argv[3], "--frame") == 0 && parseInt(argv[4], -32768, 32767, frame)) {
+            return bounds(path, frame);
+        }
+        return argc == 3 ? bounds(path, 0) : usage();
+    }
 
     if (command == "check") {
         std::vector<std::string> nodes;

@@ -1,6 +1,7 @@
 #include "tools/writer3ds/writer3ds.h"
 
 #include <cassert>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -644,6 +645,51 @@ Node staticObjectNode(const std::string& name, std::int16_t hierarchy, const Vec
     VectorKey scaleKey;
     scaleKey.value = {1.0f, 1.0f, 1.0f};
     return objectNode(name, hierarchy, {0.0f, 0.0f, 0.0f}, {positionKey}, {rotationKey}, {scaleKey});
+}
+
+Node dummyNode(const std::string& instanceName, std::int16_t hierarchy, const Vec3& position)
+{
+    Node node = staticObjectNode("$$$DUMMY", hierarchy, position);
+    node.instanceName = instanceName;
+    return node;
+}
+
+Node placeObject(Object& object, const Vec3& position, float angle, const Vec3& axis, const Vec3& scale,
+                 const Vec3& pivot)
+{
+    // Columns of R(-angle) about the unit axis, as glRotatef builds it.
+    const double length = std::sqrt(double(axis[0]) * axis[0] + double(axis[1]) * axis[1] + double(axis[2]) * axis[2]);
+    const double x = axis[0] / length, y = axis[1] / length, z = axis[2] / length;
+    const double c = std::cos(-double(angle)), s = std::sin(-double(angle)), t = 1.0 - c;
+    const double rotation[3][3] = {{t * x * x + c, t * x * y + z * s, t * x * z - y * s},
+                                   {t * x * y - z * s, t * y * y + c, t * y * z + x * s},
+                                   {t * x * z + y * s, t * y * z - x * s, t * z * z + c}};
+    auto place = [&](const Vec3& local, bool point) {
+        Vec3 placed;
+        for (int r = 0; r < 3; ++r) {
+            double sum = point ? double(position[r]) : 0.0;
+            for (int k = 0; k < 3; ++k) sum += rotation[k][r] * scale[k] * (local[k] - (point ? pivot[k] : 0.0f));
+            placed[r] = static_cast<float>(sum);
+        }
+        return placed;
+    };
+    for (Vec3& point : object.points) point = place(point, true);
+    for (int k = 0; k < 3; ++k) {
+        Vec3 unit = {0.0f, 0.0f, 0.0f};
+        unit[k] = 1.0f;
+        object.localAxes[k] = place(unit, false);
+    }
+    object.origin = place({0.0f, 0.0f, 0.0f}, true);
+    object.writeLocalAxes = true;
+
+    VectorKey positionKey;
+    positionKey.value = position;
+    RotationKey rotationKey;
+    rotationKey.angle = angle;
+    rotationKey.axis = axis;
+    VectorKey scaleKey;
+    scaleKey.value = scale;
+    return objectNode(object.name, -1, pivot, {positionKey}, {rotationKey}, {scaleKey});
 }
 
 Scene sampleScene()

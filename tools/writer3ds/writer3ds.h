@@ -267,6 +267,17 @@ Object quadObject(const std::string& name, float x0, float y0, float x1, float y
 
 // One static key each: position, no turn (angle 0 about z) and unit scale.
 Node staticObjectNode(const std::string& name, std::int16_t hierarchy, const Vec3& position);
+// A grouping node as 3D packages write one: named "$$$DUMMY", its own name in the instance
+// name chunk, with static keys at position.
+Node dummyNode(const std::string& instanceName, std::int16_t hierarchy, const Vec3& position);
+
+// Stores an object modelled around its own origin as 3D packages do for a root node whose
+// first keys are position, a turn of angle radians about axis (which playback applies as
+// -angle) and scale, with the given pivot: each point p becomes M . p and the local axes
+// chunk holds M, where M = T(position) . R(-angle, axis) . S(scale) . T(-pivot). Returns the
+// node with those first keys.
+Node placeObject(Object& object, const Vec3& position, float angle, const Vec3& axis, const Vec3& scale,
+                 const Vec3& pivot);
 
 // A small scene that plays: material "Red" (float colours), a 20-unit box "Box" at the
 // origin using it, light "Omni01", camera "Camera01" at (0, -100, 0) looking at the origin

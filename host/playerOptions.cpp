@@ -1,0 +1,62 @@
+#include "host/playerOptions.h"
+
+#include "timeline/demoSchedule.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+bool parseSeconds(const std::string& text, double& seconds)
+{
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    seconds = std::strtod(text.c_str(), &end);
+    return errno == 0 && end && *end == '\0' && std::isfinite(seconds) && seconds >= 0.0 && seconds < demoLength;
+}
+
+} // namespace
+
+bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& options, std::string& problem)
+{
+    bool screenGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--window" || name == "--desktop") {
+            if (screenGiven) {
+                problem = "choose one of --window and --desktop";
+                return false;
+            }
+            screenGiven = true;
+            options.screenMode = name == "--window" ? SCREEN_WINDOW : SCREEN_DESKTOP;
+        } else if (name == "--from") {
+            if (i + 1 >= argc || !parseSeconds(argv[i + 1], options.from)) {
+                problem = "--from wants seconds of music from 0 to below 173, not \"" +
+                          std::string(i + 1 < argc ? argv[i + 1] : "") + "\"";
+                return false;
+            }
+            ++i;
+        } else {
+            problem = "unknown option \"" + name + "\"";
+            return false;
+        }
+    }
+    return true;
+}
+
+const char* playerUsage()
+{
+    return "usage: kesu [--window | --desktop] [--from SECONDS]\n"
+           "Plays the demo from the folder holding kesu.ini and data/.\n"
+           "  (no option)      switch the display to the size in kesu.ini and cover the screen\n"
+           "  --window         a window of that size next to the others, no display-mode change\n"
+           "  --desktop        cover the screen at the desktop's own mode, no display-mode change\n"
+           "  --from SECONDS   start at that point of the music (0 to below 173)\n"
+           "  --help           this text\n"
+           "Keys: Escape quits, Space pauses and resumes. At the end one line on stdout tells how\n"
+           "the run went: frames, seconds, frames per second, frame intervals and slow frames.\n";
+}

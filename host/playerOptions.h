@@ -1,0 +1,21 @@
+// The player's command line. Every option is optional: without any, the player switches the
+// display to the configured mode, covers the screen and plays from the start of the music.
+// Parsing only, so a usage error is refused before anything opens.
+#pragma once
+
+#include "platform/renderWindow.h"
+
+#include <string>
+
+struct PlayerOptions {
+    ScreenMode screenMode = SCREEN_SWITCH_MODE;
+    double from = 0.0;     // seconds of music to start at, 0 <= from < the run's length
+    bool help = false;
+};
+
+// False with `problem` set for an unknown option, a missing or bad value, or both --window
+// and --desktop.
+bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& options, std::string& problem);
+
+// The usage text, one line per option and key.
+const char* playerUsage();

@@ -1,0 +1,237 @@
+// The player and the capture tool end to end, each started in a run folder of its own. A bad
+// input ends either with one clear message that names the file (and the byte of a damaged
+// file), exit status 1 and nothing drawn; it never crashes or hangs.
+#include "tests/support/processRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kesuBinary = std::string(KESU_BINARY_DIR) + "/host/kesu";
+const std::string captureBinary = std::string(KESU_BINARY_DIR) + "/tools/capture/kesu-capture";
+const std::string sceneToolBinary = std::string(KESU_BINARY_DIR) + "/tools/kesu3ds/kesu-3ds";
+const char* const defaultIni = "1024 768 0\n";
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Replaces rather than rewrites, so a file shared by a link elsewhere is never changed.
+void replaceFile(const std::string& path, const std::string& bytes)
+{
+    std::remove(path.c_str());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+ProcessOptions headless(const std::string& folder)
+{
+    ProcessOptions options;
+    options.workingDirectory = folder;
+    options.setEnvironment = {{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "dummy"}};
+    options.timeoutSeconds = 120.0;
+    return options;
+}
+
+// Sends the close request (SDL turns SIGTERM into one) two seconds after the run says it plays.
+void closeAfterPlaying(ProcessOptions& options)
+{
+    auto since = std::make_shared<double>(-1.0);
+    options.sendSignalWhen = [since](const std::string& out, const std::string&) {
+        if (out.find("kesu: playing") == std::string::npos) return false;
+        const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        if (*since < 0) *since = now;
+        return now - *since >= 2.0;
+    };
+}
+
+enum Damage { MISSING, EMPTY, TRUNCATED, RANDOM, OTHER_PICTURE, NO_CORE_NODE };
+const char* const damageNames[] = {"Missing", "Empty", "Truncated", "Random", "OtherPicture", "NoCoreNode"};
+
+void damage(const std::string& path, Damage kind)
+{
+    std::string bytes = readFile(path);
+    switch (kind) {
+    case MISSING: std::remove(path.c_str()); return;
+    case EMPTY: bytes.clear(); break;
+    case TRUNCATED: bytes.resize(bytes.size() / 2); break;
+    case RANDOM: {
+        unsigned state = 12345;
+        for (char& byte : bytes) byte = static_cast<char>((state = state * 1103515245u + 12345u) >> 23);
+        break;
+    }
+    // A picture of another size in the mask's place.
+    case OTHER_PICTURE: bytes = readFile(path.substr(0, path.rfind('/')) + "/particle.jpg"); break;
+    // Renaming the node in place keeps every chunk length valid.
+    case NO_CORE_NODE:
+        for (size_t at = bytes.find("rdzen"); at != std::string::npos; at = bytes.find("rdzen", at)) bytes[at + 4] = 'x';
+        break;
+    }
+    replaceFile(path, bytes);
+}
+
+struct BadData {
+    bool player;         // the player, or the capture tool asked for one frame
+    const char* file;
+    Damage kind;
+    const char* alsoNamed;   // a second text the message holds, or null
+};
+
+std::string caseName(const BadData& c)
+{
+    std::string name = std::string(c.player ? "Kesu" : "Capture") + damageNames[c.kind] + (c.file + 5);
+    for (char& ch : name) ch = (ch == '.' || ch == '_') ? 'X' : ch;
+    return name;
+}
+
+void PrintTo(const BadData& c, std::ostream* out) { *out << caseName(c); }
+
+// The start-up is one session shared by both programs, so the damaged scene, picture and
+// mask go through the capture tool, which needs no music; the music and one scene through
+// the player.
+std::vector<BadData> badData()
+{
+    std::vector<BadData> cases;
+    for (Damage kind : {MISSING, EMPTY, TRUNCATED, RANDOM}) {
+        for (const char* file : {"data/kostka2.3ds", "data/rewind.jpg", "data/zub_mask.jpg"}) {
+            cases.push_back({false, file, kind, nullptr});
+        }
+        cases.push_back({true, "data/little.mp3", kind, nullptr});
+    }
+    cases.push_back({true, "data/kostka2.3ds", TRUNCATED, nullptr});
+    cases.push_back({false, "data/zub_mask.jpg", OTHER_PICTURE, "data/zub.jpg"});
+    cases.push_back({false, "data/girorobo.3ds", NO_CORE_NODE, "rdzen"});
+    return cases;
+}
+
+class BadInput : public ::testing::TestWithParam<BadData> {};
+
+} // namespace
+
+TEST_P(BadInput, StopsTheStartUpWithOneMessageNamingTheFile)
+{
+    const BadData c = GetParam();
+    const std::string folder = makeRunFolder("bad-input", defaultIni);
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    damage(folder + "/" + c.file, c.kind);
+    const ProcessResult result =
+        c.player ? runProcess(kesuBinary, {}, headless(folder))
+                 : runProcess(captureBinary, {"--size", "64x48", "--at", "1", "--out", folder + "/frames"}, headless(folder));
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.signal, 0) << result.err;
+    EXPECT_EQ(result.exitStatus, 1) << result.err;
+    EXPECT_NE(result.err.find(c.file), std::string::npos) << result.err;
+    if (c.kind == TRUNCATED || c.kind == RANDOM) {
+        EXPECT_NE(result.err.find("byte "), std::string::npos) << result.err;
+    }
+    if (c.alsoNamed) {
+        EXPECT_NE(result.err.find(c.alsoNamed), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out.find("kesu: playing"), std::string::npos) << "the demo started with a piece missing";
+    struct stat info;
+    EXPECT_NE(stat((folder + "/frames/at-00001.000.png").c_str(), &info), 0) << "a frame was written";
+    // The music is read before the window is made: nothing of the window was attempted.
+    if (std::string(c.file) == "data/little.mp3") {
+        EXPECT_EQ(readFile(folder + "/kesu.log"), "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, BadInput, ::testing::ValuesIn(badData()),
+                         [](const ::testing::TestParamInfo<BadData>& info) { return caseName(info.param); });
+
+TEST(KesuProgram, PlaysAndEndsWithinASecondOfACloseRequest)
+{
+    const std::string folder = makeRunFolder("kesu-run", defaultIni);
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    ProcessOptions options = headless(folder);
+    closeAfterPlaying(options);
+    double afterSignal = -1.0;
+    const ProcessResult result = runProcess(kesuBinary, {}, options, &afterSignal);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    ASSERT_GE(afterSignal, 0.0) << "the program never started playing: " << result.err;
+    EXPECT_LT(afterSignal, 1.0);
+    EXPECT_NE(readFile(folder + "/kesu.log").find("SetForegroundWindow: OK\n"), std::string::npos);
+}
+
+// No kesu.ini, a folder where the log goes and no audio device: each is said once on stderr
+// and the demo plays anyway, at the desktop's size and silent.
+TEST(KesuProgram, PlaysDespiteNoConfigurationNoLogAndNoSoundSayingSoForEach)
+{
+    const std::string folder = makeRunFolder("kesu-degraded", nullptr);
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    ASSERT_EQ(mkdir((folder + "/kesu.log").c_str(), 0755), 0);
+    ProcessOptions options = headless(folder);
+    options.setEnvironment = {{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "no-such-driver"}};
+    closeAfterPlaying(options);
+    const ProcessResult result = runProcess(kesuBinary, {}, options);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    for (const char* said : {"kesu.ini", "desktop", "kesu.log", "plays silent"}) {
+        EXPECT_NE(result.err.find(said), std::string::npos) << said << " missing from: " << result.err;
+    }
+    EXPECT_NE(result.out.find("kesu: playing at 1024 x 768, silent"), std::string::npos) << result.out;
+}
+
+TEST(KesuProgram, StopsWithAMessageWhenThereIsNoDisplay)
+{
+    const std::string folder = makeRunFolder("kesu-nodisplay", defaultIni);
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    ProcessOptions options = headless(folder);
+    options.setEnvironment = {{"SDL_AUDIODRIVER", "dummy"}};
+    options.unsetEnvironment = {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"};
+    const ProcessResult result = runProcess(kesuBinary, {}, options);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitStatus, 1);
+    // One cause, one message: the first failed step, then what to do.
+    EXPECT_NE(result.err.find("no display"), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+    EXPECT_NE(result.err.find("kesu-capture"), std::string::npos) << result.err;
+}
+
+TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
+{
+    const std::string folder = makeRunFolder("kesu-usage", defaultIni);
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    struct Case {
+        std::string binary;
+        std::vector<std::string> args;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {kesuBinary, {"--frobnicate"}, "unknown option \"--frobnicate\""},
+        {kesuBinary, {"--from", "12x"}, "--from wants seconds"},
+        {kesuBinary, {"--from", "173"}, "--from wants seconds"},
+        {kesuBinary, {"--from"}, "--from wants seconds"},
+        {kesuBinary, {"--window", "--desktop"}, "choose one of --window and --desktop"},
+        {captureBinary, {"--frobnicate"}, "unknown argument"},
+        {captureBinary, {"--to", "174", "--out", "x"}, "--to wants seconds"},
+        {captureBinary, {"--quality", "draft", "--out", "x"}, "--quality goes with --out FILE.mp4"},
+        {sceneToolBinary, {"--frobnicate"}, ""},
+        {sceneToolBinary, {"render", "data/title.3ds", "--frame", "x"}, ""},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult result = runProcess(c.binary, c.args, headless(folder));
+        EXPECT_EQ(result.exitStatus, 2) << c.said;
+        EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("usage:"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(readFile(folder + "/kesu.log"), "") << "the player opened its window";
+    for (const std::string& binary : {kesuBinary, captureBinary, sceneToolBinary}) {
+        const ProcessResult help = runProcess(binary, {"--help"}, headless(folder));
+        EXPECT_EQ(help.exitStatus, 0) << binary;
+        EXPECT_NE(help.out.find("usage:"), std::string::npos) << help.out;
+    }
+}

@@ -1,0 +1,92 @@
+// Measures a recording of the music, as the sound server played it, against the decoded
+// music and against the player's clock: where the server ran dry (silence that is not in the
+// music), and how far the clock the pictures were drawn for stood from the sound being heard.
+// Pure functions over samples and times; no audio library.
+#pragma once
+
+#include "platform/audioRecorder.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One line of the player's clock log: the frame's swap returned at swapSeconds
+// (CLOCK_MONOTONIC) and the frame was drawn for `position` seconds of music.
+struct ClockLogLine {
+    double swapSeconds = 0.0;
+    double position = 0.0;
+};
+
+// Reads "SWAP POSITION" lines; false with the file, line number and what was wrong.
+bool readClockLog(const std::string& path, std::vector<ClockLogLine>& lines, std::string& problem);
+
+// The clock said `position` seconds of music at `readSeconds` (CLOCK_MONOTONIC).
+struct ClockSample {
+    double readSeconds = 0.0;
+    double position = 0.0;
+};
+
+// The player reads its clock right after the previous frame's swap, so frame i's position
+// was read at line i - 1's swap time; the first line has no sample.
+std::vector<ClockSample> clockReadings(const std::vector<ClockLogLine>& lines);
+// The frames as shown: each position at its own swap.
+std::vector<ClockSample> pictureShowings(const std::vector<ClockLogLine>& lines);
+
+// Silence the server played because the stream ran dry: `frames` of it where the music
+// sounds, after the music had reached `musicSeconds`.
+struct Underrun {
+    double musicSeconds = 0.0;
+    std::int64_t frames = 0;
+};
+
+// The recording laid over the music: from music frame `musicFrame` on (until the next
+// piece), recorded frame = music frame + shift.
+struct AlignedPiece {
+    std::int64_t musicFrame = 0;
+    std::int64_t shift = 0;
+};
+
+struct SoundAlignment {
+    std::vector<AlignedPiece> pieces;
+    std::vector<Underrun> underruns;
+    int breaks = 0;                     // places the recording jumps in the music without silence
+    std::int64_t framesLost = 0;        // music the recording skips, at underruns and breaks
+    std::int64_t musicStart = 0;        // first and one past the last frame of music that is not silent
+    std::int64_t musicEnd = 0;
+    std::int64_t recordingStart = 0;    // the music frame the recording's first sound is
+    std::int64_t heardUntil = 0;        // one past the last music frame the recording holds
+};
+
+// Follows the recording through the music frame by frame. Both are interleaved stereo at
+// 44100 Hz; the recording must hold the music sample for sample (a null sink at full volume
+// in the music's format does). False, naming the recorded second, where it does not. A gap
+// that falls inside a silence of the music shows only where that silence ends, so it is
+// placed there; one inside the music's own silence that only lengthens it is not seen.
+bool alignRecording(const std::vector<std::int16_t>& music, const std::vector<std::int16_t>& recorded,
+                    SoundAlignment& alignment, std::string& problem);
+
+// When each recorded frame was heard: seconds = frame / 44100 + an offset that follows the
+// server's timing reports, as the median of the reports in each half second of recording,
+// interpolated between them. A sink's clock may gain on the nominal rate (a null sink that
+// renders short blocks rounds each one to whole microseconds and gains up to a few hundred
+// parts per million), so no single line fits a whole run. 99 in 100 reports lie within
+// `spread` of their half second's median (their timing noise).
+struct HeardTimeline {
+    std::vector<double> offsets;   // per half second of recording, from its first frame on
+    double spread = 0.0;
+};
+bool fitHeardTimeline(const std::vector<RecordMark>& marks, HeardTimeline& timeline, std::string& problem);
+
+// CLOCK_MONOTONIC seconds at which music frame `musicFrame` (fractional) was heard.
+double heardSeconds(const SoundAlignment& alignment, const HeardTimeline& timeline, double musicFrame);
+
+// Each sample's time less the time its position was heard, over the samples whose position
+// lies in the recorded music between its first and last sound: positive when the clock is behind the
+// sound. Median and the largest in size, in seconds.
+struct OffsetFigures {
+    std::size_t count = 0;
+    double median = 0.0;
+    double worst = 0.0;
+};
+OffsetFigures offsetsFromSound(const std::vector<ClockSample>& samples, const SoundAlignment& alignment,
+                               const HeardTimeline& timeline);
