@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct RenderWindow;
 
@@ -25,14 +26,24 @@ constexpr std::uint32_t MESH_DEPTH_WRITE = 0x200;  // depth writes on, and depth
 // MESH_FILL | MESH_CULL | MESH_DEPTH_TEST | MESH_DEPTH_WRITE.
 constexpr std::uint32_t MESH_DEFAULT_FLAGS = 0x381;
 
+// A run of consecutive faces recorded into a list of its own, with the box around its
+// corners in the mesh's coordinates.
+struct RecordedRun {
+    float low[3];
+    float high[3];
+};
+
 // What drawing recorded of a mesh's geometry block, and what the recording was made from:
-// it is replayed only while all of these still hold.
+// it is replayed only while all of these still hold. A large mesh is recorded as runs of
+// faces, one list each, numbered on from `list`.
 struct MeshRecording {
     unsigned int list = 0;               // display list name; 0 when nothing is recorded
     std::uint64_t contextId = 0;         // the context the list lives in (platformCurrentContextId)
     std::uint32_t changeCount = 0;       // the mesh's changeCount when recorded
     std::uint32_t geometryFlags = 0;     // the flags that shape the block: smooth, lit, textured, envmap
     bool twoTextures = false;            // recorded on the two-texture path
+    std::vector<RecordedRun> runs;       // empty: the block is the one list
+    std::vector<unsigned char> runShown; // per run, whether the current draw replays it
 };
 
 // A frame f is the triple positions[f], vertexNormals[f], faceNormals[f]. Every per-vertex
@@ -102,8 +113,10 @@ public:
     // on unit 1 after the two-texture path). Without the multitexture entry points a
     // textured environment-mapped mesh shows its environment map alone. On the fast draw
     // path the geometry block is recorded once into a display list and replayed until the
-    // mesh, the flags that shape the block or the context change, and a large mesh is
-    // flushed to the driver as soon as it is sent. Defined in render/meshDrawing.cpp.
+    // mesh, the flags that shape the block or the context change; a large mesh is recorded
+    // in runs of faces, a run wholly outside the view volume is skipped (the driver would
+    // clip all of it), and the mesh is flushed to the driver as soon as it is sent. Defined
+    // in render/meshDrawing.cpp.
     void draw() const;
     // Records the geometry block for the flags and context as they are, as a fast-path draw
     // would; nothing on the immediate path or for a mesh that changes every frame.
@@ -130,6 +143,8 @@ private:
     // The display list of the geometry block, recorded anew when stale; 0 when the block
     // goes out call by call. Defined in render/meshDrawing.cpp.
     unsigned int recordedBlock(bool twoTextures) const;
+    // Replays the recording: the one list, or the runs that can show in the view volume.
+    void replayRecording(bool twoTextures) const;
 
     // Drawing's cache of the geometry, not part of the mesh's value. Its display list lives as
     // long as its context, not as the mesh: the demo's meshes are destroyed only at exit, when

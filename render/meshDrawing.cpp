@@ -9,10 +9,21 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // The flags that decide which calls a geometry block holds; the rest is state set outside it.
 constexpr std::uint32_t geometryFlagMask = MESH_SMOOTH | MESH_LIT | MESH_TEXTURED | MESH_ENVMAP;
+
+// A mesh of at least runMeshFaceCount faces is recorded in runs of runFaceCount consecutive
+// faces, so the runs wholly outside the view are not sent at all: most of a meadow lies
+// behind or beside the camera. A run of 96 faces is 32 of the meadow's blades, a patch of
+// about 5 x 10 m; longer runs skip less, shorter ones cost more calls than they save.
+// Smaller meshes are one list.
+constexpr int runMeshFaceCount = 4096;
+constexpr int runFaceCount = 96;
 
 // A recorded mesh of at least this many faces is handed to the rasteriser as soon as it is
 // sent (glFlush), so its pixels are filled while the next drawing is being built rather than
@@ -22,12 +33,13 @@ constexpr int flushFaceCount = 2000;
 
 // One GL_TRIANGLES block of the textured path: texture coordinates always, normals only
 // when lit (smooth: per corner from the vertex normals; flat: once per face).
-void sendTexturedPass(const Mesh& mesh, const float* positions, const float* vertexNormals, const float* faceNormals)
+void sendTexturedPass(const Mesh& mesh, const float* positions, const float* vertexNormals, const float* faceNormals,
+                      int first, int end)
 {
     const bool lit = (mesh.flags & MESH_LIT) != 0;
     const bool smooth = (mesh.flags & MESH_SMOOTH) != 0;
     glBegin(GL_TRIANGLES);
-    for (int k = 0; k < mesh.faceCount; ++k) {
+    for (int k = first; k < end; ++k) {
         const std::uint16_t* face = mesh.faces + 3 * k;
         const std::uint16_t* texFace = mesh.texFaces + 3 * k;
         if (lit && !smooth) {
@@ -46,11 +58,12 @@ void sendTexturedPass(const Mesh& mesh, const float* positions, const float* ver
 
 // The untextured path, and the two-texture path when the multitexture entry points are
 // missing: normals always, no texture coordinates (an environment map is generated).
-void sendPlainPass(const Mesh& mesh, const float* positions, const float* vertexNormals, const float* faceNormals)
+void sendPlainPass(const Mesh& mesh, const float* positions, const float* vertexNormals, const float* faceNormals,
+                   int first, int end)
 {
     const bool smooth = (mesh.flags & MESH_SMOOTH) != 0;
     glBegin(GL_TRIANGLES);
-    for (int k = 0; k < mesh.faceCount; ++k) {
+    for (int k = first; k < end; ++k) {
         const std::uint16_t* face = mesh.faces + 3 * k;
         if (!smooth) {
             glNormal3fv(faceNormals + 3 * k);
@@ -67,12 +80,12 @@ void sendPlainPass(const Mesh& mesh, const float* positions, const float* vertex
 
 // Base texture on unit 1 by explicit coordinates, environment map on unit 0 by generation.
 void sendTwoTexturePass(const Mesh& mesh, const float* positions, const float* vertexNormals,
-                        const float* faceNormals)
+                        const float* faceNormals, int first, int end)
 {
     const MultiTexCoord2fvProc multiTexCoord = mesh.context->glMultiTexCoord2fvARB;
     const bool smooth = (mesh.flags & MESH_SMOOTH) != 0;
     glBegin(GL_TRIANGLES);
-    for (int k = 0; k < mesh.faceCount; ++k) {
+    for (int k = first; k < end; ++k) {
         const std::uint16_t* face = mesh.faces + 3 * k;
         const std::uint16_t* texFace = mesh.texFaces + 3 * k;
         if (!smooth) {
@@ -89,9 +102,10 @@ void sendTwoTexturePass(const Mesh& mesh, const float* positions, const float* v
     glEnd();
 }
 
-// The one geometry block of the flags' path: the two-texture pass, the plain pass (which
-// the two-texture path falls back to without its entry points) or the textured pass.
-void sendBlock(const Mesh& mesh, bool twoTextures)
+// The geometry block of the flags' path for faces first .. end - 1: the two-texture pass,
+// the plain pass (which the two-texture path falls back to without its entry points) or the
+// textured pass.
+void sendBlock(const Mesh& mesh, bool twoTextures, int first, int end)
 {
     const int last = mesh.frameCount - 1;
     const float* positions = mesh.positions[last];
@@ -100,12 +114,80 @@ void sendBlock(const Mesh& mesh, bool twoTextures)
     const bool textured = (mesh.flags & MESH_TEXTURED) != 0;
     const bool envMapped = (mesh.flags & MESH_ENVMAP) != 0;
     if (twoTextures) {
-        sendTwoTexturePass(mesh, positions, vertexNormals, faceNormals);
+        sendTwoTexturePass(mesh, positions, vertexNormals, faceNormals, first, end);
     } else if (!textured || envMapped) {
-        sendPlainPass(mesh, positions, vertexNormals, faceNormals);
+        sendPlainPass(mesh, positions, vertexNormals, faceNormals, first, end);
     } else {
-        sendTexturedPass(mesh, positions, vertexNormals, faceNormals);
+        sendTexturedPass(mesh, positions, vertexNormals, faceNormals, first, end);
     }
+}
+
+// The current normal and texture coordinates the whole block leaves behind, set again after
+// a replay that skipped the block's last run, so what is drawn next finds them as the block
+// leaves them.
+void sendTrailingAttributes(const Mesh& mesh, bool twoTextures)
+{
+    if (mesh.faceCount == 0) return;
+    const int k = mesh.faceCount - 1;
+    const int last = mesh.frameCount - 1;
+    const std::uint16_t corner = mesh.faces[3 * k + 2];
+    const bool smooth = (mesh.flags & MESH_SMOOTH) != 0;
+    const bool textured = (mesh.flags & MESH_TEXTURED) != 0;
+    const bool envMapped = (mesh.flags & MESH_ENVMAP) != 0;
+    const bool texturedPass = !twoTextures && textured && !envMapped;
+    if (!texturedPass || (mesh.flags & MESH_LIT)) {
+        glNormal3fv(smooth ? mesh.vertexNormals[last] + 3 * corner : mesh.faceNormals[last] + 3 * k);
+    }
+    const float* texCoord = mesh.texCoords + 3 * mesh.texFaces[3 * k + 2];
+    if (twoTextures) {
+        mesh.context->glMultiTexCoord2fvARB(GL_TEXTURE1_ARB, texCoord);
+    } else if (texturedPass) {
+        glTexCoord2fv(texCoord);
+    }
+}
+
+// The box around the corners of faces first .. end - 1 in the last frame.
+RecordedRun boxOfFaces(const Mesh& mesh, int first, int end)
+{
+    const float* positions = mesh.positions[mesh.frameCount - 1];
+    RecordedRun run{};
+    for (int c = 0; c < 3; ++c) {
+        run.low[c] = positions[3 * mesh.faces[3 * first] + c];
+        run.high[c] = run.low[c];
+    }
+    for (int i = 3 * first; i < 3 * end; ++i) {
+        const float* point = positions + 3 * mesh.faces[i];
+        for (int c = 0; c < 3; ++c) {
+            run.low[c] = std::min(run.low[c], point[c]);
+            run.high[c] = std::max(run.high[c], point[c]);
+        }
+    }
+    return run;
+}
+
+// True when the whole box lies beyond one plane of the view volume for the matrix that takes
+// the mesh's coordinates to clip coordinates (column-major): the driver would then clip
+// away every face inside it. Worked in double with a margin, so a box the driver's own
+// rounding might still count as touching the volume is kept.
+bool outsideViewVolume(const double clip[16], const RecordedRun& run)
+{
+    unsigned common = 0x3F;
+    for (int corner = 0; corner < 8 && common != 0; ++corner) {
+        const double x = (corner & 1) ? run.high[0] : run.low[0];
+        const double y = (corner & 2) ? run.high[1] : run.low[1];
+        const double z = (corner & 4) ? run.high[2] : run.low[2];
+        double v[4];
+        for (int r = 0; r < 4; ++r) v[r] = clip[r] * x + clip[4 + r] * y + clip[8 + r] * z + clip[12 + r];
+        const double w = v[3];
+        unsigned outside = 0;
+        for (int axis = 0; axis < 3; ++axis) {
+            const double margin = 1e-4 * (std::fabs(w) + std::fabs(v[axis])) + 1e-6;
+            if (v[axis] < -w - margin) outside |= 1u << (2 * axis);
+            if (v[axis] > w + margin) outside |= 2u << (2 * axis);
+        }
+        common &= outside;
+    }
+    return common != 0;
 }
 
 // A driver without GL_ARB_multitexture leaves the entry points null; such a mesh is then
@@ -184,13 +266,32 @@ void Mesh::draw() const
     }
 
     // Recorded, when stale, before the first pass: both passes of a two-pass mesh replay
-    // the one list.
+    // the one recording.
     const GLuint list = drawPath() == DRAW_PATH_FAST ? recordedBlock(twoTextures) : 0;
+    if (list != 0 && !recording.runs.empty()) {
+        // Which runs can show, from the matrices the faces are drawn with.
+        GLfloat projection[16], modelView[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+        double clip[16];
+        for (int column = 0; column < 4; ++column) {
+            for (int row = 0; row < 4; ++row) {
+                double sum = 0.0;
+                for (int k = 0; k < 4; ++k) sum += static_cast<double>(projection[4 * k + row]) * modelView[4 * column + k];
+                clip[4 * column + row] = sum;
+            }
+        }
+        for (std::size_t r = 0; r < recording.runs.size(); ++r) {
+            recording.runShown[r] = outsideViewVolume(clip, recording.runs[r]) ? 0 : 1;
+        }
+    }
     auto send = [&] {
-        if (list != 0) {
+        if (list == 0) {
+            sendBlock(*this, twoTextures, 0, faceCount);
+        } else if (recording.runs.empty()) {
             glCallList(list);
         } else {
-            sendBlock(*this, twoTextures);
+            replayRecording(twoTextures);
         }
     };
     // Translucent, textured and unculled: the far side first, so the near side blends over it.
@@ -236,16 +337,34 @@ unsigned int Mesh::recordedBlock(bool twoTextures) const
         recording.geometryFlags == geometryFlags && recording.twoTextures == twoTextures) {
         return recording.list;
     }
-    // A list of another context is not ours to delete; it goes with that context.
-    if (recording.list != 0 && recording.contextId == contextId) glDeleteLists(recording.list, 1);
+    // Lists of another context are not ours to delete; they go with that context.
+    if (recording.list != 0 && recording.contextId == contextId) {
+        glDeleteLists(recording.list, static_cast<GLsizei>(std::max<std::size_t>(recording.runs.size(), 1)));
+    }
     recording = MeshRecording{};
-    // Without a context of ours or a free list name the block goes out call by call.
+    // Without a context of ours or free list names the block goes out call by call.
     if (contextId == 0) return 0;
-    const GLuint list = glGenLists(1);
+    const bool inRuns = faceCount >= runMeshFaceCount;
+    const int runCount = inRuns ? (faceCount + runFaceCount - 1) / runFaceCount : 1;
+    const GLuint list = glGenLists(runCount);
     if (list == 0) return 0;
-    glNewList(list, GL_COMPILE);
-    sendBlock(*this, twoTextures);
-    glEndList();
-    recording = MeshRecording{list, contextId, changeCount, geometryFlags, twoTextures};
+    recording = MeshRecording{list, contextId, changeCount, geometryFlags, twoTextures, {}, {}};
+    for (int r = 0; r < runCount; ++r) {
+        const int first = inRuns ? r * runFaceCount : 0;
+        const int end = inRuns ? std::min(faceCount, first + runFaceCount) : faceCount;
+        glNewList(list + static_cast<GLuint>(r), GL_COMPILE);
+        sendBlock(*this, twoTextures, first, end);
+        glEndList();
+        if (inRuns) recording.runs.push_back(boxOfFaces(*this, first, end));
+    }
+    recording.runShown.assign(recording.runs.size(), 1);
     return list;
+}
+
+void Mesh::replayRecording(bool twoTextures) const
+{
+    for (std::size_t r = 0; r < recording.runs.size(); ++r) {
+        if (recording.runShown[r]) glCallList(recording.list + static_cast<GLuint>(r));
+    }
+    if (!recording.runShown.back()) sendTrailingAttributes(*this, twoTextures);
 }

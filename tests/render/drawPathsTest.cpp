@@ -165,3 +165,44 @@ TEST_F(DrawPaths, ARecordingFollowsChangesToTheMeshItWasMadeFrom)
     for (int i = 0; i < 3 * sphere.vertexCount; ++i) sphere.positions[1][i] *= 0.5f;
     EXPECT_EQ(firstDifference(wobbled, drawn(DRAW_PATH_FAST)), "");
 }
+
+// A mesh large enough to be recorded in runs, half out of the view with its last faces
+// outside: the runs out of view are skipped, and the picture and the normal and texture
+// coordinates left current are those of the immediate calls.
+TEST_F(DrawPaths, ALargeMeshPartlyOutOfViewDrawsAndLeavesWhatItsImmediateCallsDo)
+{
+    Mesh large{2};
+    large.buildGeosphere(1.6f, 6, 0.75f);
+    ASSERT_GE(large.faceCount, 8192);
+    for (int i = 0; i < large.vertexCount; ++i) {
+        large.texCoords[3 * i] = large.positions[1][3 * i] + 0.5f;
+        large.texCoords[3 * i + 1] = large.positions[1][3 * i + 1] + 0.5f;
+    }
+    for (int i = 0; i < 3 * large.faceCount; ++i) large.texFaces[i] = large.faces[i];
+    large.markChanged();
+    large.texture = sphere.texture;
+    const float* lastCorner = large.positions[1] + 3 * large.faces[3 * large.faceCount - 1];
+    glLoadIdentity();
+    glTranslatef(0.75f * lastCorner[0], 0.75f * lastCorner[1], 0.75f * lastCorner[2]);
+    for (std::uint32_t flags : {MESH_FILL | MESH_TEXTURED | MESH_LIT | MESH_CULL | MESH_DEPTH_WRITE,
+                                MESH_FILL | MESH_SMOOTH | MESH_LIT | MESH_DEPTH_WRITE}) {
+        SCOPED_TRACE("flags 0x" + std::to_string(flags));
+        large.flags = flags;
+        Picture pictures[2];
+        float current[2][8] = {};
+        for (DrawPath path : {DRAW_PATH_IMMEDIATE, DRAW_PATH_FAST}) {
+            setDrawPath(path);
+            glNormal3f(9.0f, 9.0f, 9.0f);
+            glTexCoord2f(9.0f, 9.0f);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            large.draw();
+            pictures[path] = readPicture();
+            glGetFloatv(GL_CURRENT_NORMAL, current[path]);
+            glGetFloatv(GL_CURRENT_TEXTURE_COORDS, current[path] + 3);
+        }
+        EXPECT_EQ(firstDifference(pictures[DRAW_PATH_IMMEDIATE], pictures[DRAW_PATH_FAST]), "");
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(current[DRAW_PATH_IMMEDIATE][i], current[DRAW_PATH_FAST][i]) << i;
+        EXPECT_NE(firstDifference(pictures[DRAW_PATH_FAST], Picture(viewportWidth * viewportHeight * 4, 0)), "");
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}

@@ -302,13 +302,22 @@ bool writeGrassScene(const std::string& path, std::string& error)
         SceneObject blades;
         blades.name = "trawa" + std::to_string(patch);
         blades.material = blades.name;
+        std::vector<std::pair<std::pair<int, int>, MeshData>> patchBlades;
         for (int i = 0; i < 5000; ++i) {
             // Most blades stand along the camera's circle, where they are seen close up.
             const V3 base = i % 10 < 7 ? randomSpot(20.0, 46.0) : randomSpot(9.0, 64.0);
             const double lean = random.range(0.0, 2.0 * STABLE_PI);
-            blades.mesh.append(bladeMesh(base, random.range(0.5, 1.5), random.range(0.06, 0.12),
-                                         {stableCos(lean), stableSin(lean), 0.0}, random.range(0.1, 0.6)));
+            MeshData blade = bladeMesh(base, random.range(0.5, 1.5), random.range(0.06, 0.12),
+                                       {stableCos(lean), stableSin(lean), 0.0}, random.range(0.1, 0.6));
+            const std::pair<int, int> cell{static_cast<int>(std::floor(base.y / 5.0)),
+                                           static_cast<int>(std::floor(base.x / 5.0))};
+            patchBlades.push_back({cell, std::move(blade)});
         }
+        // Stored five-metre square by square, so each run of faces the engine records stands
+        // together and the runs out of view are left out of a frame.
+        std::stable_sort(patchBlades.begin(), patchBlades.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& blade : patchBlades) blades.mesh.append(blade.second);
         builder.addObject(blades);
     }
     for (int colour = 0; colour < 3; ++colour) {
