@@ -11,6 +11,7 @@
 #include "timeline/runReport.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -182,7 +183,15 @@ bool startDemo(DemoHost& host)
     // Room for a thousand frames a second over the whole run, so the frame path never allocates.
     host.shownSeconds.reserve(static_cast<std::size_t>(demoLength * 1000.0f));
     openClockLog(host.clockLog);
-    audioPlay(host.musicStream, &host.music);
+    // A late start: the history up to --from is stepped behind the wait screen, then the music
+    // starts there, so the first frame drawn is the one a run from 0 draws at that time.
+    std::uint32_t startByte = 0;
+    if (host.options.from > 0.0) {
+        stepHistoryBefore(host.session, host.options.from);
+        startByte = static_cast<std::uint32_t>(std::llround(host.options.from * AUDIO_SAMPLE_RATE)) *
+                    (AUDIO_BYTES_PER_SECOND / AUDIO_SAMPLE_RATE);
+    }
+    audioPlay(host.musicStream, &host.music, startByte);
     host.startSeconds = playedSeconds(host);
     return true;
 }

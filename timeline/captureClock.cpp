@@ -1,4 +1,4 @@
-#include "tools/capture/captureClock.h"
+#include "timeline/captureClock.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,6 +1,7 @@
 // The capture tool's clock: which demo times it composes, in which order, and which of those
 // frames it reads back, for a frame rate that may be a fraction (60000/1001). Pure arithmetic,
-// no GL, so the sequence can be checked value by value.
+// no GL, so the sequence can be checked value by value. The player steps a late start
+// (--from) on the same grid at 60 fps.
 //
 // The clock always runs from 0 on the grid frame k at k / fps, as the player's clock does, so
 // particles (which depend on every clock value they were updated with) are those of a run from

@@ -65,6 +65,13 @@ void stepDemoFrame(DemoSession& session, float demoTime, FrameWork work = FRAME_
 // behind (a depth function, a clear colour) lasts until that window draws again. Needs no GL.
 std::vector<bool> planDrawnFrames(const std::vector<float>& times, const std::vector<bool>& shown);
 
+// Brings the session to a late start at startTime, as a capture starting there steps it: the
+// frames of the 60 fps grid before startTime are stepped from the session's start, and those
+// the picture at startTime builds on (planDrawnFrames) are drawn into the back buffer, which
+// is not swapped. Returns the clock of the start frame, which the caller composes next; a
+// startTime of 0 steps nothing. The session must be freshly loaded.
+float stepHistoryBefore(DemoSession& session, double startTime);
+
 // What a run is driven by. Null members do nothing (pollEvent: no event ever pending).
 struct DemoDriver {
     // Takes one pending event; false when none is pending.

@@ -87,11 +87,15 @@ struct BadData {
     const char* file;
     Damage kind;
     const char* alsoNamed;   // a second text the message holds, or null
+    std::vector<std::string> options = {};   // the player's command line
 };
 
 std::string caseName(const BadData& c)
 {
     std::string name = std::string(c.player ? "Kesu" : "Capture") + damageNames[c.kind] + (c.file + 5);
+    for (const std::string& option : c.options) {
+        if (option.rfind("--", 0) == 0) name += "With" + std::string(1, static_cast<char>(option[2] - 'a' + 'A')) + option.substr(3);
+    }
     for (char& ch : name) ch = (ch == '.' || ch == '_') ? 'X' : ch;
     return name;
 }
@@ -111,6 +115,10 @@ std::vector<BadData> badData()
         cases.push_back({true, "data/little.mp3", kind, nullptr});
     }
     cases.push_back({true, "data/kostka2.3ds", TRUNCATED, nullptr});
+    // The player's options change how it runs, not how it refuses.
+    cases.push_back({true, "data/kostka2.3ds", RANDOM, nullptr, {"--window"}});
+    cases.push_back({true, "data/little.mp3", MISSING, nullptr, {"--desktop"}});
+    cases.push_back({true, "data/girorobo.3ds", NO_CORE_NODE, "rdzen", {"--from", "100"}});
     cases.push_back({false, "data/zub_mask.jpg", OTHER_PICTURE, "data/zub.jpg"});
     cases.push_back({false, "data/girorobo.3ds", NO_CORE_NODE, "rdzen"});
     return cases;
@@ -127,7 +135,7 @@ TEST_P(BadInput, StopsTheStartUpWithOneMessageNamingTheFile)
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
     damage(folder + "/" + c.file, c.kind);
     const ProcessResult result =
-        c.player ? runProcess(kesuBinary, {}, headless(folder))
+        c.player ? runProcess(kesuBinary, c.options, headless(folder))
                  : runProcess(captureBinary, {"--size", "64x48", "--at", "1", "--out", folder + "/frames"}, headless(folder));
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.signal, 0) << result.err;
@@ -199,6 +207,42 @@ TEST(KesuProgram, StopsWithAMessageWhenThereIsNoDisplay)
     EXPECT_NE(result.err.find("no display"), std::string::npos) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
     EXPECT_NE(result.err.find("kesu-capture"), std::string::npos) << result.err;
+}
+
+// On a virtual X server of 1920 x 1080, as a person runs the player: in a window of the
+// configured size that leaves the screen uncovered, and full screen, each from two or three
+// seconds before the end of the music, which ends each run by itself. Silent, on the wall clock.
+TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusic)
+{
+    const std::string folder = makeRunFolder("kesu-x11", defaultIni);
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    std::ofstream(folder + "/runs.sh") << "cp " << kesuBinary << " ./kesu\n"
+                                       << "./kesu --window --from 171 >window.out 2>window.err & player=$!\n"
+                                          "for i in $(seq 100); do\n"
+                                          "  xwininfo -name 'Kesu Tamrick' >window.info 2>&1 && break; sleep 0.1\n"
+                                          "done\n"
+                                          "wait $player; echo $? >window.status\n"
+                                          "./kesu --from 170 >screen.out 2>screen.err; echo $? >screen.status\n";
+    ProcessOptions options = headless(folder);
+    options.setEnvironment = {{"SDL_AUDIODRIVER", "dummy"}};
+    options.unsetEnvironment = {"SDL_VIDEODRIVER"};
+    options.timeoutSeconds = 60.0;
+    const ProcessResult result =
+        runProcess("/usr/bin/xvfb-run", {"-a", "-s", "-screen 0 1920x1080x24", "bash", "runs.sh"}, options);
+    ASSERT_EQ(result.exitStatus, 0) << "xvfb-run (installed by scripts/setup.sh): " << result.err;
+
+    const std::string info = readFile(folder + "/window.info");
+    EXPECT_NE(info.find("Width: 1024\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Height: 768\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Absolute upper-left X:  448\n"), std::string::npos) << "not centred: " << info;
+    EXPECT_EQ(readFile(folder + "/window.status"), "0\n") << readFile(folder + "/window.err");
+    EXPECT_NE(readFile(folder + "/window.out").find("playing at 1024 x 768 in a window"), std::string::npos);
+
+    EXPECT_EQ(readFile(folder + "/screen.status"), "0\n") << readFile(folder + "/screen.err");
+    const std::string screenOut = readFile(folder + "/screen.out");
+    EXPECT_NE(screenOut.find("playing at 1024 x 768"), std::string::npos) << screenOut;
+    EXPECT_NE(screenOut.find("frames"), std::string::npos) << "no report at the end: " << screenOut;
+    EXPECT_LT(result.seconds, 30.0);
 }
 
 TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)

@@ -3,7 +3,7 @@
 // through here.
 #pragma once
 
-#include "tools/capture/captureClock.h"
+#include "timeline/captureClock.h"
 
 #include <functional>
 #include <vector>

@@ -2,7 +2,7 @@
 // every refusal is printed as "kesu-capture: ..." before anything is opened.
 #pragma once
 
-#include "tools/capture/captureClock.h"
+#include "timeline/captureClock.h"
 #include "tools/capture/videoEncoder.h"
 #include "timeline/demoSchedule.h"
 

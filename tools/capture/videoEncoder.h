@@ -6,7 +6,7 @@
 // shows as a failed write.
 #pragma once
 
-#include "tools/capture/captureClock.h"
+#include "timeline/captureClock.h"
 
 #include <cstdint>
 #include <memory>
