@@ -4,7 +4,6 @@
 #include "platform/loadError.h"
 #include "render/drawPath.h"
 #include "textures/texture.h"
-#include "timeline/captureClock.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoTimeline.h"
 
@@ -105,18 +104,23 @@ std::vector<bool> planDrawnFrames(const std::vector<float>& times, const std::ve
     return drawn;
 }
 
-float stepHistoryBefore(DemoSession& session, double startTime)
+std::vector<bool> planDrawnSteps(const std::vector<ClockStep>& steps)
 {
-    // One frame of the span: the start frame, after the grid frames before it.
-    constexpr FrameRate playerGrid{60, 1};
-    const std::vector<ClockStep> steps = planSpan(playerGrid, startTime, startTime + 1.0 / 60.0);
     std::vector<float> times;
     std::vector<bool> shown;
     for (const ClockStep& step : steps) {
         times.push_back(step.demoTime);
         shown.push_back(step.outputIndex >= 0);
     }
-    const std::vector<bool> drawn = planDrawnFrames(times, shown);
+    return planDrawnFrames(times, shown);
+}
+
+float stepHistoryBefore(DemoSession& session, double startTime)
+{
+    // One frame of the span: the start frame, after the grid frames before it.
+    constexpr FrameRate playerGrid{60, 1};
+    const std::vector<ClockStep> steps = planSpan(playerGrid, startTime, startTime + 1.0 / 60.0);
+    const std::vector<bool> drawn = planDrawnSteps(steps);
     for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
         stepDemoFrame(session, steps[i].demoTime, drawn[i] ? FRAME_DRAW : FRAME_STEP);
     }

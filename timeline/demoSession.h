@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/window.h"
+#include "timeline/captureClock.h"
 #include "timeline/demoTimeline.h"
 
 #include <cstdint>
@@ -64,6 +65,8 @@ void stepDemoFrame(DemoSession& session, float demoTime, FrameWork work = FRAME_
 // last frame before it of every window that drew, since the GL state a window's draws leave
 // behind (a depth function, a clear colour) lasts until that window draws again. Needs no GL.
 std::vector<bool> planDrawnFrames(const std::vector<float>& times, const std::vector<bool>& shown);
+// The same for the steps of the capture clock, whose steps with an output index are shown.
+std::vector<bool> planDrawnSteps(const std::vector<ClockStep>& steps);
 
 // Brings the session to a late start at startTime, as a capture starting there steps it: the
 // frames of the 60 fps grid before startTime are stepped from the session's start, and those

@@ -56,16 +56,7 @@ struct Progress {
 bool runCaptureSteps(DemoSession& session, const std::vector<ClockStep>& steps, PlatformOffscreen& offscreen,
                      const CaptureHooks& hooks, bool drawEveryFrame)
 {
-    std::vector<bool> drawn(steps.size(), true);
-    if (!drawEveryFrame) {
-        std::vector<float> times;
-        std::vector<bool> shown;
-        for (const ClockStep& step : steps) {
-            times.push_back(step.demoTime);
-            shown.push_back(step.outputIndex >= 0);
-        }
-        drawn = planDrawnFrames(times, shown);
-    }
+    const std::vector<bool> drawn = drawEveryFrame ? std::vector<bool>(steps.size(), true) : planDrawnSteps(steps);
     // The progress line counts drawn frames; a stepped one costs next to nothing.
     Progress progress(static_cast<std::size_t>(std::count(drawn.begin(), drawn.end(), true)));
     std::size_t drawnDone = 0;
