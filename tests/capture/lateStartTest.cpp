@@ -1,5 +1,5 @@
-// A capture that steps the frames before its pictures against one that draws every frame
-// from 0: the particles' history, the logo column's phase, the GL state earlier windows leave
+// A capture that steps the frames before its pictures, and the player's late start, against a
+// capture that draws every frame from 0: the particles' history, the logo column's phase, the GL state earlier windows leave
 // and the credits' open tunnel end all come out the same, but for rounding: the driver's
 // caches of compiled shaders follow its history and may round a pixel one step apart.
 #include "platform/loadError.h"
