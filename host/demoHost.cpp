@@ -176,13 +176,6 @@ bool startDemo(DemoHost& host)
     // With KESU_CHECK_GL set, the first GL error of the run is reported with its draw and clock.
     const char* checkGl = std::getenv("KESU_CHECK_GL");
     if (checkGl && *checkGl && std::strcmp(checkGl, "0") != 0) enableGlCheck(host.session);
-    std::printf("kesu: playing at %d x %d%s%s; Escape quits, Space pauses\n", width, height,
-                host.options.screenMode == SCREEN_WINDOW ? " in a window" : "",
-                audioIsSilent(host.musicStream) ? ", silent" : "");
-    std::fflush(stdout);
-    // Room for a thousand frames a second over the whole run, so the frame path never allocates.
-    host.shownSeconds.reserve(static_cast<std::size_t>(demoLength * 1000.0f));
-    openClockLog(host.clockLog);
     // A late start: the history up to --from is stepped behind the wait screen, then the music
     // starts there, so the first frame drawn is the one a run from 0 draws at that time.
     std::uint32_t startByte = 0;
@@ -191,6 +184,13 @@ bool startDemo(DemoHost& host)
         startByte = static_cast<std::uint32_t>(std::llround(host.options.from * AUDIO_SAMPLE_RATE)) *
                     (AUDIO_BYTES_PER_SECOND / AUDIO_SAMPLE_RATE);
     }
+    std::printf("kesu: playing at %d x %d%s%s; Escape quits, Space pauses\n", width, height,
+                host.options.screenMode == SCREEN_WINDOW ? " in a window" : "",
+                audioIsSilent(host.musicStream) ? ", silent" : "");
+    std::fflush(stdout);
+    // Room for a thousand frames a second over the whole run, so the frame path never allocates.
+    host.shownSeconds.reserve(static_cast<std::size_t>(demoLength * 1000.0f));
+    openClockLog(host.clockLog);
     audioPlay(host.musicStream, &host.music, startByte);
     host.startSeconds = playedSeconds(host);
     return true;

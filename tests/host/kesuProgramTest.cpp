@@ -216,9 +216,12 @@ TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusi
 {
     const std::string folder = makeRunFolder("kesu-x11", defaultIni);
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    // The server is asked first: on a busy machine it may not take clients the moment
+    // xvfb-run starts the script.
     std::ofstream(folder + "/runs.sh") << "cp " << kesuBinary << " ./kesu\n"
-                                       << "./kesu --window --from 171 >window.out 2>window.err & player=$!\n"
-                                          "for i in $(seq 100); do\n"
+                                       << "for i in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done\n"
+                                          "./kesu --window --from 171 >window.out 2>window.err & player=$!\n"
+                                          "for i in $(seq 300); do\n"
                                           "  xwininfo -name 'Kesu Tamrick' >window.info 2>&1 && break; sleep 0.1\n"
                                           "done\n"
                                           "wait $player; echo $? >window.status\n"
@@ -226,7 +229,7 @@ TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusi
     ProcessOptions options = headless(folder);
     options.setEnvironment = {{"SDL_AUDIODRIVER", "dummy"}};
     options.unsetEnvironment = {"SDL_VIDEODRIVER"};
-    options.timeoutSeconds = 60.0;
+    options.timeoutSeconds = 90.0;
     const ProcessResult result =
         runProcess("/usr/bin/xvfb-run", {"-a", "-s", "-screen 0 1920x1080x24", "bash", "runs.sh"}, options);
     ASSERT_EQ(result.exitStatus, 0) << "xvfb-run (installed by scripts/setup.sh): " << result.err;
@@ -242,7 +245,7 @@ TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusi
     const std::string screenOut = readFile(folder + "/screen.out");
     EXPECT_NE(screenOut.find("playing at 1024 x 768"), std::string::npos) << screenOut;
     EXPECT_NE(screenOut.find("frames"), std::string::npos) << "no report at the end: " << screenOut;
-    EXPECT_LT(result.seconds, 30.0);
+    EXPECT_LT(result.seconds, 45.0);
 }
 
 TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
