@@ -43,7 +43,6 @@ struct MeshRecording {
     std::uint32_t geometryFlags = 0;     // the flags that shape the block: smooth, lit, textured, envmap
     bool twoTextures = false;            // recorded on the two-texture path
     std::vector<RecordedRun> runs;       // empty: the block is the one list
-    std::vector<unsigned char> runShown; // per run, whether the current draw replays it
 };
 
 // A frame f is the triple positions[f], vertexNormals[f], faceNormals[f]. Every per-vertex

@@ -268,23 +268,6 @@ void Mesh::draw() const
     // Recorded, when stale, before the first pass: both passes of a two-pass mesh replay
     // the one recording.
     const GLuint list = drawPath() == DRAW_PATH_FAST ? recordedBlock(twoTextures) : 0;
-    if (list != 0 && !recording.runs.empty()) {
-        // Which runs can show, from the matrices the faces are drawn with.
-        GLfloat projection[16], modelView[16];
-        glGetFloatv(GL_PROJECTION_MATRIX, projection);
-        glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
-        double clip[16];
-        for (int column = 0; column < 4; ++column) {
-            for (int row = 0; row < 4; ++row) {
-                double sum = 0.0;
-                for (int k = 0; k < 4; ++k) sum += static_cast<double>(projection[4 * k + row]) * modelView[4 * column + k];
-                clip[4 * column + row] = sum;
-            }
-        }
-        for (std::size_t r = 0; r < recording.runs.size(); ++r) {
-            recording.runShown[r] = outsideViewVolume(clip, recording.runs[r]) ? 0 : 1;
-        }
-    }
     auto send = [&] {
         if (list == 0) {
             sendBlock(*this, twoTextures, 0, faceCount);
@@ -348,7 +331,7 @@ unsigned int Mesh::recordedBlock(bool twoTextures) const
     const int runCount = inRuns ? (faceCount + runFaceCount - 1) / runFaceCount : 1;
     const GLuint list = glGenLists(runCount);
     if (list == 0) return 0;
-    recording = MeshRecording{list, contextId, changeCount, geometryFlags, twoTextures, {}, {}};
+    recording = MeshRecording{list, contextId, changeCount, geometryFlags, twoTextures, {}};
     for (int r = 0; r < runCount; ++r) {
         const int first = inRuns ? r * runFaceCount : 0;
         const int end = inRuns ? std::min(faceCount, first + runFaceCount) : faceCount;
@@ -357,14 +340,27 @@ unsigned int Mesh::recordedBlock(bool twoTextures) const
         glEndList();
         if (inRuns) recording.runs.push_back(boxOfFaces(*this, first, end));
     }
-    recording.runShown.assign(recording.runs.size(), 1);
     return list;
 }
 
 void Mesh::replayRecording(bool twoTextures) const
 {
-    for (std::size_t r = 0; r < recording.runs.size(); ++r) {
-        if (recording.runShown[r]) glCallList(recording.list + static_cast<GLuint>(r));
+    // Which runs can show, from the matrices the faces are drawn with.
+    GLfloat projection[16], modelView[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+    double clip[16];
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            double sum = 0.0;
+            for (int k = 0; k < 4; ++k) sum += static_cast<double>(projection[4 * k + row]) * modelView[4 * column + k];
+            clip[4 * column + row] = sum;
+        }
     }
-    if (!recording.runShown.back()) sendTrailingAttributes(*this, twoTextures);
+    bool lastShown = true;
+    for (std::size_t r = 0; r < recording.runs.size(); ++r) {
+        lastShown = !outsideViewVolume(clip, recording.runs[r]);
+        if (lastShown) glCallList(recording.list + static_cast<GLuint>(r));
+    }
+    if (!lastShown) sendTrailingAttributes(*this, twoTextures);
 }
