@@ -246,6 +246,24 @@ const std::vector<std::pair<const char*, std::function<Refusal()>>> refusals = {
          });
          return Refusal{bytes, static_cast<long long>(at), CHUNK_OBJECT_NODE, "holds no keyframer nodes"};
      }},
+    {"object nodes, a parent and its child, inside the camera of a file whose objects have no nodes",
+     [] {
+         writer3ds::Scene description = sampleScene();
+         description.objects.push_back(boxObject("Lid", {0, 0, 20}, {20, 20, 30}, "Red"));
+         description.keyframer.present = false;
+         std::vector<ChunkNode> tree;
+         const std::vector<std::uint8_t> plain = sceneBytes(description);
+         parseChunkTree(plain.data(), plain.size(), tree);
+         ChunkWriter nodes;
+         writeNode(nodes, staticObjectNode("Box", -1, {0, 0, 0}), 0);
+         writeNode(nodes, staticObjectNode("Lid", 0, {0, 0, 0}), 1);
+         std::vector<ChunkNode> written;
+         parseChunkTree(nodes.bytes().data(), nodes.size(), written);
+         ChunkNode* camera = findChunk(tree, CHUNK_CAMERA);
+         camera->children.insert(camera->children.begin(), written.begin(), written.end());
+         std::vector<std::uint8_t> bytes = chunkTreeBytes(tree);
+         return Refusal{bytes, chunkOffset(bytes, CHUNK_OBJECT_NODE), CHUNK_OBJECT_NODE, "holds no keyframer nodes"};
+     }},
 };
 
 } // namespace

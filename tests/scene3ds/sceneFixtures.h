@@ -4,6 +4,7 @@
 
 #include "platform/loadError.h"
 #include "scene3ds/scene.h"
+#include "tools/writer3ds/chunkTree.h"
 #include "tools/writer3ds/writer3ds.h"
 
 #include <gtest/gtest.h>
@@ -26,52 +27,16 @@ inline ::testing::AssertionResult readScene(Scene& scene, const writer3ds::Scene
     return readScene(scene, writer3ds::sceneBytes(description));
 }
 
-// Offset of the nth (0-based) chunk header with this id, found by walking the chunk tree
-// of a file the writer made (containers known to hold sub-chunks are descended into).
+// Offset of the nth (0-based) chunk header with this id in a file the writer made, depth
+// first in file order; -1 when there is none.
 inline long long chunkOffset(const std::vector<std::uint8_t>& bytes, std::uint16_t id, int nth = 0)
 {
-    struct Walker {
-        const std::vector<std::uint8_t>& bytes;
-        std::uint16_t id;
-        int remaining;
-        long long found = -1;
-        std::uint32_t u32(std::size_t at) const
-        {
-            return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (std::uint32_t(bytes[at + 3]) << 24);
-        }
-        void walk(std::size_t start, std::size_t end)
-        {
-            while (found < 0 && start + 6 <= end) {
-                const std::uint16_t chunkId = static_cast<std::uint16_t>(bytes[start] | (bytes[start + 1] << 8));
-                const std::uint32_t length = u32(start + 2);
-                if (length < 6 || start + length > end) return;
-                if (chunkId == id && remaining-- == 0) {
-                    found = static_cast<long long>(start);
-                    return;
-                }
-                std::size_t data = start + 6;
-                switch (chunkId) {
-                case CHUNK_NAMED_OBJECT:
-                    while (data < start + length && bytes[data] != 0) ++data;
-                    walk(data + 1, start + length);
-                    break;
-                case CHUNK_FACE_ARRAY: walk(data + 2 + 8 * (bytes[data] | (bytes[data + 1] << 8)), start + length); break;
-                case CHUNK_CAMERA: walk(data + 32, start + length); break;
-                case CHUNK_LIGHT: walk(data + 12, start + length); break;
-                case CHUNK_MAIN: case CHUNK_EDITOR: case CHUNK_TRIANGLE_MESH: case CHUNK_MATERIAL: case CHUNK_KEYFRAMER:
-                case CHUNK_AMBIENT: case CHUNK_DIFFUSE: case CHUNK_SPECULAR: case CHUNK_SHININESS:
-                case CHUNK_TRANSPARENCY: case CHUNK_TEXTURE_MAP: case CHUNK_OPACITY_MAP: case CHUNK_OBJECT_NODE:
-                case CHUNK_CAMERA_NODE: case CHUNK_TARGET_NODE: case CHUNK_LIGHT_NODE:
-                    walk(data, start + length);
-                    break;
-                default: break;
-                }
-                start += length;
-            }
-        }
-    } walker{bytes, id, nth};
-    walker.walk(0, bytes.size());
-    return walker.found;
+    std::vector<writer3ds::ChunkNode> tree;
+    if (!writer3ds::parseChunkTree(bytes.data(), bytes.size(), tree)) return -1;
+    for (const writer3ds::ChunkNode* chunk : writer3ds::allChunks(tree)) {
+        if (chunk->id == id && nth-- == 0) return static_cast<long long>(chunk->offset);
+    }
+    return -1;
 }
 
 // A main chunk around one container chunk (editor or keyframer) around whatever body

@@ -169,6 +169,33 @@ TEST_F(ScenePlayback, ViewAndProjectionAreTheRolledLookAtAndThePerspective)
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
 }
 
+// A camera looking straight down has its view along the up direction (0, 0, 1); it looks
+// with up (0, 1, 0) instead, rolled as any other, and sees the floor below it.
+TEST_F(ScenePlayback, CameraLookingStraightDownSeesTheFloorBelowIt)
+{
+    writer3ds::Scene description = writer3ds::sampleScene();
+    description.objects = {writer3ds::quadObject("Floor", -1.0f, 2.26f, 1.0f, 4.26f, 0.0f, "Red")};
+    description.keyframer.nodes[0] = writer3ds::staticObjectNode("Floor", -1, {0, 0, 0});
+    writer3ds::Node& camera = description.keyframer.nodes[1];
+    camera.tracks[0].vectorKeys = {vkey(0, 0, 3.26f, 1.14f)};
+    camera.tracks[2].scalarKeys[0].value = 30.0f;
+    description.keyframer.nodes[2].tracks[0].vectorKeys = {vkey(0, 0, 3.26f, 0.14f)};
+    description.camera.nearPlane = 0.1f;
+    description.camera.farPlane = 10.0f;
+    ::Scene scene;
+    read(scene, description);
+    scene.setMeshFlags(MESH_FILL);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    scene.draw();
+
+    const double eye[3] = {0, 3.26f, 1.14f}, centre[3] = {0, 3.26f, 0.14f}, up[3] = {0, 1, 0};
+    EXPECT_TRUE(matrixNear(scene.viewMatrix, rotation(30, 0, 0, 1) * lookAt(eye, centre, up), 1e-5));
+    for (const auto& [x, y] : {std::pair{32, 32}, std::pair{8, 8}, std::pair{56, 56}}) {
+        EXPECT_NE(readPixel(x, y)[2], 255) << "the floor is not drawn at (" << x << ", " << y << ")";
+    }
+}
+
 TEST_F(ScenePlayback, NodeWorldIsViewTimesTranslationTurnAndScaleAfterItsParent)
 {
     writer3ds::Scene description = writer3ds::sampleScene();

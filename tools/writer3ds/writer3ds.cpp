@@ -360,6 +360,8 @@ void writeMaterial(ChunkWriter& writer, const Material& material)
     writer.endChunk();
 }
 
+} // namespace
+
 void writeObject(ChunkWriter& writer, const Object& object)
 {
     writer.beginChunk(CHUNK_NAMED_OBJECT);
@@ -384,6 +386,8 @@ void writeObject(ChunkWriter& writer, const Object& object)
     writer.endChunk();   // named object
 }
 
+namespace {
+
 void writeTrack(ChunkWriter& writer, const Track& track)
 {
     switch (track.kind) {
@@ -392,6 +396,8 @@ void writeTrack(ChunkWriter& writer, const Track& track)
     case Track::ROTATION: writeRotationTrack(writer, track.rotationKeys); break;
     }
 }
+
+} // namespace
 
 void writeNode(ChunkWriter& writer, const Node& node, std::int16_t nodeId)
 {
@@ -403,8 +409,6 @@ void writeNode(ChunkWriter& writer, const Node& node, std::int16_t nodeId)
     for (const Track& track : node.tracks) writeTrack(writer, track);
     writer.endChunk();
 }
-
-} // namespace
 
 void writeVectorTrack(ChunkWriter& writer, std::uint16_t trackChunkId, const std::vector<VectorKey>& keys)
 {

@@ -250,6 +250,10 @@ struct Scene {
     Keyframer keyframer;
 };
 
+// One named object holding the object's mesh; one keyframer node with the given id.
+void writeObject(ChunkWriter& writer, const Object& object);
+void writeNode(ChunkWriter& writer, const Node& node, std::int16_t nodeId);
+
 // Writes main, version, editor data (materials, then objects, lights and the camera as
 // named objects) and the keyframer, in the order 3D packages use.
 void writeScene(ChunkWriter& writer, const Scene& scene);

@@ -1,0 +1,127 @@
+#include "tools/writer3ds/chunkTree.h"
+
+#include "scene3ds/chunkIds.h"
+#include "tools/writer3ds/writer3ds.h"
+
+namespace writer3ds {
+
+namespace {
+
+std::uint32_t readU32(const std::uint8_t* at)
+{
+    return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
+}
+
+bool parseSequence(const std::uint8_t* bytes, std::size_t begin, std::size_t end, std::vector<ChunkNode>& chunks)
+{
+    std::size_t at = begin;
+    while (at < end) {
+        if (end - at < 6) return false;
+        const std::uint32_t length = readU32(bytes + at + 2);
+        if (length < 6 || length > end - at) return false;
+        ChunkNode chunk;
+        chunk.id = static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+        chunk.offset = at;
+        const std::uint8_t* data = bytes + at + 6;
+        const std::size_t dataSize = length - 6;
+        const long fixed = subChunkStart(chunk.id, data, dataSize);
+        if (fixed >= 0 && parseSequence(bytes, at + 6 + fixed, at + length, chunk.children)) {
+            chunk.container = true;
+            chunk.data.assign(data, data + fixed);
+        } else {
+            chunk.children.clear();
+            chunk.data.assign(data, data + dataSize);
+        }
+        chunks.push_back(std::move(chunk));
+        at += length;
+    }
+    return true;
+}
+
+void writeSequence(ChunkWriter& writer, const std::vector<ChunkNode>& chunks)
+{
+    for (const ChunkNode& chunk : chunks) {
+        writer.beginChunk(chunk.id);
+        writer.writeBytes(chunk.data.data(), chunk.data.size());
+        writeSequence(writer, chunk.children);
+        writer.endChunk();
+    }
+}
+
+void collect(std::vector<ChunkNode>& chunks, std::vector<ChunkNode*>& out)
+{
+    for (ChunkNode& chunk : chunks) {
+        out.push_back(&chunk);
+        collect(chunk.children, out);
+    }
+}
+
+} // namespace
+
+long subChunkStart(std::uint16_t id, const std::uint8_t* data, std::size_t size)
+{
+    switch (id) {
+    case CHUNK_MAIN:
+    case CHUNK_EDITOR:
+    case CHUNK_TRIANGLE_MESH:
+    case CHUNK_MATERIAL:
+    case CHUNK_AMBIENT:
+    case CHUNK_DIFFUSE:
+    case CHUNK_SPECULAR:
+    case CHUNK_SHININESS:
+    case CHUNK_TRANSPARENCY:
+    case CHUNK_TEXTURE_MAP:
+    case CHUNK_OPACITY_MAP:
+    case CHUNK_KEYFRAMER:
+    case CHUNK_AMBIENT_NODE:
+    case CHUNK_OBJECT_NODE:
+    case CHUNK_CAMERA_NODE:
+    case CHUNK_TARGET_NODE:
+    case CHUNK_LIGHT_NODE:
+    case CHUNK_SPOT_TARGET_NODE:
+    case CHUNK_SPOT_NODE: return 0;
+    case CHUNK_NAMED_OBJECT:
+        for (std::size_t i = 0; i < size; ++i) {
+            if (data[i] == 0) return static_cast<long>(i + 1);
+        }
+        return -1;
+    case CHUNK_LIGHT: return size >= 12 ? 12 : -1;
+    case CHUNK_CAMERA: return size >= 32 ? 32 : -1;
+    case CHUNK_FACE_ARRAY: {
+        if (size < 2) return -1;
+        const std::size_t faces = 2 + 8 * static_cast<std::size_t>(data[0] | (data[1] << 8));
+        return faces <= size ? static_cast<long>(faces) : -1;
+    }
+    default: return -1;
+    }
+}
+
+bool parseChunkTree(const std::uint8_t* bytes, std::size_t size, std::vector<ChunkNode>& chunks)
+{
+    chunks.clear();
+    return parseSequence(bytes, 0, size, chunks);
+}
+
+std::vector<std::uint8_t> chunkTreeBytes(const std::vector<ChunkNode>& chunks)
+{
+    ChunkWriter writer;
+    writeSequence(writer, chunks);
+    return writer.bytes();
+}
+
+ChunkNode* findChunk(std::vector<ChunkNode>& chunks, std::uint16_t id)
+{
+    for (ChunkNode* chunk : allChunks(chunks)) {
+        if (chunk->id == id) return chunk;
+    }
+    return nullptr;
+}
+
+std::vector<ChunkNode*> allChunks(std::vector<ChunkNode>& chunks)
+{
+    std::vector<ChunkNode*> out;
+    collect(chunks, out);
+    return out;
+}
+
+} // namespace writer3ds
