@@ -92,13 +92,14 @@ int recordNode(Scene& scene, const ChunkHeader& chunk, const NodeContents& conte
 
 } // namespace
 
-bool readObjectNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk)
+bool readObjectNode(Scene& scene, ChunkCursor& cursor, const ChunkHeader& chunk, std::size_t objectNodeCapacity)
 {
     NodeContents contents;
     if (!readNodeChunks(cursor, chunk, contents)) return false;
     // Pass 1 counted the object nodes it met; one it did not meet (inside a chunk it skips)
-    // would move the nodes that parents point to.
-    if (scene.nodes.size() >= scene.nodes.capacity()) {
+    // would move the nodes that parents point to. The room reserved for objects without a
+    // node is not theirs to take.
+    if (scene.nodes.size() >= objectNodeCapacity) {
         return cursor.fail(static_cast<long long>(chunk.start), chunk.id,
                            "lies inside a chunk that holds no keyframer nodes (keyframer data 0xB000 expected "
                            "around it)");

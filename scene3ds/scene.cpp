@@ -242,7 +242,7 @@ private:
             if (!material) return false;
             return readMapName(cursor, chunk, chunk.id == CHUNK_TEXTURE_MAP ? material->textureName : material->maskName);
         }
-        case CHUNK_OBJECT_NODE: return readObjectNode(scene, cursor, chunk);
+        case CHUNK_OBJECT_NODE: return readObjectNode(scene, cursor, chunk, objectNodeCapacity);
         case CHUNK_CAMERA_NODE: return readCameraNode(scene, cursor, chunk);
         case CHUNK_TARGET_NODE: return readTargetNode(scene, cursor, chunk);
         case CHUNK_LIGHT_NODE:
@@ -307,7 +307,7 @@ private:
     }
 
 public:
-    std::size_t meshCapacity = 0, lightCapacity = 0, materialCapacity = 0;
+    std::size_t meshCapacity = 0, lightCapacity = 0, materialCapacity = 0, objectNodeCapacity = 0;
 
 private:
     Scene& scene;
@@ -583,6 +583,7 @@ bool Scene::readBytes(const std::uint8_t* data, std::size_t size, const std::str
     walk.meshCapacity = counts.meshes;
     walk.lightCapacity = counts.lights;
     walk.materialCapacity = counts.materials;
+    walk.objectNodeCapacity = counts.objectNodes;
     if (!walk.run()) return false;
 
     bindNodesToObjects(*this);

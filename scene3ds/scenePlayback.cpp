@@ -8,6 +8,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -193,6 +194,21 @@ bool sceneBounds(const Scene& scene, std::int16_t frame, std::vector<NodeBounds>
     return any;
 }
 
+void viewUpDirection(const double eye[3], double centre[3], double up[3])
+{
+    const double along[3] = {centre[0] - eye[0], centre[1] - eye[1], centre[2] - eye[2]};
+    const double length = std::sqrt(along[0] * along[0] + along[1] * along[1] + along[2] * along[2]);
+    up[0] = 0.0;
+    up[1] = 0.0;
+    up[2] = 1.0;
+    if (length == 0.0) {
+        centre[1] += 1.0;
+    } else if (std::fabs(along[0]) <= 1e-6 * length && std::fabs(along[1]) <= 1e-6 * length) {
+        up[1] = 1.0;
+        up[2] = 0.0;
+    }
+}
+
 void Scene::draw()
 {
     frame = playbackFrame(*this, frame);
@@ -207,9 +223,13 @@ void Scene::draw()
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glRotatef(rollTrack->current + rollOffset, 0.0f, 0.0f, 1.0f);
-    gluLookAt(cameraTrack->current[0] + cameraOffset[0], cameraTrack->current[1] + cameraOffset[1],
-              cameraTrack->current[2] + cameraOffset[2], targetTrack->current[0] + targetOffset[0],
-              targetTrack->current[1] + targetOffset[1], targetTrack->current[2] + targetOffset[2], 0.0, 0.0, 1.0);
+    const double eye[3] = {cameraTrack->current[0] + cameraOffset[0], cameraTrack->current[1] + cameraOffset[1],
+                           cameraTrack->current[2] + cameraOffset[2]};
+    double centre[3] = {targetTrack->current[0] + targetOffset[0], targetTrack->current[1] + targetOffset[1],
+                        targetTrack->current[2] + targetOffset[2]};
+    double up[3];
+    viewUpDirection(eye, centre, up);
+    gluLookAt(eye[0], eye[1], eye[2], centre[0], centre[1], centre[2], up[0], up[1], up[2]);
     glGetFloatv(GL_PROJECTION_MATRIX, viewMatrix);
     glLoadIdentity();
     gluPerspective(fovTrack->current + fovOffset, static_cast<double>(host->width) / static_cast<double>(host->height),

@@ -31,6 +31,12 @@ void rotationStep(const RotationTrack& track, std::int16_t frame, int& key, floa
 // has none) holds frame 0.
 std::int16_t playbackFrame(const Scene& scene, std::int16_t frame);
 
+// The up direction draw() hands the look-at from eye to centre: the scene's (0, 0, 1), except
+// for a view straight down or up (x and y of centre - eye within 1e-6 of its length of 0),
+// which would leave the look-at without a side direction and gets (0, 1, 0). A camera on
+// its target looks along +y: centre is moved one unit that way.
+void viewUpDirection(const double eye[3], double centre[3], double up[3]);
+
 // Each node's world matrix at the frame as draw() builds it, in the scene's own
 // coordinates (without the camera), and the matrix its mesh is drawn with (world .
 // meshMatrix). Column-major. A track without keys counts as standing still.

@@ -178,8 +178,11 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
 
     // Every scene mesh recorded now, behind the wait screen: recording the grass scene takes
     // longer than a frame, and done here it happens in one order whatever frames a run draws.
+    // Grouping nodes (dummies, names no object has) have no mesh.
     for (int i = 0; i < sceneCount; ++i) {
-        for (const SceneNode& node : scenes[i].nodes) node.mesh->record();
+        for (const SceneNode& node : scenes[i].nodes) {
+            if (node.mesh) node.mesh->record();
+        }
     }
     return true;
 }
