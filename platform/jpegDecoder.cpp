@@ -92,7 +92,7 @@ const char* colourSpaceName(J_COLOR_SPACE space)
 
 }  // namespace
 
-bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& picture, std::string& error,
+bool decodeJpegFile(const std::string& path, PictureOutput output, DecodedPicture& picture, std::string& error,
                     long long& errorOffset, int maxSide)
 {
     errorOffset = -1;
@@ -116,7 +116,7 @@ bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& pic
     // offset in the file where the decoder stood when it stopped.
     jpeg_mem_src(&decompressor, bytes.data(), static_cast<unsigned long>(bytes.size()));
     // volatile: it lives across the setjmp below, which a decoder error longjmps back to.
-    volatile const int wantedChannels = output == JPEG_OUTPUT_RGB ? 3 : 1;
+    volatile const int wantedChannels = output == PICTURE_RGB ? 3 : 1;
 
     if (setjmp(manager.jumpBack)) {
         // The entropy decoder reads ahead of the source's pointer, so running out of data
@@ -143,7 +143,7 @@ bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& pic
         jpeg_destroy_decompress(&decompressor);
         return false;
     }
-    decompressor.out_color_space = output == JPEG_OUTPUT_RGB ? JCS_RGB : JCS_GRAYSCALE;
+    decompressor.out_color_space = output == PICTURE_RGB ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_start_decompress(&decompressor);
     if (decompressor.output_components != wantedChannels) {
         error = "the decoder delivers " + std::to_string(decompressor.output_components) +

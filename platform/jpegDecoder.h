@@ -3,21 +3,9 @@
 // files decode; CMYK and YCCK files are refused.
 #pragma once
 
-#include <cstdint>
+#include "platform/pictureFile.h"
+
 #include <string>
-#include <vector>
-
-enum JpegOutput {
-    JPEG_OUTPUT_RGB,    // three bytes per pixel, R, G, B
-    JPEG_OUTPUT_GREY    // one luminance byte per pixel
-};
-
-struct JpegPicture {
-    int width = 0;
-    int height = 0;
-    int channels = 0;                   // 3 for RGB, 1 for grey
-    std::vector<std::uint8_t> pixels;   // width * height * channels bytes
-};
 
 // Decodes the whole file. On failure returns false with a message (what went wrong, with
 // the library's text; the caller adds the file name) and the byte offset in the file where
@@ -26,5 +14,5 @@ struct JpegPicture {
 // failure, not a picture with grey or garbage rows. With maxSide above 0, a picture wider or
 // taller than that is refused from its header, before any pixel memory is taken: a damaged
 // header may declare up to 65500 x 65500 pixels, 12 GB of RGB.
-bool decodeJpegFile(const std::string& path, JpegOutput output, JpegPicture& picture, std::string& error,
+bool decodeJpegFile(const std::string& path, PictureOutput output, DecodedPicture& picture, std::string& error,
                     long long& errorOffset, int maxSide = 0);

@@ -1,5 +1,7 @@
 #include "scene3ds/scene.h"
 
+#include "platform/fileLookup.h"
+#include "platform/pictureFile.h"
 #include "platform/renderWindow.h"
 #include "platform/loadError.h"
 #include "scene3ds/chunkCursor.h"
@@ -17,8 +19,6 @@
 #include <iterator>
 
 namespace {
-
-constexpr int IMAGE_KIND_JPEG = 2;
 
 // Pass 1: counts mesh objects, lights, materials and object nodes, entering only the
 // main, editor, named-object and keyframer chunks, as pass 2 meets the same chunks there.
@@ -597,32 +597,41 @@ bool Scene::readBytes(const std::uint8_t* data, std::size_t size, const std::str
     return true;
 }
 
-bool Scene::loadMaterialTexture(std::size_t materialIndex, const std::string& dataDir, int imageKind, LoadError& error)
+bool Scene::decodeMaterialMaps(std::size_t materialIndex, RenderWindow& window, const std::string& dataDir,
+                               PictureDecoder decoder, LoadError& error) const
 {
-    Material& material = materials.at(materialIndex);
+    const Material& material = materials.at(materialIndex);
     if (material.textureName.empty()) return true;
-    if (imageKind != IMAGE_KIND_JPEG) {
-        return failLoad(error, fileName, -1, -1,
-                        "image kind " + std::to_string(imageKind) + " has no decoder; 2 (JPEG) is the only one");
-    }
-    if (!host) return failLoad(error, fileName, -1, -1, "textures need the scene's host window set before loading");
-    const std::string texturePath = dataDir + material.textureName;
+    // Maps are named as the modelling tool saw them; older tools wrote names in another case.
+    const std::string texturePath = findFileIgnoringCase(dataDir + material.textureName);
     bool decoded;
     if (!material.maskName.empty()) {
-        decoded = decodeJpeg(*host, texturePath, TEXTURE_RGBA | TEXTURE_COLOUR, error) &&
-                  decodeJpeg(*host, dataDir + material.maskName, TEXTURE_RGBA | TEXTURE_ALPHA, error);
+        decoded = decoder(window, texturePath, TEXTURE_RGBA | TEXTURE_COLOUR, error) &&
+                  decoder(window, findFileIgnoringCase(dataDir + material.maskName), TEXTURE_RGBA | TEXTURE_ALPHA, error);
     } else {
-        decoded = decodeJpeg(*host, texturePath, TEXTURE_COLOUR, error);
+        decoded = decoder(window, texturePath, TEXTURE_COLOUR, error);
     }
-    TextureImage& image = *host->currentImage;
     if (!decoded) {
         // A colour pass may have succeeded before its mask failed: its pixels go, so the next
         // texture starts from an empty image.
-        releaseTexturePixels(*host, image);
-        nextTextureImage(*host);
-        error.text = "material \"" + material.name + "\" in " + fileName + ": " + error.text;
-        return false;
+        releaseTexturePixels(window, *window.currentImage);
+        nextTextureImage(window);
+        error.text = "material \"" + material.name + "\": " + formatLoadError(error);
+        error.file = fileName;
+        error.offset = -1;
+        error.chunkId = -1;
     }
+    return decoded;
+}
+
+bool Scene::loadMaterialTexture(std::size_t materialIndex, const std::string& dataDir, PictureDecoder decoder,
+                                LoadError& error)
+{
+    Material& material = materials.at(materialIndex);
+    if (material.textureName.empty()) return true;
+    if (!host) return failLoad(error, fileName, -1, -1, "textures need the scene's host window set before loading");
+    if (!decodeMaterialMaps(materialIndex, *host, dataDir, decoder, error)) return false;
+    TextureImage& image = *host->currentImage;
     uploadTexture(*host, image, GL_LINEAR, GL_LINEAR);
     material.texture = image.textureName;
     releaseTexturePixels(*host, image);
@@ -643,8 +652,23 @@ void Scene::bindTextures()
 
 bool Scene::loadTextures(const std::string& dataDir, int imageKind, LoadError& error)
 {
+    if (imageKind != IMAGE_KIND_JPEG) {
+        return failLoad(error, fileName, -1, -1,
+                        "image kind " + std::to_string(imageKind) + " has no decoder; 2 (JPEG) is the only one");
+    }
+    // The demo's pictures are JPEG files: a map saved in another format is named before
+    // anything is decoded.
+    for (const Material& material : materials) {
+        for (const std::string* map : {&material.textureName, &material.maskName}) {
+            const PictureFormat format = pictureFormatOf(*map);
+            if (map->empty() || format == PICTURE_JPEG || format == PICTURE_UNKNOWN) continue;
+            return failLoad(error, fileName, -1, -1,
+                            "material \"" + material.name + "\" names the map \"" + *map + "\", a " +
+                                pictureFormatName(format) + " picture; the demo reads JPEG maps only");
+        }
+    }
     for (std::size_t i = 0; i < materials.size(); ++i) {
-        if (!loadMaterialTexture(i, dataDir, imageKind, error)) return false;
+        if (!loadMaterialTexture(i, dataDir, decodeJpeg, error)) return false;
     }
     bindTextures();
     return true;

@@ -18,6 +18,9 @@
 struct LoadError;
 struct RenderWindow;
 
+// The image kind of the demo's load: material maps are JPEG pictures.
+constexpr int IMAGE_KIND_JPEG = 2;
+
 struct Material {
     std::string name;
     std::string textureName;   // texture map file name, relative to the data directory; empty when none
@@ -166,12 +169,20 @@ struct Scene {
     // The same over bytes already in memory; path only names them in messages.
     bool readBytes(const std::uint8_t* data, std::size_t size, const std::string& path, LoadError& error);
 
-    // Makes each material's texture from its maps (dataDir + map name), and marks the
-    // meshes that use it MESH_TEXTURED when they have mapping for every vertex. Needs host
-    // and a current GL context.
+    // Makes each material's texture from its maps (dataDir + map name, or a file of that
+    // name in another case), and marks the meshes that use it MESH_TEXTURED when they have
+    // mapping for every vertex. imageKind IMAGE_KIND_JPEG is the only one: a map whose
+    // name says PNG, TGA or BMP is refused, naming the material and the map. Needs host and
+    // a current GL context.
     bool loadTextures(const std::string& dataDir, int imageKind, LoadError& error);
-    // One material's texture; loadTextures calls it for each material with a texture map.
-    bool loadMaterialTexture(std::size_t materialIndex, const std::string& dataDir, int imageKind, LoadError& error);
+    // One material's texture through the decoder; loadTextures calls it for each material
+    // with a texture map, with decodeJpeg.
+    bool loadMaterialTexture(std::size_t materialIndex, const std::string& dataDir, PictureDecoder decoder,
+                             LoadError& error);
+    // The first half of loadMaterialTexture: the maps decoded into window's pending image,
+    // which on failure is left empty. Needs no GL context.
+    bool decodeMaterialMaps(std::size_t materialIndex, RenderWindow& window, const std::string& dataDir,
+                            PictureDecoder decoder, LoadError& error) const;
     // Sets MESH_TEXTURED and the texture on each mesh whose material has a texture and
     // which has mapping for every vertex.
     void bindTextures();

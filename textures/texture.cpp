@@ -16,22 +16,15 @@ std::string sizeText(int width, int height)
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
-// Like decodeJpeg; pictureFileName names the colour file in the message of a mask whose
-// size differs from the picture already in the image ("" when unknown).
-bool decodeInto(RenderWindow& renderWindow, const std::string& fileName, std::uint16_t mode,
-                const std::string& pictureFileName, LoadError& error)
+// Like fillTextureImage; pictureFileName names the colour file in the message of a mask
+// whose size differs from the picture already in the image ("" when unknown).
+bool fillInto(RenderWindow& renderWindow, const DecodedPicture& scratch, const std::string& fileName,
+              std::uint16_t mode, const std::string& pictureFileName, LoadError& error)
 {
     const bool alphaPass = (mode & TEXTURE_ALPHA) != 0;
-    JpegPicture scratch;
-    std::string message;
-    long long offset = -1;
-    // The driver's limit goes to the decoder, so that a header declaring a picture no texture
-    // can hold is refused before gigabytes are allocated for it.
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    if (!decodeJpegFile(fileName, alphaPass ? JPEG_OUTPUT_GREY : JPEG_OUTPUT_RGB, scratch, message, offset,
-                        maxSize)) {
-        return failLoad(error, fileName, offset, -1, message);
+    if (scratch.channels != (alphaPass ? 1 : 3) ||
+        scratch.pixels.size() != static_cast<std::size_t>(scratch.width) * scratch.height * scratch.channels) {
+        return failLoad(error, fileName, -1, -1, "the decoder delivered a picture of the wrong shape");
     }
     TextureImage& image = *renderWindow.currentImage;
     const std::size_t pixelCount = static_cast<std::size_t>(scratch.width) * static_cast<std::size_t>(scratch.height);
@@ -98,6 +91,24 @@ bool decodeInto(RenderWindow& renderWindow, const std::string& fileName, std::ui
     return true;
 }
 
+// Like decodeJpeg, with pictureFileName as for fillInto.
+bool decodeInto(RenderWindow& renderWindow, const std::string& fileName, std::uint16_t mode,
+                const std::string& pictureFileName, LoadError& error)
+{
+    DecodedPicture scratch;
+    std::string message;
+    long long offset = -1;
+    // The driver's limit goes to the decoder, so that a header declaring a picture no texture
+    // can hold is refused before gigabytes are allocated for it.
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (!decodeJpegFile(fileName, (mode & TEXTURE_ALPHA) ? PICTURE_GREY : PICTURE_RGB, scratch, message, offset,
+                        maxSize)) {
+        return failLoad(error, fileName, offset, -1, message);
+    }
+    return fillInto(renderWindow, scratch, fileName, mode, pictureFileName, error);
+}
+
 // GL refuses a texture larger than its limit and leaves the name without an image, which
 // would draw as plain white; we report it instead.
 bool checkTextureSize(const TextureImage& image, const std::string& fileName, LoadError& error)
@@ -138,6 +149,12 @@ TextureId finishLoad(RenderWindow& renderWindow, const std::string& fileName, Lo
 bool decodeJpeg(RenderWindow& renderWindow, const std::string& fileName, std::uint16_t mode, LoadError& error)
 {
     return decodeInto(renderWindow, fileName, mode, "", error);
+}
+
+bool fillTextureImage(RenderWindow& renderWindow, const DecodedPicture& picture, const std::string& fileName,
+                      std::uint16_t mode, LoadError& error)
+{
+    return fillInto(renderWindow, picture, fileName, mode, "", error);
 }
 
 void uploadTexture(RenderWindow&, TextureImage& image, int magnificationFilter, int minificationFilter)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+struct DecodedPicture;
 struct LoadError;
 struct RenderWindow;
 struct TextureImage;
@@ -24,6 +25,16 @@ constexpr std::uint16_t TEXTURE_RGBA = 0x100;   // build a four-channel image
 // mask pass reuses. A missing, damaged or CMYK file, or a mask whose size differs from the
 // image being built, fills the error and leaves the pending image as it was.
 bool decodeJpeg(RenderWindow& renderWindow, const std::string& fileName, std::uint16_t mode, LoadError& error);
+
+// A decoder of that shape: decodeJpeg, or one for other picture formats built on
+// fillTextureImage.
+using PictureDecoder = bool (*)(RenderWindow& renderWindow, const std::string& fileName, std::uint16_t mode,
+                                LoadError& error);
+
+// The second half of decodeJpeg, for a picture decoded elsewhere: its pixels (RGB for a
+// colour pass, grey for a mask pass) go into the pending image as the mode says.
+bool fillTextureImage(RenderWindow& renderWindow, const DecodedPicture& picture, const std::string& fileName,
+                      std::uint16_t mode, LoadError& error);
 
 // Creates the GL texture from the image (no mipmaps, default wrap modes, unpack alignment 1)
 // and stores its name in the image; the texture stays bound to GL_TEXTURE_2D.

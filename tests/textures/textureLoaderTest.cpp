@@ -131,10 +131,10 @@ TEST_F(TextureLoader, OddWidthUploadsEveryRowInPlaceTopRowFirst)
     }
     const std::string path = writeJpeg("odd.jpg", pixels, width, height, 3);
     const std::string maskPath = writeJpeg("oddmask.jpg", std::vector<std::uint8_t>(width * height, 90), width, height, 1);
-    JpegPicture decoded;
+    DecodedPicture decoded;
     std::string message;
     long long offset = -1;
-    ASSERT_TRUE(decodeJpegFile(path, JPEG_OUTPUT_RGB, decoded, message, offset)) << message;
+    ASSERT_TRUE(decodeJpegFile(path, PICTURE_RGB, decoded, message, offset)) << message;
 
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     for (bool masked : {false, true}) {

@@ -105,8 +105,8 @@ TEST_F(Kesu3ds, CheckWarnsOfAMaterialMapItCannotReadNextToTheFile)
     const std::string path = write("scene.3ds", sceneBytes(description));
     ProcessResult missing = run({"check", path});
     EXPECT_EQ(missing.exitStatus, 0);
-    EXPECT_TRUE(contains(missing.err, "warning: material \"Red\"")) << missing.err;
-    EXPECT_TRUE(contains(missing.err, folder + "/wall.jpg: cannot open")) << missing.err;
+    EXPECT_TRUE(contains(missing.err, "warning: " + path + ": material \"Red\": " + folder + "/wall.jpg: cannot open"))
+        << missing.err;
 }
 
 TEST_F(Kesu3ds, RenderDrawsTheFrameIntoAPng)
@@ -154,4 +154,30 @@ TEST_F(Kesu3ds, CorpusFilesAreDescribedAndPassTheCheckAndTheEmptyOneIsRefused)
     ProcessResult empty = run({"check", directory + "empty.3ds"});
     EXPECT_EQ(empty.exitStatus, 1);
     EXPECT_TRUE(contains(empty.err, "empty.3ds: byte 0: is empty")) << empty.err;
+}
+
+// The corpus scenes name their maps in capitals ("CWALL02.JPG", "TEST.PNG") next to files in
+// lower case, one of them a PNG: check finds and decodes them all, and render draws them;
+// the same scene away from its maps draws otherwise, with a warning.
+TEST_F(Kesu3ds, CorpusScenesAreTexturedFromMapsInAnotherCaseAndFormat)
+{
+    const std::string corpus = std::string(KESU_SOURCE_DIR) + "/tests/data/corpus3ds/";
+    for (const std::string name : {"test1.3ds", "cube_with_diffuse_texture.3DS"}) {
+        ProcessResult check = run({"check", corpus + name});
+        EXPECT_EQ(check.exitStatus, 0) << name << ": " << check.err;
+        EXPECT_FALSE(contains(check.err, "warning")) << name << ": " << check.err;
+        ASSERT_EQ(std::system(("cp '" + corpus + name + "' '" + folder + "'").c_str()), 0);
+        std::string pictures[2];
+        for (int bare = 0; bare < 2; ++bare) {
+            const std::string png = folder + "/" + name + std::to_string(bare) + ".png";
+            ProcessResult render = run({"render", (bare ? folder + "/" : corpus) + name, "--frame", "0", "--size", "80x60",
+                                        "--flags", "0x380", "--out", png});
+            EXPECT_EQ(render.exitStatus, 0) << render.err;
+            EXPECT_EQ(contains(render.err, "warning"), bare == 1) << render.err;
+            int width = 0, height = 0;
+            std::string error;
+            EXPECT_TRUE(readPng(png, pictures[bare], width, height, error)) << error;
+        }
+        EXPECT_NE(pictures[0], pictures[1]) << name << " draws the same with and without its maps";
+    }
 }

@@ -5,6 +5,7 @@
 // the file, 2 a usage error.
 #include "platform/renderWindow.h"
 #include "platform/loadError.h"
+#include "platform/otherPictureDecoder.h"
 #include "platform/pngWriter.h"
 #include "platform/window.h"
 #include "scene3ds/scenePlayback.h"
@@ -22,8 +23,6 @@
 
 namespace {
 
-constexpr int IMAGE_KIND_JPEG = 2;
-
 int usage(std::FILE* stream = stderr)
 {
     std::fprintf(stream,
@@ -33,8 +32,10 @@ int usage(std::FILE* stream = stderr)
                  "       kesu-3ds bounds FILE [--frame N]\n"
                  "       kesu-3ds --help\n"
                  "info describes every well-formed file; check reads it, checks that it can be drawn (and\n"
-                 "has the named nodes) and exits 1 with the first problem; material maps are looked up next\n"
-                 "to the file, and one that cannot be read is a warning: its meshes are drawn untextured.\n"
+                 "has the named nodes) and exits 1 with the first problem; material maps (JPEG, PNG, TGA\n"
+                 "or BMP) are looked up next to the file, under another case when the exact name is not\n"
+                 "there; one that cannot be read is a warning: its meshes are drawn untextured (the demo\n"
+                 "itself reads JPEG maps only).\n"
                  "render draws frame N on the offscreen driver, with MESH_FILL and BITS (for example 0x380\n"
                  "for culling and depth) ORed into every mesh, as the demo adds them per scene; a scene\n"
                  "without camera is seen from a default view, one without lights gets a head light.\n"
@@ -182,26 +183,31 @@ int info(const std::string& path)
     return 0;
 }
 
+// Maps saved as PNG, TGA or BMP decode too; every other name goes to the JPEG decoder.
+bool decodeAnyPicture(RenderWindow& window, const std::string& fileName, std::uint16_t mode, LoadError& error)
+{
+    const PictureFormat format = pictureFormatOf(fileName);
+    if (format == PICTURE_JPEG || format == PICTURE_UNKNOWN) return decodeJpeg(window, fileName, mode, error);
+    DecodedPicture picture;
+    std::string message;
+    if (!decodeOtherPictureFile(fileName, (mode & TEXTURE_ALPHA) ? PICTURE_GREY : PICTURE_RGB, picture, message)) {
+        return failLoad(error, fileName, -1, -1, message);
+    }
+    return fillTextureImage(window, picture, fileName, mode, error);
+}
+
 // Decodes every material map without uploading it, so check needs no GL context. A map
 // that cannot be read is a warning: its meshes are drawn untextured.
 void checkMaps(const Scene& scene, const std::string& dataDir)
 {
     RenderWindow window;
-    for (const Material& material : scene.materials) {
-        if (material.textureName.empty()) continue;
+    for (std::size_t i = 0; i < scene.materials.size(); ++i) {
         LoadError error;
-        bool decoded;
-        if (!material.maskName.empty()) {
-            decoded = decodeJpeg(window, dataDir + material.textureName, TEXTURE_RGBA | TEXTURE_COLOUR, error) &&
-                      decodeJpeg(window, dataDir + material.maskName, TEXTURE_RGBA | TEXTURE_ALPHA, error);
+        if (scene.decodeMaterialMaps(i, window, dataDir, decodeAnyPicture, error)) {
+            releaseTexturePixels(window, *window.currentImage);
+            nextTextureImage(window);
         } else {
-            decoded = decodeJpeg(window, dataDir + material.textureName, TEXTURE_COLOUR, error);
-        }
-        releaseTexturePixels(window, *window.currentImage);
-        nextTextureImage(window);
-        if (!decoded) {
-            std::fprintf(stderr, "kesu-3ds: warning: material %s of %s: %s; its meshes are drawn untextured\n",
-                         quoted(material.name).c_str(), scene.fileName.c_str(), formatLoadError(error).c_str());
+            std::fprintf(stderr, "kesu-3ds: warning: %s; its meshes are drawn untextured\n", formatLoadError(error).c_str());
         }
     }
 }
@@ -281,7 +287,7 @@ int render(const std::string& path, long frame, int width, int height, std::uint
 
     const std::string dataDir = directoryOf(path);
     for (std::size_t i = 0; i < scene.materials.size(); ++i) {
-        if (!scene.loadMaterialTexture(i, dataDir, IMAGE_KIND_JPEG, error)) {
+        if (!scene.loadMaterialTexture(i, dataDir, decodeAnyPicture, error)) {
             std::fprintf(stderr, "kesu-3ds: warning: %s; its meshes are drawn untextured\n",
                          formatLoadError(error).c_str());
         }

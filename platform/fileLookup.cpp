@@ -1,0 +1,35 @@
+#include "platform/fileLookup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+bool sameIgnoringCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+} // namespace
+
+std::string findFileIgnoringCase(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path wanted(path);
+    if (fs::exists(wanted, error)) return path;
+    const fs::path folder = wanted.has_parent_path() ? wanted.parent_path() : fs::path(".");
+    const std::string name = wanted.filename().string();
+    std::string found;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        const std::string candidate = entry->path().filename().string();
+        // The smallest matching name, so the choice does not follow the folder's order.
+        if (sameIgnoringCase(candidate, name) && (found.empty() || candidate < found)) found = candidate;
+    }
+    if (found.empty()) return path;
+    return wanted.has_parent_path() ? (folder / found).string() : found;
+}

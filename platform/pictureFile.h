@@ -1,0 +1,26 @@
+// Picture files: the decoded form every picture takes, whatever decoder made it, and the
+// format a file name says.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum PictureOutput {
+    PICTURE_RGB,    // three bytes per pixel, R, G, B
+    PICTURE_GREY    // one luminance byte per pixel
+};
+
+struct DecodedPicture {
+    int width = 0;
+    int height = 0;
+    int channels = 0;                   // 3 for RGB, 1 for grey
+    std::vector<std::uint8_t> pixels;   // width * height * channels bytes, top row first, no padding
+};
+
+enum PictureFormat { PICTURE_JPEG, PICTURE_PNG, PICTURE_TGA, PICTURE_BMP, PICTURE_UNKNOWN };
+
+// The format the file name's extension names, in any case (.jpg, .jpeg, .png, .tga, .bmp).
+PictureFormat pictureFormatOf(const std::string& fileName);
+// "JPEG", "PNG", "TGA", "BMP" or "unknown".
+const char* pictureFormatName(PictureFormat format);
