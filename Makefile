@@ -1,6 +1,7 @@
 # Two entry points for people: `make run` builds, generates the data pack and plays the
 # demo; `make test` builds and runs every test headless. Both install what is missing first.
-# `make fuzz` runs each libFuzzer target for FUZZ_SECONDS seconds (clang build in build/fuzz).
+# `make fuzz` runs each libFuzzer target of FUZZ_TARGETS for FUZZ_SECONDS seconds (clang build
+# in build/fuzz); FUZZ_TARGETS=scene3ds_tree runs one alone.
 JOBS ?= $(shell nproc)
 BUILD_RELEASE ?= build/release
 BUILD_TEST ?= build/test
@@ -8,6 +9,7 @@ BUILD_ASAN ?= build/asan
 RUN_DIR ?= run
 BUILD_FUZZ ?= build/fuzz
 FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= scene3ds scene3ds_tree config texture
 
 .PHONY: run test fuzz setup build-release build-test build-asan clean
 
@@ -33,7 +35,7 @@ test: build-test build-asan
 	@bash scripts/test.sh $(BUILD_TEST) $(BUILD_ASAN) $(JOBS)
 
 fuzz: setup
-	@bash scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+	@bash scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) "$(FUZZ_TARGETS)"
 
 clean:
 	rm -rf build $(RUN_DIR)

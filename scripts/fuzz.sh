@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in BUILD_DIR, writes their seeds, and runs each
 # for SECONDS seconds, one after the other; prints each target's executions and findings.
+# TARGETS (default: all) names the targets to run, separated by blanks: scene3ds (the .3ds
+# reader with byte-level mutations), scene3ds_tree (the same with the chunk-tree mutator),
+# config, texture.
 # The corpora under BUILD_DIR/corpus grow from run to run; findings (crash-, leak-,
 # timeout-, oom- files) go to BUILD_DIR/findings/<target>/. Exits 1 when any target found something.
 set -uo pipefail
 
 build=${1:-build/fuzz}
 seconds=${2:-60}
+targets=${3:-scene3ds scene3ds_tree config texture}
 source=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 
 CC=clang CXX=clang++ cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESU_FUZZ=ON -DKESU_TESTS=OFF -DKESU_BENCH=OFF >/dev/null || exit 1
-cmake --build "$build" -j "$jobs" --target kesu_fuzz_scene3ds kesu_fuzz_seeds kesu_fuzz_config \
+cmake --build "$build" -j "$jobs" --target kesu_fuzz_scene3ds kesu_fuzz_scene3ds_tree kesu_fuzz_seeds kesu_fuzz_config \
   kesu_fuzz_texture kesu_fuzz_picture_config_seeds >/dev/null || exit 1
 
 tools="$build/tools/fuzz"
@@ -29,10 +33,12 @@ if [ -d "$pack" ]; then
   find "$pack" -maxdepth 1 -name '*.jpg' -size -32k | while read -r picture; do
     { printf '\0'; cat "$picture"; } > "$seeds/texture/pack-$(basename "$picture")"
   done
-  find "$pack" -maxdepth 1 -name '*.3ds' -size -64k -exec cp {} "$seeds/scene3ds/" \;
+  find "$pack" -maxdepth 1 -name '*.3ds' -size -256k -exec cp {} "$seeds/scene3ds/" \;
 fi
 
-export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+# One rasteriser thread, and the GL driver's own allocations are not findings.
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LP_NUM_THREADS=0
+export LSAN_OPTIONS="suppressions=$source/tests/sanitizers/lsan.supp:print_suppressions=0"
 status=0
 summary=()
 run() {
@@ -56,9 +62,15 @@ run() {
   fi
 }
 
-run scene3ds "$seeds/scene3ds" "$source/tests/data/corpus3ds"
-run config "$seeds/config"
-run texture "$seeds/texture" -dict="$source/tools/fuzz/texture.dict"
+for target in $targets; do
+  case $target in
+    scene3ds | scene3ds_tree)
+      run "$target" -max_len=262144 "$seeds/scene3ds" "$source/tests/data/corpus3ds" ;;
+    config) run config "$seeds/config" ;;
+    texture) run texture "$seeds/texture" -dict="$source/tools/fuzz/texture.dict" ;;
+    *) echo "fuzz: no target $target (scene3ds, scene3ds_tree, config, texture)" >&2; status=1 ;;
+  esac
+done
 
 printf '%s\n' "${summary[@]}"
 [ "$status" -eq 0 ] || echo "fuzz: findings are in $build/findings"
