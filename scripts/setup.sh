@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang
   libsdl2-dev libsdl2-image-dev libegl-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
-  libmpg123-dev libmp3lame-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  libmpg123-dev libmp3lame-dev libebur128-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   ffmpeg
   libpulse-dev pulseaudio pulseaudio-utils xvfb xauth x11-utils

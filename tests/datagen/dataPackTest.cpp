@@ -1,10 +1,19 @@
 #include "tools/datagen/dataPack.h"
 
+#include "platform/audio.h"
+#include "platform/loadError.h"
+#include "timeline/demoSchedule.h"
+#include "tools/datagen/music.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,4 +50,61 @@ TEST(DataPack, TwoRunsGiveIdenticalBytes)
     }
     EXPECT_GE(compared, 12 + 14 + 2);
     std::filesystem::remove_all(second);
+}
+
+namespace {
+
+// "I:" and "Peak:" of the summary of ffmpeg's EBU R128 meter over the file.
+bool ffmpegLoudness(const std::string& path, double& integrated, double& truePeak)
+{
+    const std::string command = "ffmpeg -hide_banner -nostats -i '" + path + "' -af ebur128=peak=true -f null - 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    bool haveIntegrated = false, havePeak = false;
+    char line[512];
+    while (pipe && std::fgets(line, sizeof line, pipe.get())) {
+        haveIntegrated = std::sscanf(line, " I: %lf LUFS", &integrated) == 1 || haveIntegrated;
+        havePeak = std::sscanf(line, " Peak: %lf dBFS", &truePeak) == 1 || havePeak;
+    }
+    return haveIntegrated && havePeak;
+}
+
+// Where a drum hit starts near sample: the first sample, from 2 ms before it, whose
+// magnitude (left plus right) reaches half the largest within the 10 ms after that. A hit
+// starts with its kick at full level; the music before it stays well below.
+long hitStart(const std::vector<std::int16_t>& pcm, long sample)
+{
+    const long early = sample - 88, frames = static_cast<long>(pcm.size() / 2);
+    const auto magnitude = [&pcm](long n) { return std::abs(pcm[2 * n] + pcm[2 * n + 1]); };
+    int largest = 0;
+    for (long n = std::max(0L, early); n < std::min(frames, early + 441); ++n) largest = std::max(largest, magnitude(n));
+    for (long n = std::max(0L, early); n < std::min(frames, early + 441); ++n) {
+        if (2 * magnitude(n) >= largest) return n;
+    }
+    return early;
+}
+
+} // namespace
+
+// The pack's music is mastered as released music is: -14 LUFS within 1 LU and a true peak
+// of at most -1 dBTP on ffmpeg's meter over the encoded file, and every drum hit still
+// starts on its beat's sample, within 0.1 ms, once decoded.
+TEST(DataPack, MusicIsMasteredToItsLoudnessWithEveryHitOnItsBeat)
+{
+    const std::string music = std::string(KESU_BINARY_DIR) + "/testdata/data/little.mp3";
+    double integrated = 0.0, truePeak = 0.0;
+    ASSERT_TRUE(ffmpegLoudness(music, integrated, truePeak)) << "no summary from ffmpeg's ebur128 filter";
+    EXPECT_NEAR(integrated, -14.0, 1.0);
+    EXPECT_LE(truePeak, -1.0);
+
+    std::vector<std::int16_t> pcm;
+    LoadError error;
+    ASSERT_TRUE(decodeMp3File(music, pcm, error)) << formatLoadError(error);
+    std::vector<double> offsets;
+    for (int beat = 0; beat < beatCount; ++beat) {
+        offsets.push_back((hitStart(pcm, musicBeatSample(beat)) - musicBeatSample(beat)) * 1000.0 / MUSIC_SAMPLE_RATE);
+        EXPECT_LE(std::fabs(offsets.back()), 0.1) << "beat " << beat;
+    }
+    std::sort(offsets.begin(), offsets.end());
+    std::printf("hit starts against their beats: min %+.3f ms, median %+.3f ms, max %+.3f ms\n", offsets.front(),
+                offsets[offsets.size() / 2], offsets.back());
 }

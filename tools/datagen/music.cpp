@@ -196,7 +196,7 @@ double outroFade(double time)
 
 } // namespace
 
-std::vector<std::int16_t> composeMusic()
+MusicStems composeMusic()
 {
     const std::size_t frames = toFrame(MUSIC_SECONDS);
     Track mix(frames);
@@ -315,16 +315,18 @@ std::vector<std::int16_t> composeMusic()
 
     addEcho(mix, lead, 0.33, 0.38, 0.45);
 
-    std::vector<std::int16_t> pcm(frames * 2);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double time = static_cast<double>(i) / RATE;
-        const double fade = outroFade(time);
-        // Drums go around the saturation so every hit starts on its exact sample at full edge.
-        const double left = (softClip(mix.left[i] * 0.9) * 0.6 + drums.left[i] * 0.55) * fade;
-        const double right = (softClip(mix.right[i] * 0.9) * 0.6 + drums.right[i] * 0.55) * fade;
-        const double scale = 32767.0;
-        pcm[2 * i] = static_cast<std::int16_t>(std::floor(std::min(1.0, std::max(-1.0, left)) * scale + 0.5));
-        pcm[2 * i + 1] = static_cast<std::int16_t>(std::floor(std::min(1.0, std::max(-1.0, right)) * scale + 0.5));
+    MusicStems stems;
+    for (StereoMix* bus : {&stems.music, &stems.drums}) {
+        bus->left.resize(frames);
+        bus->right.resize(frames);
     }
-    return pcm;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double fade = outroFade(static_cast<double>(i) / RATE);
+        stems.music.left[i] = softClip(mix.left[i] * 0.9) * 0.6 * fade;
+        stems.music.right[i] = softClip(mix.right[i] * 0.9) * 0.6 * fade;
+        // Drums go around the music's saturation so every hit starts on its exact sample.
+        stems.drums.left[i] = drums.left[i] * 0.55 * fade;
+        stems.drums.right[i] = drums.right[i] * 0.55 * fade;
+    }
+    return stems;
 }

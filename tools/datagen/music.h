@@ -1,11 +1,11 @@
 // The score of the demo's music: a drum hit on every beat of the schedule's beat table
 // (timeline/demoSchedule.h, the values the timeline pulses on), with bass, chords, arpeggio
 // and lead following the show's sections, played on the instruments of musicSynth.h into
-// 44100 Hz stereo. mp3Encoder.h turns the result into the pack's MP3.
+// 44100 Hz stereo. mastering.h brings the mix to its loudness and mp3Encoder.h turns the
+// result into the pack's MP3.
 #pragma once
 
-#include <cstdint>
-#include <vector>
+#include "tools/datagen/mastering.h"
 
 constexpr int MUSIC_SAMPLE_RATE = 44100;
 // Length of the piece: the show ends at 173 s and the fade runs out just before this.
@@ -15,5 +15,6 @@ constexpr double MUSIC_SECONDS = 176.0;
 // time times 44100, rounded to the nearest sample.
 int musicBeatSample(int index);
 
-// The whole piece as interleaved left/right 16-bit samples. Deterministic.
-std::vector<std::int16_t> composeMusic();
+// The whole piece, unmastered, as its two buses: full scale at +-1, peaks well below it.
+// Deterministic.
+MusicStems composeMusic();
