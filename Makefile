@@ -1,5 +1,7 @@
 # Two entry points for people: `make run` builds, generates the data pack and plays the
 # demo; `make test` builds and runs every test headless. Both install what is missing first.
+# `make package` builds the Debian package into dist/; `make package-test` installs, tries
+# and purges it.
 # `make fuzz` runs each libFuzzer target of FUZZ_TARGETS for FUZZ_SECONDS seconds (clang build
 # in build/fuzz); FUZZ_TARGETS=scene3ds_tree runs one alone.
 JOBS ?= $(shell nproc)
@@ -11,7 +13,7 @@ BUILD_FUZZ ?= build/fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= scene3ds scene3ds_tree config texture
 
-.PHONY: run test fuzz setup build-release build-test build-asan clean
+.PHONY: run test fuzz setup build-release build-test build-asan clean package package-test
 
 setup:
 	@bash scripts/setup.sh
@@ -37,5 +39,13 @@ test: build-test build-asan
 fuzz: setup
 	@bash scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) "$(FUZZ_TARGETS)"
 
+# The Debian package, into dist/; the packaging tools are installed by the script itself.
+package:
+	@bash scripts/package.sh
+
+# Installs the package, plays and captures with it as a user would, and purges it.
+package-test: package
+	@bash scripts/package-test.sh
+
 clean:
-	rm -rf build $(RUN_DIR)
+	rm -rf build $(RUN_DIR) dist

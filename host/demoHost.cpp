@@ -3,6 +3,7 @@
 #include "host/config.h"
 #include "host/playerOptions.h"
 #include "platform/audio.h"
+#include "platform/fileLookup.h"
 #include "platform/loadError.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,8 +25,7 @@
 
 namespace {
 
-const char* const configFile = "kesu.ini";
-const char* const musicFile = "data/little.mp3";
+const char* const musicFile = "little.mp3";
 
 void report(const std::string& text) { std::fprintf(stderr, "kesu: %s\n", text.c_str()); }
 
@@ -40,6 +41,7 @@ struct ClockLog {
 // times its frames were shown, for the report at the end.
 struct DemoHost {
     PlayerOptions options;
+    RunFiles files;
     PlatformWindow* windowHandle = nullptr;
     bool deviceContext = false;
     RenderWindow renderWindow;
@@ -89,18 +91,27 @@ void closeClockLog(ClockLog& log)
     log.file = nullptr;
 }
 
-bool readConfiguration(DemoConfig& config)
+bool readConfiguration(DemoHost& host, DemoConfig& config)
 {
     std::string problem;
-    if (readConfig(configFile, config, problem) == CONFIG_READ) return true;
+    const std::string& path = host.files.configFile;
+    // Installed, a user who never wrote a configuration gets the desktop as it is, without a
+    // word: a first start from the menu is not a mistake.
+    const bool quietFallback = host.files.installed && (path.empty() || !std::filesystem::exists(path));
+    if (!quietFallback && readConfig(path, config, problem) == CONFIG_READ) return true;
     int width = 0, height = 0;
     if (!platformDesktopMode(width, height)) {
-        report(problem + "; and no display to take the screen size from: " + platformLastError());
+        report((quietFallback ? std::string("no configuration") : problem) +
+               "; and no display to take the screen size from: " + platformLastError());
         return false;
     }
     config.width = width;
     config.height = height;
     config.swapInterval = 1;
+    if (quietFallback) {
+        if (host.options.screenMode == SCREEN_SWITCH_MODE) host.options.screenMode = SCREEN_DESKTOP;
+        return true;
+    }
     report(problem + "; using the desktop's " + std::to_string(width) + " x " + std::to_string(height) +
            " and swap interval 1");
     return true;
@@ -130,13 +141,15 @@ void releaseAudio(DemoHost& host)
 // Start-up up to the first frame; false when the run cannot start.
 bool startDemo(DemoHost& host)
 {
+    host.files = findRunFiles();
+    host.session.dataFolder = host.files.dataFolder;
     DemoConfig config;
-    if (!readConfiguration(config)) return false;
+    if (!readConfiguration(host, config)) return false;
 
     // The music is decoded before the display changes, so a broken pack stops with the
     // desktop untouched.
     LoadError error;
-    if (!decodeMp3File(musicFile, host.music, error)) {
+    if (!decodeMp3File(host.files.dataFolder + musicFile, host.music, error)) {
         report(formatLoadError(error));
         return false;
     }
@@ -145,12 +158,19 @@ bool startDemo(DemoHost& host)
     // the window creation below says so.
     int width = config.width, height = config.height;
     if (host.options.screenMode == SCREEN_DESKTOP) platformDesktopMode(width, height);
+    std::string folderProblem;
+    if (host.files.installed && !makeParentFolder(host.files.logFile, folderProblem)) {
+        report(host.files.logFile + " cannot be created, starting without it: " + folderProblem);
+        host.files.logFile.clear();
+    }
     createRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext, width, height, 32, 16,
-                       host.options.screenMode);
+                       host.options.screenMode, host.files.logFile);
     if (!host.renderWindow.renderingContext) {
         // The first failed step is already on stderr; the later ones follow from it.
-        report("no OpenGL window could be created (kesu.log lists the steps); run kesu in a desktop session "
-               "(X11 or Wayland), or make a video without a display with kesu-capture");
+        report("no OpenGL window could be created" +
+               (host.files.logFile.empty() ? std::string() : " (" + host.files.logFile + " lists the steps)") +
+               "; run kesu in a desktop session (X11 or Wayland), or make a video without a display with "
+               "kesu-capture");
         return false;
     }
 
@@ -242,11 +262,15 @@ int runDemo(int argc, const char* const* argv)
     std::string problem;
     if (!parsePlayerOptions(argc, argv, host.options, problem)) {
         report(problem);
-        std::fputs(playerUsage(), stderr);
+        std::fputs(playerUsage().c_str(), stderr);
         return 2;
     }
     if (host.options.help) {
-        std::fputs(playerUsage(), stdout);
+        std::fputs(playerUsage().c_str(), stdout);
+        return 0;
+    }
+    if (host.options.version) {
+        std::printf("kesu %s\n", KESU_VERSION);
         return 0;
     }
     const bool started = startDemo(host);

@@ -1,5 +1,6 @@
 #include "host/playerOptions.h"
 
+#include "platform/fileLookup.h"
 #include "timeline/demoSchedule.h"
 
 #include <cerrno>
@@ -26,6 +27,8 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& option
         const std::string name = argv[i];
         if (name == "--help" || name == "-h") {
             options.help = true;
+        } else if (name == "--version") {
+            options.version = true;
         } else if (name == "--window" || name == "--desktop") {
             if (screenGiven) {
                 problem = "choose one of --window and --desktop";
@@ -48,15 +51,24 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& option
     return true;
 }
 
-const char* playerUsage()
+std::string playerUsage()
 {
     return "usage: kesu [--window | --desktop] [--from SECONDS]\n"
-           "Plays the demo from the folder holding kesu.ini and data/.\n"
+           "       kesu --help | --version\n"
+           "Plays the Kesu Tamrick demo, version " KESU_VERSION ".\n"
            "  (no option)      switch the display to the size in kesu.ini and cover the screen\n"
            "  --window         a window of that size next to the others, no display-mode change\n"
            "  --desktop        cover the screen at the desktop's own mode, no display-mode change\n"
            "  --from SECONDS   start at that point of the music (0 to below 173)\n"
            "  --help           this text\n"
+           "  --version        the version\n"
            "Keys: Escape quits, Space pauses and resumes. At the end one line on stdout tells how\n"
-           "the run went: frames, seconds, frames per second, frame intervals and slow frames.\n";
+           "the run went: frames, seconds, frames per second, frame intervals and slow frames.\n"
+           "Files: started in a folder that holds data/, kesu plays that pack with kesu.ini and\n"
+           "kesu.log there. Otherwise it plays the installed pack in " +
+           installedDataFolder() +
+           ",\n"
+           "reads $XDG_CONFIG_HOME/kesu-tamrick/kesu.ini (~/.config/kesu-tamrick/kesu.ini; without\n"
+           "it, kesu covers the desktop as with --desktop) and writes the start-up log to\n"
+           "$XDG_STATE_HOME/kesu-tamrick/kesu.log (~/.local/state/kesu-tamrick/kesu.log).\n";
 }

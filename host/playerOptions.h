@@ -11,11 +11,12 @@ struct PlayerOptions {
     ScreenMode screenMode = SCREEN_SWITCH_MODE;
     double from = 0.0;     // seconds of music to start at, 0 <= from < the run's length
     bool help = false;
+    bool version = false;
 };
 
 // False with `problem` set for an unknown option, a missing or bad value, or both --window
 // and --desktop.
 bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& options, std::string& problem);
 
-// The usage text, one line per option and key.
-const char* playerUsage();
+// The usage text: the options, the keys and where the files are looked for.
+std::string playerUsage();

@@ -1,7 +1,31 @@
-// Where the programs find their files: a name another program wrote in another case.
+// Where the programs find their files: the run folder or the installed layout, and a name
+// another program wrote in another case.
 #pragma once
 
 #include <string>
+
+// A program's files. In a run folder (the working folder, when it holds data/) they are
+// there, with the names relative to it: "data/", "kesu.ini", "kesu.log". Installed, the
+// data pack is the installed one and the configuration and the start-up log are the
+// user's own, every name a full path.
+struct RunFiles {
+    bool installed = false;
+    std::string dataFolder;   // ends with the folder separator
+    std::string configFile;   // "" when there is no place for it (no home folder)
+    std::string logFile;      // "" when there is no place for it
+};
+
+// The run folder when the working folder holds data/; otherwise the installed layout: the
+// data pack where the build installs it, the configuration in
+// $XDG_CONFIG_HOME/kesu-tamrick/ (~/.config/kesu-tamrick/) and the log in
+// $XDG_STATE_HOME/kesu-tamrick/ (~/.local/state/kesu-tamrick/).
+RunFiles findRunFiles();
+
+// The installed data pack's folder (ends with the separator), for messages and --help.
+std::string installedDataFolder();
+
+// Makes the folder that holds path, with its parents; false with the reason when it cannot.
+bool makeParentFolder(const std::string& path, std::string& error);
 
 // path itself when it exists (or its folder cannot be read); otherwise the entry of its
 // folder whose name equals its last part when ASCII letters are compared without case

@@ -65,12 +65,15 @@ struct StartupLog {
 } // namespace
 
 void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext,
-                        int width, int height, std::uint8_t colourBits, std::uint8_t depthBits, ScreenMode screenMode)
+                        int width, int height, std::uint8_t colourBits, std::uint8_t depthBits, ScreenMode screenMode,
+                        const std::string& logPath)
 {
     StartupLog log;
-    log.file = std::fopen("kesu.log", "wb");
-    // Without a log the start-up goes on; the steps still report failures on stderr.
-    if (!log.file) std::perror("kesu: kesu.log cannot be created, starting without it");
+    if (!logPath.empty()) {
+        log.file = std::fopen(logPath.c_str(), "wb");
+        // Without a log the start-up goes on; the steps still report failures on stderr.
+        if (!log.file) std::perror(("kesu: " + logPath + " cannot be created, starting without it").c_str());
+    }
 
     log.step("Registering The Window Class: ", renderWindow.instance = platformInitVideo());
 

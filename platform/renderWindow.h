@@ -49,13 +49,14 @@ enum ScreenMode {
 };
 
 // Changes the display mode, opens the window, creates and binds the context, fetches the
-// entry points and sets the viewport, logging each step to "kesu.log". Where no mode change
+// entry points and sets the viewport, logging each step to logPath ("kesu.log" in a run
+// folder; "" logs nothing). Where no mode change
 // is asked for (SCREEN_DESKTOP, SCREEN_WINDOW) the mode-change step logs "OK". Creation
 // carries on past a failed step, as the log shows; only the first failed step is reported on
 // stderr, since the later ones follow from it. The caller checks renderingContext afterwards.
 void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext,
                         int width, int height, std::uint8_t colourBits, std::uint8_t depthBits,
-                        ScreenMode screenMode = SCREEN_SWITCH_MODE);
+                        ScreenMode screenMode = SCREEN_SWITCH_MODE, const std::string& logPath = "kesu.log");
 
 // Restores the display mode and the cursor and releases what is held, clearing each handle
 // it releases, so a second pass releases nothing twice. Failed releases show a

@@ -13,7 +13,7 @@
 
 namespace {
 
-const char* const waitScreenFile = "data/w8scr.jpg";
+const char* const waitScreenFile = "w8scr.jpg";
 
 void keepGlError(DemoSession& session, const char* drawName, float demoTime)
 {
@@ -28,7 +28,7 @@ void keepGlError(DemoSession& session, const char* drawName, float demoTime)
 
 bool showWaitScreen(DemoSession& session, LoadError& error)
 {
-    const TextureId waitScreenTexture = loadTexture(*session.renderWindow, waitScreenFile, error);
+    const TextureId waitScreenTexture = loadTexture(*session.renderWindow, session.dataFolder + waitScreenFile, error);
     if (!waitScreenTexture) return false;
     glClear(GL_COLOR_BUFFER_BIT);
     drawScreenTexture(waitScreenTexture, -0.9f, -0.5f, -0.1f, -0.9f);
@@ -38,7 +38,7 @@ bool showWaitScreen(DemoSession& session, LoadError& error)
 bool loadDemoSession(DemoSession& session, LoadError& error)
 {
     setDrawPathFromEnvironment();
-    if (!loadDemoAssets(*session.renderWindow, error)) return false;
+    if (!loadDemoAssets(*session.renderWindow, error, session.dataFolder)) return false;
     setDemoRunState();
     return true;
 }

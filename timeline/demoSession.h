@@ -27,6 +27,7 @@ struct GlCheckResult {
 
 struct DemoSession {
     RenderWindow* renderWindow = nullptr;
+    std::string dataFolder = "data/";   // the pack's folder, ending with the separator
     float demoTime = 0.0f;       // clock of the current frame, seconds of music
     float previousTime = 0.0f;   // clock of the frame before; 0.0 for the first frame
     std::int64_t framesComposed = 0;
@@ -36,7 +37,7 @@ struct DemoSession {
     GlCheckResult glCheck;
 };
 
-// Loads "data/w8scr.jpg", clears the colour buffer and draws the picture as a band in the
+// Loads "w8scr.jpg" from the data folder, clears the colour buffer and draws the picture as a band in the
 // lower left. The caller presents it; it stays on screen until the first frame is swapped.
 bool showWaitScreen(DemoSession& session, LoadError& error);
 

@@ -30,19 +30,22 @@ namespace {
 
 // Allocated once, never destroyed: the effects hold pointers into it until the process ends.
 Scene* scenes = nullptr;
+// The folder the pack is loaded from: "data/" in a run folder, the installed pack's full path
+// otherwise; every message names files with it.
+std::string dataFolder = "data/";
 
-std::string scenePath(int index) { return std::string("data/") + sceneFiles[index]; }
+std::string scenePath(int index) { return dataFolder + sceneFiles[index]; }
 
 bool texture(RenderWindow& renderWindow, const char* fileName, TextureId& id, LoadError& error)
 {
-    id = loadTexture(renderWindow, fileName, error);
+    id = loadTexture(renderWindow, dataFolder + fileName, error);
     return id != 0;
 }
 
 bool maskedTexture(RenderWindow& renderWindow, const char* fileName, const char* maskFileName, TextureId& id,
                    LoadError& error)
 {
-    id = loadMaskedTexture(renderWindow, fileName, maskFileName, error);
+    id = loadMaskedTexture(renderWindow, dataFolder + fileName, dataFolder + maskFileName, error);
     return id != 0;
 }
 
@@ -96,12 +99,13 @@ Scene& demoScene(int index)
     return scenes[index];
 }
 
-bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
+bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder)
 {
+    dataFolder = folder;
     scenes = new Scene[sceneCount];
     for (int i = 0; i < sceneCount; ++i) {
         scenes[i].host = &renderWindow;
-        if (!scenes[i].load(scenePath(i), "data/", 2, error)) return false;
+        if (!scenes[i].load(scenePath(i), dataFolder, IMAGE_KIND_JPEG, error)) return false;
         if (!checkScene(i, error)) return false;
         scenes[i].setMeshFlags(MESH_FILL);
     }
@@ -109,9 +113,9 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
     TextureId particle = 0;
     TextureId environment = 0;
     TextureId rewind = 0;
-    if (!texture(renderWindow, "data/particle.jpg", particle, error)) return false;
-    if (!texture(renderWindow, "data/textur10.jpg", environment, error)) return false;
-    if (!texture(renderWindow, "data/rewind.jpg", rewind, error)) return false;
+    if (!texture(renderWindow, "particle.jpg", particle, error)) return false;
+    if (!texture(renderWindow, "textur10.jpg", environment, error)) return false;
+    if (!texture(renderWindow, "rewind.jpg", rewind, error)) return false;
 
     // These override the clipping planes stored in the files.
     scenes[SCENE_TITLE].farPlane = 150.0f;
@@ -140,9 +144,9 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
     TextureId banner = 0;
     TextureId textura2 = 0;
     TextureId textura1 = 0;
-    if (!maskedTexture(renderWindow, "data/zub.jpg", "data/zub_mask.jpg", banner, error)) return false;
-    if (!texture(renderWindow, "data/textura2.jpg", textura2, error)) return false;
-    if (!texture(renderWindow, "data/textura1.jpg", textura1, error)) return false;
+    if (!maskedTexture(renderWindow, "zub.jpg", "zub_mask.jpg", banner, error)) return false;
+    if (!texture(renderWindow, "textura2.jpg", textura2, error)) return false;
+    if (!texture(renderWindow, "textura1.jpg", textura1, error)) return false;
     setBlobOrbit(textura1, textura2, banner, environment);
 
     setFactoryRewind(&scenes[SCENE_FACTORY], &scenes[SCENE_PIPES], particle, rewind);
@@ -154,23 +158,23 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error)
     TextureId gridSm2 = 0;
     TextureId textur14 = 0;
     TextureId textur13 = 0;
-    if (!texture(renderWindow, "data/grid_sm2.jpg", gridSm2, error)) return false;
-    if (!texture(renderWindow, "data/textur14.jpg", textur14, error)) return false;
-    if (!texture(renderWindow, "data/textur13.jpg", textur13, error)) return false;
+    if (!texture(renderWindow, "grid_sm2.jpg", gridSm2, error)) return false;
+    if (!texture(renderWindow, "textur14.jpg", textur14, error)) return false;
+    if (!texture(renderWindow, "textur13.jpg", textur13, error)) return false;
     setRobotCore(&scenes[SCENE_ROBOT], textur13, textur14, environment, gridSm2, particle);
     setRobotCoreWindow(robotCoreWindow.start, robotCoreWindow.end);
 
     TextureId kesusml = 0;
-    if (!texture(renderWindow, "data/kesusml.jpg", kesusml, error)) return false;
+    if (!texture(renderWindow, "kesusml.jpg", kesusml, error)) return false;
     setFinaleSphere(&scenes[SCENE_FINALE], particle, kesusml);
     setFinaleSphereWindow(finaleSphereWindow.start, finaleSphereWindow.end);
 
     TextureId grdk = 0;
     TextureId textura5 = 0;
     TextureId textura4 = 0;
-    if (!maskedTexture(renderWindow, "data/grdk.jpg", "data/grdkmask.jpg", grdk, error)) return false;
-    if (!maskedTexture(renderWindow, "data/textura5.jpg", "data/mask2.jpg", textura5, error)) return false;
-    if (!texture(renderWindow, "data/textura4.jpg", textura4, error)) return false;
+    if (!maskedTexture(renderWindow, "grdk.jpg", "grdkmask.jpg", grdk, error)) return false;
+    if (!maskedTexture(renderWindow, "textura5.jpg", "mask2.jpg", textura5, error)) return false;
+    if (!texture(renderWindow, "textura4.jpg", textura4, error)) return false;
     setWarpOverlayTextures(textura4, textura5, grdk);
     setWarpOverlayWindow(warpOverlayWindow.start, warpOverlayWindow.end);
 

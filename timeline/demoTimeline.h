@@ -5,6 +5,8 @@
 // current GL context.
 #pragma once
 
+#include <string>
+
 #include <cstdint>
 #include <functional>
 
@@ -12,10 +14,11 @@ struct LoadError;
 struct RenderWindow;
 struct Scene;
 
-// Loads everything from "data/" under the working directory. Stops at the first file that
-// fails to load, or a scene that lacks a node or light an effect attaches to, and returns
-// false with the reason, so that no demo is ever drawn with missing pieces.
-bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error);
+// Loads everything from the data folder ("data/" under the working directory, or the
+// installed pack's folder; it ends with the separator). Stops at the first file that fails
+// to load, or a scene that lacks a node or light an effect attaches to, and returns false
+// with the reason, so that no demo is ever drawn with missing pieces.
+bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder = "data/");
 
 // The GL state every effect relies on unless it changes it: smooth shading, black clear
 // colour, depth test with GL_LEQUAL, a local viewer for lighting, perspective-correct

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -280,5 +282,9 @@ TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
         const ProcessResult help = runProcess(binary, {"--help"}, headless(folder));
         EXPECT_EQ(help.exitStatus, 0) << binary;
         EXPECT_NE(help.out.find("usage:"), std::string::npos) << help.out;
+        EXPECT_NE(help.out.find(KESU_VERSION), std::string::npos) << help.out;
+        const ProcessResult version = runProcess(binary, {"--version"}, headless(folder));
+        EXPECT_EQ(version.exitStatus, 0) << binary;
+        EXPECT_EQ(version.out, std::filesystem::path(binary).filename().string() + " " KESU_VERSION "\n");
     }
 }

@@ -8,11 +8,12 @@
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --contact-sheet FILE.png|.jpg [--count N]
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --bench
 //   kesu-capture [--size WxH] --check-gl
-//   kesu-capture --help
+//   kesu-capture --help | --version
 // --check-gl, alone or with any form, also checks glGetError after each effect draw and stops
 // with status 1 at the first error; alone it runs the whole 173 s. --every-frame, with any
 // form, draws every frame before the pictures it writes instead of stepping those they do not
 // depend on. A usage error exits with status 2 before anything opens.
+#include "platform/fileLookup.h"
 #include "platform/loadError.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
@@ -169,8 +170,14 @@ int main(int argc, char** argv)
         printCaptureUsage(stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("kesu-capture %s\n", KESU_VERSION);
+        return 0;
+    }
+    // A run folder, or the installed pack.
+    const RunFiles files = findRunFiles();
     VideoSettings video;
-    if (options.mode == CAPTURE_VIDEO && !prepareVideo(options, video)) return 1;
+    if (options.mode == CAPTURE_VIDEO && !prepareVideo(options, files.dataFolder, video)) return 1;
 
     PlatformOffscreen offscreen;
     RenderWindow renderWindow;
@@ -186,6 +193,7 @@ int main(int argc, char** argv)
     // run's GL state.
     DemoSession session;
     session.renderWindow = &renderWindow;
+    session.dataFolder = files.dataFolder;
     if (options.checkGl) enableGlCheck(session);
     LoadError loadError;
     bool ok = showWaitScreen(session, loadError);

@@ -1,5 +1,7 @@
 #include "tools/capture/captureOptions.h"
 
+#include "platform/fileLookup.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -47,13 +49,16 @@ void printCaptureUsage(std::FILE* stream)
                  "|.jpg [--count N]\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --bench\n"
                  "       kesu-capture [--size WxH] --check-gl\n"
-                 "       kesu-capture --help\n"
-                 "Run in a folder holding data/. Times are seconds of music, 0 to 173; the span is\n"
+                 "       kesu-capture --help | --version\n"
+                 "kesu-capture " KESU_VERSION " renders the Kesu Tamrick demo offline. Started in a folder\n"
+                 "that holds data/, it renders that pack, otherwise the installed one in\n"
+                 "%s. Times are seconds of music, 0 to 173; the span is\n"
                  "[--from, --to), by default the whole demo. --size defaults to 1280x720 (320x180 per\n"
                  "contact-sheet tile), --fps to 60, --count to 12. FILE.mp4 needs ffmpeg; --quality is\n"
                  "draft, normal (the default, under 300 MB for the whole demo at 720p60) or archive.\n"
                  "The clock always runs from 0; frames before the span are only stepped, except those\n"
-                 "its pictures build on. --every-frame draws them all, which only takes longer.\n");
+                 "its pictures build on. --every-frame draws them all, which only takes longer.\n",
+                 installedDataFolder().c_str());
 }
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options)
@@ -62,6 +67,10 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options)
         const std::string name = argv[i];
         if (name == "--help" || name == "-h") {
             options.help = true;
+            return true;
+        }
+        if (name == "--version") {
+            options.version = true;
             return true;
         }
         if (name == "--timing" || name == "--bench") {

@@ -35,7 +35,8 @@ struct CaptureOptions {
     bool drawEveryFrame = false;
     VideoQuality quality = VIDEO_NORMAL;
     bool qualityGiven = false;
-    bool help = false;    // --help: print the usage on stdout and stop
+    bool help = false;       // --help: print the usage on stdout and stop
+    bool version = false;    // --version: print the name and version and stop
 };
 
 // Reads the arguments; false, with the problem printed, on a usage error (exit status 2).

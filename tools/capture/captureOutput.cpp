@@ -55,7 +55,7 @@ std::string pickPath(const std::string& outDir, double time)
     return (std::filesystem::path(outDir) / name).string();
 }
 
-bool prepareVideo(const CaptureOptions& options, VideoSettings& settings)
+bool prepareVideo(const CaptureOptions& options, const std::string& dataFolder, VideoSettings& settings)
 {
     settings.ffmpegPath = findProgram("ffmpeg");
     if (settings.ffmpegPath.empty()) {
@@ -66,7 +66,7 @@ bool prepareVideo(const CaptureOptions& options, VideoSettings& settings)
     if (!checkWritable(options.out)) return false;
     std::vector<std::int16_t> music;
     LoadError loadError;
-    if (!decodeMp3File("data/little.mp3", music, loadError)) return captureFail(formatLoadError(loadError));
+    if (!decodeMp3File(dataFolder + "little.mp3", music, loadError)) return captureFail(formatLoadError(loadError));
     const std::int64_t frameCount = spanFrameCount(options.rate, options.from, options.to);
     const std::vector<std::int16_t> cut =
         cutAudio(music, audioSampleOfTime(options.from), audioSampleOfFrame(options.rate, frameCount));

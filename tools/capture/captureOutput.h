@@ -29,7 +29,8 @@ std::string pickPath(const std::string& outDir, double time);
 
 // Before any rendering: ffmpeg is there, the file can be written, and the music is cut to
 // the span and written where ffmpeg will read it (settings.audioPath, removed by the caller).
-bool prepareVideo(const CaptureOptions& options, VideoSettings& settings);
+// The music is read from dataFolder.
+bool prepareVideo(const CaptureOptions& options, const std::string& dataFolder, VideoSettings& settings);
 
 // PNG, or JPEG for a name ending in .jpg or .jpeg.
 bool writeSheet(const std::string& path, const ContactSheet& sheet, std::string& error);

@@ -30,7 +30,8 @@ int usage(std::FILE* stream = stderr)
                  "       kesu-3ds check FILE [--node NAME]...\n"
                  "       kesu-3ds render FILE --frame N [--size WxH] [--flags BITS] --out FILE.png\n"
                  "       kesu-3ds bounds FILE [--frame N]\n"
-                 "       kesu-3ds --help\n"
+                 "       kesu-3ds --help | --version\n"
+                 "kesu-3ds " KESU_VERSION " reads .3ds scenes as the Kesu Tamrick demo does.\n"
                  "info describes every well-formed file; check reads it, checks that it can be drawn (and\n"
                  "has the named nodes) and exits 1 with the first problem; material maps (JPEG, PNG, TGA\n"
                  "or BMP) are looked up next to the file, under another case when the exact name is not\n"
@@ -331,6 +332,10 @@ int render(const std::string& path, long frame, int width, int height, std::uint
 int main(int argc, char** argv)
 {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) return usage(stdout);
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kesu-3ds %s\n", KESU_VERSION);
+        return 0;
+    }
     if (argc < 3) return usage();
     const std::string command = argv[1];
     const std::string path = argv[2];
