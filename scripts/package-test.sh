@@ -12,6 +12,15 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+# What the checks themselves use: an X server for the player, man for the pages.
+missing=()
+for p in xvfb xauth man-db; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 version=$(dpkg-parsechangelog -S Version)
 deb="$root/dist/kesu-tamrick_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || { echo "package-test: $deb is missing; make package builds it" >&2; exit 1; }
