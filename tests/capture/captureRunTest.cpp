@@ -12,18 +12,6 @@ namespace {
 
 constexpr double captureTimeout = 300.0;
 
-// The pictures of a PNG sequence, in frame order.
-std::vector<Picture> readSequence(const std::string& folder)
-{
-    std::vector<Picture> pictures;
-    for (const std::string& path : pngFilesIn(folder)) {
-        std::string error;
-        pictures.push_back(readPicture(path, error));
-        EXPECT_TRUE(error.empty()) << error;
-    }
-    return pictures;
-}
-
 // "codec_type,duration,nb_frames" per stream from ffprobe.
 struct StreamInfo {
     double videoSeconds = -1.0;
@@ -55,30 +43,6 @@ StreamInfo probe(const std::string& path)
 }
 
 } // namespace
-
-// Every frame of a span is the frame a run from 0 shows at that clock, particles included,
-// so two captures of one span are identical too.
-TEST(CaptureRun, SpanStartingLaterShowsTheFramesOfARunFromZero)
-{
-    const std::string folder = makeTempFolder("from-zero");
-    for (const char* from : {"2", "0"}) {
-        const ProcessResult result = runCapture(
-            {"--size", "96x72", "--fps", "30", "--from", from, "--to", "2.5", "--out", folder + "/from" + from},
-            captureTimeout);
-        ASSERT_EQ(result.exitStatus, 0) << result.err;
-        EXPECT_NE(result.err.find("frames/s"), std::string::npos) << "no progress line: " << result.err;
-    }
-    const std::vector<Picture> lateFrames = readSequence(folder + "/from2");
-    const std::vector<Picture> wholeFrames = readSequence(folder + "/from0");
-    ASSERT_EQ(lateFrames.size(), 15u);
-    ASSERT_EQ(wholeFrames.size(), 75u);
-    EXPECT_EQ(lateFrames[0].width, 96);
-    for (std::size_t i = 0; i < lateFrames.size(); ++i) {
-        EXPECT_TRUE(lateFrames[i].rgba == wholeFrames[60 + i].rgba) << "frame " << i << " of the late span";
-    }
-    // The title's particles move: a sequence of one repeated picture would prove nothing.
-    EXPECT_FALSE(lateFrames.front().rgba == lateFrames.back().rgba);
-}
 
 // 12 s is 359.64 frames at 30000/1001, so the span starts off the grid; one AAC frame is
 // 1024 samples.

@@ -17,9 +17,11 @@
 TEST(LateStart, SteppedFramesGiveThePicturesOfARunThatDrawsEveryFrame)
 {
     const std::string folder = makeTempFolder("late-start");
-    // Sparks at 86 s, the robot at 120 s, the finale's logo phase at 150 s, the closing at 170.5 s.
-    std::vector<std::string> args = {"--size", "96x72", "--fps", "20", "--at", "86",  "--at",
-                                     "120",    "--at",  "150",  "--at", "170.5"};
+    // The grass under the warp overlay at 30 s (a window that clears, after the title's that
+    // keeps its picture), sparks at 86 s, the robot at 120 s, the finale's logo phase at 150 s,
+    // the closing at 170.5 s.
+    std::vector<std::string> args = {"--size", "96x72", "--fps", "20", "--at", "30", "--at", "86",
+                                     "--at",   "120",   "--at",  "150", "--at", "170.5"};
     std::vector<std::string> stepped = args, drawn = args;
     stepped.insert(stepped.end(), {"--out", folder + "/stepped"});
     drawn.insert(drawn.end(), {"--every-frame", "--out", folder + "/drawn"});
@@ -29,8 +31,8 @@ TEST(LateStart, SteppedFramesGiveThePicturesOfARunThatDrawsEveryFrame)
     }
     const std::vector<std::string> steppedFiles = pngFilesIn(folder + "/stepped");
     const std::vector<std::string> drawnFiles = pngFilesIn(folder + "/drawn");
-    ASSERT_EQ(steppedFiles.size(), 4u);
-    ASSERT_EQ(drawnFiles.size(), 4u);
+    ASSERT_EQ(steppedFiles.size(), 5u);
+    ASSERT_EQ(drawnFiles.size(), 5u);
     for (std::size_t i = 0; i < steppedFiles.size(); ++i) {
         std::string error;
         const Picture a = readPicture(steppedFiles[i], error);

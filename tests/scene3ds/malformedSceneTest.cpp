@@ -295,17 +295,19 @@ TEST(MalformedScene, EmptyAndMissingFilesAreReportedByName)
     EXPECT_NE(error.text.find("cannot be opened"), std::string::npos);
 }
 
-TEST(MalformedScene, EveryTruncationFailsInsideTheFileOrReads)
+// A file cut anywhere before its end declares more bytes than it holds: every cut is
+// refused, at an offset inside what is left.
+TEST(MalformedScene, EveryTruncationIsRefusedInsideTheFile)
 {
     const std::vector<std::uint8_t> full = sampleBytes();
     for (std::size_t size = 0; size < full.size(); ++size) {
         std::vector<std::uint8_t> bytes(full.begin(), full.begin() + size);
         ::Scene scene;
         LoadError error;
-        if (!scene.readBytes(bytes.data(), bytes.size(), "cut.3ds", error)) {
-            EXPECT_LE(error.offset, static_cast<long long>(size)) << "cut at " << size;
-            EXPECT_FALSE(error.text.empty());
-        }
+        ASSERT_FALSE(scene.readBytes(bytes.data(), bytes.size(), "cut.3ds", error)) << "cut at " << size << " was read";
+        EXPECT_GE(error.offset, 0) << "cut at " << size;
+        EXPECT_LE(error.offset, static_cast<long long>(size)) << "cut at " << size;
+        EXPECT_FALSE(error.text.empty());
     }
 }
 

@@ -127,17 +127,6 @@ TEST_F(Kesu3ds, RenderDrawsTheFrameIntoAPng)
     EXPECT_LT(pixel(2, 2)[0], 3);
 }
 
-TEST_F(Kesu3ds, UsageErrorsExitWithTwo)
-{
-    const std::string path = write("scene.3ds", sceneBytes(sampleScene()));
-    EXPECT_EQ(run({"render", path, "--frame", "0"}).exitStatus, 2);
-    EXPECT_EQ(run({"render", path, "--frame", "x", "--out", "a.png"}).exitStatus, 2);
-    EXPECT_EQ(run({"render", path, "--frame", "0", "--size", "80", "--out", "a.png"}).exitStatus, 2);
-    EXPECT_EQ(run({"check", path, "--node"}).exitStatus, 2);
-    EXPECT_EQ(run({"bounds", path, "--frame", "x"}).exitStatus, 2);
-    EXPECT_EQ(run({"describe", path}).exitStatus, 2);
-}
-
 TEST_F(Kesu3ds, CorpusFilesAreDescribedAndPassTheCheckAndTheEmptyOneIsRefused)
 {
     const std::string directory = std::string(KESU_SOURCE_DIR) + "/tests/data/corpus3ds/";

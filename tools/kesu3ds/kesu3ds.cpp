@@ -329,6 +329,15 @@ int render(const std::string& path, long frame, int width, int height, std::uint
 
 } // namespace
 
+// A usage error: what was wrong, then the usage, status 2.
+int refuse(const std::string& problem)
+{
+    std::fprintf(stderr, "kesu-3ds: %s\n", problem.c_str());
+    return usage();
+}
+
+std::string quotedArgument(const char* text) { return "\"" + std::string(text) + "\""; }
+
 int main(int argc, char** argv)
 {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) return usage(stdout);
@@ -336,62 +345,68 @@ int main(int argc, char** argv)
         std::printf("kesu-3ds %s\n", KESU_VERSION);
         return 0;
     }
-    if (argc < 3) return usage();
+    if (argc < 2) return refuse("a command and a scene file are needed");
     const std::string command = argv[1];
+    if (command != "info" && command != "check" && command != "render" && command != "bounds") {
+        return refuse("unknown command " + quotedArgument(argv[1]) + " (info, check, render or bounds)");
+    }
+    if (argc < 3) return refuse(command + " needs a scene file");
     const std::string path = argv[2];
-    if (command == "info") return argc == 3 ? info(path) : usage();
+    const std::string frameProblem = "--frame wants a whole number from -32768 to 32767, not ";
+    if (command == "info") return argc == 3 ? info(path) : refuse("info takes no option after the file");
 
     if (command == "bounds") {
         long frame = 0;
-        if (argc == 5 && std::strcmp(argv[3], "--frame") == 0 && parseInt(argv[4], -32768, 32767, frame)) {
-            return bounds(path, frame);
-        }
-        return argc == 3 ? bounds(path, 0) : usage();
+        if (argc == 3) return bounds(path, 0);
+        if (argc != 5 || std::strcmp(argv[3], "--frame") != 0) return refuse("bounds takes only --frame N after the file");
+        if (!parseInt(argv[4], -32768, 32767, frame)) return refuse(frameProblem + quotedArgument(argv[4]));
+        return bounds(path, frame);
     }
 
     if (command == "check") {
         std::vector<std::string> nodes;
         for (int i = 3; i < argc; i += 2) {
-            if (std::strcmp(argv[i], "--node") != 0 || i + 1 >= argc) return usage();
+            if (std::strcmp(argv[i], "--node") != 0) return refuse("check takes only --node NAME after the file");
+            if (i + 1 >= argc) return refuse("--node wants a node name");
             nodes.push_back(argv[i + 1]);
         }
         return check(path, nodes);
     }
 
-    if (command == "render") {
-        long frame = 0;
-        int width = 640, height = 480;
-        bool hasFrame = false;
-        std::uint32_t extraFlags = 0;
-        std::string outPath;
-        for (int i = 3; i < argc; i += 2) {
-            if (i + 1 >= argc) return usage();
-            const std::string option = argv[i];
-            const char* value = argv[i + 1];
-            if (option == "--frame") {
-                if (!parseInt(value, -32768, 32767, frame)) return usage();
-                hasFrame = true;
-            } else if (option == "--size") {
-                long w, h;
-                const char* x = std::strchr(value, 'x');
-                if (!x) return usage();
-                const std::string widthText(value, x);
-                if (!parseInt(widthText.c_str(), 1, 8192, w) || !parseInt(x + 1, 1, 8192, h)) return usage();
-                width = static_cast<int>(w);
-                height = static_cast<int>(h);
-            } else if (option == "--flags") {
-                char* end = nullptr;
-                const unsigned long bits = std::strtoul(value, &end, 0);
-                if (end == value || *end != '\0' || bits > 0x3FF) return usage();
-                extraFlags = static_cast<std::uint32_t>(bits);
-            } else if (option == "--out") {
-                outPath = value;
-            } else {
-                return usage();
-            }
+    long frame = 0;
+    int width = 640, height = 480;
+    bool hasFrame = false;
+    std::uint32_t extraFlags = 0;
+    std::string outPath;
+    for (int i = 3; i < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option != "--frame" && option != "--size" && option != "--flags" && option != "--out") {
+            return refuse("unknown option " + quotedArgument(argv[i]) + " for render");
         }
-        if (!hasFrame || outPath.empty()) return usage();
-        return render(path, frame, width, height, extraFlags, outPath);
+        if (i + 1 >= argc) return refuse(option + " wants a value");
+        const char* value = argv[i + 1];
+        if (option == "--frame") {
+            if (!parseInt(value, -32768, 32767, frame)) return refuse(frameProblem + quotedArgument(value));
+            hasFrame = true;
+        } else if (option == "--size") {
+            long w = 0, h = 0;
+            const char* x = std::strchr(value, 'x');
+            if (!x || !parseInt(std::string(value, x).c_str(), 1, 8192, w) || !parseInt(x + 1, 1, 8192, h)) {
+                return refuse("--size wants WIDTHxHEIGHT, each from 1 to 8192, not " + quotedArgument(value));
+            }
+            width = static_cast<int>(w);
+            height = static_cast<int>(h);
+        } else if (option == "--flags") {
+            char* end = nullptr;
+            const unsigned long bits = std::strtoul(value, &end, 0);
+            if (end == value || *end != '\0' || bits > 0x3FF) {
+                return refuse("--flags wants drawing flags from 0 to 0x3FF, not " + quotedArgument(value));
+            }
+            extraFlags = static_cast<std::uint32_t>(bits);
+        } else {
+            outPath = value;
+        }
     }
-    return usage();
+    if (!hasFrame || outPath.empty()) return refuse("render needs --frame N and --out FILE.png");
+    return render(path, frame, width, height, extraFlags, outPath);
 }
