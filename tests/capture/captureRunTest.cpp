@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -82,5 +83,38 @@ TEST(CaptureRun, OutputsThatCannotBeMadeAreNamedBeforeRendering)
         EXPECT_NE(result.err.find(c.expected), std::string::npos) << result.err;
         EXPECT_EQ(result.err.find("frames/s"), std::string::npos) << result.err;
         EXPECT_FALSE(std::filesystem::exists(c.output)) << c.output;
+    }
+}
+
+// The designed immediate calls (KESU_IMMEDIATE=1) against the default path of recorded and
+// batched geometry, across the show: the same pictures, but where the driver rounds a
+// replayed list or a shader variant compiled along another history one or two steps apart.
+TEST(ImmediatePath, DrawsThePicturesOfTheDefaultPathAcrossTheDemo)
+{
+    const std::string folder = makeTempFolder("immediate");
+    std::vector<std::string> args = {"--size", "160x120", "--fps", "30"};
+    for (const char* at : {"14", "30", "57", "75", "95", "120", "150", "170.5"}) args.insert(args.end(), {"--at", at});
+    for (const char* path : {"immediate", "default"}) {
+        std::vector<std::string> run = args;
+        run.insert(run.end(), {"--out", folder + "/" + path});
+        const ProcessResult result = runCapture(
+            run, captureTimeout, {{"KESU_IMMEDIATE", std::string(path) == "immediate" ? "1" : "0"}});
+        ASSERT_EQ(result.exitStatus, 0) << result.err;
+    }
+    const std::vector<std::string> immediate = pngFilesIn(folder + "/immediate");
+    const std::vector<std::string> fast = pngFilesIn(folder + "/default");
+    ASSERT_EQ(immediate.size(), 8u);
+    ASSERT_EQ(fast.size(), 8u);
+    for (std::size_t i = 0; i < immediate.size(); ++i) {
+        std::string error;
+        const Picture a = readPicture(immediate[i], error), b = readPicture(fast[i], error);
+        ASSERT_EQ(a.rgba.size(), b.rgba.size()) << error;
+        int largest = 0, differing = 0;
+        for (std::size_t k = 0; k < a.rgba.size(); ++k) {
+            const int step = std::abs(static_cast<unsigned char>(a.rgba[k]) - static_cast<unsigned char>(b.rgba[k]));
+            largest = std::max(largest, step);
+            differing += step != 0;
+        }
+        EXPECT_LE(largest, 2) << fast[i] << ": " << differing << " channel values differ";
     }
 }

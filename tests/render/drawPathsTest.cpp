@@ -7,6 +7,9 @@
 #include "render/mesh.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
 
 #include <cstdint>
 #include <string>
@@ -166,12 +169,12 @@ TEST_F(DrawPaths, ARecordingFollowsChangesToTheMeshItWasMadeFrom)
     EXPECT_EQ(firstDifference(wobbled, drawn(DRAW_PATH_FAST)), "");
 }
 
-// A mesh large enough to be recorded in runs, half out of the view with its last faces
-// outside: the runs out of view are skipped, and the picture and the normal and texture
-// coordinates left current are those of the immediate calls.
-TEST_F(DrawPaths, ALargeMeshPartlyOutOfViewDrawsAndLeavesWhatItsImmediateCallsDo)
+namespace {
+
+// A mesh large enough to be recorded in runs (a geodesic sphere of radius 1.6 and 8192
+// faces around the origin), textured by direction.
+void buildLarge(Mesh& large, TextureId texture)
 {
-    Mesh large{2};
     large.buildGeosphere(1.6f, 6, 0.75f);
     ASSERT_GE(large.faceCount, 8192);
     for (int i = 0; i < large.vertexCount; ++i) {
@@ -180,7 +183,52 @@ TEST_F(DrawPaths, ALargeMeshPartlyOutOfViewDrawsAndLeavesWhatItsImmediateCallsDo
     }
     for (int i = 0; i < 3 * large.faceCount; ++i) large.texFaces[i] = large.faces[i];
     large.markChanged();
-    large.texture = sphere.texture;
+    large.texture = texture;
+}
+
+// Draws the mesh on both paths under the current matrices: the pictures, and the normal
+// and texture coordinates each leaves current (set to 9 before).
+struct BothPaths {
+    Picture pictures[2];
+    float current[2][5] = {};
+};
+
+BothPaths drawBothPaths(const Mesh& mesh)
+{
+    BothPaths both;
+    for (DrawPath path : {DRAW_PATH_IMMEDIATE, DRAW_PATH_FAST}) {
+        setDrawPath(path);
+        glNormal3f(9.0f, 9.0f, 9.0f);
+        glTexCoord2f(9.0f, 9.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        mesh.draw();
+        both.pictures[path] = readPicture();
+        float normal[4], texCoord[4];
+        glGetFloatv(GL_CURRENT_NORMAL, normal);
+        glGetFloatv(GL_CURRENT_TEXTURE_COORDS, texCoord);
+        std::copy(normal, normal + 3, both.current[path]);
+        std::copy(texCoord, texCoord + 2, both.current[path] + 3);
+    }
+    return both;
+}
+
+void expectSameAndNotEmpty(const BothPaths& both)
+{
+    EXPECT_EQ(firstDifference(both.pictures[DRAW_PATH_IMMEDIATE], both.pictures[DRAW_PATH_FAST]), "");
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(both.current[DRAW_PATH_IMMEDIATE][i], both.current[DRAW_PATH_FAST][i]) << i;
+    EXPECT_NE(firstDifference(both.pictures[DRAW_PATH_FAST],
+                              Picture(GlTest::viewportWidth * GlTest::viewportHeight * 4, 0)), "");
+}
+
+} // namespace
+
+// Half out of the view with its last faces outside: the runs out of view are skipped, and
+// the picture and the normal and texture coordinates left current are those of the
+// immediate calls.
+TEST_F(DrawPaths, ALargeMeshPartlyOutOfViewDrawsAndLeavesWhatItsImmediateCallsDo)
+{
+    Mesh large{2};
+    buildLarge(large, sphere.texture);
     const float* lastCorner = large.positions[1] + 3 * large.faces[3 * large.faceCount - 1];
     glLoadIdentity();
     glTranslatef(0.75f * lastCorner[0], 0.75f * lastCorner[1], 0.75f * lastCorner[2]);
@@ -188,21 +236,41 @@ TEST_F(DrawPaths, ALargeMeshPartlyOutOfViewDrawsAndLeavesWhatItsImmediateCallsDo
                                 MESH_FILL | MESH_SMOOTH | MESH_LIT | MESH_DEPTH_WRITE}) {
         SCOPED_TRACE("flags 0x" + std::to_string(flags));
         large.flags = flags;
-        Picture pictures[2];
-        float current[2][8] = {};
-        for (DrawPath path : {DRAW_PATH_IMMEDIATE, DRAW_PATH_FAST}) {
-            setDrawPath(path);
-            glNormal3f(9.0f, 9.0f, 9.0f);
-            glTexCoord2f(9.0f, 9.0f);
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            large.draw();
-            pictures[path] = readPicture();
-            glGetFloatv(GL_CURRENT_NORMAL, current[path]);
-            glGetFloatv(GL_CURRENT_TEXTURE_COORDS, current[path] + 3);
-        }
-        EXPECT_EQ(firstDifference(pictures[DRAW_PATH_IMMEDIATE], pictures[DRAW_PATH_FAST]), "");
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(current[DRAW_PATH_IMMEDIATE][i], current[DRAW_PATH_FAST][i]) << i;
-        EXPECT_NE(firstDifference(pictures[DRAW_PATH_FAST], Picture(viewportWidth * viewportHeight * 4, 0)), "");
+        expectSameAndNotEmpty(drawBothPaths(large));
     }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// One recording replayed under perspective views that leave runs behind the eye and beyond
+// the far plane, and where the near and far planes each cut through runs: what is skipped
+// and what the driver clips give the immediate calls' pictures.
+TEST_F(DrawPaths, ALargeMeshRecordingReplayedUnderPerspectiveViewsDrawsItsImmediateCalls)
+{
+    Mesh large{2};
+    buildLarge(large, sphere.texture);
+    large.flags = MESH_FILL | MESH_TEXTURED | MESH_SMOOTH | MESH_LIT | MESH_DEPTH_TEST | MESH_DEPTH_WRITE;
+    struct View {
+        const char* name;
+        double fieldOfView, nearPlane, farPlane, distance;   // the eye on the z axis, looking at the centre
+    };
+    const View views[] = {
+        // From inside, 0.8 from the centre: the cap behind the eye, and beyond 1.8 the far cap.
+        {"inside", 70.0, 0.05, 1.8, 0.8},
+        // From 4 away: the near plane at 2.6 cuts the front cap, the far plane at 4.6 the back.
+        {"planes cutting", 40.0, 2.6, 4.6, 4.0},
+    };
+    for (const View& view : views) {
+        SCOPED_TRACE(view.name);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(view.fieldOfView, 1.0, view.nearPlane, view.farPlane);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(0.0f, 0.0f, static_cast<float>(-view.distance));
+        expectSameAndNotEmpty(drawBothPaths(large));
+    }
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -1,4 +1,7 @@
+#include "effects/blobOrbit.h"
 #include "effects/grassScene.h"
+#include "effects/robotCore.h"
+#include "scene3ds/scene.h"
 #include "effects/titleStreams.h"
 #include "tests/timeline/demoPackFixture.h"
 #include "timeline/demoSchedule.h"
@@ -102,4 +105,30 @@ TEST_F(DemoTimeline, AtEveryWindowEdgeOnlyTheWindowsHoldingItDraw)
         const std::vector<std::array<int, 4>> alone = probes();
         for (std::size_t i = 0; i < composed.size(); ++i) EXPECT_TRUE(pixelNear(composed[i], alone[i])) << "probe " << i;
     }
+}
+
+// Lights between effects, in the order the schedule runs them: a scene turns its own lights
+// on and every other off, the blob orbit turns off the ones it lit, the robot core the three
+// it lit its core with. So no effect shines an earlier one's lights.
+TEST_F(DemoTimeline, EachEffectLeavesOnlyTheLightsItsOwnSceneLeftOn)
+{
+    const auto enabled = [] {
+        std::vector<int> on;
+        for (int i = 0; i < 8; ++i) {
+            if (glIsEnabled(GL_LIGHT0 + i)) on.push_back(i);
+        }
+        return on;
+    };
+    const auto lightsFrom = [](int first, int count) {
+        std::vector<int> lights;
+        for (int i = first; i < count; ++i) lights.push_back(i);
+        return lights;
+    };
+    for (int i = 0; i < 8; ++i) glEnable(GL_LIGHT0 + i);
+    drawGrassScene(30.0f, 0.0f);
+    EXPECT_EQ(enabled(), lightsFrom(0, demoScene(SCENE_GRASS).lightCount)) << "after the grass scene";
+    drawBlobOrbit(57.0f, 0.0f);
+    EXPECT_EQ(enabled(), std::vector<int>{}) << "after the blob orbit";
+    drawRobotCore(120.0f, 0.0f);
+    EXPECT_EQ(enabled(), lightsFrom(3, demoScene(SCENE_ROBOT).lightCount)) << "after the robot core";
 }

@@ -127,7 +127,9 @@ TEST_F(Kesu3ds, RenderDrawsTheFrameIntoAPng)
     EXPECT_LT(pixel(2, 2)[0], 3);
 }
 
-TEST_F(Kesu3ds, CorpusFilesAreDescribedAndPassTheCheckAndTheEmptyOneIsRefused)
+// Whether the corpus files pass the check is the reader's test (RealScenes); here info
+// describes each, and the empty one is refused.
+TEST_F(Kesu3ds, CorpusFilesAreDescribedAndTheEmptyOneIsRefused)
 {
     const std::string directory = std::string(KESU_SOURCE_DIR) + "/tests/data/corpus3ds/";
     for (const char* name : {"CameraRollAnimWithChildObject.3ds", "RotatingCube.3DS", "TargetCameraAnim.3ds",
@@ -136,9 +138,6 @@ TEST_F(Kesu3ds, CorpusFilesAreDescribedAndPassTheCheckAndTheEmptyOneIsRefused)
         ProcessResult info = run({"info", directory + name});
         EXPECT_EQ(info.exitStatus, 0) << name << ": " << info.err;
         EXPECT_TRUE(contains(info.out, "objects: ")) << name;
-        ProcessResult check = run({"check", directory + name});
-        EXPECT_EQ(check.exitStatus, 0) << name << ": " << check.err;
-        EXPECT_TRUE(contains(check.out, ": ok: ")) << name;
     }
     ProcessResult empty = run({"check", directory + "empty.3ds"});
     EXPECT_EQ(empty.exitStatus, 1);
