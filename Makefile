@@ -13,20 +13,23 @@ BUILD_FUZZ ?= build/fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= scene3ds scene3ds_tree config texture
 
-.PHONY: run test fuzz setup build-release build-test build-asan clean package package-test
+.PHONY: run test fuzz setup setup-tests build-release build-test build-asan clean package package-test
 
 setup:
 	@bash scripts/setup.sh
+
+setup-tests:
+	@bash scripts/setup.sh tests
 
 build-release: setup
 	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release -DKESU_TESTS=OFF >/dev/null
 	@cmake --build $(BUILD_RELEASE) -j $(JOBS)
 
-build-test: setup
+build-test: setup-tests
 	@cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESU_TESTS=ON >/dev/null
 	@cmake --build $(BUILD_TEST) -j $(JOBS)
 
-build-asan: setup
+build-asan: setup-tests
 	@cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESU_SANITIZE=ON -DKESU_TESTS=ON -DKESU_BENCH=OFF >/dev/null
 	@cmake --build $(BUILD_ASAN) -j $(JOBS)
 

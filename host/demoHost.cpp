@@ -5,10 +5,12 @@
 #include "platform/audio.h"
 #include "platform/fileLookup.h"
 #include "platform/loadError.h"
+#include "platform/monotonicClock.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
+#include "timeline/framePrediction.h"
 #include "timeline/runReport.h"
 
 #include <cerrno>
@@ -21,7 +23,6 @@
 #include <string>
 #include <vector>
 
-#include <time.h>
 
 namespace {
 
@@ -29,9 +30,10 @@ const char* const musicFile = "little.mp3";
 
 void report(const std::string& text) { std::fprintf(stderr, "kesu: %s\n", text.c_str()); }
 
-// KESU_CLOCK_LOG=FILE: one line per frame, "SWAP POSITION": CLOCK_MONOTONIC seconds when the
-// frame's swap returned and the music position in seconds the frame was drawn for. Lines
-// gather in a stdio buffer sized for a whole run, so no frame waits on the disk.
+// KESU_CLOCK_LOG=FILE: one line per frame, "SWAP POSITION DRAWN": CLOCK_MONOTONIC seconds
+// when the frame's swap returned, the music position in seconds read at the frame's start,
+// and the time the frame was drawn for. Lines gather in a stdio buffer sized for a whole run,
+// so no frame waits on the disk.
 struct ClockLog {
     FILE* file = nullptr;
     std::vector<char> buffer;
@@ -56,6 +58,10 @@ struct DemoHost {
     double pausedSeconds = 0.0;
     std::vector<double> shownSeconds;
     ClockLog clockLog;
+    // What each frame is drawn for: the position read at its start plus the time it takes to
+    // be shown (KESU_CLOCK=frame-start: the position read alone).
+    FramePrediction prediction;
+    float readTime = 0.0f;
 };
 
 // The frame-rate report's clock: wall time less the time spent paused.
@@ -75,13 +81,10 @@ void openClockLog(ClockLog& log)
     std::setvbuf(log.file, log.buffer.data(), _IOFBF, log.buffer.size());
 }
 
-void logSwap(ClockLog& log, float demoTime)
+void logSwap(ClockLog& log, double swapSeconds, float readTime, float drawnTime)
 {
     if (!log.file) return;
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    std::fprintf(log.file, "%lld.%06ld %.6f\n", static_cast<long long>(now.tv_sec), now.tv_nsec / 1000,
-                 static_cast<double>(demoTime));
+    std::fprintf(log.file, "%.6f %.6f %.6f\n", swapSeconds, static_cast<double>(readTime), static_cast<double>(drawnTime));
 }
 
 void closeClockLog(ClockLog& log)
@@ -117,15 +120,30 @@ bool readConfiguration(DemoHost& host, DemoConfig& config)
     return true;
 }
 
-// Closes the output, first saying how often the sound server ran out of music: each time is
-// a click that the pictures do not show.
+// Closes the output, first saying what went wrong with the sound: each time the server ran
+// out of music or skipped it is a click the pictures do not show, and while it was away the
+// music was silent.
 void closeAudio(DemoHost& host)
 {
     if (!host.musicStream) return;
-    const std::uint32_t underruns = audioUnderruns(host.musicStream);
-    if (underruns > 0)
-        report("the sound server ran out of music " + std::to_string(underruns) +
+    const AudioTrouble trouble = audioTrouble(host.musicStream);
+    if (trouble.underruns > 0)
+        report("the sound server ran out of music " + std::to_string(trouble.underruns) +
                " times during the run (heard as clicks); the machine was too busy to feed it");
+    if (trouble.dropouts > 0) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "the sound server skipped the music %u times during the run (%.1f ms of silence in all, heard "
+                      "as clicks); it was too busy to serve it",
+                      trouble.dropouts, trouble.droppedSeconds * 1000.0);
+        report(text);
+    }
+    if (trouble.silentSeconds > 0.0) {
+        char text[120];
+        std::snprintf(text, sizeof text, "the music was silent for %.1f s of the run while the sound server was away",
+                      trouble.silentSeconds);
+        report(text);
+    }
     audioClose(host.musicStream);
     host.musicStream = nullptr;
 }
@@ -191,7 +209,7 @@ bool startDemo(DemoHost& host)
     }
 
     std::string audioMessage;
-    host.musicStream = audioOpen(audioMessage);
+    host.musicStream = audioOpen(audioMessage, [](const std::string& text) { report(text); });
     if (!audioMessage.empty()) report(audioMessage);
     // With KESU_CHECK_GL set, the first GL error of the run is reported with its draw and clock.
     const char* checkGl = std::getenv("KESU_CHECK_GL");
@@ -211,6 +229,9 @@ bool startDemo(DemoHost& host)
     // Room for a thousand frames a second over the whole run, so the frame path never allocates.
     host.shownSeconds.reserve(static_cast<std::size_t>(demoLength * 1000.0f));
     openClockLog(host.clockLog);
+    const char* clockChoice = std::getenv("KESU_CLOCK");
+    host.prediction.enabled = !(clockChoice && std::strcmp(clockChoice, "frame-start") == 0);
+    restartPrediction(host.prediction);
     audioPlay(host.musicStream, &host.music, startByte);
     host.startSeconds = playedSeconds(host);
     return true;
@@ -224,12 +245,18 @@ void runMainLoop(DemoHost& host)
     driver.readClock = [&host](float& demoTime) {
         const std::uint32_t position = audioPosition(host.musicStream);
         demoTime = static_cast<float>(position / static_cast<double>(AUDIO_BYTES_PER_SECOND));
+        host.readTime = demoTime;
         return true;
+    };
+    driver.drawTime = [&host](float readTime) {
+        return predictFrameTime(host.prediction, readTime, platformMonotonicSeconds(), demoLength);
     };
     driver.finishFrame = [&host] {
         platformSwapBuffers(host.windowHandle);
+        const double shown = platformMonotonicSeconds();
+        frameShown(host.prediction, shown);
         if (host.shownSeconds.size() < host.shownSeconds.capacity()) host.shownSeconds.push_back(playedSeconds(host));
-        logSwap(host.clockLog, host.session.demoTime);
+        logSwap(host.clockLog, shown, host.readTime, host.session.demoTime);
         if (host.session.glCheck.error && !host.glErrorReported) {
             host.glErrorReported = true;
             report(describeGlError(host.session.glCheck));
@@ -239,6 +266,7 @@ void runMainLoop(DemoHost& host)
     driver.stopMusic = [&host] { releaseAudio(host); };
     driver.pauseMusic = [&host](bool paused) {
         audioPause(host.musicStream, paused);
+        if (!paused) restartPrediction(host.prediction);
         if (paused) {
             host.pausedSince = platformSeconds();
         } else {

@@ -220,13 +220,13 @@ bool readHeard(const AudioOutput* output, double now, double& heard, bool& playi
 
 } // namespace
 
-AudioOutput* audioOpen(std::string& message)
+AudioOutput* audioOpen(std::string& message, AudioNotice notice)
 {
     AudioOutput* output = new AudioOutput;
     message.clear();
     std::string serverProblem;
     if (pulseWanted()) {
-        output->pulse = pulseOpen(serverProblem);
+        output->pulse = pulseOpen(serverProblem, std::move(notice));
         if (output->pulse) return output;
         serverProblem = "; no sound server: " + serverProblem;
     }
@@ -343,9 +343,16 @@ std::uint32_t audioPosition(AudioOutput* output)
     return static_cast<std::uint32_t>(position);
 }
 
-std::uint32_t audioUnderruns(const AudioOutput* output)
+AudioTrouble audioTrouble(const AudioOutput* output)
 {
-    return output && output->pulse ? pulseUnderruns(output->pulse) : 0;
+    AudioTrouble trouble;
+    if (!output || !output->pulse) return trouble;
+    const PulseCounts counts = pulseCounts(output->pulse);
+    trouble.underruns = counts.underruns;
+    trouble.dropouts = counts.dropouts;
+    trouble.droppedSeconds = counts.droppedSeconds;
+    trouble.silentSeconds = counts.silentSeconds;
+    return trouble;
 }
 
 void audioStop(AudioOutput* output)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,17 @@ bool decodeMp3File(const std::string& path, std::vector<std::int16_t>& pcm, Load
 
 struct AudioOutput;   // opaque
 
+// Told, on the output's own thread, what happens to the sound during the run: the sound
+// server going away and coming back, once each time.
+using AudioNotice = std::function<void(const std::string& text)>;
+
 // Opens the default output for 44100 Hz stereo 16-bit, paused: a stream on the sound server
 // when SDL_AUDIODRIVER is unset or "pulseaudio" and a server answers, otherwise SDL's device.
 // When neither can be opened, the output still exists and its clock runs from the wall
-// clock; `message` then says why and that the demo plays silent.
-AudioOutput* audioOpen(std::string& message);
+// clock; `message` then says why and that the demo plays silent. A server that goes away
+// mid-run is followed on the wall clock and connected to again every second; `notice` hears
+// of both.
+AudioOutput* audioOpen(std::string& message, AudioNotice notice = nullptr);
 bool audioIsSilent(const AudioOutput* output);
 
 // Starts playing the PCM from byte startByte (a multiple of 4); the clock starts there now.
@@ -43,9 +50,14 @@ void audioPause(AudioOutput* output, bool paused);
 // that the feeding thread waits on.
 std::uint32_t audioPosition(AudioOutput* output);
 
-// Times the sound server found the stream empty while the music played (each one heard as a
-// click); 0 on an SDL device, which does not say.
-std::uint32_t audioUnderruns(const AudioOutput* output);
+// What went wrong with the sound so far; all 0 on an SDL device, which does not say.
+struct AudioTrouble {
+    std::uint32_t underruns = 0;    // the server found the stream empty (each heard as a click)
+    std::uint32_t dropouts = 0;     // the server skipped the stream without saying so (PipeWire)
+    double droppedSeconds = 0.0;    // the silence those dropouts left
+    double silentSeconds = 0.0;     // the server was away and the music silent
+};
+AudioTrouble audioTrouble(const AudioOutput* output);
 
 // Stops the stream (silence from now on, the clock stays where it is).
 void audioStop(AudioOutput* output);

@@ -4,17 +4,12 @@
 // write.
 #pragma once
 
+#include "platform/monotonicClock.h"
+
 #include <atomic>
 #include <cstdint>
 
-#include <time.h>
-
-inline double audioMonotonicSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+inline double audioMonotonicSeconds() { return platformMonotonicSeconds(); }
 
 struct AudioReport {
     double heardBytes = 0.0;        // PCM bytes played out at `monotonicSeconds`

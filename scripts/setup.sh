@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the data generator, the capture tool
 # and the sound-server measurement (a private PulseAudio with a null sink, under Xvfb) need.
+# `setup.sh tests` adds what only the tests and the measurement use: PipeWire with its
+# PulseAudio service and session manager, which they start privately. `make run` never
+# installs those, so a desktop keeps the sound server it had.
 # Idempotent: when everything is present it only checks and exits.
 set -euo pipefail
 
@@ -12,6 +15,9 @@ packages=(
   ffmpeg
   libpulse-dev pulseaudio pulseaudio-utils xvfb xauth x11-utils
 )
+if [ "${1:-}" = "tests" ]; then
+  packages+=(pipewire pipewire-pulse wireplumber dbus-daemon)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

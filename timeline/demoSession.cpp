@@ -161,8 +161,9 @@ DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
             continue;
         }
         if (session.paused) continue;
-        float demoTime = 0.0f;
-        if (!driver.readClock(demoTime)) return DEMO_RUN_CLOCK_END;
+        float readTime = 0.0f;
+        if (!driver.readClock(readTime)) return DEMO_RUN_CLOCK_END;
+        const float demoTime = driver.drawTime ? driver.drawTime(readTime) : readTime;
         if (driver.drawsFrame && !driver.drawsFrame()) {
             stepDemoFrame(session, demoTime, FRAME_STEP);
             continue;
@@ -170,6 +171,6 @@ DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
         stepDemoFrame(session, demoTime);
         if (driver.finishFrame && !driver.finishFrame()) return DEMO_RUN_FAILED;
         if (session.keyDown[PLATFORM_KEY_ESCAPE]) return endRun(driver, DEMO_RUN_ESCAPE);
-        if (session.demoTime >= demoLength) return endRun(driver, DEMO_RUN_MUSIC_END);
+        if (readTime >= demoLength) return endRun(driver, DEMO_RUN_MUSIC_END);
     }
 }

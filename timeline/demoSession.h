@@ -85,6 +85,9 @@ struct DemoDriver {
     // The clock of the next frame, in seconds of music; false when the clock has no frame
     // left (a capture's span is done).
     std::function<bool(float& demoTime)> readClock;
+    // The time the frame read at that clock is drawn for (the player draws for when the frame
+    // will be seen). Null: the clock read.
+    std::function<float(float readTime)> drawTime;
     // Asked after each clock read: false for a frame that is only stepped (FRAME_STEP), which
     // is then neither finished nor checked for the end of the run. Null: every frame is drawn.
     std::function<bool()> drawsFrame;
@@ -107,9 +110,9 @@ enum DemoRunEnd {
 };
 
 // The main loop: each pass either handles one pending event or, when none is pending, reads
-// the clock, composes the frame and finishes it. A close request ends the run at once; Escape
-// held down and the clock reaching demoLength end it after that frame is finished, and then
-// the music is stopped. Space (pressed, not auto-repeated) pauses and resumes the music;
+// the clock, composes the frame for the time to draw it for and finishes it. A close request
+// ends the run at once; Escape held down and the clock read reaching demoLength end it after
+// that frame is finished, and then the music is stopped. Space (pressed, not auto-repeated) pauses and resumes the music;
 // while paused no frame is composed or finished, so the last frame stays on screen and
 // nothing advances, the loop only waits for events, and Escape ends the run at once.
 DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver);

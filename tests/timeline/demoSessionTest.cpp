@@ -4,7 +4,9 @@
 #include "timeline/demoSession.h"
 #include "timeline/runReport.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,7 @@ struct ScriptedRun {
     std::size_t next = 0;
     std::vector<std::string> log;
     DemoRunEnd end = DEMO_RUN_FAILED;
+    std::function<float(float)> drawTime;   // the driver's, when set
 
     void run(DemoSession& session)
     {
@@ -70,6 +73,7 @@ struct ScriptedRun {
             return true;
         };
         driver.stopMusic = [this] { log.push_back("stop music"); };
+        driver.drawTime = drawTime;
         end = runDemoLoop(session, driver);
     }
 };
@@ -111,6 +115,22 @@ TEST_F(DemoRunLoop, EndsOnEscapeAfterTheNextSwapOnTheLastFrameOfTheMusicOrAtOnce
         EXPECT_EQ(run.end, row.end);
         EXPECT_EQ(run.log, row.log);
     }
+}
+
+// A frame drawn for a time ahead of the clock read (the player draws for when the frame will
+// be seen): the run still ends on the clock read reaching the end of the music, and the
+// frames drawn for 173.0 before it are drawn and swapped.
+TEST_F(DemoRunLoop, EndsOnTheClockReadWhateverTheFramesAreDrawnFor)
+{
+    ScriptedRun run;
+    run.script = {clock(172.9f), clock(172.97f), clock(173.0f), clock(173.1f)};
+    run.drawTime = [](float readTime) { return std::min(readTime + 0.05f, demoLength); };
+    run.run(session());
+    EXPECT_EQ(run.end, DEMO_RUN_MUSIC_END);
+    const std::vector<std::string> expected = {"frame 172.950 after 0.000",   "swap", "frame 173.000 after 172.950",
+                                               "swap",                        "frame 173.000 after 173.000",
+                                               "swap",                        "stop music"};
+    EXPECT_EQ(run.log, expected);
 }
 
 TEST_F(DemoRunLoop, SpacePausesThePictureAndTheClockAndResumesFromTheSamePosition)

@@ -1,9 +1,11 @@
-// kesu-audioclock: runs a player against a private PulseAudio server with a null sink,
+// kesu-audioclock: runs a player against a private sound server (PulseAudio, or PipeWire with
+// its PulseAudio service) with a null sink,
 // records the sink's monitor with the times the server says each frame was heard, and prints
 // the underruns (silence in the recording that is not in the music) and how far the player's
 // clock log stands from the recorded sound.
 //
-//   kesu-audioclock --music data/little.mp3 [--keep FOLDER] [--limit SECONDS] -- COMMAND...
+//   kesu-audioclock --music data/little.mp3 [--server pulseaudio|pipewire] [--keep FOLDER]
+//                   [--limit SECONDS] -- COMMAND...
 //   kesu-audioclock --music data/little.mp3 --from FOLDER
 //
 // The command runs with PULSE_SERVER naming the private server, SDL_AUDIODRIVER=pulseaudio
@@ -31,6 +33,7 @@
 namespace {
 
 struct Options {
+    SoundServerKind server = SOUND_SERVER_PULSEAUDIO;
     std::string music;
     std::string keep;
     std::string from;
@@ -41,7 +44,8 @@ struct Options {
 int usage(const char* problem)
 {
     std::fprintf(stderr,
-                 "kesu-audioclock: %s\nusage: kesu-audioclock --music FILE [--keep FOLDER] [--limit SECONDS] -- COMMAND...\n"
+                 "kesu-audioclock: %s\nusage: kesu-audioclock --music FILE [--server pulseaudio|pipewire] [--keep FOLDER] "
+                 "[--limit SECONDS] -- COMMAND...\n"
                  "       kesu-audioclock --music FILE --from FOLDER\n",
                  problem);
     return 2;
@@ -61,6 +65,13 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
         }
         if (arg == "--music") {
             options.music = argv[++i];
+        } else if (arg == "--server") {
+            const std::string name = argv[++i];
+            if (name != "pulseaudio" && name != "pipewire") {
+                problem = "--server takes pulseaudio or pipewire";
+                return false;
+            }
+            options.server = name == "pulseaudio" ? SOUND_SERVER_PULSEAUDIO : SOUND_SERVER_PIPEWIRE;
         } else if (arg == "--keep") {
             options.keep = argv[++i];
         } else if (arg == "--from") {
@@ -150,8 +161,8 @@ bool readKept(const std::string& folder, RecordedSound& sound, std::string& prob
 
 void printOffsets(const char* what, const OffsetFigures& figures)
 {
-    std::printf("%s, %zu frames: median %+.1f ms, worst %+.1f ms\n", what, figures.count, figures.median * 1000.0,
-                figures.worst * 1000.0);
+    std::printf("%s, %zu frames: median %+.1f ms, 95th percentile %+.1f ms, worst %+.1f ms\n", what, figures.count,
+                figures.median * 1000.0, figures.percentile95 * 1000.0, figures.worst * 1000.0);
 }
 
 // Plays the command against a fresh server while recording; false when no measurement can
@@ -160,6 +171,7 @@ bool recordRun(const Options& options, RecordedSound& sound, std::vector<ClockLo
 {
     std::string problem;
     SoundServer server;
+    server.kind = options.server;
     if (!startSoundServer(server, problem)) {
         std::fprintf(stderr, "kesu-audioclock: no sound server: %s\n", problem.c_str());
         return false;
@@ -231,9 +243,13 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < alignment.underruns.size() && i < 20; ++i)
         std::printf("  at %8.3f s of the music: %.1f ms\n", alignment.underruns[i].musicSeconds,
                     static_cast<double>(alignment.underruns[i].frames) * 1000.0 / AUDIO_SAMPLE_RATE);
-    printOffsets("clock offset (the clock read at the previous swap, less when its music was heard)",
+    printOffsets("clock offset (the position read at each frame's start, against the sound heard then)",
                  offsetsFromSound(clockReadings(lines), alignment, timeline));
-    printOffsets("picture lag (each swap, less when its frame's music was heard)",
-                 offsetsFromSound(pictureShowings(lines), alignment, timeline));
+    // The frame-start clock's lag comes from the same run: its frame would have been drawn
+    // for the position read, and shown at the same swap.
+    printOffsets("picture lag, frame-start clock (each swap, less when the position read was heard)",
+                 offsetsFromSound(pictureShowings(lines, PICTURE_FRAME_START), alignment, timeline));
+    printOffsets("picture lag, predicted clock (each swap, less when the time drawn for was heard)",
+                 offsetsFromSound(pictureShowings(lines, PICTURE_DRAWN), alignment, timeline));
     return status == 0 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -49,15 +50,15 @@ std::int64_t agreement(const std::vector<std::uint32_t>& recording, std::int64_t
 }
 
 // The offset (recorded frame less music frame) that locks the recording from `recorded` on:
-// of the music frames within searchFrames of offset `near` where the recording's next
+// of the music frames within `window` frames of offset `near` where the recording's next
 // keyFrames occur, the one agreeing longest, the nearest among equals. False when none agrees
 // for leastLockFrames.
 bool lockAt(const std::vector<std::uint32_t>& recording, std::int64_t recorded, const std::vector<std::uint32_t>& music,
-            std::int64_t near, std::int64_t& shift)
+            std::int64_t near, std::int64_t& shift, std::int64_t window = searchFrames)
 {
     if (recorded + keyFrames > frameCount(recording)) return false;
-    const std::int64_t from = std::max<std::int64_t>(0, recorded - near - searchFrames);
-    const std::int64_t to = std::min(frameCount(music), recorded - near + searchFrames + keyFrames);
+    const std::int64_t from = std::max<std::int64_t>(0, recorded - near - window);
+    const std::int64_t to = std::min(frameCount(music), recorded - near + window + keyFrames);
     if (from >= to) return false;
     const auto key = recording.begin() + recorded;
     std::int64_t best = 0, bestShift = 0;
@@ -98,12 +99,20 @@ bool readClockLog(const std::string& path, std::vector<ClockLogLine>& lines, std
     while (std::getline(file, text)) {
         ++number;
         ClockLogLine line;
-        char rest = 0;
-        if (std::sscanf(text.c_str(), "%lf %lf %c", &line.swapSeconds, &line.position, &rest) != 2) {
-            problem = path + ": line " + std::to_string(number) + ": expected \"SWAP POSITION\" (two numbers) but found \"" +
-                      text + "\"";
+        std::istringstream fields(text);
+        std::vector<double> numbers;
+        for (double number; numbers.size() < 3 && fields >> number;) numbers.push_back(number);
+        fields.clear();
+        std::string rest;
+        fields >> rest;
+        if ((numbers.size() != 2 && numbers.size() != 3) || !rest.empty()) {
+            problem = path + ": line " + std::to_string(number) +
+                      ": expected \"SWAP POSITION DRAWN\" (three numbers) but found \"" + text + "\"";
             return false;
         }
+        line.swapSeconds = numbers[0];
+        line.position = numbers[1];
+        line.drawn = numbers.size() == 3 ? numbers[2] : numbers[1];
         lines.push_back(line);
     }
     if (lines.empty()) {
@@ -120,10 +129,12 @@ std::vector<ClockSample> clockReadings(const std::vector<ClockLogLine>& lines)
     return samples;
 }
 
-std::vector<ClockSample> pictureShowings(const std::vector<ClockLogLine>& lines)
+std::vector<ClockSample> pictureShowings(const std::vector<ClockLogLine>& lines, PictureClock clock)
 {
     std::vector<ClockSample> samples;
-    for (const ClockLogLine& line : lines) samples.push_back({line.swapSeconds, line.position});
+    for (const ClockLogLine& line : lines) {
+        samples.push_back({line.swapSeconds, clock == PICTURE_DRAWN ? line.drawn : line.position});
+    }
     return samples;
 }
 
@@ -150,9 +161,11 @@ bool alignRecording(const std::vector<std::int16_t>& musicPcm, const std::vector
         return false;
     }
     // The recording may begin a little into the music: a sink that had rendered ahead rewinds
-    // to take a new stream in at once, and its monitor has already passed on that stretch.
+    // to take a new stream in at once, and its monitor has already passed on that stretch. Or
+    // anywhere in it: a player started late, or a recording of a stream that came back.
     std::int64_t shift = 0;
-    if (!lockAt(recording, recordedStart, music, recordedStart - alignment.musicStart, shift) ||
+    if ((!lockAt(recording, recordedStart, music, recordedStart - alignment.musicStart, shift) &&
+         !lockAt(recording, recordedStart, music, recordedStart, shift, frameCount(music))) ||
         recordedStart - shift < alignment.musicStart) {
         problem = "the recording's first sound (at " + secondsText(recordedStart / frameRate) +
                   ") is not the music's sample for sample: the sink must take 44100 Hz stereo 16-bit at full volume";
@@ -277,7 +290,8 @@ OffsetFigures offsetsFromSound(const std::vector<ClockSample>& samples, const So
     }
     figures.count = offsets.size();
     if (offsets.empty()) return figures;
-    std::nth_element(offsets.begin(), offsets.begin() + static_cast<std::ptrdiff_t>(offsets.size() / 2), offsets.end());
+    std::sort(offsets.begin(), offsets.end());
     figures.median = offsets[offsets.size() / 2];
+    figures.percentile95 = offsets[std::min(offsets.size() - 1, offsets.size() * 95 / 100)];
     return figures;
 }

@@ -11,13 +11,16 @@
 #include <vector>
 
 // One line of the player's clock log: the frame's swap returned at swapSeconds
-// (CLOCK_MONOTONIC) and the frame was drawn for `position` seconds of music.
+// (CLOCK_MONOTONIC), the music position read at the frame's start was `position` seconds and
+// the frame was drawn for `drawn` seconds of music.
 struct ClockLogLine {
     double swapSeconds = 0.0;
     double position = 0.0;
+    double drawn = 0.0;
 };
 
-// Reads "SWAP POSITION" lines; false with the file, line number and what was wrong.
+// Reads "SWAP POSITION DRAWN" lines ("SWAP POSITION" lines of an older player: drawn for
+// the position read); false with the file, line number and what was wrong.
 bool readClockLog(const std::string& path, std::vector<ClockLogLine>& lines, std::string& problem);
 
 // The clock said `position` seconds of music at `readSeconds` (CLOCK_MONOTONIC).
@@ -29,8 +32,10 @@ struct ClockSample {
 // The player reads its clock right after the previous frame's swap, so frame i's position
 // was read at line i - 1's swap time; the first line has no sample.
 std::vector<ClockSample> clockReadings(const std::vector<ClockLogLine>& lines);
-// The frames as shown: each position at its own swap.
-std::vector<ClockSample> pictureShowings(const std::vector<ClockLogLine>& lines);
+// The frames as shown: each at its own swap, with the time it was drawn for, or with the
+// position read at its start: what the frame-start clock would have shown at that swap.
+enum PictureClock { PICTURE_DRAWN, PICTURE_FRAME_START };
+std::vector<ClockSample> pictureShowings(const std::vector<ClockLogLine>& lines, PictureClock clock = PICTURE_DRAWN);
 
 // Silence the server played because the stream ran dry: `frames` of it where the music
 // sounds, after the music had reached `musicSeconds`.
@@ -82,10 +87,11 @@ double heardSeconds(const SoundAlignment& alignment, const HeardTimeline& timeli
 
 // Each sample's time less the time its position was heard, over the samples whose position
 // lies in the recorded music between its first and last sound: positive when the clock is behind the
-// sound. Median and the largest in size, in seconds.
+// sound. Median, 95th percentile and the largest in size, in seconds.
 struct OffsetFigures {
     std::size_t count = 0;
     double median = 0.0;
+    double percentile95 = 0.0;
     double worst = 0.0;
 };
 OffsetFigures offsetsFromSound(const std::vector<ClockSample>& samples, const SoundAlignment& alignment,

@@ -46,95 +46,196 @@ void sleepSeconds(double seconds)
     nanosleep(&pause, nullptr);
 }
 
-} // namespace
-
-bool startSoundServer(SoundServer& server, std::string& message)
+const std::vector<const char*>& programsOf(SoundServerKind kind)
 {
-    if (!onPath("pulseaudio")) {
-        message = "pulseaudio is not installed (scripts/setup.sh installs it)";
-        return false;
+    static const std::vector<const char*> pulse = {"pulseaudio"};
+    static const std::vector<const char*> pipewire = {"dbus-daemon", "pipewire", "wireplumber", "pipewire-pulse", "pactl"};
+    return kind == SOUND_SERVER_PULSEAUDIO ? pulse : pipewire;
+}
+
+// Everything a server looks up for its user lives in the private folder.
+void privateEnvironment(const std::string& folder, SoundServerKind kind)
+{
+    const bool pipewire = kind == SOUND_SERVER_PIPEWIRE;
+    for (const char* name : {"HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"}) setenv(name, folder.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (pipewire ? folder + "/config" : folder).c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (pipewire ? folder + "/run" : folder).c_str(), 1);
+    unsetenv("PULSE_SERVER");
+    unsetenv("PIPEWIRE_REMOTE");
+    if (pipewire) {
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + folder + "/bus").c_str(), 1);
+    } else {
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
-    char folderTemplate[] = "/tmp/kesu-sound.XXXXXX";
-    if (!mkdtemp(folderTemplate)) {
-        message = std::string("cannot make a folder for the sound server: ") + std::strerror(errno);
-        return false;
+}
+
+// Starts args[0] from PATH with its output in logPath; it ends when its starter does.
+pid_t spawn(const std::vector<std::string>& args, const std::string& folder, SoundServerKind kind,
+            const std::string& logPath)
+{
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child != 0) return child;
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(1);
+    const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (log >= 0) {
+        dup2(log, 1);
+        dup2(log, 2);
     }
-    server.folder = folderTemplate;
-    server.address = "unix:" + server.folder + "/native";
+    const int devNull = open("/dev/null", O_RDONLY);
+    if (devNull >= 0) dup2(devNull, 0);
+    privateEnvironment(folder, kind);
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
+// Waits for a socket to appear; false when one of the processes stopped, or after 10 s.
+bool waitForSocket(SoundServer& server, const std::string& socketPath, const std::string& logPath, std::string& message)
+{
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        struct stat info{};
+        if (stat(socketPath.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) return true;
+        for (pid_t& process : server.processes) {
+            int status = 0;
+            if (process > 0 && waitpid(process, &status, WNOHANG) == process) {
+                process = -1;
+                message = std::string(soundServerName(server.kind)) + " stopped at start-up:" + lastLines(logPath);
+                return false;
+            }
+        }
+        sleepSeconds(0.05);
+    }
+    message = std::string(soundServerName(server.kind)) + " did not open its socket within 10 s:" + lastLines(logPath);
+    return false;
+}
+
+// Runs a command to its end with the private environment; its exit status, or -1.
+int runToEnd(const std::vector<std::string>& args, const SoundServer& server, const std::string& logPath)
+{
+    const pid_t child = spawn(args, server.folder, server.kind, logPath);
+    if (child < 0) return -1;
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool startPulseAudio(SoundServer& server, std::string& message)
+{
     const std::string logPath = server.folder + "/server.log";
     // The null sink is loaded before the socket, so a client that can connect finds it.
     const std::string sinkModule = "module-null-sink sink_name=" + server.sink +
                                    " rate=44100 format=s16le channels=2 channel_map=front-left,front-right";
     const std::string socketModule = "module-native-protocol-unix socket=" + server.folder + "/native auth-anonymous=1";
-    const std::vector<std::string> args = {
-        "pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
-        "--high-priority=yes", "--realtime=yes", "--disable-shm=yes", "--log-target=stderr", "-L", sinkModule, "-L", socketModule};
+    server.address = "unix:" + server.folder + "/native";
+    std::remove((server.folder + "/native").c_str());
+    server.processes.push_back(spawn({"pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
+                                      "--high-priority=yes", "--realtime=yes", "--disable-shm=yes",
+                                      "--log-target=stderr", "-L", sinkModule, "-L", socketModule},
+                                     server.folder, server.kind, logPath));
+    return waitForSocket(server, server.folder + "/native", logPath, message);
+}
 
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child < 0) {
-        message = std::string("cannot start pulseaudio: ") + std::strerror(errno);
-        stopSoundServer(server);
+// The graph runs at 44100 Hz only, so the music and the sink's monitor are never resampled.
+bool writePipeWireConfiguration(const std::string& folder, std::string& message)
+{
+    const std::string configFolder = folder + "/config/pipewire/pipewire.conf.d";
+    std::error_code error;
+    std::filesystem::create_directories(configFolder, error);
+    std::filesystem::create_directories(folder + "/run", error);
+    std::ofstream rate(configFolder + "/rate.conf");
+    rate << "context.properties = {\n    default.clock.rate = 44100\n    default.clock.allowed-rates = [ 44100 ]\n}\n";
+    if (error || !rate) {
+        message = "cannot write PipeWire's configuration into " + folder;
         return false;
     }
-    if (child == 0) {
-        // The server goes when its starter does, even when the starter is killed.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(1);
-        const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (log >= 0) {
-            dup2(log, 1);
-            dup2(log, 2);
-        }
-        const int devNull = open("/dev/null", O_RDONLY);
-        if (devNull >= 0) dup2(devNull, 0);
-        // Everything the server looks up for its user lives in the private folder.
-        for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
-            setenv(name, server.folder.c_str(), 1);
-        unsetenv("PULSE_SERVER");
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        std::vector<char*> argv;
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execvp("pulseaudio", argv.data());
-        _exit(127);
-    }
-    server.processId = child;
+    return true;
+}
 
+bool startPipeWire(SoundServer& server, std::string& message)
+{
+    const std::string logPath = server.folder + "/server.log";
+    if (!writePipeWireConfiguration(server.folder, message)) return false;
+    // The service puts its socket in PULSE_RUNTIME_PATH, the private folder.
     const std::string socketPath = server.folder + "/native";
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        struct stat info{};
-        if (stat(socketPath.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) return true;
-        int status = 0;
-        if (waitpid(child, &status, WNOHANG) == child) {
-            server.processId = -1;
-            message = "pulseaudio stopped at start-up:" + lastLines(logPath);
-            stopSoundServer(server);
+    server.address = "unix:" + socketPath;
+    std::remove((server.folder + "/bus").c_str());
+    std::remove(socketPath.c_str());
+    server.processes.push_back(spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                      "--address=unix:path=" + server.folder + "/bus"},
+                                     server.folder, server.kind, server.folder + "/dbus.log"));
+    if (!waitForSocket(server, server.folder + "/bus", server.folder + "/dbus.log", message)) return false;
+    server.processes.push_back(spawn({"pipewire"}, server.folder, server.kind, logPath));
+    if (!waitForSocket(server, server.folder + "/run/pipewire-0", logPath, message)) return false;
+    server.processes.push_back(spawn({"wireplumber"}, server.folder, server.kind, server.folder + "/wireplumber.log"));
+    server.processes.push_back(spawn({"pipewire-pulse"}, server.folder, server.kind, server.folder + "/pipewire-pulse.log"));
+    if (!waitForSocket(server, socketPath, server.folder + "/pipewire-pulse.log", message)) return false;
+    const std::string pactlLog = server.folder + "/pactl.log";
+    if (runToEnd({"pactl", "-s", server.address, "load-module", "module-null-sink", "sink_name=" + server.sink,
+                  "rate=44100", "format=s16le", "channels=2", "channel_map=front-left,front-right"},
+                 server, pactlLog) != 0 ||
+        runToEnd({"pactl", "-s", server.address, "set-default-sink", server.sink}, server, pactlLog) != 0) {
+        message = "the null sink could not be made:" + lastLines(pactlLog);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const char* soundServerName(SoundServerKind kind) { return kind == SOUND_SERVER_PULSEAUDIO ? "pulseaudio" : "pipewire"; }
+
+bool soundServerInstalled(SoundServerKind kind, std::string& missing)
+{
+    for (const char* program : programsOf(kind)) {
+        if (!onPath(program)) {
+            missing = program;
             return false;
         }
-        sleepSeconds(0.05);
     }
-    message = "pulseaudio did not open its socket within 10 s:" + lastLines(logPath);
-    stopSoundServer(server);
-    return false;
+    return true;
+}
+
+bool startSoundServer(SoundServer& server, std::string& message)
+{
+    std::string missing;
+    if (!soundServerInstalled(server.kind, missing)) {
+        message = missing + " is not installed (scripts/setup.sh installs it for the tests)";
+        return false;
+    }
+    if (server.folder.empty()) {
+        char folderTemplate[] = "/tmp/kesu-sound.XXXXXX";
+        if (!mkdtemp(folderTemplate)) {
+            message = std::string("cannot make a folder for the sound server: ") + std::strerror(errno);
+            return false;
+        }
+        server.folder = folderTemplate;
+    }
+    server.processes.clear();
+    const bool started = server.kind == SOUND_SERVER_PULSEAUDIO ? startPulseAudio(server, message) : startPipeWire(server, message);
+    if (!started) stopSoundServer(server);
+    return started;
 }
 
 void waitForShortBlocks() { sleepSeconds(2.1); }
 
-void stopSoundServer(SoundServer& server)
+void stopSoundServer(SoundServer& server, bool keepFolder)
 {
-    if (server.processId > 0) {
-        kill(server.processId, SIGTERM);
+    for (auto process = server.processes.rbegin(); process != server.processes.rend(); ++process) {
+        if (*process <= 0) continue;
+        kill(*process, SIGTERM);
         int status = 0;
-        for (int attempt = 0; attempt < 100 && waitpid(server.processId, &status, WNOHANG) == 0; ++attempt)
-            sleepSeconds(0.02);
-        if (waitpid(server.processId, &status, WNOHANG) == 0) {
-            kill(server.processId, SIGKILL);
-            waitpid(server.processId, &status, 0);
+        for (int attempt = 0; attempt < 100 && waitpid(*process, &status, WNOHANG) == 0; ++attempt) sleepSeconds(0.02);
+        if (waitpid(*process, &status, WNOHANG) == 0) {
+            kill(*process, SIGKILL);
+            waitpid(*process, &status, 0);
         }
-        server.processId = -1;
     }
-    if (!server.folder.empty()) {
+    server.processes.clear();
+    if (!keepFolder && !server.folder.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(server.folder, ignored);
         server.folder.clear();

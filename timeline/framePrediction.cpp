@@ -1,0 +1,32 @@
+#include "timeline/framePrediction.h"
+
+#include <algorithm>
+
+double predictedDelay(const FramePrediction& prediction)
+{
+    if (prediction.delayCount == 0) return 0.0;
+    std::array<double, 15> sorted = prediction.recentDelays;
+    const auto end = sorted.begin() + static_cast<std::ptrdiff_t>(prediction.delayCount);
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(prediction.delayCount / 2), end);
+    return std::clamp(sorted[prediction.delayCount / 2], 0.0, framePredictionMaxDelay);
+}
+
+float predictFrameTime(FramePrediction& prediction, float readTime, double readSeconds, float end)
+{
+    prediction.readSeconds = readSeconds;
+    float drawn = readTime;
+    if (prediction.enabled && !prediction.exact) drawn = static_cast<float>(readTime + predictedDelay(prediction));
+    prediction.exact = false;
+    drawn = std::min(std::max(prediction.lastDrawn, drawn), end);
+    prediction.lastDrawn = drawn;
+    return drawn;
+}
+
+void frameShown(FramePrediction& prediction, double shownSeconds)
+{
+    prediction.recentDelays[prediction.nextDelay] = shownSeconds - prediction.readSeconds;
+    prediction.nextDelay = (prediction.nextDelay + 1) % prediction.recentDelays.size();
+    prediction.delayCount = std::min(prediction.delayCount + 1, prediction.recentDelays.size());
+}
+
+void restartPrediction(FramePrediction& prediction) { prediction.exact = true; }
