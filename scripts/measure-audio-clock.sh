@@ -1,17 +1,36 @@
 #!/usr/bin/env bash
 # Plays the whole demo as a user would hear it and measures the sound against the pictures:
-# a private PulseAudio with a null sink (started here, in a folder of its own, as root or as
-# a normal user), the player under a virtual X server at 1280x720, the sink's monitor
-# recorded with the server's account of when each block was heard, and then the underruns
-# (silence in the recording that the music does not hold) and the offset between the
-# player's clock log and the recorded sound, median and worst. About three minutes.
+# a private sound server with a null sink (PulseAudio, or PipeWire with its PulseAudio
+# service, started here in a folder of their own, as root or as a normal user), the player
+# under a virtual X server, the sink's monitor recorded with the server's account of when
+# each block was heard, and then the underruns (silence in the recording that the music does
+# not hold), the clock's offset from the sound and the picture lag of both clocks (the time
+# each frame was drawn for, and the position read at its start), median, 95th percentile and
+# worst. About three minutes.
 #
-#   scripts/measure-audio-clock.sh [BUILD] [PLAYER]
+#   scripts/measure-audio-clock.sh [--server pulseaudio|pipewire] [--size WxH] [BUILD] [PLAYER]
 #
 # BUILD (default build/release) provides kesu-audioclock and kesu-datagen; PLAYER (default
-# BUILD/host/kesu) is the program measured, so another build's player can be compared.
-# The run folder, with the clock log and the recording, is BUILD/measure.
+# BUILD/host/kesu) is the program measured, so another build's player can be compared. The
+# size defaults to 1280x720. PipeWire's packages are installed here when missing, never by
+# `make run`. The run folder, with the clock log and the recording, is BUILD/measure.
 set -euo pipefail
+server=pulseaudio
+size=1280x720
+while [ $# -gt 0 ]; do
+  case $1 in
+    --server) server=$2; shift 2 ;;
+    --size) size=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
+case $server in
+  pulseaudio) needed=(pulseaudio) ;;
+  pipewire) needed=(pipewire pipewire-pulse wireplumber dbus-daemon) ;;
+  *) echo "measure-audio-clock: --server takes pulseaudio or pipewire" >&2; exit 2 ;;
+esac
+width=${size%x*}
+height=${size#*x}
 build=${1:-build/release}
 player=${2:-$build/host/kesu}
 tool="$build/tools/audioclock/kesu-audioclock"
@@ -22,12 +41,17 @@ for program in "$tool" "$datagen" "$player"; do
     exit 1
   fi
 done
-for program in pulseaudio xvfb-run xauth; do
-  if ! command -v "$program" >/dev/null; then
-    echo "measure-audio-clock: $program is not installed (make setup installs it)" >&2
-    exit 1
-  fi
+missing=()
+for package in "${needed[@]}" xvfb xauth pulseaudio-utils; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "measure-audio-clock: installing ${missing[*]}" >&2
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 
 run="$build/measure"
 mkdir -p "$run"
@@ -36,12 +60,13 @@ if [ ! -f "$run/data/.complete" ] || [ "$datagen" -nt "$run/data/.complete" ]; t
   "$datagen" "$run"
   touch "$run/data/.complete"
 fi
-printf '1280 720 1\n' > "$run/kesu.ini"
+printf '%s %s 1\n' "$width" "$height" > "$run/kesu.ini"
 cp "$player" "$run/kesu"
 tool=$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")
 
 cd "$run"
-echo "measure-audio-clock: playing $player for 173 s at 1280x720 under Xvfb; load average $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+echo "measure-audio-clock: playing $player for 173 s at ${size} under Xvfb through $server; load average $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 # The player must find the virtual display, not an offscreen driver left in the environment.
 unset SDL_VIDEODRIVER
-"$tool" --music data/little.mp3 --keep . --limit 400 -- xvfb-run -a -s "-screen 0 1280x720x24" ./kesu
+"$tool" --music data/little.mp3 --server "$server" --keep . --limit 400 -- \
+  xvfb-run -a -s "-screen 0 ${width}x${height}x24" ./kesu
