@@ -1,7 +1,8 @@
 # Two entry points for people: `make run` builds, generates the data pack and plays the
 # demo; `make test` builds and runs every test headless. Both install what is missing first.
 # `make package` builds the Debian package into dist/; `make package-test` installs, tries
-# and purges it.
+# and purges it. `make windows` cross-builds the Windows zip; `make windows-test` runs it
+# under Wine.
 # `make fuzz` runs each libFuzzer target of FUZZ_TARGETS for FUZZ_SECONDS seconds (clang build
 # in build/fuzz); FUZZ_TARGETS=scene3ds_tree runs one alone.
 JOBS ?= $(shell nproc)
@@ -13,7 +14,7 @@ BUILD_FUZZ ?= build/fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= scene3ds scene3ds_tree config texture
 
-.PHONY: run test fuzz setup setup-tests build-release build-test build-asan clean package package-test
+.PHONY: run test fuzz setup setup-tests build-release build-test build-asan clean package package-test windows windows-test
 
 setup:
 	@bash scripts/setup.sh
@@ -49,6 +50,14 @@ package:
 # Installs the package, plays and captures with it as a user would, and purges it.
 package-test: package
 	@bash scripts/package-test.sh
+
+# The player cross-built for 64-bit Windows, packed as dist/kesu-tamrick-windows-x64.zip with
+# its data pack; and that zip tried under Wine on a virtual X server.
+windows: build-release
+	@bash scripts/windows.sh $(BUILD_RELEASE)
+
+windows-test: windows
+	@bash scripts/windows-test.sh $(BUILD_RELEASE)
 
 clean:
 	rm -rf build $(RUN_DIR) dist

@@ -3,6 +3,7 @@
 #include "host/config.h"
 #include "host/playerOptions.h"
 #include "platform/audio.h"
+#include "platform/console.h"
 #include "platform/fileLookup.h"
 #include "platform/loadError.h"
 #include "platform/monotonicClock.h"
@@ -28,7 +29,16 @@ namespace {
 
 const char* const musicFile = "little.mp3";
 
-void report(const std::string& text) { std::fprintf(stderr, "kesu: %s\n", text.c_str()); }
+// What the start-up said, for a message box where no console shows it; collected on the main
+// thread until the music's own thread may report too.
+std::string startupMessages;
+bool collectingStartup = true;
+
+void report(const std::string& text)
+{
+    std::fprintf(stderr, "kesu: %s\n", text.c_str());
+    if (collectingStartup) startupMessages += text + "\n";
+}
 
 // KESU_CLOCK_LOG=FILE: one line per frame, "SWAP POSITION DRAWN": CLOCK_MONOTONIC seconds
 // when the frame's swap returned, the music position in seconds read at the frame's start,
@@ -209,6 +219,7 @@ bool startDemo(DemoHost& host)
     }
 
     std::string audioMessage;
+    collectingStartup = false;
     host.musicStream = audioOpen(audioMessage, [](const std::string& text) { report(text); });
     if (!audioMessage.empty()) report(audioMessage);
     // With KESU_CHECK_GL set, the first GL error of the run is reported with its draw and clock.
@@ -306,5 +317,7 @@ int runDemo(int argc, const char* const* argv)
     closeClockLog(host.clockLog);
     destroyRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext);
     closeAudio(host);
+    // With the window gone, so that a full-screen one cannot hide the message.
+    if (!started) platformReportStartupFailure(startupMessages);
     return started ? 0 : 1;
 }

@@ -1,3 +1,8 @@
 #include "host/demoHost.h"
+#include "platform/console.h"
 
-int main(int argc, char** argv) { return runDemo(argc, argv); }
+int main(int argc, char** argv)
+{
+    platformAttachConsole();
+    return runDemo(argc, argv);
+}

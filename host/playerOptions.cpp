@@ -65,10 +65,6 @@ std::string playerUsage()
            "Keys: Escape quits, Space pauses and resumes. At the end one line on stdout tells how\n"
            "the run went: frames, seconds, frames per second, frame intervals and slow frames.\n"
            "Files: started in a folder that holds data/, kesu plays that pack with kesu.ini and\n"
-           "kesu.log there. Otherwise it plays the installed pack in " +
-           installedDataFolder() +
-           ",\n"
-           "reads $XDG_CONFIG_HOME/kesu-tamrick/kesu.ini (~/.config/kesu-tamrick/kesu.ini; without\n"
-           "it, kesu covers the desktop as with --desktop) and writes the start-up log to\n"
-           "$XDG_STATE_HOME/kesu-tamrick/kesu.log (~/.local/state/kesu-tamrick/kesu.log).\n";
+           "kesu.log there. " +
+           installedFilesHelp();
 }

@@ -1,17 +1,11 @@
 #include "platform/fileLookup.h"
 
+#include "platform/installedFiles.h"
+
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
-
-#include <pwd.h>
-#include <unistd.h>
-
-#ifndef KESU_INSTALLED_DATA_DIR
-#define KESU_INSTALLED_DATA_DIR "/usr/share/games/kesu-tamrick/data"
-#endif
 
 namespace {
 
@@ -22,44 +16,16 @@ bool sameIgnoringCase(const std::string& a, const std::string& b)
            });
 }
 
-std::string homeFolder()
-{
-    const char* home = std::getenv("HOME");
-    if (home && *home == '/') return home;
-    const passwd* entry = getpwuid(getuid());
-    return entry && entry->pw_dir && *entry->pw_dir == '/' ? entry->pw_dir : "";
-}
-
-// The XDG base folder named by variable, or home + fallback; relative values are ignored,
-// as the specification says.
-std::string baseFolder(const char* variable, const char* fallback)
-{
-    const char* value = std::getenv(variable);
-    if (value && *value == '/') return value;
-    const std::string home = homeFolder();
-    return home.empty() ? "" : home + fallback;
-}
-
 } // namespace
-
-std::string installedDataFolder() { return std::string(KESU_INSTALLED_DATA_DIR) + "/"; }
 
 RunFiles findRunFiles()
 {
-    RunFiles files;
     std::error_code error;
-    if (std::filesystem::is_directory("data", error)) {
-        files.dataFolder = "data/";
-        files.configFile = "kesu.ini";
-        files.logFile = "kesu.log";
-        return files;
-    }
-    files.installed = true;
-    files.dataFolder = installedDataFolder();
-    const std::string config = baseFolder("XDG_CONFIG_HOME", "/.config");
-    const std::string state = baseFolder("XDG_STATE_HOME", "/.local/state");
-    if (!config.empty()) files.configFile = config + "/kesu-tamrick/kesu.ini";
-    if (!state.empty()) files.logFile = state + "/kesu-tamrick/kesu.log";
+    if (!std::filesystem::is_directory("data", error)) return installedRunFiles();
+    RunFiles files;
+    files.dataFolder = "data/";
+    files.configFile = "kesu.ini";
+    files.logFile = "kesu.log";
     return files;
 }
 

@@ -1,5 +1,5 @@
-// Where the programs find their files: the run folder or the installed layout, and a name
-// another program wrote in another case.
+// Where the programs find their files: the run folder or the installed layout (one lookup
+// for every program and system), and a name another program wrote in another case.
 #pragma once
 
 #include <string>
@@ -15,14 +15,19 @@ struct RunFiles {
     std::string logFile;      // "" when there is no place for it
 };
 
-// The run folder when the working folder holds data/; otherwise the installed layout: the
-// data pack where the build installs it, the configuration in
+// The run folder when the working folder holds data/; otherwise the installed layout. On
+// Linux: the data pack where the build installs it, the configuration in
 // $XDG_CONFIG_HOME/kesu-tamrick/ (~/.config/kesu-tamrick/) and the log in
-// $XDG_STATE_HOME/kesu-tamrick/ (~/.local/state/kesu-tamrick/).
+// $XDG_STATE_HOME/kesu-tamrick/ (~/.local/state/kesu-tamrick/). On Windows: the pack,
+// kesu.ini and kesu.log beside kesu.exe, as its zip holds them.
 RunFiles findRunFiles();
 
 // The installed data pack's folder (ends with the separator), for messages and --help.
 std::string installedDataFolder();
+
+// For --help: the sentences that say where the program's files are when the working folder
+// holds no data folder, in this system's own terms; each line ends with a newline.
+std::string installedFilesHelp();
 
 // Makes the folder that holds path, with its parents; false with the reason when it cannot.
 bool makeParentFolder(const std::string& path, std::string& error);

@@ -8,6 +8,7 @@
 #include "render/drawPath.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <algorithm>
 #include <cmath>

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# `make windows`: cross-builds the player for 64-bit Windows with Debian's MinGW-w64
+# toolchain and packs dist/kesu-tamrick-windows-x64.zip: kesu.exe, the DLLs it still needs,
+# the data pack (made by this machine's data generator), a kesu.ini, the licence and a
+# README.txt for Windows. The libraries come from scripts/windows-deps.sh.
+#
+#   scripts/windows.sh RELEASE_BUILD
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+release=${1:-build/release}
+cd "$root"
+prefix=$(bash scripts/windows-deps.sh | tail -1)
+build="$root/build/windows"
+host=x86_64-w64-mingw32
+version=$(sed -n '1s/.*(\([^)]*\)).*/\1/p' debian/changelog)
+
+echo "windows: building kesu.exe $version in $build" >&2
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DKESU_MINGW_PREFIX="$prefix" \
+  -DCMAKE_BUILD_TYPE=Release -DKESU_TESTS=OFF -DKESU_BENCH=OFF >"$build.log" 2>&1 || {
+  tail -30 "$build.log" >&2
+  exit 1
+}
+cmake --build "$build" -j "$(nproc)" --target kesu >>"$build.log" 2>&1 || {
+  grep -E "error|Error" "$build.log" | head -30 >&2
+  exit 1
+}
+
+# The data pack, generated here as `make run` generates it.
+datagen="$release/tools/datagen/kesu-datagen"
+pack="$build/pack"
+if [ ! -f "$pack/data/.complete" ] || [ "$datagen" -nt "$pack/data/.complete" ]; then
+  "$datagen" "$pack" >&2
+  touch "$pack/data/.complete"
+fi
+
+stage="$build/stage/kesu-tamrick"
+rm -rf "$build/stage"
+mkdir -p "$stage/data"
+cp "$build/host/kesu.exe" "$stage/"
+"$host-strip" "$stage/kesu.exe"
+find "$pack/data" -maxdepth 1 -type f ! -name .complete -exec cp {} "$stage/data/" \;
+printf '1280 720 1\r\n' > "$stage/kesu.ini"
+# The DLLs kesu.exe imports that are not part of Windows: LGPL libraries stay replaceable.
+# Every other import must be one of Windows' own DLLs, or the zip would not start.
+system="advapi32 gdi32 imm32 kernel32 msvcrt ole32 oleaut32 opengl32 glu32 setupapi shell32 shlwapi user32 version winmm"
+for file in "$stage/kesu.exe" "$prefix"/bin/libmpg123-0.dll "$prefix"/bin/libsyn123-0.dll; do
+  for dll in $("$host-objdump" -p "$file" | sed -n 's/.*DLL Name: //p'); do
+    lower=$(echo "${dll%.dll}" | tr 'A-Z' 'a-z')
+    lower=${lower%.dll}
+    if [ -f "$prefix/bin/$dll" ]; then
+      cp "$prefix/bin/$dll" "$stage/"
+      "$host-strip" "$stage/$dll"
+    elif ! grep -qw "$lower" <<<"$system"; then
+      echo "windows: $(basename "$file") imports $dll, which is neither built here nor part of Windows" >&2
+      exit 1
+    fi
+  done
+done
+sed 's/$/\r/' LICENSE > "$stage/LICENSE.txt"
+bash scripts/windows-readme.sh "$version" "$prefix" | sed 's/$/\r/' > "$stage/README.txt"
+
+mkdir -p dist
+zip="$root/dist/kesu-tamrick-windows-x64.zip"
+rm -f "$zip"
+(cd "$build/stage" && zip -q -r -9 "$zip" kesu-tamrick)
+echo "windows: $(basename "$zip"), $(du -h "$zip" | cut -f1)" >&2
+unzip -l "$zip" | sed -n '4,$p' | grep -v '/data/' >&2
