@@ -41,17 +41,8 @@ for program in "$tool" "$datagen" "$player"; do
     exit 1
   fi
 done
-missing=()
-for package in "${needed[@]}" xvfb xauth pulseaudio-utils; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "measure-audio-clock: installing ${missing[*]}" >&2
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source "$(dirname "$0")/packages.sh"
+installPackages measure-audio-clock "${needed[@]}" xvfb xauth pulseaudio-utils
 
 run="$build/measure"
 mkdir -p "$run"

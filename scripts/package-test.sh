@@ -7,20 +7,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
-fi
+source "$root/scripts/packages.sh"
 export DEBIAN_FRONTEND=noninteractive
 # What the checks themselves use: an X server for the player, man for the pages.
-missing=()
-for p in xvfb xauth man-db; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+installPackages package-test xvfb xauth man-db
 version=$(dpkg-parsechangelog -S Version)
 deb="$root/dist/kesu-tamrick_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || { echo "package-test: $deb is missing; make package builds it" >&2; exit 1; }

@@ -8,21 +8,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
-fi
-tools=(dpkg-dev debhelper lintian desktop-file-utils appstream)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+source "$root/scripts/packages.sh"
 export DEBIAN_FRONTEND=noninteractive
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "package: installing ${missing[*]}" >&2
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+installPackages package dpkg-dev debhelper lintian desktop-file-utils appstream
 if ! dpkg-checkbuilddeps >/dev/null 2>&1; then
   echo "package: installing the build dependencies of debian/control" >&2
   $sudo apt-get build-dep -y -qq "$root" >/dev/null

@@ -14,21 +14,9 @@ cache="${KESU_CACHE:-$HOME/.cache/kesu-tamrick}"
 host=x86_64-w64-mingw32
 jobs=$(nproc)
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
-fi
-tools=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev cmake make
-       pkg-config autoconf automake libtool zip)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "windows-deps: installing ${missing[*]}" >&2
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source "$root/scripts/packages.sh"
+installPackages windows-deps mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev \
+  dpkg-dev cmake make pkg-config autoconf automake libtool zip
 
 # A private sources list of Debian's source packages, for the release this machine runs.
 apt="$cache/apt"

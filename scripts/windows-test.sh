@@ -13,20 +13,8 @@ cd "$root"
 zip="$root/dist/kesu-tamrick-windows-x64.zip"
 [ -f "$zip" ] || { echo "windows-test: $zip is missing; make windows builds it" >&2; exit 1; }
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
-fi
-needed=(wine wine64 xvfb xauth x11-utils xdotool unzip ffmpeg)
-missing=()
-for p in "${needed[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "windows-test: installing ${missing[*]}" >&2
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source "$root/scripts/packages.sh"
+installPackages windows-test wine wine64 xvfb xauth x11-utils xdotool unzip ffmpeg
 
 work="$root/build/windows/test"
 rm -rf "$work"
