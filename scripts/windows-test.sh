@@ -74,6 +74,14 @@ set -e
 grep -q "^kesu: [0-9]* frames in " "$work/elsewhere.out" || fail "no end-of-run report from another folder"
 [ -f "$game/kesu.log" ] && [ ! -e "$work/elsewhere/kesu.log" ] || fail "kesu.log was not written beside kesu.exe"
 
+step "kesu.exe --desktop --from 171"
+set +e
+(cd "$game" && timeout 120 wine kesu.exe --desktop --from 171 >"$work/desktop.out" 2>"$work/desktop.err")
+status=$?
+set -e
+[ "$status" -eq 0 ] || fail "kesu.exe --desktop --from 171 exited with $status: $(cat "$work/desktop.err")"
+grep -q "^kesu: playing at 1600 x 900;" "$work/desktop.out" || fail "--desktop did not cover the 1600x900 screen: $(cat "$work/desktop.out")"
+
 step "kesu.exe --version"
 version=$(cd "$game" && timeout 60 wine kesu.exe --version 2>&1 | tr -d '\r')
 [ "$version" = "kesu $(sed -n '1s/.*(\([^)]*\)).*/\1/p' debian/changelog)" ] || fail "--version said \"$version\""

@@ -379,7 +379,9 @@ TEST_P(SoundServerRun, LateStartOfThePlayerIsOnTime)
     std::string problem;
     ASSERT_TRUE(readClockLog(logPath, lines, problem)) << problem;
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[0].position, 160.0);
+    // The music may have started a moment before the first frame reads its position.
+    EXPECT_GE(lines[0].position, 160.0);
+    EXPECT_LT(lines[0].position, 160.025) << "the first picture is not of the start";
     EXPECT_GT(lines[2].position, lines[0].position) << "the clock stood still for three frames";
     const double startFrame = std::lround(160.0 * AUDIO_SAMPLE_RATE);
     EXPECT_NEAR(heardSeconds(alignment, timeline, startFrame), lines[0].swapSeconds, 0.025)
