@@ -177,7 +177,13 @@ TEST(KesuProgram, PlaysAndEndsWithinASecondOfACloseRequest)
     const ProcessResult result = runProcess(kesuBinary, {}, options, &afterSignal);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     ASSERT_GE(afterSignal, 0.0) << "the program never started playing: " << result.err;
+#ifdef KESU_SANITIZED
+    // The instrumented program's own ending (the driver's threads, the sanitizers' exit work)
+    // takes about a second on a busy machine; a close that went unheard would play on for minutes.
+    EXPECT_LT(afterSignal, 5.0);
+#else
     EXPECT_LT(afterSignal, 1.0);
+#endif
     EXPECT_NE(readFile(folder + "/kesu.log").find("SetForegroundWindow: OK\n"), std::string::npos);
 }
 
