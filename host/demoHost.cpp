@@ -277,11 +277,11 @@ void runMainLoop(DemoHost& host)
     driver.stopMusic = [&host] { releaseAudio(host); };
     driver.pauseMusic = [&host](bool paused) {
         audioPause(host.musicStream, paused);
-        if (!paused) restartPrediction(host.prediction);
         if (paused) {
             host.pausedSince = platformSeconds();
         } else {
             host.pausedSeconds += platformSeconds() - host.pausedSince;
+            restartPrediction(host.prediction);
         }
     };
     runDemoLoop(host.session, driver);

@@ -20,7 +20,7 @@ std::string homeFolder()
 }
 
 // The XDG base folder named by variable, or home + fallback; relative values are ignored,
-// as the specification says.
+// as the XDG base directory rules have it.
 std::string baseFolder(const char* variable, const char* fallback)
 {
     const char* value = std::getenv(variable);

@@ -191,12 +191,18 @@ std::vector<std::int16_t> applyGains(const StereoMix& mix, double gain, const st
     return pcm;
 }
 
+using Meter = std::unique_ptr<ebur128_state, void (*)(ebur128_state*)>;
+
+// A stereo meter at the music's rate measuring what mode asks for; null when it cannot be made.
+Meter openMeter(int mode)
+{
+    return Meter(ebur128_init(2, MUSIC_SAMPLE_RATE, mode), [](ebur128_state* state) { ebur128_destroy(&state); });
+}
+
 // The integrated loudness alone, which the gain search needs many times.
 double integratedLoudness(const std::vector<std::int16_t>& pcm)
 {
-    std::unique_ptr<ebur128_state, void (*)(ebur128_state*)> meter(
-        ebur128_init(2, MUSIC_SAMPLE_RATE, EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM),
-        [](ebur128_state* state) { ebur128_destroy(&state); });
+    const Meter meter = openMeter(EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM);
     double loudness = -70.0;
     if (meter && ebur128_add_frames_short(meter.get(), pcm.data(), pcm.size() / 2) == EBUR128_SUCCESS &&
         ebur128_loudness_global(meter.get(), &loudness) == EBUR128_SUCCESS && std::isfinite(loudness)) {
@@ -209,9 +215,7 @@ double integratedLoudness(const std::vector<std::int16_t>& pcm)
 
 bool measureLoudness(const std::vector<std::int16_t>& pcm, LoudnessFigures& figures, std::string& error)
 {
-    std::unique_ptr<ebur128_state, void (*)(ebur128_state*)> meter(
-        ebur128_init(2, MUSIC_SAMPLE_RATE, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK),
-        [](ebur128_state* state) { ebur128_destroy(&state); });
+    const Meter meter = openMeter(EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
     if (!meter) {
         error = "the loudness meter cannot be set up";
         return false;

@@ -327,8 +327,6 @@ int render(const std::string& path, long frame, int width, int height, std::uint
     return 0;
 }
 
-} // namespace
-
 // A usage error: what was wrong, then the usage, status 2.
 int refuse(const std::string& problem)
 {
@@ -337,6 +335,8 @@ int refuse(const std::string& problem)
 }
 
 std::string quotedArgument(const char* text) { return "\"" + std::string(text) + "\""; }
+
+} // namespace
 
 int main(int argc, char** argv)
 {
