@@ -2,6 +2,7 @@
 // the audio device and prints the clock's rate, its largest step between two reads and how
 // far it strays from a straight line. Run with SDL_AUDIODRIVER set to the device to test.
 #include "platform/audio.h"
+#include "platform/monotonicClock.h"
 #include "platform/window.h"
 
 #include <algorithm>
@@ -24,13 +25,13 @@ int main(int argc, char** argv)
         double clock;
     };
     std::vector<Reading> readings;
-    const double start = platformSeconds();
+    const double start = platformMonotonicSeconds();
     std::uint32_t previous = 0;
     double largestStep = 0.0;
     double startStep = 0.0;
-    while (platformSeconds() - start < seconds) {
+    while (platformMonotonicSeconds() - start < seconds) {
         const std::uint32_t position = audioPosition(output);
-        const double wall = platformSeconds() - start;
+        const double wall = platformMonotonicSeconds() - start;
         const double step = (position - previous) / static_cast<double>(AUDIO_BYTES_PER_SECOND);
         if (wall > 0.5)
             largestStep = std::max(largestStep, step);

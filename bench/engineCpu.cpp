@@ -5,6 +5,7 @@
 // Loads the demo from data/ in the working directory (the build's testdata/ folder), which
 // takes a GL context; the timed work makes no GL call.
 #include "platform/loadError.h"
+#include "platform/monotonicClock.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
 #include "render/mesh.h"
@@ -123,7 +124,7 @@ int main()
     const int frameCount = static_cast<int>(demoLength * 60.0f);
     for (int k = 0; k <= frameCount; ++k) {
         const float demoTime = static_cast<float>(k / 60.0);
-        const double before = platformSeconds();
+        const double before = platformMonotonicSeconds();
         stepDemoFrame(session, demoTime, FRAME_STEP);
         for (int w = 0; w < scheduledWindowCount; ++w) {
             const EffectWindow& window = demoSchedule[w].window;
@@ -143,7 +144,7 @@ int main()
                 sphere->mesh.computeVertexNormals(1, 6);
             }
         }
-        const double milliseconds = (platformSeconds() - before) * 1000.0;
+        const double milliseconds = (platformMonotonicSeconds() - before) * 1000.0;
         all.push_back(milliseconds);
         for (int w = 0; w < scheduledWindowCount; ++w) {
             if (insideWindow(demoSchedule[w].window, demoTime)) {

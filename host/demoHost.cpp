@@ -1,29 +1,28 @@
 #include "host/demoHost.h"
 
 #include "host/config.h"
+#include "host/framePrediction.h"
 #include "host/playerOptions.h"
 #include "platform/audio.h"
 #include "platform/console.h"
 #include "platform/fileLookup.h"
 #include "platform/loadError.h"
 #include "platform/monotonicClock.h"
+#include "platform/mp3Decoder.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
+#include "timeline/captureClock.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
-#include "timeline/framePrediction.h"
 #include "timeline/runReport.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
-
 
 namespace {
 
@@ -40,10 +39,10 @@ void report(const std::string& text)
     if (collectingStartup) startupMessages += text + "\n";
 }
 
-// KESU_CLOCK_LOG=FILE: one line per frame, "SWAP POSITION DRAWN": CLOCK_MONOTONIC seconds
+// KESU_CLOCK_LOG=FILE: one line per frame, "SWAP POSITION DRAWN READ": the monotonic seconds
 // when the frame's swap returned, the music position in seconds read at the frame's start,
-// and the time the frame was drawn for. Lines gather in a stdio buffer sized for a whole run,
-// so no frame waits on the disk.
+// the time the frame was drawn for, and the monotonic seconds when the position was read.
+// Lines gather in a stdio buffer sized for a whole run, so no frame waits on the disk.
 struct ClockLog {
     FILE* file = nullptr;
     std::vector<char> buffer;
@@ -54,6 +53,8 @@ struct ClockLog {
 struct DemoHost {
     PlayerOptions options;
     RunFiles files;
+    DemoConfig config;
+    int width = 0, height = 0;   // the size drawn at
     PlatformWindow* windowHandle = nullptr;
     bool deviceContext = false;
     RenderWindow renderWindow;
@@ -61,40 +62,37 @@ struct DemoHost {
     std::vector<std::int16_t> music;
     AudioOutput* musicStream = nullptr;
     bool glErrorReported = false;
-    // Wall-clock seconds with paused time taken out: when the music started and when each
+    // Monotonic seconds with paused time taken out: when the music started and when each
     // frame's swap returned. Reserved up front so the frame path does not allocate.
     double startSeconds = 0.0;
-    double pausedSince = 0.0;
-    double pausedSeconds = 0.0;
     std::vector<double> shownSeconds;
     ClockLog clockLog;
     // What each frame is drawn for: the position read at its start plus the time it takes to
-    // be shown (KESU_CLOCK=frame-start: the position read alone).
+    // be shown (or the position read alone, without frame prediction).
     FramePrediction prediction;
-    float readTime = 0.0f;
 };
 
-// The frame-rate report's clock: wall time less the time spent paused.
-double playedSeconds(const DemoHost& host) { return platformSeconds() - host.pausedSeconds; }
+// The frame-rate report's clock: monotonic time less the time spent paused.
+double playedSeconds(const DemoHost& host) { return platformMonotonicSeconds() - audioPausedSeconds(host.musicStream); }
 
-void openClockLog(ClockLog& log)
+void openClockLog(ClockLog& log, const std::string& path)
 {
-    const char* path = std::getenv("KESU_CLOCK_LOG");
-    if (!path || !*path) return;
-    log.file = std::fopen(path, "w");
+    if (path.empty()) return;
+    log.file = std::fopen(path.c_str(), "w");
     if (!log.file) {
-        report(std::string(path) + ": cannot write the clock log (" + std::strerror(errno) + "); playing without it");
+        report(path + ": cannot write the clock log (" + std::strerror(errno) + "); playing without it");
         return;
     }
-    // About 30 bytes a line: room for 173 s at over 700 frames per second before a flush.
+    // About 40 bytes a line: room for 173 s at over 500 frames per second before a flush.
     log.buffer.resize(4u << 20);
     std::setvbuf(log.file, log.buffer.data(), _IOFBF, log.buffer.size());
 }
 
-void logSwap(ClockLog& log, double swapSeconds, float readTime, float drawnTime)
+void logSwap(ClockLog& log, double swapSeconds, const FrameClock& clock)
 {
     if (!log.file) return;
-    std::fprintf(log.file, "%.6f %.6f %.6f\n", swapSeconds, static_cast<double>(readTime), static_cast<double>(drawnTime));
+    std::fprintf(log.file, "%.6f %.6f %.6f %.6f\n", swapSeconds, static_cast<double>(clock.readTime),
+                 static_cast<double>(clock.drawnTime), clock.readSeconds);
 }
 
 void closeClockLog(ClockLog& log)
@@ -104,23 +102,23 @@ void closeClockLog(ClockLog& log)
     log.file = nullptr;
 }
 
-bool readConfiguration(DemoHost& host, DemoConfig& config)
+bool readConfiguration(DemoHost& host)
 {
     std::string problem;
     const std::string& path = host.files.configFile;
     // Installed, a user who never wrote a configuration gets the desktop as it is, without a
     // word: a first start from the menu is not a mistake.
     const bool quietFallback = host.files.installed && (path.empty() || !std::filesystem::exists(path));
-    if (!quietFallback && readConfig(path, config, problem) == CONFIG_READ) return true;
+    if (!quietFallback && readConfig(path, host.config, problem) == CONFIG_READ) return true;
     int width = 0, height = 0;
     if (!platformDesktopMode(width, height)) {
         report((quietFallback ? std::string("no configuration") : problem) +
                "; and no display to take the screen size from: " + platformLastError());
         return false;
     }
-    config.width = width;
-    config.height = height;
-    config.swapInterval = 1;
+    host.config.width = width;
+    host.config.height = height;
+    host.config.swapInterval = 1;
     if (quietFallback) {
         if (host.options.screenMode == SCREEN_SWITCH_MODE) host.options.screenMode = SCREEN_DESKTOP;
         return true;
@@ -166,32 +164,35 @@ void releaseAudio(DemoHost& host)
     host.music.shrink_to_fit();
 }
 
-// Start-up up to the first frame; false when the run cannot start.
-bool startDemo(DemoHost& host)
+// The files, the configuration and the music, decoded before the display changes, so a
+// broken pack stops with the desktop untouched.
+bool findFiles(DemoHost& host)
 {
     host.files = findRunFiles();
     host.session.dataFolder = host.files.dataFolder;
-    DemoConfig config;
-    if (!readConfiguration(host, config)) return false;
-
-    // The music is decoded before the display changes, so a broken pack stops with the
-    // desktop untouched.
+    if (!readConfiguration(host)) return false;
     LoadError error;
     if (!decodeMp3File(host.files.dataFolder + musicFile, host.music, error)) {
         report(formatLoadError(error));
         return false;
     }
+    return true;
+}
 
+// The window and its context, the wait screen on it and the swap interval.
+bool openWindow(DemoHost& host)
+{
     // On the desktop's own mode the picture is drawn at the desktop's size; without a display
     // the window creation below says so.
-    int width = config.width, height = config.height;
-    if (host.options.screenMode == SCREEN_DESKTOP) platformDesktopMode(width, height);
+    host.width = host.config.width;
+    host.height = host.config.height;
+    if (host.options.screenMode == SCREEN_DESKTOP) platformDesktopMode(host.width, host.height);
     std::string folderProblem;
     if (host.files.installed && !makeParentFolder(host.files.logFile, folderProblem)) {
         report(host.files.logFile + " cannot be created, starting without it: " + folderProblem);
         host.files.logFile.clear();
     }
-    createRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext, width, height, 32, 16,
+    createRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext, host.width, host.height, 32, 16,
                        host.options.screenMode, host.files.logFile);
     if (!host.renderWindow.renderingContext) {
         // The first failed step is already on stderr; the later ones follow from it.
@@ -201,51 +202,54 @@ bool startDemo(DemoHost& host)
                "kesu-capture");
         return false;
     }
-
     host.session.renderWindow = &host.renderWindow;
+    LoadError error;
     if (!showWaitScreen(host.session, error)) {
         report(formatLoadError(error));
         return false;
     }
     platformSwapBuffers(host.windowHandle);
-
-    if (!host.renderWindow.wglSwapIntervalEXT || host.renderWindow.wglSwapIntervalEXT(config.swapInterval) != 0)
-        report("the driver offers no swap interval " + std::to_string(config.swapInterval) + " (" + platformLastError() +
+    const int interval = host.config.swapInterval;
+    if (!host.renderWindow.wglSwapIntervalEXT || host.renderWindow.wglSwapIntervalEXT(interval) != 0)
+        report("the driver offers no swap interval " + std::to_string(interval) + " (" + platformLastError() +
                "); frames are not paced");
+    return true;
+}
 
-    if (!loadDemoSession(host.session, error)) {
+// Every scene and picture, behind the wait screen.
+bool loadSession(DemoHost& host)
+{
+    LoadError error;
+    if (!loadDemoSession(host.session, error, host.options.immediateDraw ? DRAW_PATH_IMMEDIATE : DRAW_PATH_FAST)) {
         report(formatLoadError(error));
         return false;
     }
+    if (host.options.checkGl) enableGlCheck(host.session);
+    return true;
+}
 
+// The output opened, a late start's history stepped (the frames before --from, so the first
+// frame drawn is the one a run from 0 draws then), and the music started at --from. The
+// output opens first: a server's stream then has a while to settle before the music starts.
+void startMusic(DemoHost& host)
+{
     std::string audioMessage;
     collectingStartup = false;
     host.musicStream = audioOpen(audioMessage, [](const std::string& text) { report(text); });
     if (!audioMessage.empty()) report(audioMessage);
-    // With KESU_CHECK_GL set, the first GL error of the run is reported with its draw and clock.
-    const char* checkGl = std::getenv("KESU_CHECK_GL");
-    if (checkGl && *checkGl && std::strcmp(checkGl, "0") != 0) enableGlCheck(host.session);
-    // A late start: the history up to --from is stepped behind the wait screen, then the music
-    // starts there, so the first frame drawn is the one a run from 0 draws at that time.
-    std::uint32_t startByte = 0;
-    if (host.options.from > 0.0) {
-        stepHistoryBefore(host.session, host.options.from);
-        startByte = static_cast<std::uint32_t>(std::llround(host.options.from * AUDIO_SAMPLE_RATE)) *
-                    (AUDIO_BYTES_PER_SECOND / AUDIO_SAMPLE_RATE);
-    }
-    std::printf("kesu: playing at %d x %d%s%s; Escape quits, Space pauses\n", width, height,
+    if (host.options.from > 0.0) stepHistoryBefore(host.session, host.options.from);
+    std::printf("kesu: playing at %d x %d%s%s; Escape quits, Space pauses\n", host.width, host.height,
                 host.options.screenMode == SCREEN_WINDOW ? " in a window" : "",
                 audioIsSilent(host.musicStream) ? ", silent" : "");
     std::fflush(stdout);
     // Room for a thousand frames a second over the whole run, so the frame path never allocates.
     host.shownSeconds.reserve(static_cast<std::size_t>(demoLength * 1000.0f));
-    openClockLog(host.clockLog);
-    const char* clockChoice = std::getenv("KESU_CLOCK");
-    host.prediction.enabled = !(clockChoice && std::strcmp(clockChoice, "frame-start") == 0);
+    openClockLog(host.clockLog, host.options.clockLogPath);
+    host.prediction.enabled = host.options.predictFrames;
     restartPrediction(host.prediction);
+    const std::uint32_t startByte = static_cast<std::uint32_t>(audioSampleOfTime(host.options.from)) * AUDIO_BYTES_PER_FRAME;
     audioPlay(host.musicStream, &host.music, startByte);
     host.startSeconds = playedSeconds(host);
-    return true;
 }
 
 void runMainLoop(DemoHost& host)
@@ -253,21 +257,18 @@ void runMainLoop(DemoHost& host)
     DemoDriver driver;
     driver.pollEvent = platformPollEvent;
     driver.waitEvent = [](PlatformEvent& event) { return platformWaitEvent(event, 50); };
-    driver.readClock = [&host](float& demoTime) {
-        const std::uint32_t position = audioPosition(host.musicStream);
-        demoTime = static_cast<float>(position / static_cast<double>(AUDIO_BYTES_PER_SECOND));
-        host.readTime = demoTime;
+    driver.readClock = [&host](FrameClock& clock) {
+        clock.readSeconds = platformMonotonicSeconds();
+        clock.readTime = static_cast<float>(audioPosition(host.musicStream) / static_cast<double>(AUDIO_BYTES_PER_SECOND));
         return true;
     };
-    driver.drawTime = [&host](float readTime) {
-        return predictFrameTime(host.prediction, readTime, platformMonotonicSeconds(), demoLength);
-    };
-    driver.finishFrame = [&host] {
+    driver.drawTime = [&host](const FrameClock& clock) { return predictFrameTime(host.prediction, clock.readTime, demoLength); };
+    driver.finishFrame = [&host](const FrameClock& clock) {
         platformSwapBuffers(host.windowHandle);
         const double shown = platformMonotonicSeconds();
-        frameShown(host.prediction, shown);
+        frameShown(host.prediction, clock.readSeconds, shown);
         if (host.shownSeconds.size() < host.shownSeconds.capacity()) host.shownSeconds.push_back(playedSeconds(host));
-        logSwap(host.clockLog, shown, host.readTime, host.session.demoTime);
+        logSwap(host.clockLog, shown, clock);
         if (host.session.glCheck.error && !host.glErrorReported) {
             host.glErrorReported = true;
             report(describeGlError(host.session.glCheck));
@@ -277,12 +278,7 @@ void runMainLoop(DemoHost& host)
     driver.stopMusic = [&host] { releaseAudio(host); };
     driver.pauseMusic = [&host](bool paused) {
         audioPause(host.musicStream, paused);
-        if (paused) {
-            host.pausedSince = platformSeconds();
-        } else {
-            host.pausedSeconds += platformSeconds() - host.pausedSince;
-            restartPrediction(host.prediction);
-        }
+        if (!paused) restartPrediction(host.prediction);
     };
     runDemoLoop(host.session, driver);
     const RunReport runReport =
@@ -312,8 +308,12 @@ int runDemo(int argc, const char* const* argv)
         std::printf("kesu %s\n", KESU_VERSION);
         return 0;
     }
-    const bool started = startDemo(host);
-    if (started) runMainLoop(host);
+    readPlayerEnvironment(host.options);
+    const bool started = findFiles(host) && openWindow(host) && loadSession(host);
+    if (started) {
+        startMusic(host);
+        runMainLoop(host);
+    }
     closeClockLog(host.clockLog);
     destroyRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext);
     closeAudio(host);

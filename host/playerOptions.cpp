@@ -1,5 +1,6 @@
 #include "host/playerOptions.h"
 
+#include "platform/environment.h"
 #include "platform/fileLookup.h"
 #include "timeline/demoSchedule.h"
 
@@ -49,6 +50,14 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& option
         }
     }
     return true;
+}
+
+void readPlayerEnvironment(PlayerOptions& options)
+{
+    options.predictFrames = environmentValue("KESU_CLOCK") != "frame-start";
+    options.clockLogPath = environmentValue("KESU_CLOCK_LOG");
+    options.checkGl = environmentSwitchOn("KESU_CHECK_GL");
+    options.immediateDraw = environmentSwitchOn("KESU_IMMEDIATE");
 }
 
 std::string playerUsage()

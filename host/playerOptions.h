@@ -12,11 +12,19 @@ struct PlayerOptions {
     double from = 0.0;     // seconds of music to start at, 0 <= from < the run's length
     bool help = false;
     bool version = false;
+    // From the environment (readPlayerEnvironment).
+    bool predictFrames = true;     // KESU_CLOCK=frame-start: false, each frame drawn for the position read
+    std::string clockLogPath;      // KESU_CLOCK_LOG: one line per frame into this file
+    bool checkGl = false;          // KESU_CHECK_GL: the first GL error of the run is reported
+    bool immediateDraw = false;    // KESU_IMMEDIATE: the immediate draw path
 };
 
 // False with `problem` set for an unknown option, a missing or bad value, or both --window
 // and --desktop.
 bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& options, std::string& problem);
+
+// Reads the switches the player takes from its environment, once, at start-up.
+void readPlayerEnvironment(PlayerOptions& options);
 
 // The usage text: the options, the keys and where the files are looked for.
 std::string playerUsage();

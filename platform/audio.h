@@ -1,7 +1,7 @@
-// The music: MP3 decoding with libmpg123 into 44100 Hz stereo signed 16-bit PCM, and its
-// playback with a position clock in bytes of that PCM: on a PulseAudio (or PipeWire) server
-// through libpulse when one answers, else through SDL2 audio. The PCM buffer belongs to the
-// caller and must outlive playback.
+// The music's playback and its clock: the decoded PCM (mp3Decoder.h) played on the first
+// output that opens, a sound server's stream, an SDL device or silence, with a position in
+// bytes of that PCM that matches what is heard. The PCM buffer belongs to the caller and must
+// outlive playback. Called from one thread; each output feeds itself on its own.
 #pragma once
 
 #include <cstdint>
@@ -9,16 +9,10 @@
 #include <string>
 #include <vector>
 
-struct LoadError;
-
-// Bytes per second of the decoded music: 44100 Hz x 2 channels x 2 bytes.
-constexpr std::uint32_t AUDIO_BYTES_PER_SECOND = 176400;
+// The decoded music: 44100 Hz x 2 channels x 2 bytes.
 constexpr int AUDIO_SAMPLE_RATE = 44100;
-
-// Decodes the whole file, gapless (encoder delay and padding removed where the file's
-// info tag gives them). Mono is duplicated into both channels; another sample rate is
-// resampled to 44100 Hz. Interleaved left, right.
-bool decodeMp3File(const std::string& path, std::vector<std::int16_t>& pcm, LoadError& error);
+constexpr std::uint32_t AUDIO_BYTES_PER_FRAME = 4;
+constexpr std::uint32_t AUDIO_BYTES_PER_SECOND = AUDIO_SAMPLE_RATE * AUDIO_BYTES_PER_FRAME;
 
 struct AudioOutput;   // opaque
 
@@ -27,27 +21,35 @@ struct AudioOutput;   // opaque
 using AudioNotice = std::function<void(const std::string& text)>;
 
 // Opens the default output for 44100 Hz stereo 16-bit, paused: a stream on the sound server
-// when SDL_AUDIODRIVER is unset or "pulseaudio" and a server answers, otherwise SDL's device.
-// When neither can be opened, the output still exists and its clock runs from the wall
-// clock; `message` then says why and that the demo plays silent. A server that goes away
-// mid-run is followed on the wall clock and connected to again every second; `notice` hears
-// of both.
+// when SDL_AUDIODRIVER is unset or names PulseAudio and a server answers, otherwise SDL's
+// device. When neither can be opened, the output still exists and its clock runs on the
+// monotonic clock; `message` then says why and that the demo plays silent. A server that goes
+// away mid-run is followed on the monotonic clock and connected to again every second;
+// `notice` hears of both.
 AudioOutput* audioOpen(std::string& message, AudioNotice notice = nullptr);
 bool audioIsSilent(const AudioOutput* output);
 
-// Starts playing the PCM from byte startByte (a multiple of 4); the clock starts there now.
+// Plays `pcm` from byte startByte (rounded down to a whole frame); after the music the output
+// plays silence. Same as audioRestart once the music is known.
 void audioPlay(AudioOutput* output, const std::vector<std::int16_t>* pcm, std::uint32_t startByte = 0);
+
+// Starts again at startByte, while playing or paused: what is queued is thrown away, the clock
+// stands at startByte until that byte is heard (while paused it shows startByte at once), and
+// may go back. On a sound server that is away, the clock moves there on the monotonic clock.
+void audioRestart(AudioOutput* output, std::uint32_t startByte);
 
 // Pauses or resumes the music; the clock holds still while paused and goes on from the same
 // position on resume.
 void audioPause(AudioOutput* output, bool paused);
+// Seconds spent paused since the output opened, the pause under way included.
+double audioPausedSeconds(const AudioOutput* output);
 
-// Byte offset in the PCM of what is heard now. On a sound server: the server's own account of
-// the sample leaving its sink, which counts everything queued in the stream and the sink,
-// followed between its reports on CLOCK_MONOTONIC. On an SDL device: bytes handed to the
-// device, less the two buffers it holds, followed between callbacks the same way. Never
-// goes backwards, never runs ahead of the bytes handed over; a multiple of 4. Takes no lock
-// that the feeding thread waits on.
+// Byte offset in the PCM of what is heard now, a multiple of 4. On a sound server: the
+// server's own account of the sample leaving its sink, which counts everything queued in the
+// stream and the sink, followed between its reports on the monotonic clock. On an SDL device:
+// bytes handed to the device, less the two buffers it holds, followed softly between callbacks.
+// Never goes backwards but at a restart, never runs ahead of the bytes handed over. Takes no
+// lock that the feeding thread waits on.
 std::uint32_t audioPosition(AudioOutput* output);
 
 // What went wrong with the sound so far; all 0 on an SDL device, which does not say.
@@ -59,7 +61,7 @@ struct AudioTrouble {
 };
 AudioTrouble audioTrouble(const AudioOutput* output);
 
-// Stops the stream (silence from now on, the clock stays where it is).
+// Stops the music (silence from now on, the clock stays where it is) until a restart.
 void audioStop(AudioOutput* output);
-// Closes the device and frees the output.
+// Closes the output and frees it.
 void audioClose(AudioOutput* output);

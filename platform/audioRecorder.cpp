@@ -1,8 +1,7 @@
 #include "platform/audioRecorder.h"
 
-#include "platform/audioPulse.h"
-
-#include <pulse/pulseaudio.h>
+#include "platform/audio.h"
+#include "platform/audioServerConnect.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -12,11 +11,9 @@
 
 namespace {
 
-constexpr double bytesPerSecond = 176400.0;
-constexpr std::size_t bytesPerFrame = 4;
 // Blocks of 10 ms; the server keeps up to 4 s for a recorder that falls behind.
-constexpr std::uint32_t blockBytes = 441 * bytesPerFrame;
-constexpr std::uint32_t serverQueueBytes = 4 * 176400;
+constexpr std::uint32_t blockBytes = 441 * AUDIO_BYTES_PER_FRAME;
+constexpr std::uint32_t serverQueueBytes = 4 * AUDIO_BYTES_PER_SECOND;
 
 } // namespace
 
@@ -44,9 +41,9 @@ void onTimingReply(pa_stream* stream, int success, void* user)
     if (!success || !timing || timing->write_index_corrupt) return;
     RecordMark mark;
     mark.frame = (static_cast<double>(timing->write_index) +
-                  (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) * bytesPerSecond / 1e6) /
-                 bytesPerFrame;
-    mark.monotonicSeconds = pulseMonotonicSeconds(timing->timestamp);
+                  (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) * AUDIO_BYTES_PER_SECOND / 1e6) /
+                 AUDIO_BYTES_PER_FRAME;
+    mark.monotonicSeconds = serverMonotonicSeconds(timing->timestamp);
     recorder->sound.marks.push_back(mark);
 }
 
@@ -91,6 +88,22 @@ void onOverflow(pa_stream*, void* user) { ++static_cast<AudioRecorder*>(user)->s
 
 void onStreamState(pa_stream*, void* user) { pa_threaded_mainloop_signal(static_cast<AudioRecorder*>(user)->loop, 0); }
 
+void onContextState(pa_context*, void* user) { pa_threaded_mainloop_signal(static_cast<AudioRecorder*>(user)->loop, 0); }
+
+bool connectContext(AudioRecorder* recorder, const std::string& server, std::string& message)
+{
+    recorder->context = serverConnectStart(recorder->loop, server.empty() ? nullptr : server.c_str(), onContextState, recorder, message);
+    if (!recorder->context) return false;
+    pa_context* context = recorder->context;
+    const bool answered = serverWaitUntil(recorder->loop, [context] {
+        const pa_context_state_t state = pa_context_get_state(context);
+        return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+    });
+    if (pa_context_get_state(context) == PA_CONTEXT_READY) return true;
+    message = answered ? "pa_context_connect: " + serverError(context) : "pa_context_connect: the server did not answer within 3 s";
+    return false;
+}
+
 void releaseRecorder(AudioRecorder* recorder)
 {
     if (recorder->loop) pa_threaded_mainloop_lock(recorder->loop);
@@ -100,6 +113,7 @@ void releaseRecorder(AudioRecorder* recorder)
         recorder->stream = nullptr;
     }
     if (recorder->context) {
+        pa_context_set_state_callback(recorder->context, nullptr, nullptr);
         pa_context_disconnect(recorder->context);
         pa_context_unref(recorder->context);
         recorder->context = nullptr;
@@ -114,10 +128,10 @@ void releaseRecorder(AudioRecorder* recorder)
 
 bool connectRecording(AudioRecorder* recorder, const std::string& source, std::string& message)
 {
-    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 44100, 2};
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, AUDIO_SAMPLE_RATE, 2};
     recorder->stream = pa_stream_new(recorder->context, "clock measurement", &sampleFormat, nullptr);
     if (!recorder->stream) {
-        message = std::string("pa_stream_new: ") + pa_strerror(pa_context_errno(recorder->context));
+        message = "pa_stream_new: " + serverError(recorder->context);
         return false;
     }
     pa_stream_set_state_callback(recorder->stream, onStreamState, recorder);
@@ -128,14 +142,14 @@ bool connectRecording(AudioRecorder* recorder, const std::string& source, std::s
     attr.fragsize = blockBytes;
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     if (pa_stream_connect_record(recorder->stream, source.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
-        message = source + ": pa_stream_connect_record: " + pa_strerror(pa_context_errno(recorder->context));
+        message = source + ": pa_stream_connect_record: " + serverError(recorder->context);
         return false;
     }
     for (;;) {
         const pa_stream_state_t state = pa_stream_get_state(recorder->stream);
         if (state == PA_STREAM_READY) return true;
         if (!PA_STREAM_IS_GOOD(state)) {
-            message = source + ": pa_stream_connect_record: " + pa_strerror(pa_context_errno(recorder->context));
+            message = source + ": pa_stream_connect_record: " + serverError(recorder->context);
             return false;
         }
         pa_threaded_mainloop_wait(recorder->loop);
@@ -149,7 +163,7 @@ AudioRecorder* recorderStart(const std::string& server, const std::string& sourc
 {
     AudioRecorder* recorder = new AudioRecorder;
     // Reserved up front, so the loop's thread never reallocates while recording.
-    recorder->capacitySamples = static_cast<std::size_t>(std::max(0.0, maxSeconds) * 44100.0) * 2;
+    recorder->capacitySamples = static_cast<std::size_t>(std::max(0.0, maxSeconds) * AUDIO_SAMPLE_RATE) * 2;
     recorder->sound.pcm.reserve(recorder->capacitySamples);
     recorder->sound.marks.reserve(static_cast<std::size_t>(std::max(0.0, maxSeconds) * 200.0) + 16);
     recorder->loop = pa_threaded_mainloop_new();
@@ -161,8 +175,7 @@ AudioRecorder* recorderStart(const std::string& server, const std::string& sourc
         return nullptr;
     }
     pa_threaded_mainloop_lock(recorder->loop);
-    recorder->context = pulseConnect(recorder->loop, server.empty() ? nullptr : server.c_str(), message);
-    const bool ready = recorder->context && connectRecording(recorder, source, message);
+    const bool ready = connectContext(recorder, server, message) && connectRecording(recorder, source, message);
     pa_threaded_mainloop_unlock(recorder->loop);
     if (!ready) {
         releaseRecorder(recorder);

@@ -429,8 +429,3 @@ void platformDestroyOffscreen(PlatformOffscreen& offscreen)
     offscreen = PlatformOffscreen{};
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
-
-double platformSeconds()
-{
-    return static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
-}

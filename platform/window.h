@@ -123,6 +123,3 @@ struct PlatformOffscreen {
 };
 bool platformCreateOffscreen(int width, int height, PlatformOffscreen& offscreen, std::string& error);
 void platformDestroyOffscreen(PlatformOffscreen& offscreen);
-
-// Seconds from a monotonic high-resolution counter.
-double platformSeconds();

@@ -12,7 +12,3 @@ enum DrawPath {
 
 void setDrawPath(DrawPath path);
 DrawPath drawPath();
-
-// KESU_IMMEDIATE set to anything but "" or "0" selects the immediate path; otherwise the
-// fast path. Returns the path chosen.
-DrawPath setDrawPathFromEnvironment();

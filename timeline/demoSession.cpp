@@ -35,9 +35,9 @@ bool showWaitScreen(DemoSession& session, LoadError& error)
     return true;
 }
 
-bool loadDemoSession(DemoSession& session, LoadError& error)
+bool loadDemoSession(DemoSession& session, LoadError& error, DrawPath path)
 {
-    setDrawPathFromEnvironment();
+    setDrawPath(path);
     if (!loadDemoAssets(*session.renderWindow, error, session.dataFolder)) return false;
     setDemoRunState();
     return true;
@@ -161,16 +161,16 @@ DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
             continue;
         }
         if (session.paused) continue;
-        float readTime = 0.0f;
-        if (!driver.readClock(readTime)) return DEMO_RUN_CLOCK_END;
-        const float demoTime = driver.drawTime ? driver.drawTime(readTime) : readTime;
+        FrameClock clock;
+        if (!driver.readClock(clock)) return DEMO_RUN_CLOCK_END;
+        clock.drawnTime = driver.drawTime ? driver.drawTime(clock) : clock.readTime;
         if (driver.drawsFrame && !driver.drawsFrame()) {
-            stepDemoFrame(session, demoTime, FRAME_STEP);
+            stepDemoFrame(session, clock.drawnTime, FRAME_STEP);
             continue;
         }
-        stepDemoFrame(session, demoTime);
-        if (driver.finishFrame && !driver.finishFrame()) return DEMO_RUN_FAILED;
+        stepDemoFrame(session, clock.drawnTime);
+        if (driver.finishFrame && !driver.finishFrame(clock)) return DEMO_RUN_FAILED;
         if (session.keyDown[PLATFORM_KEY_ESCAPE]) return endRun(driver, DEMO_RUN_ESCAPE);
-        if (readTime >= demoLength) return endRun(driver, DEMO_RUN_MUSIC_END);
+        if (clock.readTime >= demoLength) return endRun(driver, DEMO_RUN_MUSIC_END);
     }
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/window.h"
+#include "render/drawPath.h"
 #include "timeline/captureClock.h"
 #include "timeline/demoTimeline.h"
 
@@ -41,10 +42,9 @@ struct DemoSession {
 // lower left. The caller presents it; it stays on screen until the first frame is swapped.
 bool showWaitScreen(DemoSession& session, LoadError& error);
 
-// Loads every scene and texture, hands each effect its part, and sets the GL state the run
-// relies on. The wait screen shows meanwhile. KESU_IMMEDIATE=1 in the environment selects
-// the immediate draw path, the reference the fast default is tested against.
-bool loadDemoSession(DemoSession& session, LoadError& error);
+// Loads every scene and texture on the given draw path, hands each effect its part, and sets
+// the GL state the run relies on. The wait screen shows meanwhile.
+bool loadDemoSession(DemoSession& session, LoadError& error, DrawPath path = DRAW_PATH_FAST);
 
 // From now on glGetError is read after the closing sequence and after each effect draw; the
 // first error is kept in session.glCheck, later ones are ignored.
@@ -76,24 +76,31 @@ std::vector<bool> planDrawnSteps(const std::vector<ClockStep>& steps);
 // startTime of 0 steps nothing. The session must be freshly loaded.
 float stepHistoryBefore(DemoSession& session, double startTime);
 
+// One frame's clock: the position read at its start, and the time it is drawn for.
+struct FrameClock {
+    float readTime = 0.0f;     // seconds of music
+    double readSeconds = 0.0;  // monotonic seconds when it was read; 0 for a clock not in real time
+    float drawnTime = 0.0f;    // seconds of music
+};
+
 // What a run is driven by. Null members do nothing (pollEvent: no event ever pending).
 struct DemoDriver {
     // Takes one pending event; false when none is pending.
     std::function<bool(PlatformEvent& event)> pollEvent;
     // While paused: waits a while for an event and takes it; false when none came.
     std::function<bool(PlatformEvent& event)> waitEvent;
-    // The clock of the next frame, in seconds of music; false when the clock has no frame
-    // left (a capture's span is done).
-    std::function<bool(float& demoTime)> readClock;
+    // Reads the clock of the next frame (readTime, readSeconds); false when the clock has no
+    // frame left (a capture's span is done).
+    std::function<bool(FrameClock& clock)> readClock;
     // The time the frame read at that clock is drawn for (the player draws for when the frame
     // will be seen). Null: the clock read.
-    std::function<float(float readTime)> drawTime;
+    std::function<float(const FrameClock& clock)> drawTime;
     // Asked after each clock read: false for a frame that is only stepped (FRAME_STEP), which
     // is then neither finished nor checked for the end of the run. Null: every frame is drawn.
     std::function<bool()> drawsFrame;
     // Shows the composed frame (the swap; a capture reads it back first); false stops the
     // run as failed.
-    std::function<bool()> finishFrame;
+    std::function<bool(const FrameClock& clock)> finishFrame;
     // Releases the music, on the Escape and end-of-music paths only, after the last swap.
     std::function<void()> stopMusic;
     // Pauses (true) or resumes (false) the music, and with it the clock. Null: Space does

@@ -2,6 +2,7 @@
 
 #include "platform/audio.h"
 #include "platform/loadError.h"
+#include "platform/mp3Decoder.h"
 #include "timeline/demoSchedule.h"
 #include "tools/datagen/music.h"
 

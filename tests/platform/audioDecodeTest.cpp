@@ -1,5 +1,6 @@
 #include "platform/audio.h"
 #include "platform/loadError.h"
+#include "platform/mp3Decoder.h"
 
 #include <gtest/gtest.h>
 #include <lame/lame.h>

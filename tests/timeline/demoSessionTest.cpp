@@ -60,12 +60,12 @@ struct ScriptedRun {
             return true;
         };
         driver.pauseMusic = [this](bool paused) { log.push_back(paused ? "pause" : "resume"); };
-        driver.readClock = [this](float& demoTime) {
+        driver.readClock = [this](FrameClock& frameClock) {
             if (next == script.size()) return false;
-            demoTime = script[next++].demoTime;
+            frameClock.readTime = script[next++].demoTime;
             return true;
         };
-        driver.finishFrame = [this, &session] {
+        driver.finishFrame = [this, &session](const FrameClock&) {
             char line[64];
             std::snprintf(line, sizeof line, "frame %.3f after %.3f", session.demoTime, session.previousTime);
             log.push_back(line);
@@ -73,7 +73,7 @@ struct ScriptedRun {
             return true;
         };
         driver.stopMusic = [this] { log.push_back("stop music"); };
-        driver.drawTime = drawTime;
+        if (drawTime) driver.drawTime = [this](const FrameClock& frameClock) { return drawTime(frameClock.readTime); };
         end = runDemoLoop(session, driver);
     }
 };

@@ -14,6 +14,7 @@
 #include "platform/audio.h"
 #include "platform/audioRecorder.h"
 #include "platform/loadError.h"
+#include "platform/mp3Decoder.h"
 #include "tools/audioclock/clockAnalysis.h"
 #include "tools/audioclock/soundServer.h"
 

@@ -101,18 +101,19 @@ bool readClockLog(const std::string& path, std::vector<ClockLogLine>& lines, std
         ClockLogLine line;
         std::istringstream fields(text);
         std::vector<double> numbers;
-        for (double number; numbers.size() < 3 && fields >> number;) numbers.push_back(number);
+        for (double number; numbers.size() < 4 && fields >> number;) numbers.push_back(number);
         fields.clear();
         std::string rest;
         fields >> rest;
-        if ((numbers.size() != 2 && numbers.size() != 3) || !rest.empty()) {
+        if (numbers.size() < 2 || !rest.empty()) {
             problem = path + ": line " + std::to_string(number) +
-                      ": expected \"SWAP POSITION DRAWN\" (three numbers) but found \"" + text + "\"";
+                      ": expected \"SWAP POSITION DRAWN READ\" (four numbers) but found \"" + text + "\"";
             return false;
         }
         line.swapSeconds = numbers[0];
         line.position = numbers[1];
-        line.drawn = numbers.size() == 3 ? numbers[2] : numbers[1];
+        line.drawn = numbers.size() >= 3 ? numbers[2] : numbers[1];
+        if (numbers.size() == 4) line.readSeconds = numbers[3];
         lines.push_back(line);
     }
     if (lines.empty()) {
@@ -125,7 +126,10 @@ bool readClockLog(const std::string& path, std::vector<ClockLogLine>& lines, std
 std::vector<ClockSample> clockReadings(const std::vector<ClockLogLine>& lines)
 {
     std::vector<ClockSample> samples;
-    for (std::size_t i = 1; i < lines.size(); ++i) samples.push_back({lines[i - 1].swapSeconds, lines[i].position});
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].readSeconds >= 0.0) samples.push_back({lines[i].readSeconds, lines[i].position});
+        else if (i > 0) samples.push_back({lines[i - 1].swapSeconds, lines[i].position});
+    }
     return samples;
 }
 

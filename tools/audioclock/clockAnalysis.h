@@ -17,10 +17,12 @@ struct ClockLogLine {
     double swapSeconds = 0.0;
     double position = 0.0;
     double drawn = 0.0;
+    double readSeconds = -1.0;   // when the position was read; -1 in an older log that does not say
 };
 
-// Reads "SWAP POSITION DRAWN" lines ("SWAP POSITION" lines of an older player: drawn for
-// the position read); false with the file, line number and what was wrong.
+// Reads "SWAP POSITION DRAWN READ" lines (an older player's "SWAP POSITION DRAWN", or
+// "SWAP POSITION": drawn for the position read); false with the file, line number and what
+// was wrong.
 bool readClockLog(const std::string& path, std::vector<ClockLogLine>& lines, std::string& problem);
 
 // The clock said `position` seconds of music at `readSeconds` (CLOCK_MONOTONIC).
@@ -29,8 +31,9 @@ struct ClockSample {
     double position = 0.0;
 };
 
-// The player reads its clock right after the previous frame's swap, so frame i's position
-// was read at line i - 1's swap time; the first line has no sample.
+// When each position was read: its READ field; in an older log, which does not say, the
+// previous frame's swap (the player reads its clock right after it), so the first line has
+// no sample there.
 std::vector<ClockSample> clockReadings(const std::vector<ClockLogLine>& lines);
 // The frames as shown: each at its own swap, with the time it was drawn for, or with the
 // position read at its start: what the frame-start clock would have shown at that swap.

@@ -15,6 +15,7 @@
 // depend on. A usage error exits with status 2 before anything opens.
 #include "platform/fileLookup.h"
 #include "platform/loadError.h"
+#include "platform/monotonicClock.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
 #include "timeline/demoSession.h"
@@ -160,7 +161,7 @@ int main(int argc, char** argv)
 {
     // An ffmpeg that stops must show as a failed write, not end this process.
     std::signal(SIGPIPE, SIG_IGN);
-    const double launchTime = platformSeconds();
+    const double launchTime = platformMonotonicSeconds();
     CaptureOptions options;
     if (!parseCaptureOptions(argc, argv, options)) {
         printCaptureUsage(stderr);
@@ -187,7 +188,7 @@ int main(int argc, char** argv)
         if (!video.audioPath.empty()) std::remove(video.audioPath.c_str());
         return 1;
     }
-    const double contextTime = platformSeconds();
+    const double contextTime = platformMonotonicSeconds();
 
     // The player's start-up: the wait screen (presented by the swap), then the assets and the
     // run's GL state.
@@ -199,10 +200,10 @@ int main(int argc, char** argv)
     bool ok = showWaitScreen(session, loadError);
     if (ok) {
         platformSwapBuffers(offscreen.window);
-        ok = loadDemoSession(session, loadError);
+        ok = loadDemoSession(session, loadError, options.immediateDraw ? DRAW_PATH_IMMEDIATE : DRAW_PATH_FAST);
     }
     glFinish();
-    const double loadedTime = platformSeconds();
+    const double loadedTime = platformMonotonicSeconds();
     if (!ok) captureFail(formatLoadError(loadError));
     if (ok && options.checkGl) {
         checkGlNow(session, "the start-up");

@@ -1,5 +1,6 @@
 #include "tools/capture/captureBench.h"
 
+#include "platform/monotonicClock.h"
 #include "platform/pngWriter.h"
 #include "platform/window.h"
 #include "timeline/demoSchedule.h"
@@ -100,11 +101,11 @@ EncodeCost measureVideoEncode(const CaptureOptions& options, const EncodeSample&
     double seconds = -1.0;
     VideoEncoder encoder;
     if (writeWav(settings.audioPath, silence, error)) {
-        const double before = platformSeconds();
+        const double before = platformMonotonicSeconds();
         bool ok = startVideo(encoder, settings, error);
         for (const auto& frame : sample.frames) ok = ok && encodeFrame(encoder, frame.data(), frame.size(), error);
         ok = finishVideo(encoder, error) && ok;
-        if (ok) seconds = platformSeconds() - before;
+        if (ok) seconds = platformMonotonicSeconds() - before;
     }
     if (seconds < 0.0) captureFail("encoder measurement: " + error);
     const double frames = static_cast<double>(sample.frames.size());
@@ -143,12 +144,12 @@ bool benchRun(const CaptureOptions& options, DemoSession& session, PlatformOffsc
     hooks.beforeFrame = [&](const ClockStep&) {
         // The frame before may still be filling: the timing starts once it is done.
         glFinish();
-        before = platformSeconds();
+        before = platformMonotonicSeconds();
         cpuBefore = processorMilliseconds();
     };
     hooks.onOutput = [&](const ClockStep& step) {
         glFinish();
-        const double milliseconds = (platformSeconds() - before) * 1000.0;
+        const double milliseconds = (platformMonotonicSeconds() - before) * 1000.0;
         const double cpuMilliseconds = processorMilliseconds() - cpuBefore;
         all.push_back(milliseconds);
         allCpu.push_back(cpuMilliseconds);
@@ -158,16 +159,16 @@ bool benchRun(const CaptureOptions& options, DemoSession& session, PlatformOffsc
                 window.cpuMilliseconds.push_back(cpuMilliseconds);
             }
         }
-        const double readStart = platformSeconds();
+        const double readStart = platformMonotonicSeconds();
         readFrame(options.width, options.height, pixels);
-        readback.push_back((platformSeconds() - readStart) * 1000.0);
+        readback.push_back((platformMonotonicSeconds() - readStart) * 1000.0);
         const std::int64_t kept = step.outputIndex - sample.firstOutput;
         if (kept >= 0 && kept < sampleCount) {
             sample.frames.push_back(pixels);
-            const double pngStart = platformSeconds();
+            const double pngStart = platformMonotonicSeconds();
             std::string error;
             if (!writePng(pngPath, pixels.data(), options.width, options.height, true, error)) return captureFail(error);
-            pngEncode.push_back((platformSeconds() - pngStart) * 1000.0);
+            pngEncode.push_back((platformMonotonicSeconds() - pngStart) * 1000.0);
         }
         return true;
     };

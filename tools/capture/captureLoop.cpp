@@ -1,5 +1,6 @@
 #include "tools/capture/captureLoop.h"
 
+#include "platform/monotonicClock.h"
 #include "platform/window.h"
 #include "timeline/demoSession.h"
 #include "tools/capture/captureOptions.h"
@@ -31,13 +32,13 @@ struct Progress {
 
     // The first line waits one interval, so its rate is not that of a single frame.
     explicit Progress(std::size_t frameCount)
-        : total(frameCount), start(platformSeconds()), lastShown(start), terminal(isatty(2) != 0)
+        : total(frameCount), start(platformMonotonicSeconds()), lastShown(start), terminal(isatty(2) != 0)
     {
     }
 
     void show(std::size_t done)
     {
-        const double now = platformSeconds();
+        const double now = platformMonotonicSeconds();
         const bool last = done == total;
         if (!last && now - lastShown < (terminal ? 0.5 : 10.0)) return;
         lastShown = now;
@@ -62,10 +63,10 @@ bool runCaptureSteps(DemoSession& session, const std::vector<ClockStep>& steps, 
     std::size_t drawnDone = 0;
     std::size_t next = 0;
     DemoDriver driver;
-    driver.readClock = [&](float& demoTime) {
+    driver.readClock = [&](FrameClock& clock) {
         if (next == steps.size()) return false;
         if (hooks.beforeFrame && drawn[next]) hooks.beforeFrame(steps[next]);
-        demoTime = steps[next].demoTime;
+        clock.readTime = steps[next].demoTime;
         return true;
     };
     driver.drawsFrame = [&] {
@@ -73,7 +74,7 @@ bool runCaptureSteps(DemoSession& session, const std::vector<ClockStep>& steps, 
         ++next;
         return false;
     };
-    driver.finishFrame = [&] {
+    driver.finishFrame = [&](const FrameClock&) {
         const ClockStep& step = steps[next++];
         if (session.glCheck.error) return captureFail(describeGlError(session.glCheck));
         if (step.outputIndex >= 0 && hooks.onOutput && !hooks.onOutput(step)) return false;

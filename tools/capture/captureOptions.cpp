@@ -1,5 +1,6 @@
 #include "tools/capture/captureOptions.h"
 
+#include "platform/environment.h"
 #include "platform/fileLookup.h"
 
 #include <algorithm>
@@ -63,6 +64,7 @@ void printCaptureUsage(std::FILE* stream)
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options)
 {
+    options.immediateDraw = environmentSwitchOn("KESU_IMMEDIATE");
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
         if (name == "--help" || name == "-h") {

@@ -30,6 +30,7 @@ struct CaptureOptions {
     bool countGiven = false;
     bool bench = false;
     bool checkGl = false;
+    bool immediateDraw = false;   // KESU_IMMEDIATE: the immediate draw path
     // Draw the frames before the span that the span's pictures do not depend on, instead of
     // only stepping them: slower, and the picture to compare a late start against.
     bool drawEveryFrame = false;
@@ -39,7 +40,8 @@ struct CaptureOptions {
     bool version = false;    // --version: print the name and version and stop
 };
 
-// Reads the arguments; false, with the problem printed, on a usage error (exit status 2).
+// Reads the arguments and the environment's switches; false, with the problem printed, on a
+// usage error (exit status 2).
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options);
 
 void printCaptureUsage(std::FILE* stream);

@@ -3,6 +3,7 @@
 #include "platform/audio.h"
 #include "platform/jpegEncoder.h"
 #include "platform/loadError.h"
+#include "platform/mp3Decoder.h"
 #include "platform/pngWriter.h"
 #include "tools/capture/captureOptions.h"
 

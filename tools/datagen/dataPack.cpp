@@ -2,6 +2,7 @@
 
 #include "platform/audio.h"
 #include "platform/loadError.h"
+#include "platform/mp3Decoder.h"
 #include "tools/datagen/mastering.h"
 #include "tools/datagen/mp3Encoder.h"
 #include "tools/datagen/music.h"

@@ -14,7 +14,6 @@ struct FramePrediction {
     std::size_t delayCount = 0;       // how many of recentDelays hold a delay
     std::size_t nextDelay = 0;        // where the next one goes
     float lastDrawn = 0.0f;           // the time the last frame was drawn for
-    double readSeconds = 0.0;         // when the clock of the frame in hand was read
     bool exact = true;                // the next frame is drawn for its read time, without a delay
     bool enabled = true;              // false: every frame is drawn for its read time (the frame-start clock)
 };
@@ -28,14 +27,17 @@ constexpr double framePredictionMaxDelay = 0.05;
 // largest; 0 before any frame was shown.
 double predictedDelay(const FramePrediction& prediction);
 
-// The time to draw the frame for, given the position read at its start (seconds of music) and
-// when it was read: read + the predicted delay (read alone for the first frame after a
-// restart, or when disabled), never before the last frame's time and never past end.
-float predictFrameTime(FramePrediction& prediction, float readTime, double readSeconds, float end);
+// The time to draw the frame for, given the position read at its start (seconds of music):
+// read + the predicted delay (read alone for the first frame after a restart, or when
+// disabled), never before the last frame's time and never past end.
+float predictFrameTime(FramePrediction& prediction, float readTime, float end);
 
-// The frame was shown (its swap returned) at shownSeconds: its delay joins the recent ones.
-void frameShown(FramePrediction& prediction, double shownSeconds);
+// The frame whose clock was read at readSeconds was shown (its swap returned) at
+// shownSeconds: its delay joins the recent ones.
+void frameShown(FramePrediction& prediction, double readSeconds, double shownSeconds);
 
 // The next frame is drawn exactly for its read time: at a start, a late start and a resume,
-// where the music starts from a standstill. The frame after it predicts again.
+// where the music starts from a standstill. The frame after it predicts again. With
+// `fromTime` (a seek, a loop), frames may also go back to that time.
 void restartPrediction(FramePrediction& prediction);
+void restartPrediction(FramePrediction& prediction, float fromTime);

@@ -1,4 +1,4 @@
-#include "timeline/framePrediction.h"
+#include "host/framePrediction.h"
 
 #include <algorithm>
 
@@ -11,9 +11,8 @@ double predictedDelay(const FramePrediction& prediction)
     return std::clamp(sorted[prediction.delayCount / 2], 0.0, framePredictionMaxDelay);
 }
 
-float predictFrameTime(FramePrediction& prediction, float readTime, double readSeconds, float end)
+float predictFrameTime(FramePrediction& prediction, float readTime, float end)
 {
-    prediction.readSeconds = readSeconds;
     float drawn = readTime;
     if (prediction.enabled && !prediction.exact) drawn = static_cast<float>(readTime + predictedDelay(prediction));
     prediction.exact = false;
@@ -22,11 +21,17 @@ float predictFrameTime(FramePrediction& prediction, float readTime, double readS
     return drawn;
 }
 
-void frameShown(FramePrediction& prediction, double shownSeconds)
+void frameShown(FramePrediction& prediction, double readSeconds, double shownSeconds)
 {
-    prediction.recentDelays[prediction.nextDelay] = shownSeconds - prediction.readSeconds;
+    prediction.recentDelays[prediction.nextDelay] = shownSeconds - readSeconds;
     prediction.nextDelay = (prediction.nextDelay + 1) % prediction.recentDelays.size();
     prediction.delayCount = std::min(prediction.delayCount + 1, prediction.recentDelays.size());
 }
 
 void restartPrediction(FramePrediction& prediction) { prediction.exact = true; }
+
+void restartPrediction(FramePrediction& prediction, float fromTime)
+{
+    prediction.exact = true;
+    prediction.lastDrawn = fromTime;
+}

@@ -1,0 +1,8 @@
+// Windows: SDL's own output, then silence.
+#include "platform/audioOutput.h"
+
+const AudioBackend* const* audioBackends()
+{
+    static const AudioBackend* const backends[] = {&deviceBackend, &silentBackend, nullptr};
+    return backends;
+}

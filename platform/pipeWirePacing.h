@@ -1,0 +1,29 @@
+// What is heard of a stream on PipeWire's PulseAudio service, from the read index the server
+// reports. The service moves the read index a whole processing quantum at a time, as the graph
+// takes the quantum to play it: between two moves the read index stands a part of a quantum
+// ahead of what is heard, and just before a move exactly at it. Over the reports of the last
+// two seconds, the read index's lowest stand against the nominal rate is what is heard; a read
+// index that falls below that stand has missed a graph cycle, a dropout the service does not
+// signal. Pure arithmetic on the reports it is fed, so it can be checked on scripted ones.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <utility>
+
+struct PipeWirePacing {
+    // (seconds, read index less the nominal rate's bytes at those seconds) of recent reports.
+    std::deque<std::pair<double, double>> paces;
+    double playingSince = -1.0;   // when the stream last began to play; -1 while it does not
+    bool lowPace = false;         // the last report stood below the lowest stand
+    std::uint32_t dropouts = 0;   // graph cycles the stream missed, since the record was made
+    double droppedBytes = 0.0;    // the silence those left
+};
+
+// A report while the stream plays: the read index, in bytes, at `seconds` (monotonic).
+// Returns the read index of what is heard then.
+double pacedReadIndex(PipeWirePacing& pacing, std::uint64_t readIndex, double seconds);
+
+// The stream stopped, underran, was flushed or was made anew: the stands seen so far no
+// longer hold. The counts stay.
+void restartPacing(PipeWirePacing& pacing);
