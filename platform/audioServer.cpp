@@ -46,14 +46,13 @@ enum ServerState {
     SERVER_CONNECTING,   // the first connection and its stream are being made; the opener waits
     SERVER_PLAYING,      // the stream is ready and its timing reports are the clock
     SERVER_LOST,         // the server went away; a new connection and stream are being made, or the new
-                         // stream's first sound is not heard yet: the monotonic clock stands in
+                         // stream's music is not heard yet: the monotonic clock stands in
     SERVER_WAITING       // the server went away or the last try failed; the next try waits for the timer
 };
 
 enum StreamFeed {
-    FEED_NOTHING,   // before the first start and after a stop
-    FEED_MUSIC,     // the music from startByte, then silence
-    FEED_SILENCE    // a new stream after the server came back, until its sound is heard
+    FEED_NOTHING,   // before the first start, after a stop, and a new stream until its music is placed
+    FEED_MUSIC      // the music from startByte, then silence
 };
 
 // The loop's thread only, or under the loop's lock.
@@ -75,6 +74,8 @@ struct ServerStream {
     std::uint64_t handed = 0;
     bool timingPending = false;
     bool priorityTried = false;
+    bool restarting = false;   // flushed and not heard playing since: the queue is empty by design
+    double sinkBytes = 0.0;    // what the sink held at the last report: how late a byte written now is heard
     PipeWirePacing pacing;
     pa_time_event* reportTimer = nullptr;
     pa_time_event* retryTimer = nullptr;
@@ -152,6 +153,7 @@ void restartStream(ServerStream& s, std::uint64_t startByte, StreamFeed feed)
 {
     s.startByte = s.handed = startByte;
     s.feed = feed;
+    s.restarting = true;
     restartPacing(s.pacing);
     if (!streamReady(s)) return;
     serverForget(pa_stream_flush(s.stream, nullptr, nullptr));
@@ -162,22 +164,17 @@ void restartStream(ServerStream& s, std::uint64_t startByte, StreamFeed feed)
     requestTiming(s);
 }
 
-// The new stream after the server came back is heard: the music goes on from where the
-// monotonic clock has it now.
-void resumeMusic(ServerStream& s)
+// A new stream after the server came back: the music goes on from where the monotonic clock
+// will be when what is written now is heard, once the sink has played what it holds; the clock
+// runs on the monotonic clock until then.
+void placeMusic(ServerStream& s)
 {
-    const double now = platformMonotonicSeconds();
-    AudioOutput& output = *s.output;
-    s.state = SERVER_PLAYING;
-    if (s.stopped || !s.musicStarted) {
-        restartStream(s, 0, FEED_NOTHING);
-        return;
-    }
-    const std::uint64_t resumeByte =
-        static_cast<std::uint64_t>(std::max(0.0, audioHeardAt(output, now))) & ~static_cast<std::uint64_t>(AUDIO_BYTES_PER_FRAME - 1);
+    if (!streamReady(s) || !s.musicStarted || s.stopped) return;
+    const bool first = s.feed == FEED_NOTHING;
+    const double heardThen = audioHeardAt(*s.output, platformMonotonicSeconds()) + (s.paused ? 0.0 : s.sinkBytes);
+    const std::uint64_t resumeByte = static_cast<std::uint64_t>(std::max(0.0, heardThen)) & ~static_cast<std::uint64_t>(AUDIO_BYTES_PER_FRAME - 1);
     restartStream(s, resumeByte, FEED_MUSIC);
-    audioEndSilence(output, now);
-    say(s, "the sound server is back; the music goes on from " + audioMusicTime(static_cast<double>(resumeByte)));
+    if (first) say(s, "the sound server is back; the music goes on from " + audioMusicTime(static_cast<double>(resumeByte)));
 }
 
 // The server's last timing report, as it stands: at its timestamp the sink was about to take
@@ -188,7 +185,7 @@ void resumeMusic(ServerStream& s)
 // used: it runs ahead of the server while a stream starts.
 void publishTiming(ServerStream& s)
 {
-    if (!streamReady(s) || s.feed == FEED_NOTHING) return;
+    if (!streamReady(s) || (s.feed == FEED_NOTHING && s.state != SERVER_LOST)) return;
     const pa_timing_info* timing = pa_stream_get_timing_info(s.stream);
     if (!timing) return;
     if (timing->read_index_corrupt || timing->write_index_corrupt) {
@@ -206,15 +203,23 @@ void publishTiming(ServerStream& s)
     } else {
         // Stopped, the read index stands at the end of the last quantum taken, heard in full
         // by now or soon: that is where the music stops.
-        restartPacing(s.pacing);
+        stopPacing(s.pacing, static_cast<std::uint64_t>(timing->read_index));
     }
     const double sinkBytes = static_cast<double>(timing->sink_usec) * AUDIO_BYTES_PER_SECOND / 1e6;
+    s.sinkBytes = sinkBytes;
     const double heard = static_cast<double>(s.handed) - static_cast<double>(timing->write_index) + readIndex - sinkBytes;
     if (s.state == SERVER_LOST) {
-        if (playing && s.feed == FEED_SILENCE && heard > static_cast<double>(s.startByte)) resumeMusic(s);
-        return;
+        if (s.feed == FEED_NOTHING) {
+            placeMusic(s);
+            return;
+        }
+        // The music placed is heard: its reports are the clock from now on.
+        if (!playing || heard < static_cast<double>(s.startByte)) return;
+        s.state = SERVER_PLAYING;
+        audioEndSilence(output, seconds);
     }
     if (s.state != SERVER_PLAYING || s.feed != FEED_MUSIC) return;
+    if (playing) s.restarting = false;
     AudioReport report;
     report.heardBytes = std::max(0.0, heard);
     report.monotonicSeconds = seconds;
@@ -246,7 +251,8 @@ void onStarted(pa_stream*, void* user) { requestTiming(*static_cast<ServerStream
 void onUnderflow(pa_stream*, void* user)
 {
     ServerStream& s = *static_cast<ServerStream*>(user);
-    if (s.state == SERVER_PLAYING && s.feed == FEED_MUSIC) s.output->underruns.fetch_add(1, std::memory_order_relaxed);
+    if (s.state == SERVER_PLAYING && s.feed == FEED_MUSIC && !s.restarting)
+        s.output->underruns.fetch_add(1, std::memory_order_relaxed);
     restartPacing(s.pacing);
     requestTiming(s);
 }
@@ -269,6 +275,7 @@ void dropConnection(ServerStream& s)
         s.context = nullptr;
     }
     s.timingPending = false;
+    s.feed = FEED_NOTHING;
     restartPacing(s.pacing);
 }
 
@@ -331,7 +338,8 @@ void onStreamState(pa_stream* stream, void* user)
             // Corked and unfed: nothing plays and the server's clock stands until the first start.
             s.state = SERVER_PLAYING;
         } else if (s.state == SERVER_LOST) {
-            restartStream(s, 0, FEED_SILENCE);
+            // Its first report says how much the sink holds: then the music is placed.
+            requestTiming(s);
         }
     } else if (!PA_STREAM_IS_GOOD(state)) {
         connectionFailed(s, "pa_stream_connect_playback: " + serverError(s.context));
@@ -457,11 +465,12 @@ void startServer(AudioOutput& output, std::uint64_t startByte)
         restartStream(s, startByte, FEED_MUSIC);
     } else {
         // No server plays: the clock moves there, and the music goes on from the clock once a
-        // new stream is heard.
+        // new stream is ready.
         const double now = platformMonotonicSeconds();
         audioPublishWallClock(output, static_cast<double>(startByte), now, !s.paused);
         double expected = -1.0;
         output.silentSince.compare_exchange_strong(expected, now, std::memory_order_relaxed);
+        if (s.state == SERVER_LOST) placeMusic(s);
     }
     pa_threaded_mainloop_unlock(s.loop);
 }
@@ -474,7 +483,10 @@ void pauseServer(AudioOutput& output, bool paused)
     if (s.state == SERVER_LOST || s.state == SERVER_WAITING) {
         audioPublishWallClock(output, static_cast<double>(output.lastPosition), platformMonotonicSeconds(), !paused);
     }
-    if (s.feed != FEED_NOTHING) {
+    if (s.state == SERVER_LOST && s.feed == FEED_MUSIC && !paused) {
+        // The clock stood meanwhile: the music is placed anew.
+        placeMusic(s);
+    } else if (s.feed != FEED_NOTHING) {
         cork(s, paused);
         requestTiming(s);
     }
@@ -486,7 +498,7 @@ void stopServer(AudioOutput& output)
     ServerStream& s = streamOf(output);
     pa_threaded_mainloop_lock(s.loop);
     s.stopped = true;
-    if (s.state == SERVER_PLAYING) restartStream(s, s.handed, FEED_NOTHING);
+    restartStream(s, s.handed, FEED_NOTHING);
     audioEndSilence(output, platformMonotonicSeconds());
     pa_threaded_mainloop_unlock(s.loop);
 }

@@ -3,21 +3,45 @@
 #include "platform/audio.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr double paceWindowSeconds = 2.0;
 // A read index that falls this far below its lowest stand has missed a graph cycle. Only
-// checked once the reports have had this long to find the lowest stand.
+// checked once the reports have had this long to find the lowest stand. The same margin keeps
+// a report's timing noise from moving a carried stand by a whole quantum.
 constexpr double dropoutMarginBytes = 0.0015 * AUDIO_BYTES_PER_SECOND;
 constexpr double paceSettleSeconds = 1.0;
+// How long a stand carried over a stop holds: by then the reports, 17 ms apart against a
+// cycle of another length, have come near the end of some cycle.
+constexpr double carriedStandSeconds = 0.25;
 
 } // namespace
 
 double pacedReadIndex(PipeWirePacing& pacing, std::uint64_t readIndex, double seconds)
 {
-    if (pacing.playingSince < 0.0) pacing.playingSince = seconds;
-    const double pace = static_cast<double>(readIndex) - seconds * AUDIO_BYTES_PER_SECOND;
+    const double index = static_cast<double>(readIndex);
+    const double step = pacing.lastReadIndex >= 0.0 && index > pacing.lastReadIndex ? index - pacing.lastReadIndex : 0.0;
+    if (step > 0.0) pacing.quantumBytes = pacing.quantumBytes > 0.0 ? std::min(pacing.quantumBytes, step) : step;
+    pacing.lastReadIndex = index;
+    const double pace = index - seconds * AUDIO_BYTES_PER_SECOND;
+    if (pacing.playingSince < 0.0) {
+        pacing.playingSince = seconds;
+        // Right at the start the read index stands up to a quantum ahead of what is heard:
+        // where the last stand's place in the cycle is known, by what that place says (right
+        // at it, taken as just moved); otherwise by the move it just made. Either way the clock
+        // waits rather than runs ahead, and the carried stand gives way to the reports' own soon.
+        double ahead = -1.0;
+        if (pacing.standKnown && pacing.quantumBytes > 0.0) {
+            ahead = std::fmod(pace - pacing.lastStand, pacing.quantumBytes);
+            if (ahead < 0.0) ahead += pacing.quantumBytes;
+            if (ahead < dropoutMarginBytes) ahead += pacing.quantumBytes;
+        } else if (step > 0.0) {
+            ahead = step;
+        }
+        if (ahead >= 0.0) pacing.paces.emplace_back(seconds - paceWindowSeconds + carriedStandSeconds, pace - ahead);
+    }
     while (!pacing.paces.empty() && pacing.paces.front().first < seconds - paceWindowSeconds) pacing.paces.pop_front();
     double lowest = pace;
     for (const auto& entry : pacing.paces) lowest = std::min(lowest, entry.second);
@@ -35,12 +59,21 @@ double pacedReadIndex(PipeWirePacing& pacing, std::uint64_t readIndex, double se
     }
     pacing.lowPace = false;
     pacing.paces.emplace_back(seconds, pace);
+    pacing.lastStand = lowest;
+    pacing.standKnown = true;
     return lowest + seconds * AUDIO_BYTES_PER_SECOND;
 }
 
-void restartPacing(PipeWirePacing& pacing)
+void stopPacing(PipeWirePacing& pacing, std::uint64_t readIndex)
 {
     pacing.paces.clear();
     pacing.playingSince = -1.0;
     pacing.lowPace = false;
+    pacing.lastReadIndex = static_cast<double>(readIndex);
+}
+
+void restartPacing(PipeWirePacing& pacing)
+{
+    stopPacing(pacing, 0);
+    pacing.lastReadIndex = -1.0;
 }

@@ -4,7 +4,10 @@
 // ahead of what is heard, and just before a move exactly at it. Over the reports of the last
 // two seconds, the read index's lowest stand against the nominal rate is what is heard; a read
 // index that falls below that stand has missed a graph cycle, a dropout the service does not
-// signal. Pure arithmetic on the reports it is fed, so it can be checked on scripted ones.
+// signal. When the stream stops and plays again (a pause, a flush) the stand moves by whole
+// quanta, since the graph's cycle goes on meanwhile: the last stand, moved to the new read
+// index by whole quanta, holds until the reports find it again. Pure arithmetic on the reports
+// it is fed, so it can be checked on scripted ones.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +19,10 @@ struct PipeWirePacing {
     std::deque<std::pair<double, double>> paces;
     double playingSince = -1.0;   // when the stream last began to play; -1 while it does not
     bool lowPace = false;         // the last report stood below the lowest stand
+    double lastReadIndex = -1.0;  // -1 before the first report
+    double quantumBytes = 0.0;    // the smallest move of the read index seen; 0 before one
+    double lastStand = 0.0;       // the lowest stand last found
+    bool standKnown = false;
     std::uint32_t dropouts = 0;   // graph cycles the stream missed, since the record was made
     double droppedBytes = 0.0;    // the silence those left
 };
@@ -24,6 +31,10 @@ struct PipeWirePacing {
 // Returns the read index of what is heard then.
 double pacedReadIndex(PipeWirePacing& pacing, std::uint64_t readIndex, double seconds);
 
-// The stream stopped, underran, was flushed or was made anew: the stands seen so far no
-// longer hold. The counts stay.
+// A report while the stream does not play (corked, flushed, filling up again): the stands
+// seen so far no longer hold but for their place in the graph's cycle.
+void stopPacing(PipeWirePacing& pacing, std::uint64_t readIndex);
+
+// The stream underran, was flushed or was made anew: as stopPacing, and the read index may
+// have moved. The counts stay.
 void restartPacing(PipeWirePacing& pacing);

@@ -105,8 +105,7 @@ std::string caseName(const BadData& c)
 void PrintTo(const BadData& c, std::ostream* out) { *out << caseName(c); }
 
 // The start-up is one session shared by both programs, so the damaged scene, picture and
-// mask go through the capture tool, which needs no music; the music and one scene through
-// the player.
+// mask go through the capture tool, which needs no music; the music through the player.
 std::vector<BadData> badData()
 {
     std::vector<BadData> cases;
@@ -116,11 +115,8 @@ std::vector<BadData> badData()
         }
         cases.push_back({true, "data/little.mp3", kind, nullptr});
     }
-    cases.push_back({true, "data/kostka2.3ds", TRUNCATED, nullptr});
     // The player's options change how it runs, not how it refuses.
-    cases.push_back({true, "data/kostka2.3ds", RANDOM, nullptr, {"--window"}});
     cases.push_back({true, "data/little.mp3", MISSING, nullptr, {"--desktop"}});
-    cases.push_back({true, "data/girorobo.3ds", NO_CORE_NODE, "rdzen", {"--from", "100"}});
     cases.push_back({false, "data/zub_mask.jpg", OTHER_PICTURE, "data/zub.jpg"});
     cases.push_back({false, "data/girorobo.3ds", NO_CORE_NODE, "rdzen"});
     return cases;

@@ -268,13 +268,40 @@ double heardSeconds(const SoundAlignment& alignment, const HeardTimeline& timeli
     auto piece = std::upper_bound(alignment.pieces.begin(), alignment.pieces.end(), musicFrame,
                                   [](double frame, const AlignedPiece& p) { return frame < static_cast<double>(p.musicFrame); });
     if (piece != alignment.pieces.begin()) --piece;
-    const double recorded = musicFrame + static_cast<double>(piece->shift);
+    return recordedFrameSeconds(timeline, musicFrame + static_cast<double>(piece->shift));
+}
+
+double recordedFrameSeconds(const HeardTimeline& timeline, double recorded)
+{
     // Each half second's median belongs to its middle.
     const double position = std::clamp(recorded / bucketFrames - 0.5, 0.0, static_cast<double>(timeline.offsets.size() - 1));
     const std::size_t below = static_cast<std::size_t>(position);
     const std::size_t above = std::min(below + 1, timeline.offsets.size() - 1);
     const double offset = timeline.offsets[below] + (timeline.offsets[above] - timeline.offsets[below]) * (position - static_cast<double>(below));
     return recorded / frameRate + offset;
+}
+
+double recordedFrameAt(const HeardTimeline& timeline, double seconds)
+{
+    // The offsets change by parts per million, so a few fixed-point steps settle it.
+    double frame = 0.0;
+    for (int step = 0; step < 4; ++step) frame += (seconds - recordedFrameSeconds(timeline, frame)) * frameRate;
+    return frame;
+}
+
+std::int64_t findMusicInRecording(const std::vector<std::int16_t>& musicPcm, const std::vector<std::int16_t>& recordedPcm,
+                                  std::int64_t musicFrame, std::int64_t frames, std::int64_t fromRecorded)
+{
+    const std::vector<std::uint32_t> music = packFrames(musicPcm);
+    const std::vector<std::uint32_t> recording = packFrames(recordedPcm);
+    if (musicFrame < 0 || musicFrame + frames > frameCount(music)) return -1;
+    const auto key = music.begin() + musicFrame;
+    for (auto at = recording.begin() + std::clamp<std::int64_t>(fromRecorded, 0, frameCount(recording));;) {
+        at = std::search(at, recording.end(), key, key + keyFrames);
+        if (recording.end() - at < frames) return -1;
+        if (std::equal(key, key + frames, at)) return at - recording.begin();
+        ++at;
+    }
 }
 
 OffsetFigures offsetsFromSound(const std::vector<ClockSample>& samples, const SoundAlignment& alignment,

@@ -87,6 +87,14 @@ bool fitHeardTimeline(const std::vector<RecordMark>& marks, HeardTimeline& timel
 
 // CLOCK_MONOTONIC seconds at which music frame `musicFrame` (fractional) was heard.
 double heardSeconds(const SoundAlignment& alignment, const HeardTimeline& timeline, double musicFrame);
+// The same for a frame of the recording, and back: the recorded frame heard at `seconds`.
+double recordedFrameSeconds(const HeardTimeline& timeline, double recordedFrame);
+double recordedFrameAt(const HeardTimeline& timeline, double seconds);
+
+// The first recorded frame from `fromRecorded` on where the music from `musicFrame` on sounds
+// sample for sample for at least `frames` frames; -1 when it does not.
+std::int64_t findMusicInRecording(const std::vector<std::int16_t>& music, const std::vector<std::int16_t>& recorded,
+                                  std::int64_t musicFrame, std::int64_t frames, std::int64_t fromRecorded = 0);
 
 // Each sample's time less the time its position was heard, over the samples whose position
 // lies in the recorded music between its first and last sound: positive when the clock is behind the

@@ -139,15 +139,21 @@ bool startPulseAudio(SoundServer& server, std::string& message)
     return waitForSocket(server, server.folder + "/native", logPath, message);
 }
 
-// The graph runs at 44100 Hz only, so the music and the sink's monitor are never resampled.
-bool writePipeWireConfiguration(const std::string& folder, std::string& message)
+// The graph runs at 44100 Hz only, so the music and the sink's monitor are never resampled;
+// a pinned quantum (in frames) is the only one the graph uses.
+bool writePipeWireConfiguration(const std::string& folder, int quantum, std::string& message)
 {
     const std::string configFolder = folder + "/config/pipewire/pipewire.conf.d";
     std::error_code error;
     std::filesystem::create_directories(configFolder, error);
     std::filesystem::create_directories(folder + "/run", error);
     std::ofstream rate(configFolder + "/rate.conf");
-    rate << "context.properties = {\n    default.clock.rate = 44100\n    default.clock.allowed-rates = [ 44100 ]\n}\n";
+    rate << "context.properties = {\n    default.clock.rate = 44100\n    default.clock.allowed-rates = [ 44100 ]\n";
+    if (quantum > 0) {
+        for (const char* name : {"quantum", "min-quantum", "max-quantum"})
+            rate << "    default.clock." << name << " = " << quantum << "\n";
+    }
+    rate << "}\n";
     if (error || !rate) {
         message = "cannot write PipeWire's configuration into " + folder;
         return false;
@@ -158,7 +164,7 @@ bool writePipeWireConfiguration(const std::string& folder, std::string& message)
 bool startPipeWire(SoundServer& server, std::string& message)
 {
     const std::string logPath = server.folder + "/server.log";
-    if (!writePipeWireConfiguration(server.folder, message)) return false;
+    if (!writePipeWireConfiguration(server.folder, server.quantum, message)) return false;
     // The service puts its socket in PULSE_RUNTIME_PATH, the private folder.
     const std::string socketPath = server.folder + "/native";
     server.address = "unix:" + socketPath;

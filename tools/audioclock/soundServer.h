@@ -18,6 +18,7 @@ struct SoundServer {
     std::string address;   // for PULSE_SERVER: "unix:" + the socket's path
     std::string sink = "kesu";
     std::string monitor = "kesu.monitor";
+    int quantum = 0;   // PipeWire: the graph's processing quantum in frames, pinned; 0: the server's choice
 };
 
 // "pulseaudio" or "pipewire".
