@@ -43,25 +43,32 @@ double pacedReadIndex(PipeWirePacing& pacing, std::uint64_t readIndex, double se
         if (ahead >= 0.0) pacing.paces.emplace_back(seconds - paceWindowSeconds + carriedStandSeconds, pace - ahead);
     }
     while (!pacing.paces.empty() && pacing.paces.front().first < seconds - paceWindowSeconds) pacing.paces.pop_front();
-    double lowest = pace;
-    for (const auto& entry : pacing.paces) lowest = std::min(lowest, entry.second);
-    if (!pacing.paces.empty() && pace < lowest - dropoutMarginBytes && seconds - pacing.playingSince > paceSettleSeconds) {
+    const bool earlier = !pacing.paces.empty();
+    double stand = earlier ? pacing.paces.front().second : pace;   // the lowest stand before this report
+    for (const auto& entry : pacing.paces) stand = std::min(stand, entry.second);
+    if (earlier && pace < stand - dropoutMarginBytes && seconds - pacing.playingSince > paceSettleSeconds) {
         // One report so low may be one answered late; two in a row are a read index that fell
         // behind for good.
         if (!pacing.lowPace) {
             pacing.lowPace = true;
-            return lowest + seconds * AUDIO_BYTES_PER_SECOND;
+            return stand + seconds * AUDIO_BYTES_PER_SECOND;
         }
+        // The stand falls by the cycles missed: whole quanta, where the quantum is known.
+        const double missed = pacing.quantumBytes > 0.0
+                                  ? (std::floor((stand - pace) / pacing.quantumBytes) + 1.0) * pacing.quantumBytes
+                                  : stand - pace;
         ++pacing.dropouts;
-        pacing.droppedBytes += lowest - pace;
+        pacing.droppedBytes += missed;
         pacing.paces.clear();
-        lowest = pace;
+        stand -= missed;
+        pacing.paces.emplace_back(seconds, stand);
     }
+    stand = std::min(stand, pace);
     pacing.lowPace = false;
     pacing.paces.emplace_back(seconds, pace);
-    pacing.lastStand = lowest;
+    pacing.lastStand = stand;
     pacing.standKnown = true;
-    return lowest + seconds * AUDIO_BYTES_PER_SECOND;
+    return stand + seconds * AUDIO_BYTES_PER_SECOND;
 }
 
 void stopPacing(PipeWirePacing& pacing, std::uint64_t readIndex)

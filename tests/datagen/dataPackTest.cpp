@@ -57,18 +57,19 @@ TEST(DataPack, TwoRunsGiveIdenticalBytes)
 
 namespace {
 
-// "I:" and "Peak:" of the summary of ffmpeg's EBU R128 meter over the file.
-bool ffmpegLoudness(const std::string& path, double& integrated, double& truePeak)
+// "I:", "LRA:" and "Peak:" of the summary of ffmpeg's EBU R128 meter over the file.
+bool ffmpegLoudness(const std::string& path, double& integrated, double& range, double& truePeak)
 {
     const std::string command = "ffmpeg -hide_banner -nostats -i '" + path + "' -af ebur128=peak=true -f null - 2>&1";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    bool haveIntegrated = false, havePeak = false;
+    bool haveIntegrated = false, haveRange = false, havePeak = false;
     char line[512];
     while (pipe && std::fgets(line, sizeof line, pipe.get())) {
         haveIntegrated = std::sscanf(line, " I: %lf LUFS", &integrated) == 1 || haveIntegrated;
+        haveRange = std::sscanf(line, " LRA: %lf LU", &range) == 1 || haveRange;
         havePeak = std::sscanf(line, " Peak: %lf dBFS", &truePeak) == 1 || havePeak;
     }
-    return haveIntegrated && havePeak;
+    return haveIntegrated && haveRange && havePeak;
 }
 
 // Where a drum hit starts near sample: the first sample, from 2 ms before it, whose
@@ -88,15 +89,17 @@ long hitStart(const std::vector<std::int16_t>& pcm, long sample)
 
 } // namespace
 
-// The pack's music is mastered as released music is: -14 LUFS within 1 LU and a true peak
-// of at most -1 dBTP on ffmpeg's meter over the encoded file, and every drum hit still
+// The pack's music is mastered as released music is: -14 LUFS within 0.3 LU, a loudness
+// range of at least 7 LU (the quiet passages kept quieter than the beat sections) and a true
+// peak of at most -1 dBTP on ffmpeg's meter over the encoded file, and every drum hit still
 // starts on its beat's sample, within 0.1 ms, once decoded.
 TEST(DataPack, MusicIsMasteredToItsLoudnessWithEveryHitOnItsBeat)
 {
     const std::string music = std::string(KESU_BINARY_DIR) + "/testdata/data/little.mp3";
-    double integrated = 0.0, truePeak = 0.0;
-    ASSERT_TRUE(ffmpegLoudness(music, integrated, truePeak)) << "no summary from ffmpeg's ebur128 filter";
-    EXPECT_NEAR(integrated, -14.0, 1.0);
+    double integrated = 0.0, range = 0.0, truePeak = 0.0;
+    ASSERT_TRUE(ffmpegLoudness(music, integrated, range, truePeak)) << "no summary from ffmpeg's ebur128 filter";
+    EXPECT_NEAR(integrated, -14.0, 0.3);
+    EXPECT_GE(range, 7.0);
     EXPECT_LE(truePeak, -1.0);
 
     std::vector<std::int16_t> pcm;

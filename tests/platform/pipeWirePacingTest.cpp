@@ -1,0 +1,92 @@
+// What is heard on PipeWire, from scripted reports of a graph at 44100 Hz with a quantum of
+// 1024 frames: at each cycle's start the read index moves a whole quantum ahead, and that
+// quantum is heard over the cycle. Reports come every 17 ms, out of step with the 23.2 ms cycle.
+#include "platform/pipeWirePacing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+constexpr double rate = 44100.0;
+constexpr double quantumFrames = 1024.0;
+constexpr double cycleSeconds = quantumFrames / rate;
+
+// The graph, from `start`: the read index at `seconds`, in bytes, and what is heard then.
+// The skipped cycle, if any, passes the stream by: its read index stands still through it.
+struct Graph {
+    double start = 100.0;
+    int skippedCycle = -1;
+
+    std::int64_t cyclesTaken(double seconds) const
+    {
+        const std::int64_t cycle = static_cast<std::int64_t>(std::floor((seconds - start) / cycleSeconds));
+        return cycle + 1 - (skippedCycle >= 0 && cycle >= skippedCycle ? 1 : 0);
+    }
+    std::uint64_t readIndex(double seconds) const { return static_cast<std::uint64_t>(cyclesTaken(seconds) * quantumFrames * 4); }
+    double heardBytes(double seconds) const
+    {
+        const double inCycle = std::fmod(seconds - start, cycleSeconds);
+        return ((cyclesTaken(seconds) - 1) * quantumFrames + inCycle * rate) * 4;
+    }
+};
+
+} // namespace
+
+// Once the reports have met the end of some cycle, what is heard is within half a millisecond
+// of the truth, where the read index alone runs up to a quantum ahead; right after the start,
+// with nothing to go on but the first move, it is never more than a millisecond ahead. No
+// dropout is counted.
+TEST(PipeWirePacing, ReadIndexLessTheQuantumItStandsAheadIsWhatIsHeard)
+{
+    const Graph graph;
+    PipeWirePacing pacing;
+    stopPacing(pacing, 0);   // the stream stood corked at its start
+    for (double t = graph.start + 0.003; t < graph.start + 3.0; t += 0.017) {
+        const double error = (pacedReadIndex(pacing, graph.readIndex(t), t) - graph.heardBytes(t)) / (4 * rate);
+        if (t > graph.start + 0.5) {
+            EXPECT_NEAR(error, 0.0, 0.0005) << "at " << t - graph.start << " s";
+        }
+        EXPECT_LE(error, 0.001) << "ahead of what is heard at " << t - graph.start << " s";
+    }
+    EXPECT_EQ(pacing.dropouts, 0u);
+}
+
+// One cycle the graph skips the stream: one dropout of one quantum, and what is heard then
+// goes on from the new stand.
+TEST(PipeWirePacing, OneSkippedCycleIsOneDropoutOfAQuantum)
+{
+    Graph graph;
+    graph.skippedCycle = 100;   // 2.3 s in, after the stand has settled
+    PipeWirePacing pacing;
+    stopPacing(pacing, 0);
+    double t = graph.start + 0.003;
+    for (; t < graph.start + 4.0; t += 0.017) pacedReadIndex(pacing, graph.readIndex(t), t);
+    EXPECT_EQ(pacing.dropouts, 1u);
+    EXPECT_NEAR(pacing.droppedBytes / 4, quantumFrames, 0.03 * quantumFrames);
+    EXPECT_NEAR((pacedReadIndex(pacing, graph.readIndex(t), t) - graph.heardBytes(t)) / (4 * rate), 0.0, 0.001);
+}
+
+// The stream stops (a pause, a flush) for a while and plays again: the stand carried over by
+// whole quanta keeps what is heard from running ahead of the truth right after it starts again.
+TEST(PipeWirePacing, AStandCarriedOverAStopKeepsTheClockFromRunningAhead)
+{
+    const Graph graph;
+    PipeWirePacing pacing;
+    stopPacing(pacing, 0);
+    double t = graph.start + 0.003;
+    for (; t < graph.start + 1.5; t += 0.017) pacedReadIndex(pacing, graph.readIndex(t), t);
+    // Stopped for 0.4 s: the graph's cycle goes on, and the stream's read index stands.
+    const double stoppedFor = 20 * cycleSeconds;
+    stopPacing(pacing, graph.readIndex(t));
+    Graph after = graph;
+    after.start += stoppedFor;
+    for (t += stoppedFor + 0.001; t < graph.start + 2.5; t += 0.017) {
+        const double error = (pacedReadIndex(pacing, after.readIndex(t), t) - after.heardBytes(t)) / (4 * rate);
+        EXPECT_LE(error, 0.001) << "ahead of what is heard at " << t - graph.start << " s";
+        EXPECT_GE(error, -0.001) << "behind what is heard at " << t - graph.start << " s";
+    }
+    EXPECT_EQ(pacing.dropouts, 0u);
+}
