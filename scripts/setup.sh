@@ -16,7 +16,7 @@ packages=(
   libpulse-dev pulseaudio pulseaudio-utils xvfb xauth x11-utils
 )
 if [ "${1:-}" = "tests" ]; then
-  packages+=(pipewire pipewire-pulse wireplumber dbus-daemon)
+  packages+=(pipewire pipewire-pulse wireplumber dbus-daemon xdotool)
 fi
 
 missing=()

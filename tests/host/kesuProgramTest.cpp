@@ -2,6 +2,7 @@
 // input ends either with one clear message that names the file (and the byte of a damaged
 // file), exit status 1 and nothing drawn; it never crashes or hangs.
 #include "tests/support/processRunner.h"
+#include "tools/audioclock/clockAnalysis.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -254,6 +256,77 @@ TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusi
     EXPECT_NE(screenOut.find("playing at 1024 x 768"), std::string::npos) << screenOut;
     EXPECT_NE(screenOut.find("frames"), std::string::npos) << "no report at the end: " << screenOut;
     EXPECT_LT(result.seconds, 45.0);
+}
+
+namespace {
+
+// The frames of a clock log, with the time each was drawn for checked against what the
+// player is to draw for: the first frame and the first after a resume for the position read,
+// every other for the position read plus the median of the last 15 read-to-swap times (the
+// upper of the middle two of an even count), at most 50 ms, never before the frame before,
+// never past 173 s; with frame prediction off, each for the position read.
+void checkDrawnTimes(const std::string& path, bool predicted, double from)
+{
+    std::vector<ClockLogLine> lines;
+    std::string problem;
+    ASSERT_TRUE(readClockLog(path, lines, problem)) << problem;
+    ASSERT_GE(lines.size(), 20u) << path;
+    const double startSeconds = std::llround(from * 44100.0) * 4 / 176400.0;
+    // The clock starts at that byte; silent, it runs from the start on, a few milliseconds
+    // before the first frame reads it.
+    EXPECT_GE(lines[0].position, startSeconds - 1e-5) << "the music did not start at the byte of " << from << " s";
+    EXPECT_LT(lines[0].position, startSeconds + 0.025) << "the music did not start at the byte of " << from << " s";
+    std::vector<double> delays;
+    double lastDrawn = 0.0;
+    int resumes = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const ClockLogLine& line = lines[i];
+        ASSERT_GE(line.readSeconds, 0.0) << "no READ field in line " << i + 1;
+        const bool resumed = i > 0 && line.readSeconds - lines[i - 1].swapSeconds > 0.3;
+        resumes += resumed;
+        double expected = std::min(line.position, 173.0);
+        if (predicted && i > 0 && !resumed) {
+            std::vector<double> recent(delays.end() - static_cast<std::ptrdiff_t>(std::min<std::size_t>(delays.size(), 15)), delays.end());
+            std::nth_element(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(recent.size() / 2), recent.end());
+            expected = std::min(std::max(lastDrawn, line.position + std::clamp(recent[recent.size() / 2], 0.0, 0.05)), 173.0);
+        }
+        ASSERT_NEAR(line.drawn, expected, 2e-4) << path << " line " << i + 1 << (resumed ? ", the first after a resume" : "");
+        delays.push_back(line.swapSeconds - line.readSeconds);
+        lastDrawn = line.drawn;
+    }
+    EXPECT_EQ(resumes, predicted ? 1 : 0) << "the pause did not show in " << path;
+}
+
+} // namespace
+
+// As a person plays it under a virtual X server, with the clock log: from 150.37 s in a
+// window, paused and resumed with Space and ended with Escape, each frame drawn for when it is
+// seen; and from 170.37 s to the end with KESU_CLOCK=frame-start, each for the position read.
+// One run on SDL's device (the dummy driver), one silent.
+TEST(KesuProgram, UnderAnXServerEachFrameIsDrawnForWhenItIsSeenAndTheKeysAreTaken)
+{
+    const std::string folder = makeRunFolder("kesu-clock", "640 480 0\n");
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    std::ofstream(folder + "/runs.sh")
+        << "cp " << kesuBinary << " ./kesu\n"
+        << "for i in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done\n"
+           "KESU_CLOCK_LOG=predicted.log SDL_AUDIODRIVER=dummy ./kesu --window --from 150.37 >p.out 2>p.err & player=$!\n"
+           "xdotool windowfocus --sync $(xdotool search --sync --name 'Kesu Tamrick' | head -1)\n"
+           "sleep 1.5; xdotool key space; sleep 0.6; xdotool key space; sleep 1; xdotool key Escape\n"
+           "wait $player; echo $? >p.status\n"
+           "KESU_CLOCK=frame-start KESU_CLOCK_LOG=start.log SDL_AUDIODRIVER=no-such-driver ./kesu --window --from 170.37 "
+           ">s.out 2>s.err; echo $? >s.status\n";
+    ProcessOptions options = headless(folder);
+    options.setEnvironment = {};
+    options.unsetEnvironment = {"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "KESU_CLOCK"};
+    options.timeoutSeconds = 90.0;
+    const ProcessResult result =
+        runProcess("/usr/bin/xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", "bash", "runs.sh"}, options);
+    ASSERT_EQ(result.exitStatus, 0) << "xvfb-run and xdotool (installed by scripts/setup.sh tests): " << result.err;
+    EXPECT_EQ(readFile(folder + "/p.status"), "0\n") << readFile(folder + "/p.err");
+    EXPECT_EQ(readFile(folder + "/s.status"), "0\n") << readFile(folder + "/s.err");
+    checkDrawnTimes(folder + "/predicted.log", true, 150.37);
+    checkDrawnTimes(folder + "/start.log", false, 170.37);
 }
 
 TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
