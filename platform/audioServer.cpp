@@ -37,10 +37,10 @@ constexpr std::uint32_t refillBytes = 1103 * AUDIO_BYTES_PER_FRAME;
 // The server's own threads run at real-time priority 5 by default; the feeder sits just below.
 constexpr int feederPriority = 4;
 
-constexpr pa_usec_t reconnectIntervalUsec = PA_USEC_PER_SEC;
+constexpr double reconnectSeconds = 1.0;
 // On PipeWire, timing reports are also asked for this often, a period unrelated to the
 // graph's quantum, so that some always come just before the read index moves.
-constexpr pa_usec_t reportIntervalUsec = 17 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t tickUsec = 17 * PA_USEC_PER_MSEC;
 
 enum ServerState {
     SERVER_CONNECTING,   // the first connection and its stream are being made; the opener waits
@@ -48,11 +48,6 @@ enum ServerState {
     SERVER_LOST,         // the server went away; a new connection and stream are being made, or the new
                          // stream's music is not heard yet: the monotonic clock stands in
     SERVER_WAITING       // the server went away or the last try failed; the next try waits for the timer
-};
-
-enum StreamFeed {
-    FEED_NOTHING,   // before the first start, after a stop, and a new stream until its music is placed
-    FEED_MUSIC      // the music from startByte, then silence
 };
 
 // The loop's thread only, or under the loop's lock.
@@ -67,7 +62,9 @@ struct ServerStream {
     bool musicStarted = false;   // a start was made: the music is to be heard
     bool stopped = false;
     bool paused = false;
-    StreamFeed feed = FEED_NOTHING;
+    // The music is fed from startByte (then silence); not before the first start, after a stop,
+    // nor on a new stream until its music is placed.
+    bool feeding = false;
     // The stream's sound, in bytes of the music: where it starts, and the next byte to hand
     // over. What is heard is what was handed less what the stream and the sink still hold.
     std::uint64_t startByte = 0;
@@ -77,8 +74,8 @@ struct ServerStream {
     bool restarting = false;   // flushed and not heard playing since: the queue is empty by design
     double sinkBytes = 0.0;    // what the sink held at the last report: how late a byte written now is heard
     PipeWirePacing pacing;
-    pa_time_event* reportTimer = nullptr;
-    pa_time_event* retryTimer = nullptr;
+    pa_time_event* tick = nullptr;
+    double retryAt = 0.0;   // SERVER_WAITING: when the next connection is tried
 };
 
 ServerStream& streamOf(AudioOutput& output) { return *static_cast<ServerStream*>(output.backendData); }
@@ -124,7 +121,7 @@ void onWrite(pa_stream* stream, std::size_t requested, void* user)
         s.priorityTried = true;
         raiseFeederPriority();
     }
-    if (stream != s.stream || s.feed == FEED_NOTHING) return;
+    if (stream != s.stream || !s.feeding) return;
     while (requested >= AUDIO_BYTES_PER_FRAME) {
         void* data = nullptr;
         std::size_t size = requested;
@@ -134,12 +131,7 @@ void onWrite(pa_stream* stream, std::size_t requested, void* user)
             pa_stream_cancel_write(stream);
             break;
         }
-        if (s.feed == FEED_MUSIC) {
-            s.handed = audioCopyMusic(*s.output, s.handed, static_cast<unsigned char*>(data), size);
-        } else {
-            std::memset(data, 0, size);
-            s.handed += size;
-        }
+        s.handed = audioCopyMusic(*s.output, s.handed, static_cast<unsigned char*>(data), size);
         if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) break;
         requested -= size;
     }
@@ -149,17 +141,17 @@ void onWrite(pa_stream* stream, std::size_t requested, void* user)
 // Drops what the stream holds and feeds it anew from startByte: the server puts the next byte
 // written where its read index stood at the flush. Reports asked for before the flush carry a
 // write index the library marks corrupt, and are not read.
-void restartStream(ServerStream& s, std::uint64_t startByte, StreamFeed feed)
+void restartStream(ServerStream& s, std::uint64_t startByte, bool feeding)
 {
     s.startByte = s.handed = startByte;
-    s.feed = feed;
+    s.feeding = feeding;
     s.restarting = true;
     restartPacing(s.pacing);
     if (!streamReady(s)) return;
     serverForget(pa_stream_flush(s.stream, nullptr, nullptr));
     const std::size_t writable = pa_stream_writable_size(s.stream);
     if (writable != static_cast<std::size_t>(-1)) onWrite(s.stream, writable, &s);
-    cork(s, s.paused || feed == FEED_NOTHING);
+    cork(s, s.paused || !feeding);
     s.timingPending = false;
     requestTiming(s);
 }
@@ -170,10 +162,10 @@ void restartStream(ServerStream& s, std::uint64_t startByte, StreamFeed feed)
 void placeMusic(ServerStream& s)
 {
     if (!streamReady(s) || !s.musicStarted || s.stopped) return;
-    const bool first = s.feed == FEED_NOTHING;
+    const bool first = !s.feeding;
     const double heardThen = audioHeardAt(*s.output, platformMonotonicSeconds()) + (s.paused ? 0.0 : s.sinkBytes);
     const std::uint64_t resumeByte = static_cast<std::uint64_t>(std::max(0.0, heardThen)) & ~static_cast<std::uint64_t>(AUDIO_BYTES_PER_FRAME - 1);
-    restartStream(s, resumeByte, FEED_MUSIC);
+    restartStream(s, resumeByte, true);
     if (first) say(s, "the sound server is back; the music goes on from " + audioMusicTime(static_cast<double>(resumeByte)));
 }
 
@@ -185,7 +177,7 @@ void placeMusic(ServerStream& s)
 // used: it runs ahead of the server while a stream starts.
 void publishTiming(ServerStream& s)
 {
-    if (!streamReady(s) || (s.feed == FEED_NOTHING && s.state != SERVER_LOST)) return;
+    if (!streamReady(s) || (!s.feeding && s.state != SERVER_LOST)) return;
     const pa_timing_info* timing = pa_stream_get_timing_info(s.stream);
     if (!timing) return;
     if (timing->read_index_corrupt || timing->write_index_corrupt) {
@@ -209,7 +201,7 @@ void publishTiming(ServerStream& s)
     s.sinkBytes = sinkBytes;
     const double heard = static_cast<double>(s.handed) - static_cast<double>(timing->write_index) + readIndex - sinkBytes;
     if (s.state == SERVER_LOST) {
-        if (s.feed == FEED_NOTHING) {
+        if (!s.feeding) {
             placeMusic(s);
             return;
         }
@@ -218,7 +210,7 @@ void publishTiming(ServerStream& s)
         s.state = SERVER_PLAYING;
         audioEndSilence(output, seconds);
     }
-    if (s.state != SERVER_PLAYING || s.feed != FEED_MUSIC) return;
+    if (s.state != SERVER_PLAYING || !s.feeding) return;
     if (playing) s.restarting = false;
     AudioReport report;
     report.heardBytes = std::max(0.0, heard);
@@ -235,23 +227,13 @@ void onTimingReply(pa_stream*, int, void* user)
     publishTiming(s);
 }
 
-void onReportTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* user)
-{
-    ServerStream& s = *static_cast<ServerStream*>(user);
-    if (s.onPipeWire && s.feed != FEED_NOTHING) requestTiming(s);
-    timeval next{};
-    pa_gettimeofday(&next);
-    pa_timeval_add(&next, reportIntervalUsec);
-    api->time_restart(event, &next);
-}
-
 // Playback has begun or stalled: the clock should know at once.
 void onStarted(pa_stream*, void* user) { requestTiming(*static_cast<ServerStream*>(user)); }
 
 void onUnderflow(pa_stream*, void* user)
 {
     ServerStream& s = *static_cast<ServerStream*>(user);
-    if (s.state == SERVER_PLAYING && s.feed == FEED_MUSIC && !s.restarting)
+    if (s.state == SERVER_PLAYING && s.feeding && !s.restarting)
         s.output->underruns.fetch_add(1, std::memory_order_relaxed);
     restartPacing(s.pacing);
     requestTiming(s);
@@ -275,33 +257,33 @@ void dropConnection(ServerStream& s)
         s.context = nullptr;
     }
     s.timingPending = false;
-    s.feed = FEED_NOTHING;
+    s.feeding = false;
     restartPacing(s.pacing);
 }
 
 void connect(ServerStream& s);
 
-void onRetryTimer(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* user)
+// One timer for the output's own pace: timing reports asked for on PipeWire, and a new
+// connection tried when the wait is over (the dead one dropped then, outside its callbacks).
+void onTick(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* user)
 {
     ServerStream& s = *static_cast<ServerStream*>(user);
-    api->time_free(event);
-    s.retryTimer = nullptr;
-    if (s.stopped) return;
-    dropConnection(s);
-    s.state = SERVER_LOST;
-    connect(s);
+    if (s.onPipeWire && s.feeding) requestTiming(s);
+    if (s.state == SERVER_WAITING && !s.stopped && platformMonotonicSeconds() >= s.retryAt) {
+        dropConnection(s);
+        s.state = SERVER_LOST;
+        connect(s);
+    }
+    timeval next{};
+    pa_gettimeofday(&next);
+    pa_timeval_add(&next, tickUsec);
+    api->time_restart(event, &next);
 }
 
-// The dead connection is dropped when the timer fires, outside its own callbacks.
 void waitToReconnect(ServerStream& s)
 {
+    if (s.state != SERVER_WAITING) s.retryAt = platformMonotonicSeconds() + reconnectSeconds;
     s.state = SERVER_WAITING;
-    if (s.retryTimer || s.stopped) return;
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(s.loop);
-    timeval when{};
-    pa_gettimeofday(&when);
-    pa_timeval_add(&when, reconnectIntervalUsec);
-    s.retryTimer = api->time_new(api, &when, onRetryTimer, &s);
 }
 
 // The context or the stream failed. On the first connection the opener hears why; mid-run the
@@ -399,11 +381,7 @@ void releaseServer(ServerStream* s)
     if (s->loop) {
         pa_threaded_mainloop_lock(s->loop);
         s->stopped = true;
-        pa_mainloop_api* api = pa_threaded_mainloop_get_api(s->loop);
-        for (pa_time_event** timer : {&s->retryTimer, &s->reportTimer}) {
-            if (*timer) api->time_free(*timer);
-            *timer = nullptr;
-        }
+        if (s->tick) pa_threaded_mainloop_get_api(s->loop)->time_free(s->tick);
         dropConnection(*s);
         pa_threaded_mainloop_unlock(s->loop);
         pa_threaded_mainloop_stop(s->loop);
@@ -440,8 +418,7 @@ bool openServer(AudioOutput& output, std::string& problem)
         pa_mainloop_api* api = pa_threaded_mainloop_get_api(s->loop);
         timeval next{};
         pa_gettimeofday(&next);
-        pa_timeval_add(&next, reportIntervalUsec);
-        s->reportTimer = api->time_new(api, &next, onReportTimer, s);
+        s->tick = api->time_new(api, &next, onTick, s);
     } else {
         problem = "no sound server: " + (answered ? s->problem : std::string("the server did not answer within 3 s"));
     }
@@ -462,7 +439,7 @@ void startServer(AudioOutput& output, std::uint64_t startByte)
     s.musicStarted = true;
     s.paused = output.paused;
     if (s.state == SERVER_PLAYING) {
-        restartStream(s, startByte, FEED_MUSIC);
+        restartStream(s, startByte, true);
     } else {
         // No server plays: the clock moves there, and the music goes on from the clock once a
         // new stream is ready.
@@ -483,10 +460,10 @@ void pauseServer(AudioOutput& output, bool paused)
     if (s.state == SERVER_LOST || s.state == SERVER_WAITING) {
         audioPublishWallClock(output, static_cast<double>(output.lastPosition), platformMonotonicSeconds(), !paused);
     }
-    if (s.state == SERVER_LOST && s.feed == FEED_MUSIC && !paused) {
+    if (s.state == SERVER_LOST && s.feeding && !paused) {
         // The clock stood meanwhile: the music is placed anew.
         placeMusic(s);
-    } else if (s.feed != FEED_NOTHING) {
+    } else if (s.feeding) {
         cork(s, paused);
         requestTiming(s);
     }
@@ -498,7 +475,7 @@ void stopServer(AudioOutput& output)
     ServerStream& s = streamOf(output);
     pa_threaded_mainloop_lock(s.loop);
     s.stopped = true;
-    restartStream(s, s.handed, FEED_NOTHING);
+    restartStream(s, s.handed, false);
     audioEndSilence(output, platformMonotonicSeconds());
     pa_threaded_mainloop_unlock(s.loop);
 }

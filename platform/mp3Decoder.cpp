@@ -13,13 +13,15 @@
 
 namespace {
 
-std::string mpgError(mpg123_handle* handle)
+// A refusal at the byte of the file the decoder has reached, with its own words.
+bool failAt(LoadError& error, const std::string& path, mpg123_handle* handle, const std::string& text)
 {
-    return handle ? mpg123_strerror(handle) : "";
+    const off_t where = mpg123_tell_stream(handle);
+    return failLoad(error, path, where >= 0 ? static_cast<long long>(where) : -1, -1, text + ": " + mpg123_strerror(handle));
 }
 
-bool decodeFloat(const std::string& path, std::vector<float>& samples, long& rate, int& channels,
-                 LoadError& error)
+// Interleaved stereo: mono is decoded into both channels.
+bool decodeFloat(const std::string& path, std::vector<float>& samples, long& rate, LoadError& error)
 {
 #if MPG123_API_VERSION < 46
     mpg123_init();
@@ -31,26 +33,23 @@ bool decodeFloat(const std::string& path, std::vector<float>& samples, long& rat
     bool ok = false;
     do {
         // Gapless decoding is mpg123's default; ask for it anyway and keep the decoder quiet.
-        mpg123_param(handle, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
+        mpg123_param(handle, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET | MPG123_FORCE_STEREO, 0.0);
         mpg123_format_none(handle);
         const long* rates = nullptr;
         size_t rateCount = 0;
         mpg123_rates(&rates, &rateCount);
-        for (size_t i = 0; i < rateCount; ++i)
-            mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+        for (size_t i = 0; i < rateCount; ++i) mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_FLOAT_32);
         if (mpg123_open(handle, path.c_str()) != MPG123_OK) {
-            failLoad(error, path, -1, -1, "cannot open the music: " + mpgError(handle));
+            failLoad(error, path, -1, -1, std::string("cannot open the music: ") + mpg123_strerror(handle));
             break;
         }
-        int encoding = 0;
+        int channels = 0, encoding = 0;
         if (mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) {
-            const off_t where = mpg123_tell_stream(handle);
-            failLoad(error, path, where >= 0 ? static_cast<long long>(where) : -1, -1,
-                     "no MPEG audio frame found: " + mpgError(handle));
+            failAt(error, path, handle, "no MPEG audio frame found");
             break;
         }
         mpg123_format_none(handle);
-        mpg123_format(handle, rate, channels, MPG123_ENC_FLOAT_32);
+        mpg123_format(handle, rate, MPG123_STEREO, MPG123_ENC_FLOAT_32);
         const off_t announced = mpg123_length(handle);
         std::vector<unsigned char> chunk(65536);
         for (;;) {
@@ -63,9 +62,7 @@ bool decodeFloat(const std::string& path, std::vector<float>& samples, long& rat
             if (result == MPG123_DONE) break;
             if (result == MPG123_NEW_FORMAT) continue;
             if (result != MPG123_OK) {
-                const off_t where = mpg123_tell_stream(handle);
-                failLoad(error, path, where >= 0 ? static_cast<long long>(where) : -1, -1,
-                         "damaged MPEG audio: " + mpgError(handle));
+                failAt(error, path, handle, "damaged MPEG audio");
                 break;
             }
         }
@@ -76,7 +73,7 @@ bool decodeFloat(const std::string& path, std::vector<float>& samples, long& rat
         }
         // The info tag (or, without one, the first frame and the file size) announces the
         // length; a file cut short decodes cleanly up to its cut, so compare.
-        const long long decodedFrames = static_cast<long long>(samples.size()) / channels;
+        const long long decodedFrames = static_cast<long long>(samples.size()) / 2;
         if (announced > 0 && decodedFrames + 1152 < static_cast<long long>(announced)) {
             const off_t end = mpg123_tell_stream(handle);
             char text[160];
@@ -125,13 +122,7 @@ bool decodeMp3File(const std::string& path, std::vector<std::int16_t>& pcm, Load
     pcm.clear();
     std::vector<float> samples;
     long rate = 0;
-    int channels = 0;
-    if (!decodeFloat(path, samples, rate, channels, error)) return false;
-    if (channels == 1) {
-        std::vector<float> stereo(samples.size() * 2);
-        for (size_t i = 0; i < samples.size(); ++i) stereo[2 * i] = stereo[2 * i + 1] = samples[i];
-        samples.swap(stereo);
-    }
+    if (!decodeFloat(path, samples, rate, error)) return false;
     if (rate != AUDIO_SAMPLE_RATE && !resampleTo44100(path, samples, rate, error)) return false;
     pcm.resize(samples.size() & ~static_cast<size_t>(1));
     for (size_t i = 0; i < pcm.size(); ++i) {
@@ -140,4 +131,3 @@ bool decodeMp3File(const std::string& path, std::vector<std::int16_t>& pcm, Load
     }
     return true;
 }
-

@@ -29,14 +29,16 @@ double pacedReadIndex(PipeWirePacing& pacing, std::uint64_t readIndex, double se
     if (pacing.playingSince < 0.0) {
         pacing.playingSince = seconds;
         // Right at the start the read index stands up to a quantum ahead of what is heard:
-        // where the last stand's place in the cycle is known, by what that place says (right
-        // at it, taken as just moved); otherwise by the move it just made. Either way the clock
-        // waits rather than runs ahead, and the carried stand gives way to the reports' own soon.
+        // where the last stand's place in the cycle is known, by what that place says;
+        // otherwise by the move it just made. The first report mostly comes right after a
+        // move, so one that seems to come in the last quarter of a cycle is taken as just
+        // moved (a late report or the stand's own noise): the clock waits rather than runs
+        // ahead. The carried stand gives way to the reports' own soon.
         double ahead = -1.0;
         if (pacing.standKnown && pacing.quantumBytes > 0.0) {
             ahead = std::fmod(pace - pacing.lastStand, pacing.quantumBytes);
             if (ahead < 0.0) ahead += pacing.quantumBytes;
-            if (ahead < dropoutMarginBytes) ahead += pacing.quantumBytes;
+            if (ahead < pacing.quantumBytes / 4) ahead += pacing.quantumBytes;
         } else if (step > 0.0) {
             ahead = step;
         }
