@@ -23,7 +23,7 @@ setup-tests:
 	@bash scripts/setup.sh tests
 
 build-release: setup
-	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release -DKESU_TESTS=OFF >/dev/null
+	@cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release -DKESU_TESTS=OFF -DKESU_BENCH=OFF >/dev/null
 	@cmake --build $(BUILD_RELEASE) -j $(JOBS)
 
 build-test: setup-tests

@@ -54,6 +54,7 @@ struct DemoHost {
     PlayerOptions options;
     RunFiles files;
     DemoConfig config;
+    bool configGiven = true;     // false: installed without a configuration of the user's
     int width = 0, height = 0;   // the size drawn at
     PlatformWindow* windowHandle = nullptr;
     bool deviceContext = false;
@@ -121,6 +122,7 @@ bool readConfiguration(DemoHost& host)
     host.config.swapInterval = 1;
     if (quietFallback) {
         if (host.options.screenMode == SCREEN_SWITCH_MODE) host.options.screenMode = SCREEN_DESKTOP;
+        host.configGiven = false;
         return true;
     }
     report(problem + "; using the desktop's " + std::to_string(width) + " x " + std::to_string(height) +
@@ -209,8 +211,9 @@ bool openWindow(DemoHost& host)
         return false;
     }
     platformSwapBuffers(host.windowHandle);
+    // A swap interval the user did not ask for is not worth a word when the driver has none.
     const int interval = host.config.swapInterval;
-    if (!host.renderWindow.wglSwapIntervalEXT || host.renderWindow.wglSwapIntervalEXT(interval) != 0)
+    if ((!host.renderWindow.wglSwapIntervalEXT || host.renderWindow.wglSwapIntervalEXT(interval) != 0) && host.configGiven)
         report("the driver offers no swap interval " + std::to_string(interval) + " (" + platformLastError() +
                "); frames are not paced");
     return true;

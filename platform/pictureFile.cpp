@@ -2,19 +2,27 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 
-PictureFormat pictureFormatOf(const std::string& fileName)
+PictureFormat pictureFormatOfFile(const std::string& path)
 {
-    const std::size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos) return PICTURE_UNKNOWN;
-    std::string extension = fileName.substr(dot + 1);
+    unsigned char head[8] = {};
+    std::size_t count = 0;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        count = std::fread(head, 1, sizeof head, file);
+        std::fclose(file);
+    } else {
+        return PICTURE_UNKNOWN;
+    }
+    static const unsigned char png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (count >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return PICTURE_JPEG;
+    if (count == 8 && std::memcmp(head, png, 8) == 0) return PICTURE_PNG;
+    if (count >= 2 && head[0] == 'B' && head[1] == 'M') return PICTURE_BMP;
+    std::string extension = path.substr(std::min(path.size(), path.find_last_of('.') + 1));
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == "jpg" || extension == "jpeg") return PICTURE_JPEG;
-    if (extension == "png") return PICTURE_PNG;
-    if (extension == "tga") return PICTURE_TGA;
-    if (extension == "bmp") return PICTURE_BMP;
-    return PICTURE_UNKNOWN;
+    return extension == "tga" ? PICTURE_TGA : PICTURE_UNKNOWN;
 }
 
 const char* pictureFormatName(PictureFormat format)

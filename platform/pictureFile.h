@@ -1,5 +1,5 @@
 // Picture files: the decoded form every picture takes, whatever decoder made it, and the
-// format a file name says.
+// format a file holds.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,9 @@ struct DecodedPicture {
 
 enum PictureFormat { PICTURE_JPEG, PICTURE_PNG, PICTURE_TGA, PICTURE_BMP, PICTURE_UNKNOWN };
 
-// The format the file name's extension names, in any case (.jpg, .jpeg, .png, .tga, .bmp).
-PictureFormat pictureFormatOf(const std::string& fileName);
+// The format the file holds, by its first bytes: JPEG, PNG and BMP by their signatures; TGA,
+// which has none, by its name (.tga in any case) when no signature matches. Unknown for a file
+// that cannot be read or holds none of these.
+PictureFormat pictureFormatOfFile(const std::string& path);
 // "JPEG", "PNG", "TGA", "BMP" or "unknown".
 const char* pictureFormatName(PictureFormat format);

@@ -650,25 +650,30 @@ void Scene::bindTextures()
     }
 }
 
+namespace {
+
+// The demo decodes JPEG maps, whatever their names say; a map that holds a picture of another
+// format is refused for what it holds before the JPEG decoder sees it.
+bool decodeJpegMap(RenderWindow& window, const std::string& path, std::uint16_t mode, LoadError& error)
+{
+    const PictureFormat format = pictureFormatOfFile(path);
+    if (format == PICTURE_PNG || format == PICTURE_TGA || format == PICTURE_BMP) {
+        return failLoad(error, path, -1, -1,
+                        std::string("holds a ") + pictureFormatName(format) + " picture; the demo reads JPEG maps only");
+    }
+    return decodeJpeg(window, path, mode, error);
+}
+
+} // namespace
+
 bool Scene::loadTextures(const std::string& dataDir, int imageKind, LoadError& error)
 {
     if (imageKind != IMAGE_KIND_JPEG) {
         return failLoad(error, fileName, -1, -1,
                         "image kind " + std::to_string(imageKind) + " has no decoder; 2 (JPEG) is the only one");
     }
-    // The demo's pictures are JPEG files: a map saved in another format is named before
-    // anything is decoded.
-    for (const Material& material : materials) {
-        for (const std::string* map : {&material.textureName, &material.maskName}) {
-            const PictureFormat format = pictureFormatOf(*map);
-            if (map->empty() || format == PICTURE_JPEG || format == PICTURE_UNKNOWN) continue;
-            return failLoad(error, fileName, -1, -1,
-                            "material \"" + material.name + "\" names the map \"" + *map + "\", a " +
-                                pictureFormatName(format) + " picture; the demo reads JPEG maps only");
-        }
-    }
     for (std::size_t i = 0; i < materials.size(); ++i) {
-        if (!loadMaterialTexture(i, dataDir, decodeJpeg, error)) return false;
+        if (!loadMaterialTexture(i, dataDir, decodeJpegMap, error)) return false;
     }
     bindTextures();
     return true;

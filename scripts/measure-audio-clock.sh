@@ -15,6 +15,7 @@
 # size defaults to 1280x720. PipeWire's packages are installed here when missing, never by
 # `make run`. The run folder, with the clock log and the recording, is BUILD/measure.
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 server=pulseaudio
 size=1280x720
 while [ $# -gt 0 ]; do
@@ -29,35 +30,21 @@ case $server in
   pipewire) needed=(pipewire pipewire-pulse wireplumber dbus-daemon) ;;
   *) echo "measure-audio-clock: --server takes pulseaudio or pipewire" >&2; exit 2 ;;
 esac
-width=${size%x*}
-height=${size#*x}
-build=${1:-build/release}
-player=${2:-$build/host/kesu}
+build=$(cd "${1:-build/release}" && pwd)
+player=$(cd "$(dirname "${2:-$build/host/kesu}")" && pwd)/$(basename "${2:-$build/host/kesu}")
 tool="$build/tools/audioclock/kesu-audioclock"
-datagen="$build/tools/datagen/kesu-datagen"
-for program in "$tool" "$datagen" "$player"; do
-  if [ ! -x "$program" ]; then
-    echo "measure-audio-clock: $program is missing; build first (make build-release)" >&2
-    exit 1
-  fi
+for program in "$tool" "$player"; do
+  [ -x "$program" ] || fail "$program is missing; build first (make build-release)"
 done
-source "$(dirname "$0")/packages.sh"
-installPackages measure-audio-clock "${needed[@]}" xvfb xauth pulseaudio-utils
+installPackages "${needed[@]}" xvfb xauth pulseaudio-utils
 
 run="$build/measure"
-mkdir -p "$run"
-if [ ! -f "$run/data/.complete" ] || [ "$datagen" -nt "$run/data/.complete" ]; then
-  echo "measure-audio-clock: generating the data pack into $run/data" >&2
-  "$datagen" "$run"
-  touch "$run/data/.complete"
-fi
-printf '%s %s 1\n' "$width" "$height" > "$run/kesu.ini"
+freshDataPack "$build/tools/datagen/kesu-datagen" "$run"
 cp "$player" "$run/kesu"
-tool=$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")
-
 cd "$run"
-echo "measure-audio-clock: playing $player for 173 s at ${size} under Xvfb through $server; load average $(cut -d' ' -f1-3 /proc/loadavg)" >&2
-# The player must find the virtual display, not an offscreen driver left in the environment.
+step "playing $player for 173 s at ${size} under Xvfb through $server; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+# The player covers the virtual screen at its own size; it must find the virtual display, not
+# an offscreen driver left in the environment.
 unset SDL_VIDEODRIVER
 "$tool" --music data/little.mp3 --server "$server" --keep . --limit 400 -- \
-  xvfb-run -a -s "-screen 0 ${width}x${height}x24" ./kesu
+  xvfb-run -a -s "-screen 0 ${size}x24" ./kesu --desktop

@@ -5,18 +5,16 @@
 # dependencies first, then checks the result with lintian (no error, no warning),
 # desktop-file-validate and appstreamcli.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 cd "$root"
 
-source "$root/scripts/packages.sh"
-export DEBIAN_FRONTEND=noninteractive
-installPackages package dpkg-dev debhelper lintian desktop-file-utils appstream
+installPackages dpkg-dev debhelper lintian desktop-file-utils appstream
 if ! dpkg-checkbuilddeps >/dev/null 2>&1; then
-  echo "package: installing the build dependencies of debian/control" >&2
-  $sudo apt-get build-dep -y -qq "$root" >/dev/null
+  step "installing the build dependencies of debian/control"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq "$root" >/dev/null
 fi
 
-version=$(dpkg-parsechangelog -S Version)
+version=$(kesuVersion)
 arch=$(dpkg --print-architecture)
 work="$root/build/package"
 source="$work/kesu-tamrick-$version"
@@ -30,21 +28,19 @@ else
   tar --exclude=./build --exclude=./run --exclude=./dist --exclude=./.git -cf - . | tar -xf - -C "$source"
 fi
 
-echo "package: building kesu-tamrick $version for $arch in $work" >&2
+step "building kesu-tamrick $version for $arch in $work"
 start=$(date +%s)
 # No separate package of debugging symbols: dist/ holds the one package.
 (cd "$source" && DEB_BUILD_OPTIONS="parallel=$(nproc) noautodbgsym ${DEB_BUILD_OPTIONS:-}" \
   dpkg-buildpackage -us -uc -b >"$work/build.log" 2>&1) || {
   tail -40 "$work/build.log" >&2
-  echo "package: dpkg-buildpackage failed; the whole log is $work/build.log" >&2
-  exit 1
+  fail "dpkg-buildpackage failed; the whole log is $work/build.log"
 }
 base="kesu-tamrick_${version}_${arch}"
 rm -f "$root/dist/$base".*
 mv "$work/$base.deb" "$work/$base.buildinfo" "$work/$base.changes" "$root/dist/"
-echo "package: dist/$base.deb built in $(( $(date +%s) - start )) s" >&2
-
-echo "package: lintian" >&2
+step "dist/$base.deb built in $(( $(date +%s) - start )) s"
+step "lintian"
 lintian --fail-on error,warning --info "$root/dist/$base.changes"
 contents="$work/contents"
 dpkg-deb -x "$root/dist/$base.deb" "$contents"

@@ -1,40 +1,37 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the data generator, the capture tool
-# and the sound-server measurement (a private PulseAudio with a null sink, under Xvfb) need.
-# `setup.sh tests` adds what only the tests and the measurement use: PipeWire with its
-# PulseAudio service and session manager, which they start privately. `make run` never
-# installs those, so a desktop keeps the sound server it had.
-# Idempotent: when everything is present it only checks and exits.
+# Installs the Debian packages a command needs, and only those; when everything is present it
+# only checks.
+#
+#   scripts/setup.sh          building and running: compiler, CMake and the client libraries
+#                             (SDL2, GL, mpg123, JPEG, PNG, the PulseAudio client library) and
+#                             ffmpeg, with which `make run` renders a video where there is no
+#                             display. Never a sound server: a desktop keeps the one it has.
+#   scripts/setup.sh tests    also what the tests use: GoogleTest and Benchmark, a virtual X
+#                             server and xdotool, and the sound servers they start privately
+#                             (PulseAudio, and PipeWire with its PulseAudio service).
+#   scripts/setup.sh fuzz     also clang and its sanitizer runtime, for the fuzz targets.
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 
 packages=(
-  build-essential cmake pkg-config clang
+  build-essential cmake pkg-config
   libsdl2-dev libsdl2-image-dev libegl-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
-  libmpg123-dev libmp3lame-dev libebur128-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
-  libgtest-dev libbenchmark-dev
+  libmpg123-dev libmp3lame-dev libebur128-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libpulse-dev
   ffmpeg
-  libpulse-dev pulseaudio pulseaudio-utils xvfb xauth x11-utils
 )
-if [ "${1:-}" = "tests" ]; then
-  packages+=(pipewire pipewire-pulse wireplumber dbus-daemon xdotool)
-fi
-
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "setup: installing ${missing[*]}" >&2
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
-fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+case "${1:-}" in
+  "") ;;
+  tests)
+    testPackages=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool
+                  pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon)
+    for server in pulseaudio pipewire pipewire-pulse wireplumber; do
+      if ! dpkg-query -W -f='${Status}' "$server" 2>/dev/null | grep -q 'install ok installed'; then
+        step "the tests start private PulseAudio and PipeWire servers, so their packages are installed; on a desktop they stand beside its own sound server, which keeps running as it is"
+        break
+      fi
+    done
+    packages+=("${testPackages[@]}") ;;
+  fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  *) echo "usage: scripts/setup.sh [tests | fuzz]" >&2; exit 2 ;;
+esac
+installPackages "${packages[@]}"

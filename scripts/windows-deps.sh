@@ -9,13 +9,12 @@
 # so the machine's apt configuration is left as it is. A prefix whose versions are already
 # built is reused. Prints the prefix on its last line.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 cache="${KESU_CACHE:-$HOME/.cache/kesu-tamrick}"
 host=x86_64-w64-mingw32
 jobs=$(nproc)
 
-source "$root/scripts/packages.sh"
-installPackages windows-deps mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev \
+installPackages mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev \
   dpkg-dev cmake make pkg-config autoconf automake libtool zip
 
 # A private sources list of Debian's source packages, for the release this machine runs.

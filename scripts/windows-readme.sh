@@ -4,10 +4,11 @@
 #
 #   scripts/windows-readme.sh VERSION PREFIX
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 version=$1
 prefix=$2
 cache=$(dirname "$prefix")
-source() { find "$cache/src" -maxdepth 1 -type d -name "$1-*" | sort | tail -1; }
+sourceFolder() { find "$cache/src" -maxdepth 1 -type d -name "$1-*" | sort | tail -1; }
 
 cat <<EOF
 Kesu Tamrick $version for Windows (64-bit)
@@ -76,9 +77,9 @@ section() {
 }
 root=$(cd "$(dirname "$0")/.." && pwd)
 section "Kesu Tamrick: MIT licence" "$root/LICENSE"
-section "SDL2 ($(basename "$(source libsdl2)")): zlib licence" "$(source libsdl2)/LICENSE.txt"
-section "libjpeg-turbo ($(basename "$(source libjpeg-turbo)"))" "$(source libjpeg-turbo)/LICENSE.md"
-section "mpg123 ($(basename "$(source mpg123)")): libmpg123 and libsyn123" "$(source mpg123)/COPYING"
+section "SDL2 ($(basename "$(sourceFolder libsdl2)")): zlib licence" "$(sourceFolder libsdl2)/LICENSE.txt"
+section "libjpeg-turbo ($(basename "$(sourceFolder libjpeg-turbo)"))" "$(sourceFolder libjpeg-turbo)/LICENSE.md"
+section "mpg123 ($(basename "$(sourceFolder mpg123)")): libmpg123 and libsyn123" "$(sourceFolder mpg123)/COPYING"
 for doc in /usr/share/doc/mingw-w64-common/copyright /usr/share/doc/mingw-w64-x86-64-dev/copyright; do
   if [ -f "$doc" ]; then
     section "MinGW-w64 runtime and thread library" "$doc"

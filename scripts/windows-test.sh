@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
 # `make windows-test`: the Windows zip unpacked into an empty folder and run under Debian's
 # Wine on a virtual X server, as the other tests run the player: a late start to the end of
-# the music, a usage error, a damaged scene, and one frame compared with the Linux capture of
-# the same moment. Wine runs in a private prefix under the build folder; every wine call is
-# bounded in time and the Wine server is stopped at the end.
+# the music, a usage error, a damaged scene (from a console, and without one: its message box,
+# read with the OCR engine), and one frame compared with the Linux capture of the same moment.
+# Wine runs in a private prefix under the build folder; every wine call is bounded in time and
+# the Wine server is stopped at the end.
 #
 #   scripts/windows-test.sh RELEASE_BUILD
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 release=$(cd "${1:-build/release}" && pwd)
 cd "$root"
 zip="$root/dist/kesu-tamrick-windows-x64.zip"
-[ -f "$zip" ] || { echo "windows-test: $zip is missing; make windows builds it" >&2; exit 1; }
+[ -f "$zip" ] || fail "$zip is missing; make windows builds it"
 
-source "$root/scripts/packages.sh"
-installPackages windows-test wine wine64 xvfb xauth x11-utils xdotool unzip ffmpeg
+installPackages wine wine64 xvfb xauth x11-utils xdotool unzip ffmpeg tesseract-ocr tesseract-ocr-eng
 
 work="$root/build/windows/test"
 rm -rf "$work"
@@ -25,19 +25,12 @@ export WINEDEBUG=-all
 unset SDL_VIDEODRIVER
 export SDL_AUDIODRIVER=dummy
 
-display=:77
-Xvfb "$display" -screen 0 1600x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
+startXServer 1600x900
 cleanup() {
   timeout 30 wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb" 2>/dev/null || true
+  stopXServer
 }
 trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
-
-step() { echo "windows-test: $*" >&2; }
-fail() { echo "windows-test: FAILED: $*" >&2; exit 1; }
 
 step "a Wine prefix in $WINEPREFIX"
 timeout 300 wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot: $(tail -5 "$work/wineboot.log")"
@@ -51,14 +44,12 @@ unpack "$work/run"
 game="$work/run/kesu-tamrick"
 
 step "kesu.exe --window --from 170"
-set +e
-(cd "$game" && timeout 180 wine kesu.exe --window --from 170 >"$work/late.out" 2>"$work/late.err")
-status=$?
-set -e
+cd "$game"
+bounded 180 wine kesu.exe --window --from 170 >"$work/late.out" 2>"$work/late.err"
 cat "$work/late.out" "$work/late.err" >&2
 [ "$status" -eq 0 ] || fail "kesu.exe --window --from 170 exited with $status"
 grep -q "^kesu: [0-9]* frames in " "$work/late.out" || fail "no end-of-run report"
-[ "$(grep -c 'OK' "$game/kesu.log" | tr -d '\r')" -eq 11 ] || fail "kesu.log does not hold eleven OK steps: $(cat "$game/kesu.log")"
+[ "$(grep -c 'OK$' "$game/kesu.log")" -eq 11 ] || fail "kesu.log does not hold eleven OK steps: $(cat "$game/kesu.log")"
 
 # As a double-click starts it: from another working folder, by its Windows path with
 # backslashes; it plays the pack beside kesu.exe and writes kesu.log there.
@@ -66,31 +57,24 @@ step "kesu.exe started from another folder by its Windows path"
 rm -f "$game/kesu.log"
 mkdir -p "$work/elsewhere"
 windowsPath="Z:$(echo "$game" | tr / '\\')\\kesu.exe"
-set +e
-(cd "$work/elsewhere" && timeout 120 wine "$windowsPath" --window --from 171 >"$work/elsewhere.out" 2>"$work/elsewhere.err")
-status=$?
-set -e
+cd "$work/elsewhere"
+bounded 120 wine "$windowsPath" --window --from 171 >"$work/elsewhere.out" 2>"$work/elsewhere.err"
+cd "$game"
 [ "$status" -eq 0 ] || fail "$windowsPath --window --from 171 exited with $status: $(cat "$work/elsewhere.err")"
 grep -q "^kesu: [0-9]* frames in " "$work/elsewhere.out" || fail "no end-of-run report from another folder"
 [ -f "$game/kesu.log" ] && [ ! -e "$work/elsewhere/kesu.log" ] || fail "kesu.log was not written beside kesu.exe"
 
 step "kesu.exe --desktop --from 171"
-set +e
-(cd "$game" && timeout 120 wine kesu.exe --desktop --from 171 >"$work/desktop.out" 2>"$work/desktop.err")
-status=$?
-set -e
+bounded 120 wine kesu.exe --desktop --from 171 >"$work/desktop.out" 2>"$work/desktop.err"
 [ "$status" -eq 0 ] || fail "kesu.exe --desktop --from 171 exited with $status: $(cat "$work/desktop.err")"
 grep -q "^kesu: playing at 1600 x 900;" "$work/desktop.out" || fail "--desktop did not cover the 1600x900 screen: $(cat "$work/desktop.out")"
 
 step "kesu.exe --version"
-version=$(cd "$game" && timeout 60 wine kesu.exe --version 2>&1 | tr -d '\r')
-[ "$version" = "kesu $(sed -n '1s/.*(\([^)]*\)).*/\1/p' debian/changelog)" ] || fail "--version said \"$version\""
+version=$(timeout 60 wine kesu.exe --version 2>&1 | tr -d '\r')
+[ "$version" = "kesu $(kesuVersion)" ] || fail "--version said \"$version\""
 
 step "kesu.exe --no-such-option"
-set +e
-(cd "$game" && timeout 60 wine kesu.exe --no-such-option >"$work/usage.out" 2>"$work/usage.err")
-status=$?
-set -e
+bounded 60 wine kesu.exe --no-such-option >"$work/usage.out" 2>"$work/usage.err"
 [ "$status" -eq 2 ] || fail "a usage error exited with $status"
 grep -q "usage: kesu" "$work/usage.err" || fail "no usage: $(cat "$work/usage.err")"
 
@@ -98,19 +82,15 @@ step "a scene cut in half"
 unpack "$work/damaged"
 scene="$work/damaged/kesu-tamrick/data/kostka2.3ds"
 truncate -s $(( $(stat -c %s "$scene") / 2 )) "$scene"
-set +e
-(cd "$work/damaged/kesu-tamrick" && timeout 60 wine kesu.exe --window >"$work/damaged.out" 2>"$work/damaged.err")
-status=$?
-set -e
+cd "$work/damaged/kesu-tamrick"
+bounded 60 wine kesu.exe --window >"$work/damaged.out" 2>"$work/damaged.err"
 [ "$status" -eq 1 ] || fail "a damaged scene exited with $status"
 grep -q "data/kostka2.3ds: byte " "$work/damaged.err" || fail "the message does not name the scene: $(cat "$work/damaged.err")"
 
 # Started by `start`, as Explorer starts it, the player has no console: the same failure
 # shows in a message box, after the window is gone, and OK ends it with status 1.
 step "the damaged scene without a console: a message box"
-(status=0
- cd "$work/damaged/kesu-tamrick" && timeout 90 wine start /wait kesu.exe --window </dev/null >"$work/box.out" 2>&1 ||
-   status=$?
+(bounded 90 wine start /wait kesu.exe --window </dev/null >"$work/box.out" 2>&1
  echo "$status" >"$work/box.status") &
 starter=$!
 box=""
@@ -125,16 +105,23 @@ done
 [ -n "$box" ] || fail "no message box appeared"
 sleep 0.5
 eval "$(xwininfo -id "$box" | awk '/Absolute upper-left X/ {print "bx=" $4} /Absolute upper-left Y/ {print "by=" $4} /Width:/ {print "bw=" $2} /Height:/ {print "bh=" $2}')"
-ffmpeg -v error -y -f x11grab -video_size "${bw}x${bh}" -i "$display+$bx,$by" -frames:v 1 "$work/box.png"
+ffmpeg -v error -y -f x11grab -video_size "${bw}x${bh}" -i "$DISPLAY+$bx,$by" -frames:v 1 "$work/box.png"
 xdotool key --window "$box" Return 2>/dev/null
 wait "$starter" || true
 [ "$(cat "$work/box.status")" -eq 1 ] || fail "the player ended with $(cat "$work/box.status") after its message box"
+# The box's text, read from the grabbed picture (enlarged, as the OCR engine reads larger type
+# more surely): the scene and its byte, as on the console.
+ffmpeg -v error -y -i "$work/box.png" -vf scale=iw*3:ih*3:flags=lanczos "$work/box-large.png"
+tesseract "$work/box-large.png" "$work/box" >/dev/null 2>&1 || fail "the OCR engine could not read $work/box.png"
+tr -s ' \n' ' ' <"$work/box.txt" | grep -q "kostka2.3ds: byte [0-9]" ||
+  fail "the message box does not say what the console said: \"$(tr -s ' \n' ' ' <"$work/box.txt")\" (see $work/box.png)"
 
 # The blob orbit (50 to 65 s) draws no particles and clears its picture every frame, so a
 # frame of it depends on nothing but its clock: paused under Wine, grabbed from the screen,
 # and drawn again on Linux at the clock the frame was drawn for.
 step "one frame of the blob orbit against the Linux capture"
-(cd "$game" && KESU_CLOCK_LOG=clock.txt timeout 120 wine kesu.exe --window --from 53 >"$work/frame.out" 2>"$work/frame.err") &
+cd "$game"
+(KESU_CLOCK_LOG=clock.txt timeout 120 wine kesu.exe --window --from 53 >"$work/frame.out" 2>"$work/frame.err") &
 player=$!
 window=""
 for _ in $(seq 300); do
@@ -148,10 +135,10 @@ xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key --window "$window" space
 sleep 1.0
 eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "x=" $4} /Absolute upper-left Y/ {print "y=" $4} /Width:/ {print "w=" $2} /Height:/ {print "h=" $2}')"
-ffmpeg -v error -y -f x11grab -video_size "${w}x${h}" -i "$display+$x,$y" -frames:v 1 "$work/wine.png"
+ffmpeg -v error -y -f x11grab -video_size "${w}x${h}" -i "$DISPLAY+$x,$y" -frames:v 1 "$work/wine.png"
 xdotool key --window "$window" Escape
 wait "$player" || fail "the paused player did not end on Escape: $(cat "$work/frame.err")"
-shown=$(tail -1 "$game/clock.txt" | awk '{print $NF}' | tr -d '\r')
+shown=$(tail -1 "$game/clock.txt" | awk '{print $3}' | tr -d '\r')
 step "the paused frame was drawn for $shown s; capturing it on Linux at ${w}x${h}"
 (cd "$work/run/kesu-tamrick" && "$release/tools/capture/kesu-capture" --size "${w}x${h}" --fps 1000 --at "$shown" \
   --out "$work/linux" >/dev/null)

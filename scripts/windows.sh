@@ -6,15 +6,15 @@
 #
 #   scripts/windows.sh RELEASE_BUILD
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-release=${1:-build/release}
+source "$(dirname "$0")/lib.sh"
+release=$(cd "${1:-build/release}" && pwd)
 cd "$root"
 prefix=$(bash scripts/windows-deps.sh | tail -1)
 build="$root/build/windows"
 host=x86_64-w64-mingw32
-version=$(sed -n '1s/.*(\([^)]*\)).*/\1/p' debian/changelog)
+version=$(kesuVersion)
 
-echo "windows: building kesu.exe $version in $build" >&2
+step "building kesu.exe $version in $build"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DKESU_MINGW_PREFIX="$prefix" \
   -DCMAKE_BUILD_TYPE=Release -DKESU_TESTS=OFF -DKESU_BENCH=OFF >"$build.log" 2>&1 || {
   tail -30 "$build.log" >&2
@@ -25,13 +25,9 @@ cmake --build "$build" -j "$(nproc)" --target kesu >>"$build.log" 2>&1 || {
   exit 1
 }
 
-# The data pack, generated here as `make run` generates it.
-datagen="$release/tools/datagen/kesu-datagen"
+# The data pack and its configuration, generated here as `make run` generates them.
 pack="$build/pack"
-if [ ! -f "$pack/data/.complete" ] || [ "$datagen" -nt "$pack/data/.complete" ]; then
-  "$datagen" "$pack" >&2
-  touch "$pack/data/.complete"
-fi
+freshDataPack "$release/tools/datagen/kesu-datagen" "$pack"
 
 stage="$build/stage/kesu-tamrick"
 rm -rf "$build/stage"
@@ -39,7 +35,7 @@ mkdir -p "$stage/data"
 cp "$build/host/kesu.exe" "$stage/"
 "$host-strip" "$stage/kesu.exe"
 find "$pack/data" -maxdepth 1 -type f ! -name .complete -exec cp {} "$stage/data/" \;
-printf '1280 720 1\r\n' > "$stage/kesu.ini"
+sed 's/$/\r/' "$pack/kesu.ini" > "$stage/kesu.ini"
 # The DLLs kesu.exe imports that are not part of Windows: LGPL libraries stay replaceable.
 # Every other import must be one of Windows' own DLLs, or the zip would not start.
 system="advapi32 gdi32 imm32 kernel32 msvcrt ole32 oleaut32 opengl32 glu32 setupapi shell32 shlwapi user32 version winmm"
@@ -51,8 +47,7 @@ for file in "$stage/kesu.exe" "$prefix"/bin/libmpg123-0.dll "$prefix"/bin/libsyn
       cp "$prefix/bin/$dll" "$stage/"
       "$host-strip" "$stage/$dll"
     elif ! grep -qw "$lower" <<<"$system"; then
-      echo "windows: $(basename "$file") imports $dll, which is neither built here nor part of Windows" >&2
-      exit 1
+      fail "$(basename "$file") imports $dll, which is neither built here nor part of Windows"
     fi
   done
 done
@@ -63,5 +58,5 @@ mkdir -p dist
 zip="$root/dist/kesu-tamrick-windows-x64.zip"
 rm -f "$zip"
 (cd "$build/stage" && zip -q -r -9 "$zip" kesu-tamrick)
-echo "windows: $(basename "$zip"), $(du -h "$zip" | cut -f1)" >&2
+step "$(basename "$zip"), $(du -h "$zip" | cut -f1)"
 unzip -l "$zip" | sed -n '4,$p' | grep -v '/data/' >&2

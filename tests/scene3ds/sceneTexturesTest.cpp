@@ -4,6 +4,7 @@
 #include "tests/support/glFixture.h"
 
 #include "platform/jpegEncoder.h"
+#include "platform/pngWriter.h"
 
 #include <GL/gl.h>
 
@@ -105,28 +106,43 @@ TEST_F(SceneTextures, MissingMapOrMaskIsReportedWithItsMaterialAndLeavesNoPixels
     }
 }
 
-// A map is found under another case when the exact name does not exist; the demo refuses
-// maps in other formats and other image kinds, naming what it refuses.
-TEST_F(SceneTextures, MapsAreFoundInAnyCaseAndOtherFormatsAndKindsAreRefusedByName)
+// A map is found under another case when the exact name does not exist, and judged by what it
+// holds, not by its name: a JPEG saved as .bmp is decoded, a PNG saved as .jpg refused naming
+// the scene, the material, the map and what it holds; a mask without a texture map is never
+// read (whatever its name says); other image kinds are refused.
+TEST_F(SceneTextures, MapsAreFoundInAnyCaseJudgedByWhatTheyHoldAndOtherKindsRefused)
 {
+    std::string writeError;
+    ASSERT_EQ(std::system(("cp '" + directory + "green.jpg' '" + directory + "wood.bmp'").c_str()), 0);
+    std::vector<std::uint8_t> rgba(16 * 16 * 4, 255);
+    ASSERT_TRUE(writePng(directory + "wood.jpg", rgba.data(), 16, 16, false, writeError)) << writeError;
     struct Row {
         const char* map;
+        const char* mask;
         int imageKind;
         const char* refusal;   // "" when the load succeeds
     };
-    for (const Row& row : {Row{"GREEN.JPG", 2, ""},
-                           Row{"wall.png", 2, "material \"Red\" names the map \"wall.png\", a PNG picture"},
-                           Row{"green.jpg", 1, "image kind 1"}}) {
+    for (const Row& row : {Row{"GREEN.JPG", "", 2, ""}, Row{"wood.bmp", "", 2, ""}, Row{"", "shadow.png", 2, ""},
+                           Row{"wood.jpg", "", 2, "material \"Red\": "},
+                           Row{"green.jpg", "", 1, "image kind 1"}}) {
         writer3ds::Scene description = sampleScene();
         description.materials[0].textureMap = row.map;
+        description.materials[0].opacityMap = row.mask;
         ::Scene scene;
         LoadError error;
         const bool loaded = load(scene, description, error, row.imageKind);
         EXPECT_EQ(loaded, !*row.refusal) << row.map << ": " << formatLoadError(error);
         if (loaded) {
-            EXPECT_NE(scene.materials[0].texture, 0u) << row.map;
+            EXPECT_EQ(scene.materials[0].texture != 0u, *row.map != 0) << row.map;
         } else {
-            EXPECT_NE(error.text.find(row.refusal), std::string::npos) << formatLoadError(error);
+            EXPECT_NE(formatLoadError(error).find(row.refusal), std::string::npos) << formatLoadError(error);
         }
     }
+    LoadError error;
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "wood.jpg";
+    ::Scene scene;
+    EXPECT_FALSE(load(scene, description, error));
+    EXPECT_EQ(formatLoadError(error), directory + "scene.3ds: material \"Red\": " + directory +
+                                          "wood.jpg: holds a PNG picture; the demo reads JPEG maps only");
 }

@@ -127,6 +127,28 @@ TEST_F(Kesu3ds, RenderDrawsTheFrameIntoAPng)
     EXPECT_LT(pixel(2, 2)[0], 3);
 }
 
+// A map is decoded by what it holds: a PNG saved as "wood.jpg" draws, as the demo refuses it.
+TEST_F(Kesu3ds, RenderDecodesAMapByWhatItHolds)
+{
+    // Black: the lit red box it maps turns black, where without a map it is red.
+    std::vector<std::uint8_t> black(16 * 16 * 4, 0);
+    for (std::size_t i = 3; i < black.size(); i += 4) black[i] = 255;
+    std::string error;
+    ASSERT_TRUE(writePng(folder + "/wood.jpg", black.data(), 16, 16, false, error)) << error;
+    writer3ds::Scene description = sampleScene();
+    description.materials[0].textureMap = "wood.jpg";
+    const std::string path = write("scene.3ds", sceneBytes(description));
+    const std::string png = folder + "/frame.png";
+    ProcessResult result = run({"render", path, "--frame", "0", "--size", "80x60", "--out", png});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_FALSE(contains(result.err, "warning")) << result.err;
+    std::string rgba;
+    int width = 0, height = 0;
+    ASSERT_TRUE(readPng(png, rgba, width, height, error)) << error;
+    const unsigned char* middle = reinterpret_cast<const unsigned char*>(rgba.data()) + 4 * (30 * width + 40);
+    EXPECT_LT(middle[0], 30) << "the box is not textured";
+}
+
 // Whether the corpus files pass the check is the reader's test (RealScenes); here info
 // describes each, and the empty one is refused.
 TEST_F(Kesu3ds, CorpusFilesAreDescribedAndTheEmptyOneIsRefused)

@@ -28,8 +28,14 @@ bool makeFolder(const std::string& path, std::string& error)
 }
 
 // The desktop-friendly default: a 1280 x 720 window, waiting for one vertical retrace.
+// A configuration of the run's own (1280 x 720, swap interval 1), only where none is: a user's
+// settings stay when the pack is made again.
 bool writeConfiguration(const std::string& path, std::string& error)
 {
+    if (std::FILE* existing = std::fopen(path.c_str(), "rb")) {
+        std::fclose(existing);
+        return true;
+    }
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         error = path + ": cannot create the file";

@@ -1,5 +1,5 @@
-// The whole data pack: OUTDIR/kesu.ini and OUTDIR/data/ with the music, every picture
-// and the twelve scenes. The same bytes on every run.
+// The whole data pack: OUTDIR/data/ with the music, every picture and the twelve scenes, and
+// OUTDIR/kesu.ini where there is none. The same bytes on every run.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-// kesu-datagen OUTDIR: writes OUTDIR/kesu.ini and the whole OUTDIR/data/ pack.
+// kesu-datagen OUTDIR: writes the whole OUTDIR/data/ pack, and OUTDIR/kesu.ini where there is none.
 // kesu-datagen --icons OUTDIR: writes the program's icons in the hicolor layout.
 #include "tools/datagen/dataPack.h"
 #include "tools/datagen/icons.h"

@@ -184,10 +184,11 @@ int info(const std::string& path)
     return 0;
 }
 
-// Maps saved as PNG, TGA or BMP decode too; every other name goes to the JPEG decoder.
+// Maps that hold PNG, TGA or BMP pictures decode too, whatever their names; every other file
+// goes to the JPEG decoder.
 bool decodeAnyPicture(RenderWindow& window, const std::string& fileName, std::uint16_t mode, LoadError& error)
 {
-    const PictureFormat format = pictureFormatOf(fileName);
+    const PictureFormat format = pictureFormatOfFile(fileName);
     if (format == PICTURE_JPEG || format == PICTURE_UNKNOWN) return decodeJpeg(window, fileName, mode, error);
     DecodedPicture picture;
     std::string message;
