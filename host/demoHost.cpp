@@ -9,6 +9,7 @@
 #include "platform/loadError.h"
 #include "platform/monotonicClock.h"
 #include "platform/mp3Decoder.h"
+#include "platform/quitSignal.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
 #include "timeline/captureClock.h"
@@ -25,8 +26,6 @@
 #include <vector>
 
 namespace {
-
-const char* const musicFile = "little.mp3";
 
 // What the start-up said, for a message box where no console shows it; collected on the main
 // thread until the music's own thread may report too.
@@ -170,7 +169,8 @@ void releaseAudio(DemoHost& host)
 // broken pack stops with the desktop untouched.
 bool findFiles(DemoHost& host)
 {
-    host.files = findRunFiles();
+    host.files = findRunFiles(packFileNames());
+    if (!host.files.note.empty()) report(host.files.note);
     host.session.dataFolder = host.files.dataFolder;
     if (!readConfiguration(host)) return false;
     LoadError error;
@@ -224,7 +224,7 @@ bool loadSession(DemoHost& host)
 {
     LoadError error;
     if (!loadDemoSession(host.session, error, host.options.immediateDraw ? DRAW_PATH_IMMEDIATE : DRAW_PATH_FAST)) {
-        report(formatLoadError(error));
+        if (!host.session.quit) report(formatLoadError(error));
         return false;
     }
     if (host.options.checkGl) enableGlCheck(host.session);
@@ -253,6 +253,14 @@ void startMusic(DemoHost& host)
     const std::uint32_t startByte = static_cast<std::uint32_t>(audioSampleOfTime(host.options.from)) * AUDIO_BYTES_PER_FRAME;
     audioPlay(host.musicStream, &host.music, startByte);
     host.startSeconds = playedSeconds(host);
+}
+
+void printRunReport(const DemoHost& host)
+{
+    const RunReport runReport =
+        summarizeRun(host.shownSeconds, host.startSeconds, host.windowHandle ? platformRefreshRate(host.windowHandle) : 0);
+    std::printf("kesu: %s\n", describeRunReport(runReport).c_str());
+    std::fflush(stdout);
 }
 
 void runMainLoop(DemoHost& host)
@@ -284,10 +292,7 @@ void runMainLoop(DemoHost& host)
         if (!paused) restartPrediction(host.prediction);
     };
     runDemoLoop(host.session, driver);
-    const RunReport runReport =
-        summarizeRun(host.shownSeconds, host.startSeconds, platformRefreshRate(host.windowHandle));
-    std::printf("kesu: %s\n", describeRunReport(runReport).c_str());
-    std::fflush(stdout);
+    printRunReport(host);
     // On a close request the loop leaves the music playing; the device is still closed
     // below, before the decoded music it reads from is freed.
 }
@@ -296,6 +301,7 @@ void runMainLoop(DemoHost& host)
 
 int runDemo(int argc, const char* const* argv)
 {
+    platformCatchQuitSignals();
     DemoHost host;
     std::string problem;
     if (!parsePlayerOptions(argc, argv, host.options, problem)) {
@@ -312,15 +318,20 @@ int runDemo(int argc, const char* const* argv)
         return 0;
     }
     readPlayerEnvironment(host.options);
-    const bool started = findFiles(host) && openWindow(host) && loadSession(host);
+    host.session.quitRequested = platformQuitSignalled;
+    const bool started = findFiles(host) && !platformQuitSignalled() && openWindow(host) && loadSession(host);
+    // A quit requested while loading ends the run as one requested later does.
+    const bool quitEarly = !started && platformQuitSignalled();
     if (started) {
         startMusic(host);
         runMainLoop(host);
+    } else if (quitEarly) {
+        printRunReport(host);
     }
     closeClockLog(host.clockLog);
     destroyRenderWindow(host.renderWindow, &host.windowHandle, &host.deviceContext);
     closeAudio(host);
     // With the window gone, so that a full-screen one cannot hide the message.
-    if (!started) platformReportStartupFailure(startupMessages);
-    return started ? 0 : 1;
+    if (!started && !quitEarly) platformReportStartupFailure(startupMessages);
+    return started || quitEarly ? 0 : 1;
 }

@@ -18,10 +18,20 @@ bool sameIgnoringCase(const std::string& a, const std::string& b)
 
 } // namespace
 
-RunFiles findRunFiles()
+RunFiles findRunFiles(const std::vector<std::string>& packFiles)
 {
     std::error_code error;
     if (!std::filesystem::is_directory("data", error)) return installedRunFiles();
+    const bool holdsPack = std::any_of(packFiles.begin(), packFiles.end(), [](const std::string& name) {
+        std::error_code missing;
+        return std::filesystem::exists("data/" + name, missing);
+    });
+    if (!holdsPack) {
+        RunFiles installed = installedRunFiles();
+        installed.note = "the data/ folder here holds none of the pack's files (" + packFiles.front() +
+                         ", ...); playing the installed pack in " + installed.dataFolder;
+        return installed;
+    }
     RunFiles files;
     files.dataFolder = "data/";
     files.configFile = "kesu.ini";

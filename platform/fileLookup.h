@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // A program's files. In a run folder (the working folder, when it holds data/) they are
 // there, with the names relative to it: "data/", "kesu.ini", "kesu.log". Installed, the
@@ -13,14 +14,17 @@ struct RunFiles {
     std::string dataFolder;   // ends with the folder separator
     std::string configFile;   // "" when there is no place for it (no home folder)
     std::string logFile;      // "" when there is no place for it
+    std::string note;         // why a data/ in the working folder was passed over; "" when none was
 };
 
-// The run folder when the working folder holds data/; otherwise the installed layout. On
+// The run folder when the working folder's data/ holds any of packFiles; otherwise the
+// installed layout (a data/ holding none of them, a user's own folder say, is passed over with
+// a note naming both). On
 // Linux: the data pack where the build installs it, the configuration in
 // $XDG_CONFIG_HOME/kesu-tamrick/ (~/.config/kesu-tamrick/) and the log in
 // $XDG_STATE_HOME/kesu-tamrick/ (~/.local/state/kesu-tamrick/). On Windows: the pack,
 // kesu.ini and kesu.log beside kesu.exe, as its zip holds them.
-RunFiles findRunFiles();
+RunFiles findRunFiles(const std::vector<std::string>& packFiles);
 
 // The installed data pack's folder (ends with the separator), for messages and --help.
 std::string installedDataFolder();

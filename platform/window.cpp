@@ -1,5 +1,7 @@
 #include "platform/window.h"
 
+#include "platform/quitSignal.h"
+
 #include <SDL.h>
 
 #include <GL/gl.h>
@@ -354,6 +356,11 @@ void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
 
 bool platformPollEvent(PlatformEvent& event)
 {
+    if (platformQuitSignalled()) {
+        event = PlatformEvent{};
+        event.kind = PLATFORM_EVENT_QUIT;
+        return true;
+    }
     SDL_Event sdlEvent;
     if (!SDL_PollEvent(&sdlEvent)) return false;
     translateEvent(sdlEvent, event);
@@ -362,6 +369,7 @@ bool platformPollEvent(PlatformEvent& event)
 
 bool platformWaitEvent(PlatformEvent& event, int timeoutMilliseconds)
 {
+    if (platformPollEvent(event)) return true;
     SDL_Event sdlEvent;
     if (!SDL_WaitEventTimeout(&sdlEvent, timeoutMilliseconds)) return false;
     translateEvent(sdlEvent, event);

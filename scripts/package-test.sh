@@ -19,10 +19,14 @@ rm -rf "$work"
 mkdir -p "$work"
 
 runner=unshare
+user=$(id -un)
 if [ "${1:-}" = "--here" ]; then
   runner=null
 elif ! unshare --user --map-root-user true 2>/dev/null; then
   step "this machine allows no user namespaces, so the checks run on the machine itself (the null runner)"
+  runner=null
+elif ! grep -q "^$user:" /etc/subuid 2>/dev/null || ! grep -q "^$user:" /etc/subgid 2>/dev/null; then
+  step "$user has no subordinate user and group ids for a throwaway system (/etc/subuid, /etc/subgid), so the checks run on the machine itself (the null runner); \`sudo usermod --add-subuids 100000-165535 --add-subgids 100000-165535 $user\` gives them"
   runner=null
 fi
 

@@ -1,9 +1,21 @@
 #include "timeline/demoSchedule.h"
 
+#include <iterator>
+
 const char* const sceneFiles[sceneCount] = {
     "title.3ds", "trawa.3ds",    "blind1.3ds", "kostka2.3ds",  "rurki.3ds", "elemenci.3ds",
     "tlo1.3ds",  "fabryka.3ds", "credy.3ds",  "girorobo.3ds", "last.3ds",  "gridlogo.3ds",
 };
+
+const char* const musicFile = "little.mp3";
+const char* const waitScreenFile = "w8scr.jpg";
+
+std::vector<std::string> packFileNames()
+{
+    std::vector<std::string> names = {musicFile, waitScreenFile};
+    names.insert(names.end(), std::begin(sceneFiles), std::end(sceneFiles));
+    return names;
+}
 
 const float beatTimes[beatCount] = {
     10.362539f, 11.312267f, 12.846168f, 13.913741f, 15.247619f, 16.280907f, 17.648027f, 18.748436f, 25.034468f,

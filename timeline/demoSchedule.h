@@ -5,6 +5,9 @@
 // copy. Plain constants, no GL.
 #pragma once
 
+#include <string>
+#include <vector>
+
 // The run ends at the first frame whose clock reaches this many seconds of music.
 constexpr float demoLength = 173.0f;
 
@@ -69,6 +72,12 @@ enum SceneIndex {
 };
 constexpr int sceneCount = 12;
 extern const char* const sceneFiles[sceneCount];
+// The music and the wait screen, by the names the pack stores them under.
+extern const char* const musicFile;        // "little.mp3"
+extern const char* const waitScreenFile;   // "w8scr.jpg"
+// Files a folder's data/ must hold at least one of to be taken for a pack: the music, the
+// wait screen and the scenes.
+std::vector<std::string> packFileNames();
 
 // Beat times in seconds of music, strictly increasing; each is the shortest decimal that
 // gives the stored single-precision number.

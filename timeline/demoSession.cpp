@@ -13,8 +13,6 @@
 
 namespace {
 
-const char* const waitScreenFile = "w8scr.jpg";
-
 void keepGlError(DemoSession& session, const char* drawName, float demoTime)
 {
     const GLenum code = glGetError();
@@ -38,7 +36,10 @@ bool showWaitScreen(DemoSession& session, LoadError& error)
 bool loadDemoSession(DemoSession& session, LoadError& error, DrawPath path)
 {
     setDrawPath(path);
-    if (!loadDemoAssets(*session.renderWindow, error, session.dataFolder)) return false;
+    if (!loadDemoAssets(*session.renderWindow, error, session.dataFolder, session.quitRequested)) {
+        session.quit = session.quitRequested && session.quitRequested();
+        return false;
+    }
     setDemoRunState();
     return true;
 }
@@ -122,6 +123,10 @@ float stepHistoryBefore(DemoSession& session, double startTime)
     const std::vector<ClockStep> steps = planSpan(playerGrid, startTime, startTime + 1.0 / 60.0);
     const std::vector<bool> drawn = planDrawnSteps(steps);
     for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
+        if (drawn[i] && session.quitRequested && session.quitRequested()) {
+            session.quit = true;
+            break;
+        }
         stepDemoFrame(session, steps[i].demoTime, drawn[i] ? FRAME_DRAW : FRAME_STEP);
     }
     return steps.back().demoTime;

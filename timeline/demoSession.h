@@ -36,6 +36,10 @@ struct DemoSession {
     bool paused = false;              // Space toggles it where the driver can pause the music
     bool checkGl = false;             // set by enableGlCheck
     GlCheckResult glCheck;
+    // Asked between the parts of long steps (loading, a late start's history); true ends them
+    // early, with quit set.
+    std::function<bool()> quitRequested;
+    bool quit = false;
 };
 
 // Loads "w8scr.jpg" from the data folder, clears the colour buffer and draws the picture as a band in the
@@ -43,7 +47,8 @@ struct DemoSession {
 bool showWaitScreen(DemoSession& session, LoadError& error);
 
 // Loads every scene and texture on the given draw path, hands each effect its part, and sets
-// the GL state the run relies on. The wait screen shows meanwhile.
+// the GL state the run relies on. The wait screen shows meanwhile. False, with the error, when
+// a file fails; false with session.quit set when a quit was requested meanwhile.
 bool loadDemoSession(DemoSession& session, LoadError& error, DrawPath path = DRAW_PATH_FAST);
 
 // From now on glGetError is read after the closing sequence and after each effect draw; the
@@ -73,7 +78,8 @@ std::vector<bool> planDrawnSteps(const std::vector<ClockStep>& steps);
 // frames of the 60 fps grid before startTime are stepped from the session's start, and those
 // the picture at startTime builds on (planDrawnFrames) are drawn into the back buffer, which
 // is not swapped. Returns the clock of the start frame, which the caller composes next; a
-// startTime of 0 steps nothing. The session must be freshly loaded.
+// startTime of 0 steps nothing. The session must be freshly loaded. A quit requested meanwhile
+// stops the stepping with session.quit set.
 float stepHistoryBefore(DemoSession& session, double startTime);
 
 // One frame's clock: the position read at its start, and the time it is drawn for.

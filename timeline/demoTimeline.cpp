@@ -99,11 +99,16 @@ Scene& demoScene(int index)
     return scenes[index];
 }
 
-bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder)
+bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder,
+                    const std::function<bool()>& quitRequested)
 {
     dataFolder = folder;
     scenes = new Scene[sceneCount];
     for (int i = 0; i < sceneCount; ++i) {
+        if (quitRequested && quitRequested()) {
+            error = LoadError{};
+            return false;
+        }
         scenes[i].host = &renderWindow;
         if (!scenes[i].load(scenePath(i), dataFolder, IMAGE_KIND_JPEG, error)) return false;
         if (!checkScene(i, error)) return false;

@@ -17,8 +17,10 @@ struct Scene;
 // Loads everything from the data folder ("data/" under the working directory, or the
 // installed pack's folder; it ends with the separator). Stops at the first file that fails
 // to load, or a scene that lacks a node or light an effect attaches to, and returns false
-// with the reason, so that no demo is ever drawn with missing pieces.
-bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder = "data/");
+// with the reason, so that no demo is ever drawn with missing pieces. Asks quitRequested (when
+// given) between scenes, and gives up with an empty error when it says so.
+bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder = "data/",
+                    const std::function<bool()>& quitRequested = nullptr);
 
 // The GL state every effect relies on unless it changes it: smooth shading, black clear
 // colour, depth test with GL_LEQUAL, a local viewer for lighting, perspective-correct

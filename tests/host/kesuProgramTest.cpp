@@ -185,6 +185,35 @@ TEST(KesuProgram, PlaysAndEndsWithinASecondOfACloseRequest)
     EXPECT_NE(readFile(folder + "/kesu.log").find("SetForegroundWindow: OK\n"), std::string::npos);
 }
 
+// SIGTERM or SIGINT at any moment, while the music is decoded, while the window opens, while
+// the scenes load and while a late start in the credits steps its history, ends the run within
+// half a second, with status 0 and the end-of-run report, as a close request does.
+TEST(KesuProgram, ASignalWhileLoadingEndsTheRunWithItsReport)
+{
+    const std::string folder = makeRunFolder("kesu-signal", defaultIni);
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    for (const double at : {0.05, 0.2, 0.6, 1.5}) {
+        for (const int signal : {15, 2}) {
+            SCOPED_TRACE("signal " + std::to_string(signal) + " at " + std::to_string(at) + " s");
+            ProcessOptions options = headless(folder);
+            options.signalToSend = signal;
+            const auto start = std::chrono::steady_clock::now();
+            options.sendSignalWhen = [start, at](const std::string&, const std::string&) {
+                return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= at;
+            };
+            double afterSignal = -1.0;
+            const ProcessResult result = runProcess(kesuBinary, {"--window", "--from", "100"}, options, &afterSignal);
+            EXPECT_EQ(result.exitStatus, 0) << result.err;
+            EXPECT_NE(result.out.find(" frames in "), std::string::npos) << "no end-of-run report: " << result.out;
+            ASSERT_GE(afterSignal, 0.0);
+#ifndef KESU_SANITIZED
+            EXPECT_LT(afterSignal, 0.5);
+#endif
+            if (at > 0.5) break;   // the two signals take one path once the window is up
+        }
+    }
+}
+
 // No kesu.ini, a folder where the log goes and no audio device: each is said once on stderr
 // and the demo plays anyway, at the desktop's size and silent.
 TEST(KesuProgram, PlaysDespiteNoConfigurationNoLogAndNoSoundSayingSoForEach)

@@ -1,5 +1,5 @@
-// Where the programs find their files: the run folder when the working folder holds data/,
-// otherwise the installed pack with the user's configuration and log under the XDG folders.
+// Where the programs find their files: the run folder when the working folder's data/ holds
+// any of the pack's files, otherwise the installed pack with the user's configuration and log under the XDG folders.
 #include "platform/fileLookup.h"
 
 #include "tests/support/processRunner.h"
@@ -28,7 +28,7 @@ RunFiles lookupIn(const std::string& folder, const char* home, const char* confi
     set("XDG_CONFIG_HOME", configHome);
     set("XDG_STATE_HOME", stateHome);
     EXPECT_EQ(chdir(folder.c_str()), 0);
-    RunFiles files = findRunFiles();
+    RunFiles files = findRunFiles({"little.mp3", "title.3ds"});
     EXPECT_EQ(chdir(previous.c_str()), 0);
     return files;
 }
@@ -39,7 +39,15 @@ TEST(FileLookup, RunFolderFirstThenTheInstalledPackWithTheUsersXdgFolders)
 {
     const std::string run = makeTempFolder("run");
     std::filesystem::create_directory(run + "/data");
+    // A data/ that holds none of the pack's files is someone's own: passed over, with a note.
+    const RunFiles notPack = lookupIn(run, "/home/someone", "/cfg", "/state");
+    EXPECT_TRUE(notPack.installed);
+    EXPECT_NE(notPack.note.find("data/"), std::string::npos) << notPack.note;
+    EXPECT_NE(notPack.note.find(installedDataFolder()), std::string::npos) << notPack.note;
+    // One file of the pack makes it the run folder; a missing file is the start-up's to report.
+    std::fclose(std::fopen((run + "/data/title.3ds").c_str(), "w"));
     const RunFiles inRun = lookupIn(run, "/home/someone", "/cfg", "/state");
+    EXPECT_TRUE(inRun.note.empty());
     EXPECT_FALSE(inRun.installed);
     EXPECT_EQ(inRun.dataFolder, "data/");
     EXPECT_EQ(inRun.configFile, "kesu.ini");

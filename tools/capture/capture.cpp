@@ -176,7 +176,8 @@ int main(int argc, char** argv)
         return 0;
     }
     // A run folder, or the installed pack.
-    const RunFiles files = findRunFiles();
+    const RunFiles files = findRunFiles(packFileNames());
+    if (!files.note.empty()) std::fprintf(stderr, "kesu-capture: %s\n", files.note.c_str());
     VideoSettings video;
     if (options.mode == CAPTURE_VIDEO && !prepareVideo(options, files.dataFolder, video)) return 1;
 
