@@ -123,7 +123,7 @@ float stepHistoryBefore(DemoSession& session, double startTime)
     const std::vector<ClockStep> steps = planSpan(playerGrid, startTime, startTime + 1.0 / 60.0);
     const std::vector<bool> drawn = planDrawnSteps(steps);
     for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
-        if (drawn[i] && session.quitRequested && session.quitRequested()) {
+        if (session.quitRequested && session.quitRequested()) {
             session.quit = true;
             break;
         }

@@ -36,8 +36,19 @@ std::string dataFolder = "data/";
 
 std::string scenePath(int index) { return dataFolder + sceneFiles[index]; }
 
+// Asked between the parts of the loading; a quit gives up with an empty error.
+std::function<bool()> loadQuitRequested;
+
+bool quitLoading(LoadError& error)
+{
+    if (!loadQuitRequested || !loadQuitRequested()) return false;
+    error = LoadError{};
+    return true;
+}
+
 bool texture(RenderWindow& renderWindow, const char* fileName, TextureId& id, LoadError& error)
 {
+    if (quitLoading(error)) return false;
     id = loadTexture(renderWindow, dataFolder + fileName, error);
     return id != 0;
 }
@@ -45,6 +56,7 @@ bool texture(RenderWindow& renderWindow, const char* fileName, TextureId& id, Lo
 bool maskedTexture(RenderWindow& renderWindow, const char* fileName, const char* maskFileName, TextureId& id,
                    LoadError& error)
 {
+    if (quitLoading(error)) return false;
     id = loadMaskedTexture(renderWindow, dataFolder + fileName, dataFolder + maskFileName, error);
     return id != 0;
 }
@@ -103,12 +115,10 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::str
                     const std::function<bool()>& quitRequested)
 {
     dataFolder = folder;
+    loadQuitRequested = quitRequested;
     scenes = new Scene[sceneCount];
     for (int i = 0; i < sceneCount; ++i) {
-        if (quitRequested && quitRequested()) {
-            error = LoadError{};
-            return false;
-        }
+        if (quitLoading(error)) return false;
         scenes[i].host = &renderWindow;
         if (!scenes[i].load(scenePath(i), dataFolder, IMAGE_KIND_JPEG, error)) return false;
         if (!checkScene(i, error)) return false;
