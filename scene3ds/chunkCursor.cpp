@@ -1,5 +1,7 @@
 #include "scene3ds/chunkCursor.h"
 
+#include "scene3ds/chunkLayout.h"
+
 #include "platform/loadError.h"
 
 #include <cstdio>
@@ -77,6 +79,15 @@ bool ChunkCursor::next(std::size_t depth, ChunkHeader& header)
 
 std::size_t ChunkCursor::enter(const ChunkHeader& header)
 {
+    // The walk reads a container's fixed part itself; it must stand where the format's table
+    // puts the first sub-chunk, or the reader and the table have come apart.
+    const std::size_t dataStart = header.start + 6;
+    const long fixed = subChunkStart(header.id, bytes + dataStart, header.end - dataStart);
+    if (fixed >= 0 && offset != dataStart + static_cast<std::size_t>(fixed)) {
+        fail(static_cast<long long>(offset), header.id,
+             "is entered at byte " + std::to_string(offset) + " but its sub-chunks start at byte " +
+                 std::to_string(dataStart + static_cast<std::size_t>(fixed)));
+    }
     openChunks.push_back(header);
     return openChunks.size();
 }

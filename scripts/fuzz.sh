@@ -7,17 +7,23 @@
 # The corpora under BUILD_DIR/corpus grow from run to run; findings (crash-, leak-,
 # timeout-, oom- files) go to BUILD_DIR/findings/<target>/. Exits 1 when any target found something.
 set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+source=$root
 
+# Every target, and what each is run on.
+allTargets="scene3ds scene3ds_tree config texture"
 build=${1:-build/fuzz}
 seconds=${2:-60}
-targets=${3:-scene3ds scene3ds_tree config texture}
-source=$(cd "$(dirname "$0")/.." && pwd)
+targets=${3:-$allTargets}
+targets=${targets:-$allTargets}
 jobs=$(nproc)
 
+bash "$root/scripts/setup.sh" fuzz || exit 1
 CC=clang CXX=clang++ cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESU_FUZZ=ON -DKESU_TESTS=OFF -DKESU_BENCH=OFF >/dev/null || exit 1
-cmake --build "$build" -j "$jobs" --target kesu_fuzz_scene3ds kesu_fuzz_scene3ds_tree kesu_fuzz_seeds kesu_fuzz_config \
-  kesu_fuzz_texture kesu_fuzz_picture_config_seeds >/dev/null || exit 1
+buildTargets=(kesu_fuzz_seeds kesu_fuzz_picture_config_seeds)
+for target in $allTargets; do buildTargets+=("kesu_fuzz_$target"); done
+cmake --build "$build" -j "$jobs" --target "${buildTargets[@]}" >/dev/null || exit 1
 
 tools="$build/tools/fuzz"
 seeds="$build/seeds"
@@ -68,7 +74,7 @@ for target in $targets; do
       run "$target" -max_len=262144 "$seeds/scene3ds" "$source/tests/data/corpus3ds" ;;
     config) run config "$seeds/config" ;;
     texture) run texture "$seeds/texture" -dict="$source/tools/fuzz/texture.dict" ;;
-    *) echo "fuzz: no target $target (scene3ds, scene3ds_tree, config, texture)" >&2; status=1 ;;
+    *) echo "fuzz: no target $target ($allTargets)" >&2; status=1 ;;
   esac
 done
 

@@ -7,8 +7,8 @@
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
 #include "timeline/demoSchedule.h"
-#include "tools/writer3ds/chunkTree.h"
-#include "tools/writer3ds/sceneMutator.h"
+#include "tools/fuzz/chunkTree.h"
+#include "tools/fuzz/sceneMutator.h"
 #include "tools/writer3ds/writer3ds.h"
 
 #include <gtest/gtest.h>

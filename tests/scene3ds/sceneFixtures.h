@@ -4,7 +4,7 @@
 
 #include "platform/loadError.h"
 #include "scene3ds/scene.h"
-#include "tools/writer3ds/chunkTree.h"
+#include "tools/fuzz/chunkTree.h"
 #include "tools/writer3ds/writer3ds.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tools/capture/contactSheet.h"
 
-#include "tools/datagen/bitmapFont.h"
+#include "render/bitmapFont.h"
 
 #include <cmath>
 #include <cstdio>

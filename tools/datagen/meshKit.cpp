@@ -1,6 +1,6 @@
 #include "tools/datagen/meshKit.h"
 
-#include "tools/datagen/bitmapFont.h"
+#include "render/bitmapFont.h"
 #include "tools/datagen/stableMath.h"
 
 #include <cmath>

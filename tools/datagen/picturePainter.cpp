@@ -1,7 +1,7 @@
 #include "tools/datagen/picturePainter.h"
 
 #include "platform/jpegEncoder.h"
-#include "tools/datagen/bitmapFont.h"
+#include "render/bitmapFont.h"
 #include "tools/datagen/stableMath.h"
 
 #include <algorithm>

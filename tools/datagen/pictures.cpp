@@ -1,6 +1,6 @@
 #include "tools/datagen/pictures.h"
 
-#include "tools/datagen/bitmapFont.h"
+#include "render/bitmapFont.h"
 #include "tools/datagen/picturePainter.h"
 #include "tools/datagen/stableMath.h"
 

@@ -6,6 +6,7 @@
 // differ in their mutators only.
 #include "platform/loadError.h"
 #include "platform/renderWindow.h"
+#include "tools/fuzz/fuzzWindow.h"
 #include "render/mesh.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
@@ -19,23 +20,13 @@
 
 namespace {
 
-PlatformOffscreen offscreen;
 RenderWindow* window = nullptr;
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    // The software rasteriser's worker threads would only make runs slower and reports noisier.
-    setenv("LP_NUM_THREADS", "0", 0);
-    std::string error;
-    window = new RenderWindow;
-    if (!createOffscreenRenderWindow(64, 48, *window, offscreen, error)) {
-        std::fprintf(stderr, "scene fuzzer: no GL context: %s\n", error.c_str());
-        std::exit(1);
-    }
+    window = &fuzzRenderWindow("scene fuzzer", 64, 48);
     return 0;
 }
 

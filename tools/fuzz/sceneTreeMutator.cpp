@@ -1,7 +1,7 @@
 // The chunk-tree fuzzer's mutators: most inputs are edited as chunk trees, so that the
 // mutants keep consistent lengths and reach the binding, the matrices and playback; one in
 // eight gets libFuzzer's own byte edits, and inputs that do not parse as chunks get only those.
-#include "tools/writer3ds/sceneMutator.h"
+#include "tools/fuzz/sceneMutator.h"
 
 #include <algorithm>
 #include <cstdint>

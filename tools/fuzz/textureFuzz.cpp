@@ -9,6 +9,7 @@
 #include "platform/loadError.h"
 #include "platform/window.h"
 #include "textures/texture.h"
+#include "tools/fuzz/fuzzWindow.h"
 #include "tools/fuzz/textureFuzzInput.h"
 
 #include <GL/gl.h>
@@ -21,7 +22,6 @@
 
 namespace {
 
-PlatformOffscreen offscreen;
 RenderWindow* window = nullptr;
 std::string colourPath;
 std::string maskPath;
@@ -97,14 +97,7 @@ bool namesInputFile(const LoadError& error, const FuzzTextureInput& input)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    std::string error;
-    window = new RenderWindow;
-    if (!createOffscreenRenderWindow(64, 64, *window, offscreen, error)) {
-        std::fprintf(stderr, "kesu_fuzz_texture: no GL context: %s\n", error.c_str());
-        std::exit(1);
-    }
+    window = &fuzzRenderWindow("kesu_fuzz_texture", 64, 64);
     const char* folder = std::getenv("TMPDIR");
     std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/kesu-fuzz-texture-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {

@@ -19,12 +19,8 @@ struct ChunkNode {
     std::vector<ChunkNode> children;
 };
 
-// Bytes of fixed data before the sub-chunks of a chunk that holds sub-chunks, read from
-// the start of its data; -1 for a chunk that holds none, or whose fixed part does not fit
-// in size bytes.
-long subChunkStart(std::uint16_t id, const std::uint8_t* data, std::size_t size);
-
-// Parses bytes as a sequence of chunks. A container whose contents do not split exactly
+// Parses bytes as a sequence of chunks, the containers and their fixed parts as the reader
+// knows them (scene3ds/chunkLayout.h). A container whose contents do not split exactly
 // into sub-chunks is kept as a leaf. False when the top level itself does not: a length
 // below 6 or past the end.
 bool parseChunkTree(const std::uint8_t* bytes, std::size_t size, std::vector<ChunkNode>& chunks);

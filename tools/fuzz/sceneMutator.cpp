@@ -1,7 +1,7 @@
-#include "tools/writer3ds/sceneMutator.h"
+#include "tools/fuzz/sceneMutator.h"
 
 #include "scene3ds/chunkIds.h"
-#include "tools/writer3ds/chunkTree.h"
+#include "tools/fuzz/chunkTree.h"
 
 #include <cstring>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "tools/datagen/bitmapFont.h"
+#include "render/bitmapFont.h"
 
 #include <cstdint>
 
