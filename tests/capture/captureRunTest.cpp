@@ -86,7 +86,7 @@ TEST(CaptureRun, OutputsThatCannotBeMadeAreNamedBeforeRendering)
     }
 }
 
-// The designed immediate calls (KESU_IMMEDIATE=1) against the default path of recorded and
+// The immediate calls (KESU_IMMEDIATE=1) against the default path of recorded and
 // batched geometry, across the show: the same pictures, but where the driver rounds a
 // replayed list or a shader variant compiled along another history one or two steps apart.
 TEST(ImmediatePath, DrawsThePicturesOfTheDefaultPathAcrossTheDemo)

@@ -4,6 +4,7 @@
 #include "platform/loadError.h"
 #include "platform/mp3Decoder.h"
 #include "timeline/demoSchedule.h"
+#include "tools/datagen/mastering.h"
 #include "tools/datagen/music.h"
 
 #include <gtest/gtest.h>
@@ -113,4 +114,17 @@ TEST(DataPack, MusicIsMasteredToItsLoudnessWithEveryHitOnItsBeat)
     std::sort(offsets.begin(), offsets.end());
     std::printf("hit starts against their beats: min %+.3f ms, median %+.3f ms, max %+.3f ms\n", offsets.front(),
                 offsets[offsets.size() / 2], offsets.back());
+}
+
+// A mix the meter cannot measure (silence has no integrated loudness) stops the mastering
+// with the reason, rather than mastering to a guessed level.
+TEST(Mastering, StopsWithTheReasonWhenTheMeterCannotMeasure)
+{
+    MusicStems silence;
+    for (StereoMix* bus : {&silence.music, &silence.drums}) bus->left = bus->right = std::vector<double>(44100, 0.0);
+    std::vector<std::int16_t> pcm;
+    MasteringReport report;
+    std::string error;
+    EXPECT_FALSE(masterMix(silence, -14.0, -1.5, pcm, report, error));
+    EXPECT_NE(error.find("loudness meter"), std::string::npos) << error;
 }

@@ -11,12 +11,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -356,6 +358,46 @@ TEST(KesuProgram, UnderAnXServerEachFrameIsDrawnForWhenItIsSeenAndTheKeysAreTake
     EXPECT_EQ(readFile(folder + "/s.status"), "0\n") << readFile(folder + "/s.err");
     checkDrawnTimes(folder + "/predicted.log", true, 150.37);
     checkDrawnTimes(folder + "/start.log", false, 170.37);
+}
+
+namespace {
+
+// The options ("--name") a text names.
+std::set<std::string> optionsIn(const std::string& text)
+{
+    std::set<std::string> options;
+    for (std::size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+        std::size_t end = at + 2;
+        while (end < text.size() && (std::islower(static_cast<unsigned char>(text[end])) || text[end] == '-')) ++end;
+        if (end > at + 2) options.insert(text.substr(at, end - at));
+        at = end - 2;
+    }
+    return options;
+}
+
+} // namespace
+
+// Each program's --help and its manual page name the same options, so the two cannot drift
+// apart: an option added to one and not the other fails here.
+TEST(KesuProgram, HelpAndManualPageNameTheSameOptions)
+{
+    const std::string folder = makeTempFolder("help-manual");
+    for (const auto& [binary, page] : {std::pair<std::string, std::string>{kesuBinary, "kesu.6"},
+                                       {captureBinary, "kesu-capture.1"}, {sceneToolBinary, "kesu-3ds.1"}}) {
+        const ProcessResult help = runProcess(binary, {"--help"}, headless(folder));
+        ASSERT_EQ(help.exitStatus, 0) << binary;
+        std::string manual = readFile(std::string(KESU_SOURCE_DIR) + "/packaging/man/" + page + ".in");
+        ASSERT_FALSE(manual.empty()) << page;
+        for (std::size_t at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at)) manual.erase(at, 1);
+        // The page documents an option in a tagged paragraph: its tag line follows ".TP".
+        std::string tags;
+        for (std::size_t at = manual.find(".TP\n"); at != std::string::npos; at = manual.find(".TP\n", at + 1)) {
+            const std::size_t line = at + 4;
+            const std::string tag = manual.substr(line, manual.find('\n', line) - line);
+            tags += tag + "\n";
+        }
+        EXPECT_EQ(optionsIn(help.out), optionsIn(tags)) << page << " documents other options than " << binary << " --help names";
+    }
 }
 
 TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)

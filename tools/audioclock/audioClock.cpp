@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -40,15 +41,29 @@ struct Options {
     std::string from;
     double limitSeconds = 400.0;
     std::vector<std::string> command;
+    bool help = false;
+    bool version = false;
 };
+
+const char* const usageText =
+    "usage: kesu-audioclock --music FILE [--server pulseaudio|pipewire] [--keep FOLDER] [--limit SECONDS] -- COMMAND...\n"
+    "       kesu-audioclock --music FILE --from FOLDER\n"
+    "       kesu-audioclock --help | --version\n"
+    "Measures a player's clock against what a private sound server plays, version " KESU_VERSION ".\n"
+    "  --music FILE        the music the player plays, to find in the recording\n"
+    "  --server NAME       pulseaudio (the default) or pipewire, started privately with a null sink\n"
+    "  --keep FOLDER       leave the clock log, the recording and its timing reports there\n"
+    "                      (made when missing)\n"
+    "  --limit SECONDS     end the command after this long (default 400)\n"
+    "  --from FOLDER       measure a kept folder again, without playing\n"
+    "  --help              this text\n"
+    "  --version           the version\n"
+    "The command runs with PULSE_SERVER naming the private server, SDL_AUDIODRIVER=pulseaudio and\n"
+    "KESU_CLOCK_LOG naming the clock log it writes.\n";
 
 int usage(const char* problem)
 {
-    std::fprintf(stderr,
-                 "kesu-audioclock: %s\nusage: kesu-audioclock --music FILE [--server pulseaudio|pipewire] [--keep FOLDER] "
-                 "[--limit SECONDS] -- COMMAND...\n"
-                 "       kesu-audioclock --music FILE --from FOLDER\n",
-                 problem);
+    std::fprintf(stderr, "kesu-audioclock: %s\n%s", problem, usageText);
     return 2;
 }
 
@@ -56,6 +71,10 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "--version") {
+            (arg == "--help" ? options.help : options.version) = true;
+            return true;
+        }
         if (arg == "--") {
             for (++i; i < argc; ++i) options.command.push_back(argv[i]);
             break;
@@ -205,6 +224,22 @@ int main(int argc, char** argv)
     Options options;
     std::string problem;
     if (!parseOptions(argc, argv, options, problem)) return usage(problem.c_str());
+    if (options.help) {
+        std::fputs(usageText, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("kesu-audioclock %s\n", KESU_VERSION);
+        return 0;
+    }
+    // The folder that keeps the results is made (or refused) before minutes of measuring.
+    std::error_code folderError;
+    if (!options.keep.empty() && !std::filesystem::is_directory(options.keep, folderError) &&
+        !std::filesystem::create_directories(options.keep, folderError)) {
+        std::fprintf(stderr, "kesu-audioclock: --keep %s: cannot make the folder: %s\n", options.keep.c_str(),
+                     folderError.message().c_str());
+        return 1;
+    }
 
     std::vector<std::int16_t> music;
     LoadError error;

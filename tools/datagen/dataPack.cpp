@@ -63,7 +63,12 @@ bool writeMusic(const std::string& path, std::string& error)
     double ceiling = encodedCeilingDbtp - 0.5;
     for (int round = 0; round < 4; ++round) {
         MasteringReport report;
-        if (!encodeMp3(path, masterMix(stems, masteringTarget, ceiling, report), error)) return false;
+        std::vector<std::int16_t> mastered;
+        if (!masterMix(stems, masteringTarget, ceiling, mastered, report, error)) {
+            error = path + ": " + error;
+            return false;
+        }
+        if (!encodeMp3(path, mastered, error)) return false;
         std::vector<std::int16_t> decoded;
         LoadError decodeError;
         LoudnessFigures figures;

@@ -200,15 +200,16 @@ Meter openMeter(int mode)
 }
 
 // The integrated loudness alone, which the gain search needs many times.
-double integratedLoudness(const std::vector<std::int16_t>& pcm)
+bool integratedLoudness(const std::vector<std::int16_t>& pcm, double& loudness, std::string& error)
 {
     const Meter meter = openMeter(EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM);
-    double loudness = -70.0;
     if (meter && ebur128_add_frames_short(meter.get(), pcm.data(), pcm.size() / 2) == EBUR128_SUCCESS &&
         ebur128_loudness_global(meter.get(), &loudness) == EBUR128_SUCCESS && std::isfinite(loudness)) {
-        return loudness;
+        return true;
     }
-    return -70.0;
+    error = meter ? "the loudness meter could not measure the music (libebur128 failed or the mix is silent)"
+                  : "the loudness meter cannot be set up";
+    return false;
 }
 
 } // namespace
@@ -233,8 +234,8 @@ bool measureLoudness(const std::vector<std::int16_t>& pcm, LoudnessFigures& figu
     return true;
 }
 
-std::vector<std::int16_t> masterMix(const MusicStems& stems, double targetLufs, double ceilingDbtp,
-                                    MasteringReport& report)
+bool masterMix(const MusicStems& stems, double targetLufs, double ceilingDbtp, std::vector<std::int16_t>& pcm,
+               MasteringReport& report, std::string& error)
 {
     const std::size_t frames = stems.music.left.size();
     StereoMix plain, shaped;
@@ -250,10 +251,12 @@ std::vector<std::int16_t> masterMix(const MusicStems& stems, double targetLufs, 
     }
     const std::vector<double> peaks = truePeaks(shaped);
     const std::vector<double> unity(frames, 1.0);
-    std::vector<std::int16_t> pcm = applyGains(shaped, 1.0, unity);
+    pcm = applyGains(shaped, 1.0, unity);
     // The limiter and the ride take loudness back as the gain rises, so the gain is found by
     // the secant method on the measured loudness, starting from the unlimited mix's.
-    double gainDb = targetLufs - integratedLoudness(pcm);
+    double loudness = 0.0;
+    if (!integratedLoudness(pcm, loudness, error)) return false;
+    double gainDb = targetLufs - loudness;
     double previousGainDb = 0.0, previousMiss = 0.0;
     std::vector<double> limiter, gains;
     for (int round = 0; round < 10; ++round) {
@@ -261,7 +264,8 @@ std::vector<std::int16_t> masterMix(const MusicStems& stems, double targetLufs, 
         gains = limiter;
         rideSections(plain, shaped, gains);
         pcm = applyGains(shaped, dbToGain(gainDb), gains);
-        const double miss = targetLufs - integratedLoudness(pcm);
+        if (!integratedLoudness(pcm, loudness, error)) return false;
+        const double miss = targetLufs - loudness;
         if (std::fabs(miss) <= 0.03) break;
         double step = miss;
         if (round > 0 && miss != previousMiss) step = miss * (gainDb - previousGainDb) / (previousMiss - miss);
@@ -277,5 +281,5 @@ std::vector<std::int16_t> masterMix(const MusicStems& stems, double targetLufs, 
     double lowestRide = 1.0;
     for (std::size_t n = 0; n < frames; ++n) lowestRide = std::min(lowestRide, gains[n] / limiter[n]);
     report.deepestRideDb = -gainToDb(lowestRide);
-    return pcm;
+    return true;
 }

@@ -43,6 +43,7 @@ struct MasteringReport {
 // The stems mastered: the drum bus through a soft saturation that keeps each hit's first
 // sample where it is, the buses summed, brought to targetLufs (within 0.03 LU, as measured
 // on the result) by one gain with the limiter holding the true peaks at ceilingDbtp, and
-// the section ride; quantised to interleaved 16-bit samples. Deterministic.
-std::vector<std::int16_t> masterMix(const MusicStems& stems, double targetLufs, double ceilingDbtp,
-                                    MasteringReport& report);
+// the section ride; quantised to interleaved 16-bit samples. Deterministic. False, with
+// the reason, when the loudness meter fails: the level would otherwise be a guess.
+bool masterMix(const MusicStems& stems, double targetLufs, double ceilingDbtp, std::vector<std::int16_t>& pcm,
+               MasteringReport& report, std::string& error);
