@@ -85,3 +85,7 @@ void stepCubeCredits(float t, float previousTime)
 }
 
 const ParticleEmitter& cubeCreditsSparks() { return sparks; }
+
+void saveCubeCredits(CubeCreditsHistory& history) { sparks.save(history.sparks); }
+
+void restoreCubeCredits(const CubeCreditsHistory& history) { sparks.restore(history.sparks); }

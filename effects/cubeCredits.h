@@ -3,6 +3,7 @@
 // emitter; holds the scenes it is given. The draw needs a current GL context.
 #pragma once
 
+#include "particles/particleEmitter.h"
 #include "textures/texture.h"
 
 struct Scene;
@@ -20,3 +21,10 @@ void drawCubeCredits(float t, float previousTime, float pulse);
 void stepCubeCredits(float t, float previousTime);
 
 const ParticleEmitter& cubeCreditsSparks();
+
+// What the credits carry from frame to frame: the sparks.
+struct CubeCreditsHistory {
+    EmitterSnapshot sparks;
+};
+void saveCubeCredits(CubeCreditsHistory& history);
+void restoreCubeCredits(const CubeCreditsHistory& history);

@@ -98,4 +98,14 @@ void stepFactoryRewind(float t, float previousTime)
                     t, previousTime);
 }
 
+void saveFactoryRewind(FactoryRewindHistory& history)
+{
+    for (int i = 0; i < 3; ++i) smoke[i].save(history.smoke[i]);
+}
+
+void restoreFactoryRewind(const FactoryRewindHistory& history)
+{
+    for (int i = 0; i < 3; ++i) smoke[i].restore(history.smoke[i]);
+}
+
 const ParticleEmitter& factoryRewindSmoke(int index) { return smoke[index]; }

@@ -3,6 +3,7 @@
 // three smoke emitters; holds the scenes and textures it is given. The draw needs a current GL context.
 #pragma once
 
+#include "particles/particleEmitter.h"
 #include "textures/texture.h"
 
 struct Scene;
@@ -18,3 +19,10 @@ void stepFactoryRewind(float t, float previousTime);
 
 // Smoke emitter 0, 1 or 2.
 const ParticleEmitter& factoryRewindSmoke(int index);
+
+// What the factory carries from frame to frame: its smoke.
+struct FactoryRewindHistory {
+    EmitterSnapshot smoke[3];
+};
+void saveFactoryRewind(FactoryRewindHistory& history);
+void restoreFactoryRewind(const FactoryRewindHistory& history);

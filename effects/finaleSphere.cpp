@@ -122,4 +122,8 @@ void stepFinaleSphere(float t)
 }
 
 const Mesh& finaleSphereMesh() { return sphere; }
+void saveFinaleSphere(FinaleSphereHistory& history) { history.logoPhase = logoPhase; }
+
+void restoreFinaleSphere(const FinaleSphereHistory& history) { logoPhase = history.logoPhase; }
+
 const ParticleEmitter& finaleSphereShell() { return shell; }

@@ -19,3 +19,11 @@ void stepFinaleSphere(float t);
 
 const Mesh& finaleSphereMesh();
 const ParticleEmitter& finaleSphereShell();
+
+// What the finale carries from frame to frame: the logo column's phase, set by the frame
+// before.
+struct FinaleSphereHistory {
+    float logoPhase = 0.0f;
+};
+void saveFinaleSphere(FinaleSphereHistory& history);
+void restoreFinaleSphere(const FinaleSphereHistory& history);

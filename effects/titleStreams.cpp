@@ -69,5 +69,17 @@ void stepTitleStreams(float t, float previousTime, float start, float end)
                 7.0f, t, previousTime);
 }
 
+void saveTitleStreams(TitleStreamsHistory& history)
+{
+    jetA.save(history.jetA);
+    jetB.save(history.jetB);
+}
+
+void restoreTitleStreams(const TitleStreamsHistory& history)
+{
+    jetA.restore(history.jetA);
+    jetB.restore(history.jetB);
+}
+
 const ParticleEmitter& titleStreamsJetA() { return jetA; }
 const ParticleEmitter& titleStreamsJetB() { return jetB; }

@@ -3,6 +3,7 @@
 // Owns the two jets; holds the scenes it is given. The draw needs a current GL context.
 #pragma once
 
+#include "particles/particleEmitter.h"
 #include "textures/texture.h"
 
 struct Scene;
@@ -17,4 +18,12 @@ void drawTitleStreams(float t, float previousTime, float start, float end);
 void stepTitleStreams(float t, float previousTime, float start, float end);
 
 const ParticleEmitter& titleStreamsJetA();
+
+// What the opening carries from frame to frame: its jets.
+struct TitleStreamsHistory {
+    EmitterSnapshot jetA;
+    EmitterSnapshot jetB;
+};
+void saveTitleStreams(TitleStreamsHistory& history);
+void restoreTitleStreams(const TitleStreamsHistory& history);
 const ParticleEmitter& titleStreamsJetB();

@@ -3,12 +3,14 @@
 #include "host/config.h"
 #include "host/framePrediction.h"
 #include "host/playerOptions.h"
+#include "host/timeBar.h"
 #include "platform/audio.h"
 #include "platform/console.h"
 #include "platform/fileLookup.h"
 #include "platform/loadError.h"
 #include "platform/monotonicClock.h"
 #include "platform/mp3Decoder.h"
+#include "platform/pngWriter.h"
 #include "platform/quitSignal.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
@@ -17,7 +19,12 @@
 #include "timeline/demoSession.h"
 #include "timeline/runReport.h"
 
+#include <GL/gl.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
+#include <thread>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -70,6 +77,11 @@ struct DemoHost {
     // What each frame is drawn for: the position read at its start plus the time it takes to
     // be shown (or the position read alone, without frame prediction).
     FramePrediction prediction;
+    TimeBar timeBar;
+    bool looping = false;
+    int passes = 1;               // times the show started, a loop's restarts included
+    bool screenshotAsked = false;
+    std::vector<std::thread> screenshotWriters;
 };
 
 // The frame-rate report's clock: monotonic time less the time spent paused.
@@ -240,7 +252,7 @@ void startMusic(DemoHost& host)
     collectingStartup = false;
     host.musicStream = audioOpen(audioMessage, [](const std::string& text) { report(text); });
     if (!audioMessage.empty()) report(audioMessage);
-    if (host.options.from > 0.0) stepHistoryBefore(host.session, host.options.from);
+    if (host.options.from > 0.0) restartDemoSession(host.session, host.options.from);
     std::printf("kesu: playing at %d x %d%s%s; Escape quits, Space pauses\n", host.width, host.height,
                 host.options.screenMode == SCREEN_WINDOW ? " in a window" : "",
                 audioIsSilent(host.musicStream) ? ", silent" : "");
@@ -259,8 +271,125 @@ void printRunReport(const DemoHost& host)
 {
     const RunReport runReport =
         summarizeRun(host.shownSeconds, host.startSeconds, host.windowHandle ? platformRefreshRate(host.windowHandle) : 0);
-    std::printf("kesu: %s\n", describeRunReport(runReport).c_str());
+    std::string passes;
+    if (host.passes > 1) passes = "; the show started " + std::to_string(host.passes) + " times (looping)";
+    std::printf("kesu: %s%s\n", describeRunReport(runReport).c_str(), passes.c_str());
     std::fflush(stdout);
+}
+
+// The music's byte at seconds: round(seconds x 44100) frames of 4 bytes.
+std::uint32_t musicByteAt(double seconds)
+{
+    return static_cast<std::uint32_t>(audioSampleOfTime(seconds)) * AUDIO_BYTES_PER_FRAME;
+}
+
+// Starts the show again at t, music and picture together: the session restarted in place,
+// the music restarted at t's byte with what is queued thrown away, the next frame drawn for
+// t exactly; while paused the frame of t is shown at once. A time at or past the end ends the
+// run, or starts the next pass when looping. False when the run ends.
+bool seekTo(DemoHost& host, double t)
+{
+    if (t >= demoLength) {
+        if (!host.looping) return false;
+        t = 0.0;
+        ++host.passes;
+    }
+    t = std::max(0.0, t);
+    removeTimeBar(host.timeBar);
+    const float start = restartDemoSession(host.session, t);
+    audioRestart(host.musicStream, musicByteAt(t));
+    restartPrediction(host.prediction, start);
+    host.session.showWhilePaused = host.session.paused;
+    flashTimeBar(host.timeBar, platformMonotonicSeconds());
+    return true;
+}
+
+// The part whose start Page Up goes to: the one playing, or the one before when the part
+// playing started less than a second ago.
+int previousPart(double t)
+{
+    const int part = showPartAt(t);
+    return part > 0 && t - showParts[part].start < 1.0 ? part - 1 : part;
+}
+
+// The picture of the frame shown, read now, written to a PNG on a thread of its own so that
+// neither the music nor the next frames wait for the disk. Named after the show's time and
+// the date: kesu-tamrick-1m23.45s-20261207-221530.png.
+void takeScreenshot(DemoHost& host, double showSeconds)
+{
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(host.width) * static_cast<std::size_t>(host.height) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, host.width, host.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    const std::time_t now = std::time(nullptr);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y%m%d-%H%M%S", std::localtime(&now));
+    const int minutes = static_cast<int>(showSeconds) / 60;
+    char name[96];
+    std::snprintf(name, sizeof name, "kesu-tamrick-%dm%05.2fs-%s.png", minutes, showSeconds - minutes * 60, date);
+    const std::string folder = host.files.screenshotFolder;
+    const int width = host.width, height = host.height;
+    host.screenshotWriters.emplace_back([folder, name = std::string(name), pixels = std::move(pixels), width, height] {
+        std::string problem;
+        std::string path = folder + name;
+        if (!makeParentFolder(path, problem) ||
+            !writePng(path, pixels.data(), width, height, true, problem)) {
+            report("the screenshot could not be saved: " + (problem.empty() ? path : problem));
+            return;
+        }
+        report("screenshot saved: " + path);
+    });
+}
+
+// Finishes a frame as it is seen: the screenshot asked for read before the time bar is
+// drawn over the picture, the swap, and the bar taken out of the back buffer again.
+void presentFrame(DemoHost& host, double showSeconds)
+{
+    if (host.screenshotAsked) {
+        host.screenshotAsked = false;
+        takeScreenshot(host, showSeconds);
+    }
+    if (timeBarVisible(host.timeBar, platformMonotonicSeconds())) {
+        host.timeBar.looping = host.looping;
+        drawTimeBar(host.timeBar, showSeconds, host.width, host.height);
+    }
+    platformSwapBuffers(host.windowHandle);
+    removeTimeBar(host.timeBar);
+}
+
+// The keys a video player has; false ends the run (a seek past the end).
+bool takeKey(DemoHost& host, const PlatformEvent& event)
+{
+    const double now = audioPosition(host.musicStream) / static_cast<double>(AUDIO_BYTES_PER_SECOND);
+    switch (event.keyCode) {
+    case PLATFORM_KEY_LEFT: return seekTo(host, now - 5.0);
+    case PLATFORM_KEY_RIGHT: return seekTo(host, now + 5.0);
+    case PLATFORM_KEY_DOWN: return seekTo(host, now - 30.0);
+    case PLATFORM_KEY_UP: return seekTo(host, now + 30.0);
+    case PLATFORM_KEY_HOME: return seekTo(host, 0.0);
+    case PLATFORM_KEY_PAGE_UP: return seekTo(host, showParts[previousPart(now)].start);
+    case PLATFORM_KEY_PAGE_DOWN: {
+        const int next = showPartAt(now) + 1;
+        return seekTo(host, next < showPartCount ? showParts[next].start : demoLength);
+    }
+    case 's':
+    case PLATFORM_KEY_F12:
+        if (!event.repeat) {
+            host.screenshotAsked = true;
+            // Paused, the picture in the back buffer is the one shown.
+            if (host.session.paused) presentFrame(host, host.session.demoTime);
+        }
+        return true;
+    case 'l':
+        if (!event.repeat) {
+            host.looping = !host.looping;
+            flashTimeBar(host.timeBar, platformMonotonicSeconds());
+        }
+        return true;
+    case 'o':
+        if (!event.repeat) host.timeBar.alwaysOn = !host.timeBar.alwaysOn;
+        return true;
+    default: return true;
+    }
 }
 
 void runMainLoop(DemoHost& host)
@@ -275,7 +404,7 @@ void runMainLoop(DemoHost& host)
     };
     driver.drawTime = [&host](const FrameClock& clock) { return predictFrameTime(host.prediction, clock.readTime, demoLength); };
     driver.finishFrame = [&host](const FrameClock& clock) {
-        platformSwapBuffers(host.windowHandle);
+        presentFrame(host, clock.drawnTime);
         const double shown = platformMonotonicSeconds();
         frameShown(host.prediction, clock.readSeconds, shown);
         if (host.shownSeconds.size() < host.shownSeconds.capacity()) host.shownSeconds.push_back(playedSeconds(host));
@@ -290,8 +419,21 @@ void runMainLoop(DemoHost& host)
     driver.pauseMusic = [&host](bool paused) {
         audioPause(host.musicStream, paused);
         if (!paused) restartPrediction(host.prediction);
+        flashTimeBar(host.timeBar, platformMonotonicSeconds());
+        if (paused) presentFrame(host, host.session.demoTime);
     };
+    driver.keyPressed = [&host](const PlatformEvent& event) { return takeKey(host, event); };
+    driver.musicEnded = [&host] { return host.looping && seekTo(host, demoLength); };
+    // Paused, the player draws only to show or hide the time bar over the picture shown.
+    bool barShown = false;
+    driver.idle = [&host, &barShown] {
+        const bool visible = timeBarVisible(host.timeBar, platformMonotonicSeconds());
+        if (visible != barShown) presentFrame(host, host.session.demoTime);
+        barShown = visible;
+    };
+    host.looping = host.options.loop;
     runDemoLoop(host.session, driver);
+    for (std::thread& writer : host.screenshotWriters) writer.join();
     printRunReport(host);
     // On a close request the loop leaves the music playing; the device is still closed
     // below, before the decoded music it reads from is freed.

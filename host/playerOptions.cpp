@@ -44,6 +44,17 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& option
                 return false;
             }
             ++i;
+        } else if (name == "--loop") {
+            options.loop = true;
+        } else if (name == "--display") {
+            char* end = nullptr;
+            const long display = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
+            if (i + 1 >= argc || !end || *end != '\0' || display < 0 || display > 63 || argv[i + 1][0] == '\0') {
+                problem = "--display wants a monitor number from 0, not \"" + std::string(i + 1 < argc ? argv[i + 1] : "") + "\"";
+                return false;
+            }
+            options.display = static_cast<int>(display);
+            ++i;
         } else {
             problem = "unknown option \"" + name + "\"";
             return false;
@@ -62,17 +73,23 @@ void readPlayerEnvironment(PlayerOptions& options)
 
 std::string playerUsage()
 {
-    return "usage: kesu [--window | --desktop] [--from SECONDS]\n"
+    return "usage: kesu [--window | --desktop] [--display N] [--from SECONDS] [--loop]\n"
            "       kesu --help | --version\n"
            "Plays the Kesu Tamrick demo, version " KESU_VERSION ".\n"
            "  (no option)      switch the display to the size in kesu.ini and cover the screen\n"
            "  --window         a window of that size next to the others, no display-mode change\n"
            "  --desktop        cover the screen at the desktop's own mode, no display-mode change\n"
+           "  --display N      on monitor N (0 is the first)\n"
            "  --from SECONDS   start at that point of the music (0 to below 173)\n"
+           "  --loop           play the show again from its start at its end, until Escape\n"
            "  --help           this text\n"
            "  --version        the version\n"
-           "Keys: Escape quits, Space pauses and resumes. At the end one line on stdout tells how\n"
-           "the run went: frames, seconds, frames per second, frame intervals and slow frames.\n"
+           "Keys: Escape quits, Space pauses and resumes; Left and Right go 5 s back and on, Down\n"
+           "and Up 30 s, Home to the start, Page Up and Page Down to the previous and the next\n"
+           "part of the show; S or F12 saves a screenshot; F, F11 or Alt+Enter switch between the\n"
+           "window and the full screen; L turns looping on or off; O keeps the time bar on.\n"
+           "At the end one line on stdout tells how the run went: frames, seconds, frames per\n"
+           "second, frame intervals and slow frames.\n"
            "Files: started in a folder that holds data/, kesu plays that pack with kesu.ini and\n"
            "kesu.log there. " +
            installedFilesHelp();

@@ -230,3 +230,37 @@ void ParticleEmitter::copyPositions(const Mesh& mesh, std::int16_t frame)
         node->position[2] = source[3 * i + 2];
     }
 }
+
+void ParticleEmitter::save(EmitterSnapshot& snapshot) const
+{
+    snapshot.nodes.clear();
+    for (const Particle* node = head; node != nullptr; node = node->next) snapshot.nodes.push_back(*node);
+    for (int c = 0; c < 3; ++c) {
+        snapshot.position[c] = position[c];
+        snapshot.acceleration[c] = acceleration[c];
+        snapshot.scale[c] = scale[c];
+        snapshot.prevPosition[c] = prevPosition[c];
+    }
+    snapshot.size = size;
+}
+
+void ParticleEmitter::restore(const EmitterSnapshot& snapshot)
+{
+    freeList();
+    Particle* last = nullptr;
+    for (const Particle& saved : snapshot.nodes) {
+        Particle* node = new Particle(saved);
+        node->prev = last;
+        node->next = nullptr;
+        (last ? last->next : head) = node;
+        last = node;
+    }
+    if (!head) head = new Particle();
+    for (int c = 0; c < 3; ++c) {
+        position[c] = snapshot.position[c];
+        acceleration[c] = snapshot.acceleration[c];
+        scale[c] = snapshot.scale[c];
+        prevPosition[c] = snapshot.prevPosition[c];
+    }
+    size = snapshot.size;
+}

@@ -6,6 +6,7 @@
 #include "textures/texture.h"
 
 #include <cstdint>
+#include <vector>
 
 class Mesh;
 
@@ -33,6 +34,17 @@ struct Particle {
     float death = 0.0f;
     Particle* prev = nullptr;   // null for the head
     Particle* next = nullptr;   // null for the end node
+};
+
+// Everything an emitter carries from one frame into the next, by value: for a session's
+// history to be kept and put back without replaying it.
+struct EmitterSnapshot {
+    std::vector<Particle> nodes;   // the list in order, end node included; links are not kept
+    float position[3] = {0.0f, 0.0f, 0.0f};
+    float acceleration[3] = {0.0f, 0.0f, 0.0f};
+    float scale[3] = {1.0f, 1.0f, 1.0f};
+    float prevPosition[3] = {0.0f, 0.0f, 0.0f};
+    float size = 0.0f;
 };
 
 // The list always ends with a node that is not drawn; in a live emitter it is the slot of
@@ -70,6 +82,11 @@ public:
     // Node i takes vertex i of the frame's positions, end node included; stops at the
     // mesh's last vertex when the list is longer.
     void copyPositions(const Mesh& mesh, std::int16_t frame);
+
+    // The emitter's state into snapshot (its buffer reused), and back: the list rebuilt node
+    // for node, so the emitter goes on exactly as it would have from there.
+    void save(EmitterSnapshot& snapshot) const;
+    void restore(const EmitterSnapshot& snapshot);
 
 private:
     void freeList();

@@ -33,6 +33,7 @@ RunFiles findRunFiles(const std::vector<std::string>& packFiles)
         return installed;
     }
     RunFiles files;
+    files.screenshotFolder = "screenshots/";
     files.dataFolder = "data/";
     files.configFile = "kesu.ini";
     files.logFile = "kesu.log";

@@ -15,6 +15,7 @@ struct RunFiles {
     std::string configFile;   // "" when there is no place for it (no home folder)
     std::string logFile;      // "" when there is no place for it
     std::string note;         // why a data/ in the working folder was passed over; "" when none was
+    std::string screenshotFolder;   // where screenshots go, ending with the separator
 };
 
 // The run folder when the working folder's data/ holds any of packFiles; otherwise the

@@ -7,4 +7,6 @@
 
 // Linux: the pack where the build installs it and the user's XDG folders. Windows: the
 // folder kesu.exe is in, where the zip puts the pack and kesu.ini beside it.
+// Screenshots go to the user's pictures folder, in kesu-tamrick/: on Linux XDG_PICTURES_DIR
+// as user-dirs.dirs names it, else ~/Pictures; on Windows the Pictures known folder.
 RunFiles installedRunFiles();

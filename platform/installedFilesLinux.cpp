@@ -1,6 +1,7 @@
 #include "platform/installedFiles.h"
 
 #include <cstdlib>
+#include <fstream>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -29,6 +30,23 @@ std::string baseFolder(const char* variable, const char* fallback)
     return home.empty() ? "" : home + fallback;
 }
 
+// XDG_PICTURES_DIR from user-dirs.dirs ("$HOME/Pictures", quoted, $HOME expanded), else
+// ~/Pictures.
+std::string picturesFolder()
+{
+    const std::string home = homeFolder();
+    std::ifstream dirs(baseFolder("XDG_CONFIG_HOME", "/.config") + "/user-dirs.dirs");
+    for (std::string line; std::getline(dirs, line);) {
+        const std::string key = "XDG_PICTURES_DIR=";
+        if (line.rfind(key, 0) != 0) continue;
+        std::string value = line.substr(key.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+        if (!value.empty() && value.front() == '/') return value;
+    }
+    return home.empty() ? "" : home + "/Pictures";
+}
+
 } // namespace
 
 std::string installedDataFolder() { return std::string(KESU_INSTALLED_DATA_DIR) + "/"; }
@@ -51,5 +69,7 @@ RunFiles installedRunFiles()
     const std::string state = baseFolder("XDG_STATE_HOME", "/.local/state");
     if (!config.empty()) files.configFile = config + "/kesu-tamrick/kesu.ini";
     if (!state.empty()) files.logFile = state + "/kesu-tamrick/kesu.log";
+    const std::string pictures = picturesFolder();
+    files.screenshotFolder = (pictures.empty() ? std::string(".") : pictures) + "/kesu-tamrick/";
     return files;
 }

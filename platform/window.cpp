@@ -57,12 +57,16 @@ void pinGlDriver() {}
 
 SDL_Window* sdlWindow(PlatformWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
 
-int virtualKey(SDL_Keycode key)
+static_assert(PLATFORM_KEY_RIGHT == SDLK_RIGHT && PLATFORM_KEY_LEFT == SDLK_LEFT && PLATFORM_KEY_DOWN == SDLK_DOWN &&
+                  PLATFORM_KEY_UP == SDLK_UP && PLATFORM_KEY_HOME == SDLK_HOME && PLATFORM_KEY_PAGE_UP == SDLK_PAGEUP &&
+                  PLATFORM_KEY_PAGE_DOWN == SDLK_PAGEDOWN && PLATFORM_KEY_F11 == SDLK_F11 && PLATFORM_KEY_F12 == SDLK_F12 &&
+                  PLATFORM_KEY_RETURN == SDLK_RETURN && PLATFORM_KEY_ESCAPE == SDLK_ESCAPE && PLATFORM_KEY_SPACE == SDLK_SPACE,
+              "the key codes are SDL's");
+
+int modifiersOf(Uint16 mod)
 {
-    if (key == SDLK_ESCAPE) return PLATFORM_KEY_ESCAPE;
-    if (key >= SDLK_a && key <= SDLK_z) return static_cast<int>(key - SDLK_a) + 'A';
-    if (key >= 0 && key < 256) return static_cast<int>(key);
-    return 0;
+    return ((mod & KMOD_SHIFT) ? PLATFORM_MOD_SHIFT : 0) | ((mod & KMOD_CTRL) ? PLATFORM_MOD_CTRL : 0) |
+           ((mod & KMOD_ALT) ? PLATFORM_MOD_ALT : 0);
 }
 
 bool isThirtyTwoBit(Uint32 format)
@@ -343,8 +347,9 @@ void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
     case SDL_KEYDOWN:
     case SDL_KEYUP:
         event.kind = sdlEvent.type == SDL_KEYDOWN ? PLATFORM_EVENT_KEY_DOWN : PLATFORM_EVENT_KEY_UP;
-        event.keyCode = virtualKey(sdlEvent.key.keysym.sym);
+        event.keyCode = static_cast<int>(sdlEvent.key.keysym.sym);
         event.repeat = sdlEvent.key.repeat != 0;
+        event.modifiers = modifiersOf(sdlEvent.key.keysym.mod);
         break;
     default:
         event.kind = PLATFORM_EVENT_OTHER;

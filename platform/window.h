@@ -26,14 +26,32 @@ enum PlatformEventKind {
     PLATFORM_EVENT_OTHER
 };
 
-// Virtual-key codes of the keys the demo reads: Escape quits, Space pauses.
+// The keys the player reads, by the codes the window library gives them: printable keys are
+// their ASCII character, lower case for letters (Escape 0x1B, Space 0x20, 'f'); the others
+// lie above 255.
 constexpr int PLATFORM_KEY_ESCAPE = 0x1B;
 constexpr int PLATFORM_KEY_SPACE = 0x20;
+constexpr int PLATFORM_KEY_RETURN = 0x0D;
+constexpr int PLATFORM_KEY_RIGHT = 0x4000004F;
+constexpr int PLATFORM_KEY_LEFT = 0x40000050;
+constexpr int PLATFORM_KEY_DOWN = 0x40000051;
+constexpr int PLATFORM_KEY_UP = 0x40000052;
+constexpr int PLATFORM_KEY_HOME = 0x4000004A;
+constexpr int PLATFORM_KEY_PAGE_UP = 0x4000004B;
+constexpr int PLATFORM_KEY_PAGE_DOWN = 0x4000004E;
+constexpr int PLATFORM_KEY_F11 = 0x40000044;
+constexpr int PLATFORM_KEY_F12 = 0x40000045;
+
+// Modifier keys held with a key.
+constexpr int PLATFORM_MOD_SHIFT = 0x1;
+constexpr int PLATFORM_MOD_CTRL = 0x2;
+constexpr int PLATFORM_MOD_ALT = 0x4;
 
 struct PlatformEvent {
     PlatformEventKind kind = PLATFORM_EVENT_NONE;
-    int keyCode = 0;       // 0..255, virtual-key numbering: Escape is 0x1B, letters their capital ASCII
+    int keyCode = 0;       // PLATFORM_KEY_*, or a printable key's character
     bool repeat = false;   // a key-down sent again by the keyboard's auto-repeat while the key is held
+    int modifiers = 0;     // PLATFORM_MOD_* held with the key
 };
 
 // How a window covers the screen.

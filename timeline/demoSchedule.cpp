@@ -7,6 +7,19 @@ const char* const sceneFiles[sceneCount] = {
     "tlo1.3ds",  "fabryka.3ds", "credy.3ds",  "girorobo.3ds", "last.3ds",  "gridlogo.3ds",
 };
 
+const ShowPart showParts[showPartCount] = {
+    {titleStreamsWindow.start, "Title"},   {blindsMaskWindow.start, "Blinds"},   {warpOverlayWindow.start, "Meadow"},
+    {blobOrbitWindow.start, "Orbit"},      {factoryRewindWindow.start, "Factory"}, {cubeCreditsWindow.start, "Credits"},
+    {robotCoreWindow.start, "Robot"},      {finaleSphereWindow.start, "Sphere"}, {closingWindow.start, "Logo"},
+};
+
+int showPartAt(double t)
+{
+    int part = 0;
+    while (part + 1 < showPartCount && t >= showParts[part + 1].start) ++part;
+    return part;
+}
+
 const char* const musicFile = "little.mp3";
 const char* const waitScreenFile = "w8scr.jpg";
 

@@ -72,6 +72,17 @@ enum SceneIndex {
 };
 constexpr int sceneCount = 12;
 extern const char* const sceneFiles[sceneCount];
+// The parts of the show as a viewer sees them, in order: where each starts and the name the
+// player's time bar gives it. The first starts at 0.
+struct ShowPart {
+    float start;
+    const char* name;
+};
+constexpr int showPartCount = 9;
+extern const ShowPart showParts[showPartCount];
+// The part playing at time t.
+int showPartAt(double t);
+
 // The music and the wait screen, by the names the pack stores them under.
 extern const char* const musicFile;        // "little.mp3"
 extern const char* const waitScreenFile;   // "w8scr.jpg"

@@ -26,10 +26,12 @@ void keepGlError(DemoSession& session, const char* drawName, float demoTime)
 
 bool showWaitScreen(DemoSession& session, LoadError& error)
 {
-    const TextureId waitScreenTexture = loadTexture(*session.renderWindow, session.dataFolder + waitScreenFile, error);
-    if (!waitScreenTexture) return false;
+    if (!session.waitScreenTexture) {
+        session.waitScreenTexture = loadTexture(*session.renderWindow, session.dataFolder + waitScreenFile, error);
+        if (!session.waitScreenTexture) return false;
+    }
     glClear(GL_COLOR_BUFFER_BIT);
-    drawScreenTexture(waitScreenTexture, -0.9f, -0.5f, -0.1f, -0.9f);
+    drawScreenTexture(session.waitScreenTexture, -0.9f, -0.5f, -0.1f, -0.9f);
     return true;
 }
 
@@ -41,6 +43,8 @@ bool loadDemoSession(DemoSession& session, LoadError& error, DrawPath path)
         return false;
     }
     setDemoRunState();
+    session.history.snapshots.assign(1, ShowSnapshot{});
+    takeShowSnapshot(session.history.snapshots[0]);
     return true;
 }
 
@@ -116,19 +120,66 @@ std::vector<bool> planDrawnSteps(const std::vector<ClockStep>& steps)
     return planDrawnFrames(times, shown);
 }
 
-float stepHistoryBefore(DemoSession& session, double startTime)
+namespace {
+
+bool quitting(DemoSession& session)
 {
-    // One frame of the span: the start frame, after the grid frames before it.
+    if (session.quitRequested && session.quitRequested()) session.quit = true;
+    return session.quit;
+}
+
+// The show as it stands before grid frame `frame` of the player's grid, from the latest
+// snapshot at or before it; the snapshots on the way are taken as they are passed.
+void reachGridFrame(DemoSession& session, const FrameRate& grid, std::int64_t frame)
+{
+    ShowHistory& history = session.history;
+    const std::int64_t apart = ShowHistory::framesApart;
+    std::int64_t at = std::min(frame / apart, static_cast<std::int64_t>(history.snapshots.size()) - 1);
+    const ShowSnapshot& from = history.snapshots[static_cast<std::size_t>(at)];
+    restoreShowSnapshot(from);
+    session.demoTime = from.demoTime;
+    session.previousTime = from.previousTime;
+    for (std::int64_t k = at * apart; k < frame; ++k) {
+        if (quitting(session)) return;
+        stepDemoFrame(session, gridTime(grid, k), FRAME_STEP);
+        if ((k + 1) % apart == 0 && (k + 1) / apart == static_cast<std::int64_t>(history.snapshots.size())) {
+            history.snapshots.emplace_back();
+            ShowSnapshot& taken = history.snapshots.back();
+            takeShowSnapshot(taken);
+            taken.demoTime = session.demoTime;
+            taken.previousTime = session.previousTime;
+        }
+    }
+}
+
+} // namespace
+
+float restartDemoSession(DemoSession& session, double startTime)
+{
     constexpr FrameRate playerGrid{60, 1};
+    // The grid frames before the start, then the start frame.
     const std::vector<ClockStep> steps = planSpan(playerGrid, startTime, startTime + 1.0 / 60.0);
     const std::vector<bool> drawn = planDrawnSteps(steps);
-    for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
-        if (session.quitRequested && session.quitRequested()) {
-            session.quit = true;
-            break;
-        }
-        stepDemoFrame(session, steps[i].demoTime, drawn[i] ? FRAME_DRAW : FRAME_STEP);
+    const std::int64_t startFrame = static_cast<std::int64_t>(steps.size()) - 1;
+    // The frames the start picture builds on run back from it without a break; of them only
+    // the last few are drawn. Drawn frames before those set the GL state an earlier window
+    // leaves: their pictures are covered later, so they are drawn with the show as it stands.
+    std::int64_t builtOn = startFrame;
+    while (builtOn > 0 && drawn[static_cast<std::size_t>(builtOn - 1)]) --builtOn;
+    const std::int64_t firstKept = std::max(builtOn, startFrame - keptFramesDrawn);
+    for (std::int64_t k = 0; k < firstKept; ++k) {
+        if (!drawn[static_cast<std::size_t>(k)] || k >= builtOn) continue;
+        if (quitting(session)) return steps.back().demoTime;
+        stepDemoFrame(session, steps[static_cast<std::size_t>(k)].demoTime, FRAME_DRAW);
     }
+    // The opening builds on the wait screen.
+    if (builtOn == 0 && session.waitScreenTexture) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        drawScreenTexture(session.waitScreenTexture, -0.9f, -0.5f, -0.1f, -0.9f);
+    }
+    reachGridFrame(session, playerGrid, firstKept);
+    for (std::int64_t k = firstKept; k < startFrame && !quitting(session); ++k)
+        stepDemoFrame(session, steps[static_cast<std::size_t>(k)].demoTime, FRAME_DRAW);
     return steps.back().demoTime;
 }
 
@@ -157,15 +208,25 @@ DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
         const auto& nextEvent = session.paused && driver.waitEvent ? driver.waitEvent : driver.pollEvent;
         if (nextEvent && nextEvent(event)) {
             if (event.kind == PLATFORM_EVENT_QUIT) return DEMO_RUN_CLOSED;
+            const bool designedKey = event.keyCode >= 0 && event.keyCode < 256;
             if (event.kind == PLATFORM_EVENT_KEY_DOWN) {
-                session.keyDown[event.keyCode & 0xFF] = 1;
-                if (event.keyCode == PLATFORM_KEY_SPACE && !event.repeat) togglePause(session, driver);
-                if (session.paused && event.keyCode == PLATFORM_KEY_ESCAPE) return endRun(driver, DEMO_RUN_ESCAPE);
+                if (designedKey) session.keyDown[event.keyCode] = 1;
+                if (event.keyCode == PLATFORM_KEY_SPACE) {
+                    if (!event.repeat) togglePause(session, driver);
+                } else if (event.keyCode == PLATFORM_KEY_ESCAPE) {
+                    if (session.paused) return endRun(driver, DEMO_RUN_ESCAPE);
+                } else if (driver.keyPressed && !driver.keyPressed(event)) {
+                    return endRun(driver, DEMO_RUN_MUSIC_END);
+                }
             }
-            if (event.kind == PLATFORM_EVENT_KEY_UP) session.keyDown[event.keyCode & 0xFF] = 0;
+            if (event.kind == PLATFORM_EVENT_KEY_UP && designedKey) session.keyDown[event.keyCode] = 0;
             continue;
         }
-        if (session.paused) continue;
+        if (session.paused && !session.showWhilePaused) {
+            if (driver.idle) driver.idle();
+            continue;
+        }
+        session.showWhilePaused = false;
         FrameClock clock;
         if (!driver.readClock(clock)) return DEMO_RUN_CLOCK_END;
         clock.drawnTime = driver.drawTime ? driver.drawTime(clock) : clock.readTime;
@@ -176,6 +237,6 @@ DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
         stepDemoFrame(session, clock.drawnTime);
         if (driver.finishFrame && !driver.finishFrame(clock)) return DEMO_RUN_FAILED;
         if (session.keyDown[PLATFORM_KEY_ESCAPE]) return endRun(driver, DEMO_RUN_ESCAPE);
-        if (clock.readTime >= demoLength) return endRun(driver, DEMO_RUN_MUSIC_END);
+        if (clock.readTime >= demoLength && !(driver.musicEnded && driver.musicEnded())) return endRun(driver, DEMO_RUN_MUSIC_END);
     }
 }

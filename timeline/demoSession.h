@@ -10,6 +10,7 @@
 #include "render/drawPath.h"
 #include "timeline/captureClock.h"
 #include "timeline/demoTimeline.h"
+#include "timeline/showHistory.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,14 +33,19 @@ struct DemoSession {
     float demoTime = 0.0f;       // clock of the current frame, seconds of music
     float previousTime = 0.0f;   // clock of the frame before; 0.0 for the first frame
     std::int64_t framesComposed = 0;
-    std::uint8_t keyDown[256] = {};   // 1 while the key with that code is down
+    std::uint8_t keyDown[256] = {};   // 1 while the key with that code (below 256) is down
     bool paused = false;              // Space toggles it where the driver can pause the music
+    bool showWhilePaused = false;     // one frame is composed and finished while paused (after a seek)
     bool checkGl = false;             // set by enableGlCheck
     GlCheckResult glCheck;
     // Asked between the parts of long steps (loading, a late start's history); true ends them
     // early, with quit set.
     std::function<bool()> quitRequested;
     bool quit = false;
+    // The wait screen's picture, kept for the opening to build on again after a restart, and
+    // the snapshots restarts start from.
+    unsigned waitScreenTexture = 0;
+    ShowHistory history;
 };
 
 // Loads "w8scr.jpg" from the data folder, clears the colour buffer and draws the picture as a band in the
@@ -74,13 +80,19 @@ std::vector<bool> planDrawnFrames(const std::vector<float>& times, const std::ve
 // The same for the steps of the capture clock, whose steps with an output index are shown.
 std::vector<bool> planDrawnSteps(const std::vector<ClockStep>& steps);
 
-// Brings the session to a late start at startTime, as a capture starting there steps it: the
-// frames of the 60 fps grid before startTime are stepped from the session's start, and those
-// the picture at startTime builds on (planDrawnFrames) are drawn into the back buffer, which
-// is not swapped. Returns the clock of the start frame, which the caller composes next; a
-// startTime of 0 steps nothing. The session must be freshly loaded. A quit requested meanwhile
-// stops the stepping with session.quit set.
-float stepHistoryBefore(DemoSession& session, double startTime);
+// Starts the loaded session again at startTime, in place, as the player does at a late start,
+// a seek and a loop: nothing is read again. The show's history is put back from the nearest
+// snapshot at or before startTime's frame on the 60 fps grid a capture steps (taking the
+// snapshots on the way where no restart has been before) and stepped on that grid to
+// startTime, so the particles and the beat are those of a run from 0. Of the frames a
+// capture starting there draws (planDrawnFrames), those that set the GL state earlier
+// windows leave are drawn; of those the picture at startTime builds on, in the windows that
+// keep their picture, only the last keptFramesDrawn, over the wait screen in the opening: the
+// rest of that picture may differ until the show covers it. Nothing is swapped. Returns the
+// clock of the start frame, which the caller composes next. A quit requested meanwhile stops
+// it with session.quit set.
+constexpr int keptFramesDrawn = 12;
+float restartDemoSession(DemoSession& session, double startTime);
 
 // One frame's clock: the position read at its start, and the time it is drawn for.
 struct FrameClock {
@@ -112,6 +124,14 @@ struct DemoDriver {
     // Pauses (true) or resumes (false) the music, and with it the clock. Null: Space does
     // nothing (a capture runs on its own clock).
     std::function<void(bool paused)> pauseMusic;
+    // Every other key pressed (auto-repeats included), taken as it comes, paused or not;
+    // false ends the run as Escape does (a seek past the end of the music).
+    std::function<bool(const PlatformEvent& event)> keyPressed;
+    // The clock read has reached demoLength and that frame is finished: true goes on (the
+    // show starts again), false or null ends the run.
+    std::function<bool()> musicEnded;
+    // While paused, each time no event came.
+    std::function<void()> idle;
 };
 
 enum DemoRunEnd {
@@ -125,7 +145,8 @@ enum DemoRunEnd {
 // The main loop: each pass either handles one pending event or, when none is pending, reads
 // the clock, composes the frame for the time to draw it for and finishes it. A close request
 // ends the run at once; Escape held down and the clock read reaching demoLength end it after
-// that frame is finished, and then the music is stopped. Space (pressed, not auto-repeated) pauses and resumes the music;
-// while paused no frame is composed or finished, so the last frame stays on screen and
-// nothing advances, the loop only waits for events, and Escape ends the run at once.
+// that frame is finished, and then the music is stopped. Space (pressed, not auto-repeated)
+// pauses and resumes the music; while paused no frame is composed or finished (but the one
+// showWhilePaused asks for), so the last frame stays on screen and nothing advances, the
+// loop only waits for events, and Escape ends the run at once. Other keys go to keyPressed.
 DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver);

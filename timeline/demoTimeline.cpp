@@ -265,6 +265,8 @@ void composeFrame(float demoTime, float previousTime, FrameWork work)
 void setEffectCheck(EffectCheck check) { effectCheck = std::move(check); }
 
 float framePulse() { return beat.pulse; }
+BeatPulse frameBeat() { return beat; }
+void setFrameBeat(const BeatPulse& state) { beat = state; }
 std::int16_t frameBeatIndex() { return beat.beatIndex; }
 
 void setDemoRunState()

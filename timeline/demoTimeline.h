@@ -5,6 +5,8 @@
 // current GL context.
 #pragma once
 
+#include "timeline/beatPulse.h"
+
 #include <string>
 
 #include <cstdint>
@@ -47,6 +49,9 @@ void composeFrame(float demoTime, float previousTime, FrameWork work = FRAME_DRA
 
 // The pulse of the last composed frame, 0 to 1, and the beat index it worked towards.
 float framePulse();
+// The beat pulse's whole state, for a session's history to be kept and put back.
+BeatPulse frameBeat();
+void setFrameBeat(const BeatPulse& state);
 std::int16_t frameBeatIndex();
 
 // Called after the closing sequence and after each of the nine effect draws with the name of

@@ -70,7 +70,7 @@ TEST(LateStart, PlayerStartingAt100sDrawsTheFrameOfARunFromZero)
     session.renderWindow = &renderWindow;
     LoadError loadError;
     ASSERT_TRUE(showWaitScreen(session, loadError) && loadDemoSession(session, loadError)) << formatLoadError(loadError);
-    const float start = stepHistoryBefore(session, 100.0);
+    const float start = restartDemoSession(session, 100.0);
     EXPECT_EQ(start, 100.0f);
     stepDemoFrame(session, start);
 
