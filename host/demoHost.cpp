@@ -3,6 +3,7 @@
 #include "host/config.h"
 #include "host/framePrediction.h"
 #include "host/playerOptions.h"
+#include "host/showSurface.h"
 #include "host/timeBar.h"
 #include "platform/audio.h"
 #include "platform/console.h"
@@ -78,6 +79,7 @@ struct DemoHost {
     // be shown (or the position read alone, without frame prediction).
     FramePrediction prediction;
     TimeBar timeBar;
+    ShowSurface surface;
     bool looping = false;
     int passes = 1;               // times the show started, a loop's restarts included
     bool screenshotAsked = false;
@@ -184,6 +186,7 @@ bool findFiles(DemoHost& host)
     host.files = findRunFiles(packFileNames());
     if (!host.files.note.empty()) report(host.files.note);
     host.session.dataFolder = host.files.dataFolder;
+    platformUseDisplay(host.options.display);
     if (!readConfiguration(host)) return false;
     LoadError error;
     if (!decodeMp3File(host.files.dataFolder + musicFile, host.music, error)) {
@@ -196,6 +199,10 @@ bool findFiles(DemoHost& host)
 // The window and its context, the wait screen on it and the swap interval.
 bool openWindow(DemoHost& host)
 {
+    const int displays = platformDisplayCount();
+    if (host.options.display > 0 && host.options.display >= displays)
+        report("there is no monitor " + std::to_string(host.options.display) + " (there are " + std::to_string(displays) +
+               "); playing on the last");
     // On the desktop's own mode the picture is drawn at the desktop's size; without a display
     // the window creation below says so.
     host.width = host.config.width;
@@ -352,7 +359,7 @@ void presentFrame(DemoHost& host, double showSeconds)
         host.timeBar.looping = host.looping;
         drawTimeBar(host.timeBar, showSeconds, host.width, host.height);
     }
-    platformSwapBuffers(host.windowHandle);
+    presentShow(host.surface, host.windowHandle);
     removeTimeBar(host.timeBar);
 }
 
@@ -378,6 +385,15 @@ bool takeKey(DemoHost& host, const PlatformEvent& event)
             // Paused, the picture in the back buffer is the one shown.
             if (host.session.paused) presentFrame(host, host.session.demoTime);
         }
+        return true;
+    case 'f':
+    case PLATFORM_KEY_F11:
+    case PLATFORM_KEY_RETURN:
+        if (event.repeat || (event.keyCode == PLATFORM_KEY_RETURN && !(event.modifiers & PLATFORM_MOD_ALT))) return true;
+        if (!toggleFullScreen(host.surface, host.windowHandle, host.width, host.height))
+            report("the window cannot switch between window and full screen: " + platformLastError());
+        // Paused, the picture is shown again in its new place.
+        if (host.session.paused) presentFrame(host, host.session.demoTime);
         return true;
     case 'l':
         if (!event.repeat) {

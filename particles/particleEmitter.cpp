@@ -5,6 +5,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 
 int ParticleRandom::next()
@@ -234,7 +235,16 @@ void ParticleEmitter::copyPositions(const Mesh& mesh, std::int16_t frame)
 void ParticleEmitter::save(EmitterSnapshot& snapshot) const
 {
     snapshot.nodes.clear();
-    for (const Particle* node = head; node != nullptr; node = node->next) snapshot.nodes.push_back(*node);
+    for (const Particle* node = head; node != nullptr; node = node->next) {
+        EmitterSnapshot::Node saved;
+        std::copy(node->position, node->position + 3, saved.position);
+        std::copy(node->velocity, node->velocity + 3, saved.velocity);
+        std::copy(node->color, node->color + 4, saved.color);
+        std::copy(node->colorRate, node->colorRate + 4, saved.colorRate);
+        saved.birth = node->birth;
+        saved.death = node->death;
+        snapshot.nodes.push_back(saved);
+    }
     for (int c = 0; c < 3; ++c) {
         snapshot.position[c] = position[c];
         snapshot.acceleration[c] = acceleration[c];
@@ -248,8 +258,14 @@ void ParticleEmitter::restore(const EmitterSnapshot& snapshot)
 {
     freeList();
     Particle* last = nullptr;
-    for (const Particle& saved : snapshot.nodes) {
-        Particle* node = new Particle(saved);
+    for (const EmitterSnapshot::Node& saved : snapshot.nodes) {
+        Particle* node = new Particle();
+        std::copy(saved.position, saved.position + 3, node->position);
+        std::copy(saved.velocity, saved.velocity + 3, node->velocity);
+        std::copy(saved.color, saved.color + 4, node->color);
+        std::copy(saved.colorRate, saved.colorRate + 4, node->colorRate);
+        node->birth = saved.birth;
+        node->death = saved.death;
         node->prev = last;
         node->next = nullptr;
         (last ? last->next : head) = node;

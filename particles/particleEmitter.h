@@ -39,7 +39,15 @@ struct Particle {
 // Everything an emitter carries from one frame into the next, by value: for a session's
 // history to be kept and put back without replaying it.
 struct EmitterSnapshot {
-    std::vector<Particle> nodes;   // the list in order, end node included; links are not kept
+    struct Node {
+        float position[3];
+        float velocity[3];
+        float color[4];
+        float colorRate[4];
+        float birth;
+        float death;
+    };
+    std::vector<Node> nodes;   // the list in order, end node included
     float position[3] = {0.0f, 0.0f, 0.0f};
     float acceleration[3] = {0.0f, 0.0f, 0.0f};
     float scale[3] = {1.0f, 1.0f, 1.0f};

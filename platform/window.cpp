@@ -6,6 +6,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -104,6 +105,33 @@ bool platformInitVideo()
 
 void platformQuitVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 
+namespace {
+
+// The monitor the window and its modes are on; one past the last is taken as the last.
+int chosenDisplay = 0;
+
+int displayIndex()
+{
+    const int count = SDL_GetNumVideoDisplays();
+    return count > 0 ? std::min(chosenDisplay, count - 1) : 0;
+}
+
+} // namespace
+
+void platformUseDisplay(int index) { chosenDisplay = std::max(0, index); }
+
+int platformDisplayCount()
+{
+    bool startedHere = false;
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        if (!platformInitVideo()) return 0;
+        startedHere = true;
+    }
+    const int count = std::max(0, SDL_GetNumVideoDisplays());
+    if (startedHere) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return count;
+}
+
 bool platformDesktopMode(int& width, int& height)
 {
     bool startedHere = false;
@@ -112,7 +140,7 @@ bool platformDesktopMode(int& width, int& height)
         startedHere = true;
     }
     SDL_DisplayMode mode;
-    const bool ok = SDL_GetDesktopDisplayMode(0, &mode) == 0;
+    const bool ok = SDL_GetDesktopDisplayMode(displayIndex(), &mode) == 0;
     if (ok) {
         width = mode.w;
         height = mode.h;
@@ -124,11 +152,12 @@ bool platformDesktopMode(int& width, int& height)
 PlatformDisplayMode platformFindDisplayMode(int width, int height, int bitsPerPixel)
 {
     PlatformDisplayMode result;
-    const int count = SDL_GetNumDisplayModes(0);
+    const int display = displayIndex();
+    const int count = SDL_GetNumDisplayModes(display);
     // The desktop's own mode is a candidate too: some drivers list no modes besides it.
     for (int i = -1; i < count; ++i) {
         SDL_DisplayMode mode{};
-        if ((i < 0 ? SDL_GetDesktopDisplayMode(0, &mode) : SDL_GetDisplayMode(0, i, &mode)) != 0) continue;
+        if ((i < 0 ? SDL_GetDesktopDisplayMode(display, &mode) : SDL_GetDisplayMode(display, i, &mode)) != 0) continue;
         const bool bitsMatch = bitsPerPixel == 32 ? isThirtyTwoBit(mode.format)
                                                   : static_cast<int>(SDL_BITSPERPIXEL(mode.format)) == bitsPerPixel;
         if (mode.w == width && mode.h == height && bitsMatch) {
@@ -149,7 +178,7 @@ PlatformDisplayMode platformFindDisplayMode(int width, int height, int bitsPerPi
 bool platformDisplayBounds(int& x, int& y, int& width, int& height)
 {
     SDL_Rect rect;
-    if (SDL_GetDisplayBounds(0, &rect) != 0) return false;
+    if (SDL_GetDisplayBounds(displayIndex(), &rect) != 0) return false;
     x = rect.x;
     y = rect.y;
     width = rect.w;
@@ -186,11 +215,18 @@ PlatformWindow* platformCreateWindow(const char* title, int width, int height, c
     // loses the focus; the demo is meant to keep playing where it is.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+    const int display = displayIndex();
     int x = 0, y = 0;
     switch (kind) {
-    case PLATFORM_WINDOW_FULLSCREEN: flags |= mode.found ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_BORDERLESS; break;
-    case PLATFORM_WINDOW_DESKTOP: flags |= SDL_WINDOW_FULLSCREEN_DESKTOP; break;
-    case PLATFORM_WINDOW_NORMAL: x = y = SDL_WINDOWPOS_CENTERED; break;
+    case PLATFORM_WINDOW_FULLSCREEN:
+        flags |= mode.found ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_BORDERLESS;
+        if (display > 0) x = y = SDL_WINDOWPOS_UNDEFINED_DISPLAY(display);
+        break;
+    case PLATFORM_WINDOW_DESKTOP:
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+        if (display > 0) x = y = SDL_WINDOWPOS_UNDEFINED_DISPLAY(display);
+        break;
+    case PLATFORM_WINDOW_NORMAL: x = y = SDL_WINDOWPOS_CENTERED_DISPLAY(display); break;
     case PLATFORM_WINDOW_OFFSCREEN: break;
     }
     SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
@@ -319,6 +355,16 @@ void platformSwapBuffers(PlatformWindow* window)
     // built while this one is filled (the rasteriser holds back when too many are queued).
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver && SDL_strcmp(driver, "offscreen") == 0) glFlush();
+}
+
+bool platformSetFullscreen(PlatformWindow* window, bool fullscreen)
+{
+    return window && SDL_SetWindowFullscreen(sdlWindow(window), fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+}
+
+bool platformIsFullscreen(PlatformWindow* window)
+{
+    return window && (SDL_GetWindowFlags(sdlWindow(window)) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
 }
 
 void platformShowCursor(bool visible)

@@ -68,14 +68,20 @@ std::string platformLastError();
 bool platformInitVideo();
 void platformQuitVideo();
 
-// The desktop's current mode of the first display; false when there is no display.
+// The monitor the next window goes on, its modes and its bounds are of: 0 is the first; one
+// past the last stands for the last. Monitor 0 until said otherwise.
+void platformUseDisplay(int index);
+// How many monitors there are; 0 when there is no display.
+int platformDisplayCount();
+
+// The desktop's current mode of the chosen display; false when there is no display.
 bool platformDesktopMode(int& width, int& height);
 
 // Looks for a mode of exactly width x height with bitsPerPixel bits among the modes the
-// first display offers.
+// chosen display offers.
 PlatformDisplayMode platformFindDisplayMode(int width, int height, int bitsPerPixel);
 
-// The first display's rectangle.
+// The chosen display's rectangle.
 bool platformDisplayBounds(int& x, int& y, int& width, int& height);
 
 // Frame-buffer requests for the next window: double buffer, RGBA with at least
@@ -116,6 +122,10 @@ void* platformGlProc(const char* name);
 // 0 on success; -1 when the driver has no swap-interval control.
 int platformSetSwapInterval(int interval);
 void platformSwapBuffers(PlatformWindow* window);
+
+// Between a window and the full screen at the desktop's mode, on the monitor the window is on.
+bool platformSetFullscreen(PlatformWindow* window, bool fullscreen);
+bool platformIsFullscreen(PlatformWindow* window);
 
 void platformShowCursor(bool visible);
 // Keeps the screen saver and display power-down off while true.

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The libraries the Windows player needs and Debian does not ship for MinGW (SDL2, libmpg123
-# with libsyn123, libjpeg-turbo), built from Debian's own source packages with the MinGW-w64
-# cross compiler into a prefix outside the clone:
+# with libsyn123, libjpeg-turbo, libpng), built from Debian's own source packages with the
+# MinGW-w64 cross compiler into a prefix outside the clone:
 #
-#   ~/.cache/kesu-tamrick/mingw-SDL2VERSION-MPG123VERSION-JPEGVERSION
+#   ~/.cache/kesu-tamrick/mingw-SDL2VERSION-MPG123VERSION-JPEGVERSION-PNGVERSION
 #
 # The sources come through `apt-get source` with a private sources list and state folder,
 # so the machine's apt configuration is left as it is. A prefix whose versions are already
@@ -32,11 +32,11 @@ version() { apt-cache "${aptOptions[@]}" showsrc "$1" | sed -n 's/^Version: //p'
 sdlVersion=$(version libsdl2)
 mpg123Version=$(version mpg123)
 jpegVersion=$(version libjpeg-turbo)
-if [ -z "$sdlVersion" ] || [ -z "$mpg123Version" ] || [ -z "$jpegVersion" ]; then
-  echo "windows-deps: the source packages libsdl2, mpg123 and libjpeg-turbo are not in $codename's sources" >&2
-  exit 1
+pngVersion=$(version libpng1.6)
+if [ -z "$sdlVersion" ] || [ -z "$mpg123Version" ] || [ -z "$jpegVersion" ] || [ -z "$pngVersion" ]; then
+  fail "the source packages libsdl2, mpg123, libjpeg-turbo and libpng1.6 are not in $codename's sources"
 fi
-tag=$(echo "$sdlVersion-$mpg123Version-$jpegVersion" | tr ':+~' '___')
+tag=$(echo "$sdlVersion-$mpg123Version-$jpegVersion-$pngVersion" | tr ':+~' '___')
 prefix="$cache/mingw-$tag"
 if [ -f "$prefix/.complete" ]; then
   echo "windows-deps: reusing $prefix" >&2
@@ -120,6 +120,13 @@ if ! built jpeg; then
   echo "windows-deps: libjpeg-turbo $jpegVersion" >&2
   cmakeLibrary jpeg "$(fetch libjpeg-turbo "$jpegVersion")" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
     -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
+fi
+
+# Screenshots are PNG files; zlib comes from Debian's MinGW package.
+if ! built png; then
+  echo "windows-deps: libpng $pngVersion" >&2
+  cmakeLibrary png "$(fetch libpng1.6 "$pngVersion")" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+    -DPNG_EXECUTABLES=OFF -DPNG_TOOLS=OFF
 fi
 
 # libmpg123 and libsyn123 are LGPL: they stay DLLs beside the program, so they can be

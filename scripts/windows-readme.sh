@@ -55,8 +55,9 @@ What the zip holds, and the licences
 ------------------------------------
 kesu.exe          the demo; the MIT licence below (LICENSE.txt). Built into it, each
                   under its own licence below: SDL2 (zlib licence), libjpeg-turbo
-                  (IJG and BSD-style licences), and the GNU C and C++ runtimes with
-                  the MinGW-w64 thread library (GCC Runtime Library Exception;
+                  (IJG and BSD-style licences), libpng (libpng licence) and zlib
+                  (zlib licence) for the screenshots, and the GNU C and C++ runtimes
+                  with the MinGW-w64 thread library (GCC Runtime Library Exception;
                   MIT-style licence).
 libmpg123-0.dll   MP3 decoding, and libsyn123-0.dll, its resampler: the mpg123
                   project's libraries under the GNU Lesser General Public License
@@ -75,11 +76,12 @@ section() {
   printf '%s\n\n' "----------------------------------------------------------------------"
   cat "$2"
 }
-root=$(cd "$(dirname "$0")/.." && pwd)
 section "Kesu Tamrick: MIT licence" "$root/LICENSE"
 section "SDL2 ($(basename "$(sourceFolder libsdl2)")): zlib licence" "$(sourceFolder libsdl2)/LICENSE.txt"
 section "libjpeg-turbo ($(basename "$(sourceFolder libjpeg-turbo)"))" "$(sourceFolder libjpeg-turbo)/LICENSE.md"
 section "mpg123 ($(basename "$(sourceFolder mpg123)")): libmpg123 and libsyn123" "$(sourceFolder mpg123)/COPYING"
+section "libpng ($(basename "$(sourceFolder libpng1.6)"))" "$(sourceFolder libpng1.6)/LICENSE"
+section "zlib (Debian's libz-mingw-w64-dev)" /usr/share/doc/libz-mingw-w64-dev/copyright
 for doc in /usr/share/doc/mingw-w64-common/copyright /usr/share/doc/mingw-w64-x86-64-dev/copyright; do
   if [ -f "$doc" ]; then
     section "MinGW-w64 runtime and thread library" "$doc"

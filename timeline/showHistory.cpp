@@ -29,7 +29,7 @@ std::size_t ShowHistory::bytes() const
         std::size_t particles = snapshot.title.jetA.nodes.capacity() + snapshot.title.jetB.nodes.capacity() +
                                 snapshot.credits.sparks.nodes.capacity();
         for (const EmitterSnapshot& smoke : snapshot.factory.smoke) particles += smoke.nodes.capacity();
-        total += sizeof(ShowSnapshot) + particles * sizeof(Particle);
+        total += sizeof(ShowSnapshot) + particles * sizeof(EmitterSnapshot::Node);
     }
     return total;
 }

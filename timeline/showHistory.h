@@ -30,11 +30,13 @@ struct ShowSnapshot {
 void takeShowSnapshot(ShowSnapshot& snapshot);
 void restoreShowSnapshot(const ShowSnapshot& snapshot);
 
-// The snapshots a session keeps: one each second of music on the late start's 60 fps grid,
-// snapshot s taken before grid frame 60 s is composed; snapshot 0 is the show as loaded.
-// Taken as a seek first reaches them, kept for the rest of the run.
+// The snapshots a session keeps: one every two seconds of music on the late start's 60 fps
+// grid, snapshot s taken before grid frame 120 s is composed; snapshot 0 is the show as
+// loaded. Taken as a restart first reaches them, kept for the rest of the run: about 30 MB
+// for the whole show, whatever the picture's size; a restart steps at most two seconds of
+// the show from one.
 struct ShowHistory {
-    static constexpr std::int64_t framesApart = 60;
+    static constexpr std::int64_t framesApart = 120;
     std::vector<ShowSnapshot> snapshots;
     // Bytes the snapshots hold, for the memory they cost.
     std::size_t bytes() const;

@@ -1,0 +1,132 @@
+#include "host/showSurface.h"
+
+#include "platform/window.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+
+namespace {
+
+struct FramebufferCalls {
+    PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
+    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
+    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
+    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
+    PFNGLBLITFRAMEBUFFERPROC blitFramebuffer = nullptr;
+    bool found = false;
+};
+
+const FramebufferCalls& framebufferCalls()
+{
+    static const FramebufferCalls calls = [] {
+        FramebufferCalls c;
+        c.genFramebuffers = reinterpret_cast<PFNGLGENFRAMEBUFFERSPROC>(platformGlProc("glGenFramebuffers"));
+        c.bindFramebuffer = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(platformGlProc("glBindFramebuffer"));
+        c.genRenderbuffers = reinterpret_cast<PFNGLGENRENDERBUFFERSPROC>(platformGlProc("glGenRenderbuffers"));
+        c.bindRenderbuffer = reinterpret_cast<PFNGLBINDRENDERBUFFERPROC>(platformGlProc("glBindRenderbuffer"));
+        c.renderbufferStorage = reinterpret_cast<PFNGLRENDERBUFFERSTORAGEPROC>(platformGlProc("glRenderbufferStorage"));
+        c.framebufferRenderbuffer =
+            reinterpret_cast<PFNGLFRAMEBUFFERRENDERBUFFERPROC>(platformGlProc("glFramebufferRenderbuffer"));
+        c.checkFramebufferStatus = reinterpret_cast<PFNGLCHECKFRAMEBUFFERSTATUSPROC>(platformGlProc("glCheckFramebufferStatus"));
+        c.blitFramebuffer = reinterpret_cast<PFNGLBLITFRAMEBUFFERPROC>(platformGlProc("glBlitFramebuffer"));
+        c.found = c.genFramebuffers && c.bindFramebuffer && c.genRenderbuffers && c.bindRenderbuffer &&
+                  c.renderbufferStorage && c.framebufferRenderbuffer && c.checkFramebufferStatus && c.blitFramebuffer;
+        return c;
+    }();
+    return calls;
+}
+
+bool makePicture(ShowSurface& surface, int width, int height)
+{
+    const FramebufferCalls& gl = framebufferCalls();
+    if (!gl.found) return false;
+    if (surface.framebuffer && surface.width == width && surface.height == height) return true;
+    surface.width = width;
+    surface.height = height;
+    if (!surface.framebuffer) {
+        GLuint names[2] = {};
+        gl.genFramebuffers(1, names);
+        surface.framebuffer = names[0];
+        gl.genRenderbuffers(2, names);
+        surface.colour = names[0];
+        surface.depthStencil = names[1];
+    }
+    gl.bindRenderbuffer(GL_RENDERBUFFER, surface.colour);
+    gl.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    gl.bindRenderbuffer(GL_RENDERBUFFER, surface.depthStencil);
+    gl.renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+    gl.bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
+    gl.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, surface.colour);
+    gl.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, surface.depthStencil);
+    gl.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, surface.depthStencil);
+    const bool complete = gl.checkFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
+    return complete;
+}
+
+// Copies the show's picture (colour, depth and stencil) from one framebuffer to the other,
+// both the show's size.
+void copyPicture(const ShowSurface& surface, GLuint from, GLuint to)
+{
+    const FramebufferCalls& gl = framebufferCalls();
+    gl.bindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    gl.bindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+    gl.blitFramebuffer(0, 0, surface.width, surface.height, 0, 0, surface.width, surface.height,
+                       GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, GL_NEAREST);
+}
+
+} // namespace
+
+bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidth, int showHeight)
+{
+    const FramebufferCalls& gl = framebufferCalls();
+    const bool toFullScreen = !platformIsFullscreen(window);
+    if (toFullScreen) {
+        // The window is the show's size: its picture goes off screen before the window grows.
+        if (makePicture(surface, showWidth, showHeight)) {
+            copyPicture(surface, 0, surface.framebuffer);
+            gl.bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
+            surface.offscreen = true;
+        }
+        return platformSetFullscreen(window, true);
+    }
+    if (!platformSetFullscreen(window, false)) return false;
+    if (surface.offscreen) {
+        // Back in a window of the show's size: the picture comes back into it.
+        copyPicture(surface, surface.framebuffer, 0);
+        gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
+        surface.offscreen = false;
+    }
+    return true;
+}
+
+void presentShow(ShowSurface& surface, PlatformWindow* window)
+{
+    if (!surface.offscreen) {
+        platformSwapBuffers(window);
+        return;
+    }
+    const FramebufferCalls& gl = framebufferCalls();
+    int screenWidth = 0, screenHeight = 0;
+    platformDrawableSize(window, screenWidth, screenHeight);
+    // The largest picture of the show's aspect that fits, in the middle.
+    const double scale = std::min(static_cast<double>(screenWidth) / surface.width,
+                                  static_cast<double>(screenHeight) / surface.height);
+    const int width = static_cast<int>(surface.width * scale), height = static_cast<int>(surface.height * scale);
+    const int x = (screenWidth - width) / 2, y = (screenHeight - height) / 2;
+    gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+    gl.bindFramebuffer(GL_READ_FRAMEBUFFER, surface.framebuffer);
+    gl.blitFramebuffer(0, 0, surface.width, surface.height, x, y, x + width, y + height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    platformSwapBuffers(window);
+    gl.bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
+}

@@ -1,0 +1,26 @@
+// Where the show draws when the window is not the show's size: in the full screen entered
+// from a window, the show goes on drawing at its own size into a picture kept off screen (a
+// framebuffer object with depth and stencil), which each frame is scaled onto the screen,
+// keeping its aspect, the rest black. The picture the show keeps from frame to frame lives
+// there, so switching loses none of it. Needs a current GL context with framebuffer objects;
+// without them the full screen shows the show unscaled in its lower left corner.
+#pragma once
+
+struct PlatformWindow;
+
+struct ShowSurface {
+    bool offscreen = false;     // frames are drawn into the kept picture, not the window
+    unsigned framebuffer = 0;
+    unsigned colour = 0;
+    unsigned depthStencil = 0;
+    int width = 0;              // the show's size
+    int height = 0;
+};
+
+// Between the window and the full screen on the monitor the window is on, the show's
+// picture carried over. False when the window system refuses.
+bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidth, int showHeight);
+
+// Shows the frame drawn: scaled onto the screen first when the show draws off screen, then
+// the swap; the show draws into its picture again afterwards.
+void presentShow(ShowSurface& surface, PlatformWindow* window);
