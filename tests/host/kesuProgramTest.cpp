@@ -1,6 +1,7 @@
 // The player and the capture tool end to end, each started in a run folder of its own. A bad
 // input ends either with one clear message that names the file (and the byte of a damaged
 // file), exit status 1 and nothing drawn; it never crashes or hangs.
+#include "platform/pngWriter.h"
 #include "tests/support/processRunner.h"
 #include "tools/audioclock/clockAnalysis.h"
 
@@ -292,16 +293,32 @@ TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusi
 namespace {
 
 // The frames of a clock log, with the time each was drawn for checked against what the
-// player is to draw for: the first frame and the first after a resume for the position read,
-// every other for the position read plus the median of the last 15 read-to-swap times (the
-// upper of the middle two of an even count), at most 50 ms, never before the frame before,
-// never past 173 s; with frame prediction off, each for the position read.
-void checkDrawnTimes(const std::string& path, bool predicted, double from)
+// player is to draw for: the first frame, the first after a resume and the first after a jump
+// of the music (a seek, a loop) for the position read, every other for the position read plus
+// the median of the last 15 read-to-swap times (the upper of the middle two of an even
+// count), at most 50 ms, never before the frame before, never past 173 s; with frame
+// prediction off, each for the position read. Returns the lines, and the positions the music
+// jumped to.
+// The files of a folder, sorted by name.
+std::vector<std::string> filesIn(const std::string& folder)
+{
+    std::vector<std::string> files;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error))
+        files.push_back(entry->path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::vector<ClockLogLine> checkDrawnTimes(const std::string& path, bool predicted, double from, std::vector<double>& jumps)
 {
     std::vector<ClockLogLine> lines;
     std::string problem;
-    ASSERT_TRUE(readClockLog(path, lines, problem)) << problem;
-    ASSERT_GE(lines.size(), 20u) << path;
+    EXPECT_TRUE(readClockLog(path, lines, problem)) << problem;
+    if (lines.size() < 20u) {
+        ADD_FAILURE() << path << " holds " << lines.size() << " frames";
+        return lines;
+    }
     const double startSeconds = std::llround(from * 44100.0) * 4 / 176400.0;
     // The clock starts at that byte; silent, it runs from the start on, a few milliseconds
     // before the first frame reads it.
@@ -309,55 +326,100 @@ void checkDrawnTimes(const std::string& path, bool predicted, double from)
     EXPECT_LT(lines[0].position, startSeconds + 0.025) << "the music did not start at the byte of " << from << " s";
     std::vector<double> delays;
     double lastDrawn = 0.0;
-    int resumes = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const ClockLogLine& line = lines[i];
-        ASSERT_GE(line.readSeconds, 0.0) << "no READ field in line " << i + 1;
+        EXPECT_GE(line.readSeconds, 0.0) << "no READ field in line " << i + 1;
         const bool resumed = i > 0 && line.readSeconds - lines[i - 1].swapSeconds > 0.3;
-        resumes += resumed;
+        const bool jumped = i > 0 && (line.position < lines[i - 1].position - 0.001 || line.position > lines[i - 1].position + 0.3);
+        if (jumped) jumps.push_back(line.position);
         double expected = std::min(line.position, 173.0);
-        if (predicted && i > 0 && !resumed) {
+        if (predicted && i > 0 && !resumed && !jumped) {
             std::vector<double> recent(delays.end() - static_cast<std::ptrdiff_t>(std::min<std::size_t>(delays.size(), 15)), delays.end());
             std::nth_element(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(recent.size() / 2), recent.end());
             expected = std::min(std::max(lastDrawn, line.position + std::clamp(recent[recent.size() / 2], 0.0, 0.05)), 173.0);
         }
-        ASSERT_NEAR(line.drawn, expected, 2e-4) << path << " line " << i + 1 << (resumed ? ", the first after a resume" : "");
+        if (std::fabs(line.drawn - expected) > 2e-4) {
+            ADD_FAILURE() << path << " line " << i + 1 << (resumed ? ", the first after a resume" : "")
+                          << (jumped ? ", the first after a jump" : "") << ": drawn for " << line.drawn << ", not " << expected;
+            break;
+        }
         delays.push_back(line.swapSeconds - line.readSeconds);
         lastDrawn = line.drawn;
     }
-    EXPECT_EQ(resumes, predicted ? 1 : 0) << "the pause did not show in " << path;
+    return lines;
 }
 
 } // namespace
 
-// As a person plays it under a virtual X server, with the clock log: from 150.37 s in a
-// window, paused and resumed with Space and ended with Escape, each frame drawn for when it is
-// seen; and from 170.37 s to the end with KESU_CLOCK=frame-start, each for the position read.
-// One run on SDL's device (the dummy driver), one silent.
-TEST(KesuProgram, UnderAnXServerEachFrameIsDrawnForWhenItIsSeenAndTheKeysAreTaken)
+// As a person plays it under a virtual X server, the keys through the X server to SDL's own
+// event queue, with the clock log: from 150.37 s in a window, paused and resumed with Space,
+// moved with Right, Down, Page Down and Page Up (within a second of a part's start it goes to
+// the part before), then paused, moved to 135 s and on to 130 s, a screenshot taken there
+// and ended with Escape: each frame drawn for when it is seen, every jump landing where the
+// keys say, the screenshot the picture a capture draws at 130 s. Then with --loop from 171 s,
+// the music and the picture starting again from 0 at the end, and the report counting the
+// passes; and from 170.37 s to the end with KESU_CLOCK=frame-start, each frame drawn for the
+// position read. On SDL's device (the dummy driver), and silent.
+TEST(KesuProgram, UnderAnXServerTheKeysSteerTheShowAndEachFrameIsDrawnForWhenItIsSeen)
 {
-    const std::string folder = makeRunFolder("kesu-clock", "640 480 0\n");
+    const std::string folder = makeRunFolder("kesu-keys", "640 480 0\n");
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
     std::ofstream(folder + "/runs.sh")
         << "cp " << kesuBinary << " ./kesu\n"
         << "for i in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done\n"
+           "key() { xdotool key $1; sleep ${2:-0.8}; }\n"
+           "escape() { xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; }\n"
+           "focus() { xdotool windowfocus --sync $(xdotool search --sync --name 'Kesu Tamrick' | head -1); }\n"
            "KESU_CLOCK_LOG=predicted.log SDL_AUDIODRIVER=dummy ./kesu --window --from 150.37 >p.out 2>p.err & player=$!\n"
-           "xdotool windowfocus --sync $(xdotool search --sync --name 'Kesu Tamrick' | head -1)\n"
-           "sleep 1.5; xdotool key space; sleep 0.6; xdotool key space; sleep 1; xdotool key Escape\n"
+           "focus; sleep 1.5; key space 0.6; key space 1\n"
+           "key Right; key Down; key Next; key Prior 0.4; key space 0.4; key Next 0.6; key Left 0.6; key s 1; escape\n"
            "wait $player; echo $? >p.status\n"
+           "KESU_CLOCK_LOG=loop.log SDL_AUDIODRIVER=dummy ./kesu --window --from 171 --loop >l.out 2>l.err & player=$!\n"
+           "focus; sleep 4; escape\n"
+           "wait $player; echo $? >l.status\n"
            "KESU_CLOCK=frame-start KESU_CLOCK_LOG=start.log SDL_AUDIODRIVER=no-such-driver ./kesu --window --from 170.37 "
            ">s.out 2>s.err; echo $? >s.status\n";
     ProcessOptions options = headless(folder);
     options.setEnvironment = {};
     options.unsetEnvironment = {"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "KESU_CLOCK"};
-    options.timeoutSeconds = 90.0;
+    options.timeoutSeconds = 120.0;
     const ProcessResult result =
         runProcess("/usr/bin/xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", "bash", "runs.sh"}, options);
     ASSERT_EQ(result.exitStatus, 0) << "xvfb-run and xdotool (installed by scripts/setup.sh tests): " << result.err;
-    EXPECT_EQ(readFile(folder + "/p.status"), "0\n") << readFile(folder + "/p.err");
-    EXPECT_EQ(readFile(folder + "/s.status"), "0\n") << readFile(folder + "/s.err");
-    checkDrawnTimes(folder + "/predicted.log", true, 150.37);
-    checkDrawnTimes(folder + "/start.log", false, 170.37);
+    for (const char* run : {"p", "l", "s"})
+        EXPECT_EQ(readFile(folder + "/" + run + ".status"), "0\n") << readFile(folder + "/" + run + ".err");
+
+    std::vector<double> jumps;
+    checkDrawnTimes(folder + "/predicted.log", true, 150.37, jumps);
+    // Right and Down go 5 s on and 30 s back from where the music was; Page Down to the
+    // sphere's start, Page Up then to the robot's; paused, Page Down from there and Left.
+    ASSERT_EQ(jumps.size(), 6u) << "the keys did not all move the show";
+    EXPECT_NEAR(jumps[1] - jumps[0], -30.0, 1.0);
+    EXPECT_EQ(std::vector<double>(jumps.begin() + 2, jumps.end()), (std::vector<double>{135.0, 105.0, 135.0, 130.0}));
+    const std::vector<std::string> shots = filesIn(folder + "/screenshots");
+    ASSERT_EQ(shots.size(), 1u) << readFile(folder + "/p.err");
+    EXPECT_NE(shots[0].find("kesu-tamrick-2m10.00s-"), std::string::npos) << shots[0];
+    EXPECT_NE(readFile(folder + "/p.err").find("screenshot saved: screenshots/kesu-tamrick-2m10.00s-"), std::string::npos);
+    const ProcessResult capture =
+        runProcess(captureBinary, {"--size", "640x480", "--at", "130", "--out", folder + "/capture"}, headless(folder));
+    ASSERT_EQ(capture.exitStatus, 0) << capture.err;
+    std::string shot, captured, error;
+    int width = 0, height = 0;
+    ASSERT_TRUE(readPng(shots[0], shot, width, height, error)) << error;
+    ASSERT_TRUE(readPng(folder + "/capture/at-00130.000.png", captured, width, height, error)) << error;
+    ASSERT_EQ(shot.size(), captured.size());
+    double total = 0.0;
+    for (std::size_t k = 0; k < shot.size(); ++k) total += std::abs(static_cast<unsigned char>(shot[k]) - static_cast<unsigned char>(captured[k]));
+    EXPECT_LT(total / static_cast<double>(shot.size()), 2.0) << "the screenshot is not the picture of 130 s";
+
+    std::vector<double> loopJumps;
+    const std::vector<ClockLogLine> looped = checkDrawnTimes(folder + "/loop.log", true, 171.0, loopJumps);
+    ASSERT_EQ(loopJumps, std::vector<double>{0.0}) << "the loop did not start the show again from 0";
+    EXPECT_NE(readFile(folder + "/l.out").find("the show started 2 times (looping)"), std::string::npos) << readFile(folder + "/l.out");
+
+    std::vector<double> none;
+    checkDrawnTimes(folder + "/start.log", false, 170.37, none);
+    EXPECT_TRUE(none.empty());
 }
 
 namespace {
