@@ -23,7 +23,12 @@ Unpack the whole folder anywhere and double-click kesu.exe. The demo covers the
 screen at the size in kesu.ini (1280 x 720 as shipped), shows a wait screen while it
 loads, and ends by itself when the music ends after 173 seconds.
 
-Keys: Escape quits at once; Space pauses the music and the picture, and goes on.
+Keys: Escape quits at once; Space pauses the music and the picture, and goes on;
+Left and Right go 5 seconds back and on, Down and Up 30 seconds, Home to the start,
+Page Up and Page Down to the previous and the next part of the show; S or F12 saves a
+screenshot into your Pictures folder (kesu-tamrick\); F, F11 or Alt+Enter switch
+between the window and the full screen; L turns looping on or off; O keeps the time
+bar on.
 
 From a command prompt (cmd or PowerShell) in the folder, or with a shortcut's target:
 
@@ -31,6 +36,8 @@ From a command prompt (cmd or PowerShell) in the folder, or with a shortcut's ta
   kesu.exe --window        play in a window of that size, next to other windows
   kesu.exe --desktop       cover the screen at the desktop's own size, no mode switch
   kesu.exe --from 120      start at that second of the music (0 to below 173)
+  kesu.exe --loop          play the show again and again, until Escape
+  kesu.exe --display 1     on the second monitor
   kesu.exe --help          the options and keys
   kesu.exe --version       the version
 

@@ -477,6 +477,7 @@ TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
         {kesuBinary, {"--from", "173"}, "--from wants seconds"},
         {kesuBinary, {"--from"}, "--from wants seconds"},
         {kesuBinary, {"--window", "--desktop"}, "choose one of --window and --desktop"},
+        {kesuBinary, {"--display", "second"}, "--display wants a monitor number"},
         {captureBinary, {"--frobnicate"}, "unknown argument"},
         {captureBinary, {"--to", "174", "--out", "x"}, "--to wants seconds"},
         {captureBinary, {"--quality", "draft", "--out", "x"}, "--quality goes with --out FILE.mp4"},
