@@ -73,15 +73,20 @@ bool openDevice(AudioOutput& output, std::string& problem)
     return true;
 }
 
+// Changes what the callback feeds while it cannot run.
+void feedFrom(DeviceOutput& device, bool feeding, std::uint64_t byte)
+{
+    SDL_LockAudioDevice(device.device);
+    device.handedBytes = byte;
+    device.feeding = feeding;
+    SDL_UnlockAudioDevice(device.device);
+}
+
 // What the device still holds of the old music plays out: about two buffers.
 void startDevice(AudioOutput& output, std::uint64_t startByte)
 {
-    DeviceOutput& device = deviceOf(output);
-    SDL_LockAudioDevice(device.device);
-    device.handedBytes = startByte;
-    device.feeding = true;
-    SDL_UnlockAudioDevice(device.device);
-    SDL_PauseAudioDevice(device.device, output.paused ? 1 : 0);
+    feedFrom(deviceOf(output), true, startByte);
+    SDL_PauseAudioDevice(deviceOf(output).device, output.paused ? 1 : 0);
 }
 
 void pauseDevice(AudioOutput& output, bool paused) { SDL_PauseAudioDevice(deviceOf(output).device, paused ? 1 : 0); }
@@ -89,9 +94,7 @@ void pauseDevice(AudioOutput& output, bool paused) { SDL_PauseAudioDevice(device
 void stopDevice(AudioOutput& output)
 {
     DeviceOutput& device = deviceOf(output);
-    SDL_LockAudioDevice(device.device);
-    device.feeding = false;
-    SDL_UnlockAudioDevice(device.device);
+    feedFrom(device, false, device.handedBytes);
     SDL_PauseAudioDevice(device.device, 1);
 }
 

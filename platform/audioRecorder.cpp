@@ -166,11 +166,8 @@ AudioRecorder* recorderStart(const std::string& server, const std::string& sourc
     recorder->capacitySamples = static_cast<std::size_t>(std::max(0.0, maxSeconds) * AUDIO_SAMPLE_RATE) * 2;
     recorder->sound.pcm.reserve(recorder->capacitySamples);
     recorder->sound.marks.reserve(static_cast<std::size_t>(std::max(0.0, maxSeconds) * 200.0) + 16);
-    recorder->loop = pa_threaded_mainloop_new();
-    if (!recorder->loop || pa_threaded_mainloop_start(recorder->loop) < 0) {
-        message = "cannot start the PulseAudio main loop";
-        if (recorder->loop) pa_threaded_mainloop_free(recorder->loop);
-        recorder->loop = nullptr;
+    recorder->loop = serverLoopStart(message);
+    if (!recorder->loop) {
         releaseRecorder(recorder);
         return nullptr;
     }

@@ -402,11 +402,9 @@ bool openServer(AudioOutput& output, std::string& problem)
 {
     ServerStream* s = new ServerStream;
     s->output = &output;
-    s->loop = pa_threaded_mainloop_new();
-    if (!s->loop || pa_threaded_mainloop_start(s->loop) < 0) {
-        problem = "no sound server: cannot start the PulseAudio main loop";
-        if (s->loop) pa_threaded_mainloop_free(s->loop);
-        s->loop = nullptr;
+    s->loop = serverLoopStart(problem);
+    if (!s->loop) {
+        problem = "no sound server: " + problem;
         releaseServer(s);
         return false;
     }

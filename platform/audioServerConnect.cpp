@@ -21,6 +21,15 @@ void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* u
 
 } // namespace
 
+pa_threaded_mainloop* serverLoopStart(std::string& problem)
+{
+    pa_threaded_mainloop* loop = pa_threaded_mainloop_new();
+    if (loop && pa_threaded_mainloop_start(loop) >= 0) return loop;
+    problem = "cannot start the PulseAudio main loop";
+    if (loop) pa_threaded_mainloop_free(loop);
+    return nullptr;
+}
+
 pa_context* serverConnectStart(pa_threaded_mainloop* loop, const char* server, pa_context_notify_cb_t onState, void* user,
                                std::string& problem)
 {

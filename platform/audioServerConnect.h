@@ -8,6 +8,9 @@
 #include <functional>
 #include <string>
 
+// A threaded main loop, started; null with the reason in `problem`.
+pa_threaded_mainloop* serverLoopStart(std::string& problem);
+
 // Starts connecting a new context on `loop` to `server` (null: PULSE_SERVER or the user's
 // default; a server is never started). `onState` hears each change of the context's state and
 // must signal the loop for serverWaitUntil. Null, with the reason in `problem`, when the
