@@ -7,7 +7,7 @@
 #
 #   scripts/regenerate-golden.sh [BUILD_DIR]    (default build/test, as `make test` builds)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 build=$(cd "${1:-$root/build/test}" && pwd)
 golden="$root/tests/golden"
 # One moment in each part of the show: title, blinds and grass (14), grass under the warp
@@ -15,7 +15,7 @@ golden="$root/tests/golden"
 # closing logo.
 times=(14 40 57 75 95 120 150 170.5)
 
-command -v ffmpeg >/dev/null || { echo "regenerate-golden: ffmpeg is needed (scripts/setup.sh installs it)" >&2; exit 1; }
+command -v ffmpeg >/dev/null || fail "ffmpeg is needed (scripts/setup.sh installs it)"
 cmake --build "$build" --target kesu-capture kesu_datapack >/dev/null
 
 frames=$(mktemp -d)

@@ -3,10 +3,11 @@
 # AddressSanitizer + UndefinedBehaviorSanitizer build, then the whole demo captured headless
 # under both sanitizers with the GL error check and LeakSanitizer at exit.
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 build=$1
 asan=$2
 jobs=${3:-2}
-root=$(pwd)
+cd "$root"
 
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 
