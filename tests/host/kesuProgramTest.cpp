@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -62,6 +63,16 @@ void closeAfterPlaying(ProcessOptions& options)
         if (*since < 0) *since = now;
         return now - *since >= 2.0;
     };
+}
+
+// xvfb-run's arguments for a virtual X server of that size running command. Its search for
+// a free display starts at one of this process's own, so that two tests starting servers at
+// once do not both take the first free one.
+std::vector<std::string> xServerArgs(const std::string& size, const std::vector<std::string>& command)
+{
+    std::vector<std::string> args = {"-a", "-n", std::to_string(100 + getpid() % 3000), "-s", "-screen 0 " + size + "x24"};
+    args.insert(args.end(), command.begin(), command.end());
+    return args;
 }
 
 enum Damage { MISSING, EMPTY, TRUNCATED, RANDOM, OTHER_PICTURE, NO_CORE_NODE };
@@ -275,7 +286,7 @@ TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusi
     options.unsetEnvironment = {"SDL_VIDEODRIVER"};
     options.timeoutSeconds = 90.0;
     const ProcessResult result =
-        runProcess("/usr/bin/xvfb-run", {"-a", "-s", "-screen 0 1920x1080x24", "bash", "runs.sh"}, options);
+        runProcess("/usr/bin/xvfb-run", xServerArgs("1920x1080", {"bash", "runs.sh"}), options);
     ASSERT_EQ(result.exitStatus, 0) << "xvfb-run (installed by scripts/setup.sh): " << result.err;
 
     const std::string info = readFile(folder + "/window.info");
@@ -386,7 +397,7 @@ TEST(KesuProgram, UnderAnXServerTheKeysSteerTheShowAndEachFrameIsDrawnForWhenItI
     options.unsetEnvironment = {"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "KESU_CLOCK"};
     options.timeoutSeconds = 120.0;
     const ProcessResult result =
-        runProcess("/usr/bin/xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", "bash", "runs.sh"}, options);
+        runProcess("/usr/bin/xvfb-run", xServerArgs("1280x1024", {"bash", "runs.sh"}), options);
     ASSERT_EQ(result.exitStatus, 0) << "xvfb-run and xdotool (installed by scripts/setup.sh tests): " << result.err;
     for (const char* run : {"p", "l", "s"})
         EXPECT_EQ(readFile(folder + "/" + run + ".status"), "0\n") << readFile(folder + "/" + run + ".err");
