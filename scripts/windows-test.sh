@@ -133,7 +133,8 @@ done
 sleep 1.5
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key --window "$window" space
-sleep 1.0
+# The pause shows the time bar for 1.5 s; the picture is grabbed once it has gone again.
+sleep 2.5
 eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "x=" $4} /Absolute upper-left Y/ {print "y=" $4} /Width:/ {print "w=" $2} /Height:/ {print "h=" $2}')"
 ffmpeg -v error -y -f x11grab -video_size "${w}x${h}" -i "$DISPLAY+$x,$y" -frames:v 1 "$work/wine.png"
 xdotool key --window "$window" Escape
