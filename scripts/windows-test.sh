@@ -2,7 +2,8 @@
 # `make windows-test`: the Windows zip unpacked into an empty folder and run under Debian's
 # Wine on a virtual X server, as the other tests run the player: a late start to the end of
 # the music, a usage error, a damaged scene (from a console, and without one: its message box,
-# read with the OCR engine), and one frame compared with the Linux capture of the same moment.
+# read with the OCR engine), and one frame compared with the Linux capture of the same moment
+# and with the player's own screenshot of it.
 # Wine runs in a private prefix under the build folder; every wine call is bounded in time and
 # the Wine server is stopped at the end.
 #
@@ -137,26 +138,34 @@ xdotool key --window "$window" space
 sleep 2.5
 eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "x=" $4} /Absolute upper-left Y/ {print "y=" $4} /Width:/ {print "w=" $2} /Height:/ {print "h=" $2}')"
 ffmpeg -v error -y -f x11grab -video_size "${w}x${h}" -i "$DISPLAY+$x,$y" -frames:v 1 "$work/wine.png"
+# A screenshot of the paused picture, written beside the run's data (a run folder).
+xdotool key --window "$window" s
+for _ in $(seq 50); do grep -q "screenshot saved" "$work/frame.err" 2>/dev/null && break; sleep 0.1; done
 xdotool key --window "$window" Escape
 wait "$player" || fail "the paused player did not end on Escape: $(cat "$work/frame.err")"
 shown=$(tail -1 "$game/clock.txt" | awk '{print $3}' | tr -d '\r')
 step "the paused frame was drawn for $shown s; capturing it on Linux at ${w}x${h}"
 (cd "$work/run/kesu-tamrick" && "$release/tools/capture/kesu-capture" --size "${w}x${h}" --fps 1000 --at "$shown" \
   --out "$work/linux" >/dev/null)
-python3 - "$work/wine.png" "$(ls "$work"/linux/*.png)" <<'EOF'
+shot=$(ls "$game"/screenshots/kesu-tamrick-0m*.png 2>/dev/null | head -1)
+[ -n "$shot" ] || fail "no screenshot in $game/screenshots: $(cat "$work/frame.err")"
+python3 - "$work/wine.png" "$(ls "$work"/linux/*.png)" "$shot" <<'EOF'
 import subprocess, sys
 def rgb(path):
     return subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
                           capture_output=True, check=True).stdout
-a, b = rgb(sys.argv[1]), rgb(sys.argv[2])
-if len(a) != len(b):
-    sys.exit(f"windows-test: the pictures differ in size: {len(a)} against {len(b)} bytes")
-pixels = len(a) // 3
-total = sum(abs(x - y) for x, y in zip(a, b))
-off = sum(1 for i in range(pixels) if max(abs(a[3*i+c] - b[3*i+c]) for c in range(3)) > 32)
-mean, fraction = total / len(a), off / pixels
-print(f"windows-test: Wine's frame against Linux's: mean difference {mean:.2f} of 255, {100*fraction:.2f}% of pixels off by more than 32")
-if mean >= 2.0 or fraction >= 0.01:
-    sys.exit("windows-test: FAILED: the frames differ beyond the golden tolerance")
+def compare(what, a, b):
+    if len(a) != len(b):
+        sys.exit(f"windows-test: {what}: the pictures differ in size: {len(a)} against {len(b)} bytes")
+    pixels = len(a) // 3
+    total = sum(abs(x - y) for x, y in zip(a, b))
+    off = sum(1 for i in range(pixels) if max(abs(a[3*i+c] - b[3*i+c]) for c in range(3)) > 32)
+    mean, fraction = total / len(a), off / pixels
+    print(f"windows-test: {what}: mean difference {mean:.2f} of 255, {100*fraction:.2f}% of pixels off by more than 32")
+    if mean >= 2.0 or fraction >= 0.01:
+        sys.exit(f"windows-test: FAILED: {what}: the pictures differ beyond the golden tolerance")
+wine = rgb(sys.argv[1])
+compare("Wine's frame against Linux's", wine, rgb(sys.argv[2]))
+compare("Wine's screenshot against its screen", rgb(sys.argv[3]), wine)
 EOF
 step "passed"
