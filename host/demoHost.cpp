@@ -199,8 +199,9 @@ bool findFiles(DemoHost& host)
 // The window and its context, the wait screen on it and the swap interval.
 bool openWindow(DemoHost& host)
 {
-    const int displays = platformDisplayCount();
-    if (host.options.display > 0 && host.options.display >= displays)
+    // Counting the monitors starts the video system once more: only when one is asked for.
+    const int displays = host.options.display > 0 ? platformDisplayCount() : 1;
+    if (host.options.display >= displays)
         report("there is no monitor " + std::to_string(host.options.display) + " (there are " + std::to_string(displays) +
                "); playing on the last");
     // On the desktop's own mode the picture is drawn at the desktop's size; without a display
