@@ -336,7 +336,10 @@ void takeScreenshot(DemoHost& host, double showSeconds)
     std::snprintf(name, sizeof name, "kesu-tamrick-%dm%05.2fs-%s.png", minutes, showSeconds - minutes * 60, date);
     const std::string folder = host.files.screenshotFolder;
     const int width = host.width, height = host.height;
-    host.screenshotWriters.emplace_back([folder, name = std::string(name), pixels = std::move(pixels), width, height] {
+    host.screenshotWriters.emplace_back([folder, name = std::string(name), pixels = std::move(pixels), width, height]() mutable {
+        // The screen shows no alpha; the show leaves some of it below 255, which would make
+        // the file see-through.
+        for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
         std::string problem;
         std::string path = folder + name;
         if (!makeParentFolder(path, problem) ||
