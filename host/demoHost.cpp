@@ -443,6 +443,8 @@ void runMainLoop(DemoHost& host)
         if (paused) presentFrame(host, host.session.demoTime);
     };
     driver.keyPressed = [&host](const PlatformEvent& event) { return takeKey(host, event); };
+    // Switched to or from the full screen while paused, the window takes its new size later.
+    driver.showAgain = [&host] { presentFrame(host, host.session.demoTime); };
     driver.musicEnded = [&host] { return host.looping && seekTo(host, demoLength); };
     // Paused, the player draws only to show or hide the time bar over the picture shown.
     bool barShown = false;

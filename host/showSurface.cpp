@@ -95,14 +95,10 @@ bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidt
         }
         return platformSetFullscreen(window, true);
     }
-    if (!platformSetFullscreen(window, false)) return false;
-    if (surface.offscreen) {
-        // Back in a window of the show's size: the picture comes back into it.
-        copyPicture(surface, surface.framebuffer, 0);
-        gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
-        surface.offscreen = false;
-    }
-    return true;
+    // Back in a window, the show goes on drawing off screen: the window system shrinks the
+    // window some time after this, and its back buffer, made again at the new size, would
+    // lose the picture the show keeps.
+    return platformSetFullscreen(window, false);
 }
 
 void presentShow(ShowSurface& surface, PlatformWindow* window)

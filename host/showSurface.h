@@ -1,9 +1,11 @@
-// Where the show draws when the window is not the show's size: in the full screen entered
-// from a window, the show goes on drawing at its own size into a picture kept off screen (a
-// framebuffer object with depth and stencil), which each frame is scaled onto the screen,
-// keeping its aspect, the rest black. The picture the show keeps from frame to frame lives
-// there, so switching loses none of it. Needs a current GL context with framebuffer objects;
-// without them the full screen shows the show unscaled in its lower left corner.
+// Where the show draws when the window may not be the show's size: from the first switch to
+// the full screen on, the show goes on drawing at its own size into a picture kept off
+// screen (a framebuffer object with depth and stencil), which each frame is scaled onto the
+// window, keeping its aspect, the rest black (in a window of the show's size, copied as it
+// is). The picture the show keeps from frame to frame lives there, so switching either way
+// loses none of it, whenever the window system gets round to resizing the window. Needs a
+// current GL context with framebuffer objects; without them the full screen shows the show
+// unscaled in its lower left corner.
 #pragma once
 
 struct PlatformWindow;

@@ -397,6 +397,11 @@ void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
         event.repeat = sdlEvent.key.repeat != 0;
         event.modifiers = modifiersOf(sdlEvent.key.keysym.mod);
         break;
+    case SDL_WINDOWEVENT:
+        event.kind = sdlEvent.window.event == SDL_WINDOWEVENT_EXPOSED || sdlEvent.window.event == SDL_WINDOWEVENT_SIZE_CHANGED
+                         ? PLATFORM_EVENT_SHOWN
+                         : PLATFORM_EVENT_OTHER;
+        break;
     default:
         event.kind = PLATFORM_EVENT_OTHER;
         break;

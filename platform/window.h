@@ -23,6 +23,7 @@ enum PlatformEventKind {
     PLATFORM_EVENT_KEY_DOWN,
     PLATFORM_EVENT_KEY_UP,
     PLATFORM_EVENT_QUIT,      // the window's close request, or SIGTERM / SIGINT
+    PLATFORM_EVENT_SHOWN,     // the window was uncovered or changed size: what it shows is to be shown again
     PLATFORM_EVENT_OTHER
 };
 

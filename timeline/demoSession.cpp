@@ -220,6 +220,7 @@ DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
                 }
             }
             if (event.kind == PLATFORM_EVENT_KEY_UP && designedKey) session.keyDown[event.keyCode] = 0;
+            if (event.kind == PLATFORM_EVENT_SHOWN && session.paused && driver.showAgain) driver.showAgain();
             continue;
         }
         if (session.paused && !session.showWhilePaused) {

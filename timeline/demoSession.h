@@ -132,6 +132,8 @@ struct DemoDriver {
     std::function<bool()> musicEnded;
     // While paused, each time no event came.
     std::function<void()> idle;
+    // While paused, when the window was uncovered or resized: the picture shown again.
+    std::function<void()> showAgain;
 };
 
 enum DemoRunEnd {
@@ -148,5 +150,6 @@ enum DemoRunEnd {
 // that frame is finished, and then the music is stopped. Space (pressed, not auto-repeated)
 // pauses and resumes the music; while paused no frame is composed or finished (but the one
 // showWhilePaused asks for), so the last frame stays on screen and nothing advances, the
-// loop only waits for events, and Escape ends the run at once. Other keys go to keyPressed.
+// loop only waits for events, and Escape ends the run at once; the window uncovered or
+// resized then has its picture shown again. Other keys go to keyPressed.
 DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver);

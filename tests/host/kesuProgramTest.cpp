@@ -439,6 +439,73 @@ TEST(KesuProgram, UnderAnXServerTheKeysSteerTheShowAndEachFrameIsDrawnForWhenItI
     EXPECT_TRUE(none.empty());
 }
 
+// F while paused, under a virtual X server, in the credits: the window goes full screen
+// and back, the window system resizing it each time some while after the switch (here the
+// script does what a window manager does; Xvfb runs none). The paused picture comes back
+// at each new size: full screen, the show's 640 x 480 scaled to 1280 x 960 between black
+// bars; in the window again, the picture a capture draws at that time.
+TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGivesItBack)
+{
+    const std::string folder = makeRunFolder("kesu-full", "640 480 0\n");
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    std::ofstream(folder + "/runs.sh")
+        << "cp " << kesuBinary << " ./kesu\n"
+        << "for i in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done\n"
+           "key() { xdotool key $1; sleep ${2:-0.8}; }\n"
+           "grab() { ffmpeg -v error -y -f x11grab -video_size $1 -i \"$DISPLAY+$2\" -frames:v 1 $3; }\n"
+           "SDL_AUDIODRIVER=dummy ./kesu --window --from 95 >p.out 2>p.err & player=$!\n"
+           "w=$(xdotool search --sync --name 'Kesu Tamrick' | head -1); xdotool windowfocus --sync $w\n"
+           // Paused, Page Up to the credits' start, 5 s on: 90 s; the bar has gone after 1.5 s.
+           "sleep 1; key space 0.5; key Prior 0.5; key Right 2\n"
+           "key f 0.5; xdotool windowmove $w 0 0 windowsize $w 1280 1024; sleep 1; grab 1280x1024 0,0 full.png\n"
+           "key f 0.5; xdotool windowsize $w 640 480 windowmove $w 320 272; sleep 1\n"
+           "eval \"$(xwininfo -id $w | awk '/Absolute upper-left X/ {print \"x=\" $4} /Absolute upper-left Y/ {print \"y=\" $4}')\"\n"
+           "grab 640x480 $x,$y back.png\n"
+           "xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; wait $player; echo $? >p.status\n";
+    ProcessOptions options = headless(folder);
+    options.setEnvironment = {};
+    options.unsetEnvironment = {"SDL_VIDEODRIVER", "SDL_AUDIODRIVER"};
+    options.timeoutSeconds = 90.0;
+    const ProcessResult result =
+        runProcess("/usr/bin/xvfb-run", xServerArgs("1280x1024", {"bash", "runs.sh"}), options);
+    ASSERT_EQ(result.exitStatus, 0) << "xvfb-run, xdotool and ffmpeg (installed by scripts/setup.sh tests): " << result.err;
+    EXPECT_EQ(readFile(folder + "/p.status"), "0\n") << readFile(folder + "/p.err");
+    const ProcessResult capture =
+        runProcess(captureBinary, {"--size", "640x480", "--at", "90", "--out", folder + "/capture"}, headless(folder));
+    ASSERT_EQ(capture.exitStatus, 0) << capture.err;
+
+    std::string full, back, captured, error;
+    int width = 0, height = 0;
+    ASSERT_TRUE(readPng(folder + "/capture/at-00090.000.png", captured, width, height, error)) << error;
+    ASSERT_TRUE(readPng(folder + "/back.png", back, width, height, error)) << error;
+    ASSERT_EQ(back.size(), captured.size());
+    ASSERT_TRUE(readPng(folder + "/full.png", full, width, height, error)) << error;
+    ASSERT_EQ(width * height, 1280 * 1024);
+    const auto pixel = [](const std::string& rgba, int rowWidth, int x, int y, int c) {
+        return static_cast<unsigned char>(rgba[4 * (static_cast<std::size_t>(y) * rowWidth + x) + c]);
+    };
+    double bars = 0.0, scaled = 0.0, returned = 0.0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 1280; ++x)
+            for (int c = 0; c < 3; ++c) bars += pixel(full, 1280, x, y, c) + pixel(full, 1280, x, 1023 - y, c);
+    // Each pixel of the show against the mean of the four it became.
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                const double quad = (pixel(full, 1280, 2 * x, 32 + 2 * y, c) + pixel(full, 1280, 2 * x + 1, 32 + 2 * y, c) +
+                                     pixel(full, 1280, 2 * x, 33 + 2 * y, c) + pixel(full, 1280, 2 * x + 1, 33 + 2 * y, c)) /
+                                    4.0;
+                scaled += std::fabs(quad - pixel(captured, 640, x, y, c));
+                returned += std::abs(pixel(back, 640, x, y, c) - pixel(captured, 640, x, y, c));
+            }
+        }
+    }
+    const double samples = 640.0 * 480.0 * 3.0;
+    EXPECT_LT(bars / (2 * 32 * 1280 * 3), 1.0) << "the bars above and below the picture are not black";
+    EXPECT_LT(scaled / samples, 6.0) << "the full screen does not show the paused picture scaled to 1280 x 960";
+    EXPECT_LT(returned / samples, 2.0) << "back in the window, the paused picture is not the one of 90 s";
+}
+
 namespace {
 
 // The options ("--name") a text names.

@@ -60,6 +60,7 @@ struct ScriptedRun {
             return true;
         };
         driver.pauseMusic = [this](bool paused) { log.push_back(paused ? "pause" : "resume"); };
+        driver.showAgain = [this] { log.push_back("shown again"); };
         driver.readClock = [this](FrameClock& frameClock) {
             if (next == script.size()) return false;
             frameClock.readTime = script[next++].demoTime;
@@ -133,11 +134,15 @@ TEST_F(DemoRunLoop, EndsOnTheClockReadWhateverTheFramesAreDrawnFor)
     EXPECT_EQ(run.log, expected);
 }
 
+// Paused, the window uncovered or resized (a switch to the full screen) shows its picture
+// again; playing, the next frame does.
 TEST_F(DemoRunLoop, SpacePausesThePictureAndTheClockAndResumesFromTheSamePosition)
 {
     ScriptedRun run;
     run.script = {clock(4.0f),
+                  event(PLATFORM_EVENT_SHOWN),
                   event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_SPACE),
+                  event(PLATFORM_EVENT_SHOWN),
                   event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_SPACE, true),   // held: auto-repeat changes nothing
                   event(PLATFORM_EVENT_KEY_UP, PLATFORM_KEY_SPACE),
                   event(PLATFORM_EVENT_OTHER),
@@ -148,8 +153,8 @@ TEST_F(DemoRunLoop, SpacePausesThePictureAndTheClockAndResumesFromTheSamePositio
     run.run(session());
     EXPECT_EQ(run.end, DEMO_RUN_CLOCK_END);
     // No frame is composed or swapped while paused, and the next one follows the last one shown.
-    const std::vector<std::string> expected = {"frame 4.000 after 0.000", "swap",  "pause",
-                                               "resume",                  "frame 4.250 after 4.000", "swap"};
+    const std::vector<std::string> expected = {"frame 4.000 after 0.000", "swap", "pause", "shown again",
+                                               "resume", "frame 4.250 after 4.000", "swap"};
     EXPECT_EQ(run.log, expected);
     EXPECT_EQ(session().framesComposed, composedBefore + 2);
 }
