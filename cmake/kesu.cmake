@@ -29,8 +29,18 @@ endfunction()
 
 # kesu_test_folder(FOLDER dep...)
 # One GoogleTest executable per tests/ sub-folder; every case is registered with ctest
-# and runs headless on the offscreen video driver and the dummy audio driver.
+# and runs headless on the offscreen video driver and the dummy audio driver. The folders
+# in KESU_QUICK_TEST_FOLDERS carry the label "quick"; with KESU_QUICK_TESTS_ONLY the others
+# are not built.
 function(kesu_test_folder folder)
+  # Each property takes one value here (the discovered tests' properties are passed on as one
+  # list), hence one variable each through ENVIRONMENT and ENVIRONMENT_MODIFICATION.
+  set(properties ENVIRONMENT SDL_VIDEODRIVER=offscreen ENVIRONMENT_MODIFICATION SDL_AUDIODRIVER=set:dummy)
+  if(folder IN_LIST KESU_QUICK_TEST_FOLDERS)
+    list(APPEND properties LABELS quick)
+  elseif(KESU_QUICK_TESTS_ONLY)
+    return()
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT sources)
     return()
@@ -43,6 +53,6 @@ function(kesu_test_folder folder)
     KESU_BINARY_DIR="${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${target}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy"
+    PROPERTIES ${properties}
     DISCOVERY_TIMEOUT 60)
 endfunction()
