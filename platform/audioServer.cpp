@@ -70,8 +70,12 @@ struct ServerStream {
     std::uint64_t startByte = 0;
     std::uint64_t handed = 0;
     bool timingPending = false;
+    bool timingAfterRefill = false;   // the report asked for last was asked after a refill since the restart
     bool priorityTried = false;
-    bool restarting = false;   // flushed and not heard playing since: the queue is empty by design
+    // Flushed and not reported playing since the server's first request for the new music was
+    // met: the queue is empty by design, and the underflow the server may signal for it is none.
+    bool restarting = false;
+    bool refilled = false;
     double sinkBytes = 0.0;    // what the sink held at the last report: how late a byte written now is heard
     PipeWirePacing pacing;
     pa_time_event* tick = nullptr;
@@ -101,6 +105,7 @@ void requestTiming(ServerStream& s)
     pa_operation* operation = pa_stream_update_timing_info(s.stream, onTimingReply, &s);
     if (!operation) return;
     s.timingPending = true;
+    s.timingAfterRefill = s.refilled;
     pa_operation_unref(operation);
 }
 
@@ -133,6 +138,7 @@ void onWrite(pa_stream* stream, std::size_t requested, void* user)
         }
         s.handed = audioCopyMusic(*s.output, s.handed, static_cast<unsigned char*>(data), size);
         if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) break;
+        s.refilled = true;
         requested -= size;
     }
     requestTiming(s);
@@ -151,6 +157,8 @@ void restartStream(ServerStream& s, std::uint64_t startByte, bool feeding)
     serverForget(pa_stream_flush(s.stream, nullptr, nullptr));
     const std::size_t writable = pa_stream_writable_size(s.stream);
     if (writable != static_cast<std::size_t>(-1)) onWrite(s.stream, writable, &s);
+    // What was writable before the flush went with it; the server asks for the new music next.
+    s.refilled = false;
     cork(s, s.paused || !feeding);
     s.timingPending = false;
     requestTiming(s);
@@ -211,7 +219,7 @@ void publishTiming(ServerStream& s)
         audioEndSilence(output, seconds);
     }
     if (s.state != SERVER_PLAYING || !s.feeding) return;
-    if (playing) s.restarting = false;
+    if (playing && s.timingAfterRefill) s.restarting = false;
     AudioReport report;
     report.heardBytes = std::max(0.0, heard);
     report.monotonicSeconds = seconds;
