@@ -68,9 +68,12 @@ void closeAfterPlaying(ProcessOptions& options)
 // xvfb-run's arguments for a virtual X server of that size running command. Its search for
 // a free display starts at one of this process's own, so that two tests starting servers at
 // once do not both take the first free one.
-std::vector<std::string> xServerArgs(const std::string& size, const std::vector<std::string>& command)
+std::vector<std::string> xServerArgs(const std::string& size, const std::vector<std::string>& command,
+                                     const std::string& secondScreen = "")
 {
-    std::vector<std::string> args = {"-a", "-n", std::to_string(100 + getpid() % 3000), "-s", "-screen 0 " + size + "x24"};
+    std::string screens = "-screen 0 " + size + "x24";
+    if (!secondScreen.empty()) screens += " -screen 1 " + secondScreen + "x24";
+    std::vector<std::string> args = {"-a", "-n", std::to_string(100 + getpid() % 3000), "-s", screens};
     args.insert(args.end(), command.begin(), command.end());
     return args;
 }
@@ -267,6 +270,8 @@ TEST(KesuProgram, StopsWithAMessageWhenThereIsNoDisplay)
 // On a virtual X server of 1920 x 1080, as a person runs the player: in a window of the
 // configured size that leaves the screen uncovered, and full screen, each from two or three
 // seconds before the end of the music, which ends each run by itself. Silent, on the wall clock.
+// The server cannot give one screen two monitors, but SDL counts its second screen (800 x 600)
+// as a second monitor at the origin: `--display 1` centres the window on that one.
 TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusic)
 {
     const std::string folder = makeRunFolder("kesu-x11", defaultIni);
@@ -280,15 +285,24 @@ TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusi
                                           "  xwininfo -name 'Kesu Tamrick' >window.info 2>&1 && break; sleep 0.1\n"
                                           "done\n"
                                           "wait $player; echo $? >window.status\n"
+                                          "./kesu --window --display 1 --from 171 >second.out 2>&1 & player=$!\n"
+                                          "for i in $(seq 300); do\n"
+                                          "  xwininfo -name 'Kesu Tamrick' >second.info 2>&1 && break; sleep 0.1\n"
+                                          "done\n"
+                                          "wait $player; echo $? >second.status\n"
                                           "./kesu --from 170 >screen.out 2>screen.err; echo $? >screen.status\n";
     ProcessOptions options = headless(folder);
     options.setEnvironment = {{"SDL_AUDIODRIVER", "dummy"}};
     options.unsetEnvironment = {"SDL_VIDEODRIVER"};
     options.timeoutSeconds = 90.0;
     const ProcessResult result =
-        runProcess("/usr/bin/xvfb-run", xServerArgs("1920x1080", {"bash", "runs.sh"}), options);
+        runProcess("/usr/bin/xvfb-run", xServerArgs("1920x1080", {"bash", "runs.sh"}, "800x600"), options);
     ASSERT_EQ(result.exitStatus, 0) << "xvfb-run (installed by scripts/setup.sh): " << result.err;
 
+    const std::string second = readFile(folder + "/second.info");
+    EXPECT_NE(second.find("Absolute upper-left X:  -112\n"), std::string::npos) << "not on monitor 1: " << second;
+    EXPECT_NE(second.find("Absolute upper-left Y:  -84\n"), std::string::npos) << "not on monitor 1: " << second;
+    EXPECT_EQ(readFile(folder + "/second.status"), "0\n") << readFile(folder + "/second.out");
     const std::string info = readFile(folder + "/window.info");
     EXPECT_NE(info.find("Width: 1024\n"), std::string::npos) << info;
     EXPECT_NE(info.find("Height: 768\n"), std::string::npos) << info;
