@@ -13,6 +13,9 @@ constexpr double paceWindowSeconds = 2.0;
 // a report's timing noise from moving a carried stand by a whole quantum.
 constexpr double dropoutMarginBytes = 0.0015 * AUDIO_BYTES_PER_SECOND;
 constexpr double paceSettleSeconds = 1.0;
+// How long reports must stand low, with none clearly above the stand, to be a dropout: four
+// cycles at 1024 frames, seventeen at 256. Meanwhile what is heard keeps to the old stand.
+constexpr double dropoutConfirmSeconds = 0.1;
 // How long a stand carried over a stop holds: by then the reports, 17 ms apart against a
 // cycle of another length, have come near the end of some cycle.
 constexpr double carriedStandSeconds = 0.25;
@@ -49,12 +52,10 @@ double pacedReadIndex(PipeWirePacing& pacing, std::uint64_t readIndex, double se
     double stand = earlier ? pacing.paces.front().second : pace;   // the lowest stand before this report
     for (const auto& entry : pacing.paces) stand = std::min(stand, entry.second);
     if (earlier && pace < stand - dropoutMarginBytes && seconds - pacing.playingSince > paceSettleSeconds) {
-        // One report so low may be one answered late; two in a row are a read index that fell
-        // behind for good.
-        if (!pacing.lowPace) {
-            pacing.lowPace = true;
+        if (pacing.lowSince < 0.0) pacing.lowSince = seconds;
+        ++pacing.lowReports;
+        if (pacing.lowReports < 2 || seconds - pacing.lowSince < dropoutConfirmSeconds)
             return stand + seconds * AUDIO_BYTES_PER_SECOND;
-        }
         // The stand falls by the cycles missed: whole quanta, where the quantum is known.
         const double missed = pacing.quantumBytes > 0.0
                                   ? (std::floor((stand - pace) / pacing.quantumBytes) + 1.0) * pacing.quantumBytes
@@ -65,8 +66,12 @@ double pacedReadIndex(PipeWirePacing& pacing, std::uint64_t readIndex, double se
         stand -= missed;
         pacing.paces.emplace_back(seconds, stand);
     }
+    // A report clearly above the stand is on time, in the same cycles: the low ones were late.
+    if (pace > stand + dropoutMarginBytes || pacing.lowReports >= 2) {
+        pacing.lowSince = -1.0;
+        pacing.lowReports = 0;
+    }
     stand = std::min(stand, pace);
-    pacing.lowPace = false;
     pacing.paces.emplace_back(seconds, pace);
     pacing.lastStand = stand;
     pacing.standKnown = true;
@@ -77,7 +82,8 @@ void stopPacing(PipeWirePacing& pacing, std::uint64_t readIndex)
 {
     pacing.paces.clear();
     pacing.playingSince = -1.0;
-    pacing.lowPace = false;
+    pacing.lowSince = -1.0;
+    pacing.lowReports = 0;
     pacing.lastReadIndex = static_cast<double>(readIndex);
 }
 

@@ -2,12 +2,13 @@
 // reports. The service moves the read index a whole processing quantum at a time, as the graph
 // takes the quantum to play it: between two moves the read index stands a part of a quantum
 // ahead of what is heard, and just before a move exactly at it. Over the reports of the last
-// two seconds, the read index's lowest stand against the nominal rate is what is heard; a read
-// index that falls below that stand has missed a graph cycle, a dropout the service does not
-// signal. When the stream stops and plays again (a pause, a flush) the stand moves by whole
-// quanta, since the graph's cycle goes on meanwhile: the last stand, moved to the new read
-// index by whole quanta, holds until the reports find it again. Pure arithmetic on the reports
-// it is fed, so it can be checked on scripted ones.
+// two seconds, the read index's lowest stand against the nominal rate is what is heard. A read
+// index that stays below that stand has missed a graph cycle, a dropout the service does not
+// signal; reports stamped late stand below it too, but only until the next on time stands
+// clearly above it, as after a dropout none can. When the stream stops and plays again (a
+// pause, a flush) the stand moves by whole quanta, since the graph's cycle goes on meanwhile:
+// the last stand, moved to the new read index by whole quanta, holds until the reports find
+// it again. Pure arithmetic on the reports it is fed, so it can be checked on scripted ones.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,8 @@ struct PipeWirePacing {
     // (seconds, read index less the nominal rate's bytes at those seconds) of recent reports.
     std::deque<std::pair<double, double>> paces;
     double playingSince = -1.0;   // when the stream last began to play; -1 while it does not
-    bool lowPace = false;         // the last report stood below the lowest stand
+    double lowSince = -1.0;       // when reports began to stand below the lowest stand; -1 while they do not
+    int lowReports = 0;           // how many have since
     double lastReadIndex = -1.0;  // -1 before the first report
     double quantumBytes = 0.0;    // the smallest move of the read index seen; 0 before one
     double lastStand = 0.0;       // the lowest stand last found

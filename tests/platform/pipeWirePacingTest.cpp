@@ -55,8 +55,9 @@ TEST(PipeWirePacing, ReadIndexLessTheQuantumItStandsAheadIsWhatIsHeard)
 }
 
 // One cycle the graph skips the stream: one dropout of one quantum, and what is heard then
-// goes on from the new stand.
-TEST(PipeWirePacing, OneSkippedCycleIsOneDropoutOfAQuantum)
+// goes on from the new stand. Reports stamped late (a server thread held up between reading the
+// index and stamping it) stand as low for a while, and are none.
+TEST(PipeWirePacing, OneSkippedCycleIsOneDropoutOfAQuantumAndLateReportsAreNone)
 {
     Graph graph;
     graph.skippedCycle = 100;   // 2.3 s in, after the stand has settled
@@ -67,6 +68,19 @@ TEST(PipeWirePacing, OneSkippedCycleIsOneDropoutOfAQuantum)
     EXPECT_EQ(pacing.dropouts, 1u);
     EXPECT_NEAR(pacing.droppedBytes / 4, quantumFrames, 0.03 * quantumFrames);
     EXPECT_NEAR((pacedReadIndex(pacing, graph.readIndex(t), t) - graph.heardBytes(t)) / (4 * rate), 0.0, 0.001);
+
+    const Graph steady;
+    PipeWirePacing late;
+    stopPacing(late, 0);
+    for (t = steady.start + 0.003; t < steady.start + 4.0; t += 0.017) {
+        // Three reports in a row 25 ms late, 2.3 s in.
+        const double stamped = t > steady.start + 2.3 && t < steady.start + 2.35 ? t + 0.025 : t;
+        const double error = (pacedReadIndex(late, steady.readIndex(t), stamped) - steady.heardBytes(stamped)) / (4 * rate);
+        if (t > steady.start + 0.5) {
+            EXPECT_NEAR(error, 0.0, 0.001) << "at " << t - steady.start << " s";
+        }
+    }
+    EXPECT_EQ(late.dropouts, 0u);
 }
 
 // The stream stops (a pause, a flush) for a while and plays again: the stand carried over by
