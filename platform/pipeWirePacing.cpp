@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -13,12 +14,45 @@ constexpr double paceWindowSeconds = 2.0;
 // a report's timing noise from moving a carried stand by a whole quantum.
 constexpr double dropoutMarginBytes = 0.0015 * AUDIO_BYTES_PER_SECOND;
 constexpr double paceSettleSeconds = 1.0;
-// How long reports must stand low, with none clearly above the stand, to be a dropout: four
-// cycles at 1024 frames, seventeen at 256. Meanwhile what is heard keeps to the old stand.
-constexpr double dropoutConfirmSeconds = 0.1;
+// How long reports stand below the stand before they are judged by the typical report of that
+// time: 0.1 s at a quantum of 1024 frames, longer at smaller ones (a quantum ahead weighs the
+// same then), 0.4 s at most. Meanwhile what is heard keeps to the stand.
+constexpr double judgeSeconds = 0.1;
+constexpr double judgeSecondsMost = 0.4;
 // How long a stand carried over a stop holds: by then the reports, 17 ms apart against a
 // cycle of another length, have come near the end of some cycle.
 constexpr double carriedStandSeconds = 0.25;
+
+double median(std::vector<double>& values)
+{
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+// The typical report since the first held back, against the typical report of the window
+// before: the same on time, however late a few of them, and a quantum lower after a missed
+// cycle. A dropout moves the stand down by the cycles missed, whole quanta where the quantum is
+// known, into lastStand.
+bool judgeDropout(PipeWirePacing& pacing, double seconds)
+{
+    std::vector<double> since, before;
+    for (const auto& entry : pacing.recent)
+        if (entry.first >= pacing.heldSince) since.push_back(entry.second);
+    for (const auto& entry : pacing.paces)
+        if (entry.first < pacing.heldSince) before.push_back(entry.second);
+    pacing.heldSince = -1.0;
+    if (before.empty() || since.empty()) return false;
+    const double fallen = median(before) - median(since);
+    const double quantum = pacing.quantumBytes > 0.0 ? pacing.quantumBytes : 2.0 * dropoutMarginBytes;
+    if (fallen < quantum / 2) return false;
+    const double missed = pacing.quantumBytes > 0.0 ? std::round(fallen / pacing.quantumBytes) * pacing.quantumBytes : fallen;
+    ++pacing.dropouts;
+    pacing.droppedBytes += missed;
+    pacing.lastStand = pacing.heldStand - missed;
+    pacing.paces.clear();
+    pacing.paces.emplace_back(seconds, pacing.lastStand);
+    return true;
+}
 
 } // namespace
 
@@ -48,28 +82,31 @@ double pacedReadIndex(PipeWirePacing& pacing, std::uint64_t readIndex, double se
         if (ahead >= 0.0) pacing.paces.emplace_back(seconds - paceWindowSeconds + carriedStandSeconds, pace - ahead);
     }
     while (!pacing.paces.empty() && pacing.paces.front().first < seconds - paceWindowSeconds) pacing.paces.pop_front();
+    while (!pacing.recent.empty() && pacing.recent.front().first < seconds - judgeSecondsMost) pacing.recent.pop_front();
+    pacing.recent.emplace_back(seconds, pace);
     const bool earlier = !pacing.paces.empty();
     double stand = earlier ? pacing.paces.front().second : pace;   // the lowest stand before this report
     for (const auto& entry : pacing.paces) stand = std::min(stand, entry.second);
-    if (earlier && pace < stand - dropoutMarginBytes && seconds - pacing.playingSince > paceSettleSeconds) {
-        if (pacing.lowSince < 0.0) pacing.lowSince = seconds;
-        ++pacing.lowReports;
-        if (pacing.lowReports < 2 || seconds - pacing.lowSince < dropoutConfirmSeconds)
-            return stand + seconds * AUDIO_BYTES_PER_SECOND;
-        // The stand falls by the cycles missed: whole quanta, where the quantum is known.
-        const double missed = pacing.quantumBytes > 0.0
-                                  ? (std::floor((stand - pace) / pacing.quantumBytes) + 1.0) * pacing.quantumBytes
-                                  : stand - pace;
-        ++pacing.dropouts;
-        pacing.droppedBytes += missed;
-        pacing.paces.clear();
-        stand -= missed;
-        pacing.paces.emplace_back(seconds, stand);
+    const bool low = earlier && pace < stand - dropoutMarginBytes && seconds - pacing.playingSince > paceSettleSeconds;
+    if (low && pacing.heldSince < 0.0) {
+        // Held back from the stand: late, or the first of a read index that fell behind.
+        pacing.heldSince = seconds;
+        pacing.heldStand = stand;
     }
-    // A report clearly above the stand is on time, in the same cycles: the low ones were late.
-    if (pace > stand + dropoutMarginBytes || pacing.lowReports >= 2) {
-        pacing.lowSince = -1.0;
-        pacing.lowReports = 0;
+    if (pacing.heldSince >= 0.0) {
+        const double judgeAfter = std::min(
+            judgeSecondsMost, judgeSeconds * std::max(1.0, pacing.quantumBytes > 0.0 ? 4096.0 / pacing.quantumBytes : 1.0));
+        // Until judged, nothing below the stand of before is taken in: after a missed cycle,
+        // the reports just below it would walk the stand down a little at a time.
+        if (seconds - pacing.heldSince < judgeAfter) {
+            if (pace < pacing.heldStand) return stand + seconds * AUDIO_BYTES_PER_SECOND;
+        } else if (judgeDropout(pacing, seconds)) {
+            stand = pacing.lastStand;
+        } else if (low) {
+            pacing.heldSince = seconds;
+            pacing.heldStand = stand;
+            return stand + seconds * AUDIO_BYTES_PER_SECOND;
+        }
     }
     stand = std::min(stand, pace);
     pacing.paces.emplace_back(seconds, pace);
@@ -82,8 +119,8 @@ void stopPacing(PipeWirePacing& pacing, std::uint64_t readIndex)
 {
     pacing.paces.clear();
     pacing.playingSince = -1.0;
-    pacing.lowSince = -1.0;
-    pacing.lowReports = 0;
+    pacing.recent.clear();
+    pacing.heldSince = -1.0;
     pacing.lastReadIndex = static_cast<double>(readIndex);
 }
 

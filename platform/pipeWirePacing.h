@@ -4,11 +4,11 @@
 // ahead of what is heard, and just before a move exactly at it. Over the reports of the last
 // two seconds, the read index's lowest stand against the nominal rate is what is heard. A read
 // index that stays below that stand has missed a graph cycle, a dropout the service does not
-// signal; reports stamped late stand below it too, but only until the next on time stands
-// clearly above it, as after a dropout none can. When the stream stops and plays again (a
-// pause, a flush) the stand moves by whole quanta, since the graph's cycle goes on meanwhile:
-// the last stand, moved to the new read index by whole quanta, holds until the reports find
-// it again. Pure arithmetic on the reports it is fed, so it can be checked on scripted ones.
+// signal; a few reports stamped late stand below it too, but the typical report of the next
+// cycles does not. When the stream stops and plays again (a pause, a flush) the stand moves by
+// whole quanta, since the graph's cycle goes on meanwhile: the last stand, moved to the new
+// read index by whole quanta, holds until the reports find it again. Pure arithmetic on the
+// reports it is fed, so it can be checked on scripted ones.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +19,9 @@ struct PipeWirePacing {
     // (seconds, read index less the nominal rate's bytes at those seconds) of recent reports.
     std::deque<std::pair<double, double>> paces;
     double playingSince = -1.0;   // when the stream last began to play; -1 while it does not
-    double lowSince = -1.0;       // when reports began to stand below the lowest stand; -1 while they do not
-    int lowReports = 0;           // how many have since
+    std::deque<std::pair<double, double>> recent;   // every report's pace of the last 0.4 s
+    double heldSince = -1.0;      // when a report was first held back below the stand; -1 while none is
+    double heldStand = 0.0;       // the stand then
     double lastReadIndex = -1.0;  // -1 before the first report
     double quantumBytes = 0.0;    // the smallest move of the read index seen; 0 before one
     double lastStand = 0.0;       // the lowest stand last found

@@ -1,12 +1,14 @@
 // What is heard on PipeWire, from scripted reports of a graph at 44100 Hz with a quantum of
-// 1024 frames: at each cycle's start the read index moves a whole quantum ahead, and that
-// quantum is heard over the cycle. Reports come every 17 ms, out of step with the 23.2 ms cycle.
+// 1024 frames (or 256): at each cycle's start the read index moves a whole quantum ahead, and
+// that quantum is heard over the cycle. Reports come every 17 ms, out of step with the cycle.
 #include "platform/pipeWirePacing.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -19,19 +21,39 @@ constexpr double cycleSeconds = quantumFrames / rate;
 struct Graph {
     double start = 100.0;
     int skippedCycle = -1;
+    double quantum = quantumFrames;
 
+    double cycle() const { return quantum / rate; }
     std::int64_t cyclesTaken(double seconds) const
     {
-        const std::int64_t cycle = static_cast<std::int64_t>(std::floor((seconds - start) / cycleSeconds));
+        const std::int64_t cycle = static_cast<std::int64_t>(std::floor((seconds - start) / this->cycle()));
         return cycle + 1 - (skippedCycle >= 0 && cycle >= skippedCycle ? 1 : 0);
     }
-    std::uint64_t readIndex(double seconds) const { return static_cast<std::uint64_t>(cyclesTaken(seconds) * quantumFrames * 4); }
+    std::uint64_t readIndex(double seconds) const { return static_cast<std::uint64_t>(cyclesTaken(seconds) * quantum * 4); }
     double heardBytes(double seconds) const
     {
-        const double inCycle = std::fmod(seconds - start, cycleSeconds);
-        return ((cyclesTaken(seconds) - 1) * quantumFrames + inCycle * rate) * 4;
+        const double inCycle = std::fmod(seconds - start, cycle());
+        return ((cyclesTaken(seconds) - 1) * quantum + inCycle * rate) * 4;
     }
 };
+
+// The times of the reports as the player asks for them: every 17 ms, and after every refill,
+// 25 ms apart.
+std::vector<double> reportTimes(double from, double to)
+{
+    std::vector<double> times;
+    for (double t = from; t < to; t += 0.017) times.push_back(t);
+    for (double t = from + 0.011; t < to; t += 0.025) times.push_back(t);
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
+// A report's stamp off by up to a millisecond either way, the same from run to run.
+double jitter(unsigned& state)
+{
+    state = state * 1103515245u + 12345u;
+    return (static_cast<double>(state >> 16 & 0x7fff) / 0x7fff - 0.5) * 0.002;
+}
 
 } // namespace
 
@@ -55,32 +77,39 @@ TEST(PipeWirePacing, ReadIndexLessTheQuantumItStandsAheadIsWhatIsHeard)
 }
 
 // One cycle the graph skips the stream: one dropout of one quantum, and what is heard then
-// goes on from the new stand. Reports stamped late (a server thread held up between reading the
-// index and stamping it) stand as low for a while, and are none.
+// goes on from the new stand, at 1024 frames and at 256, with stamps a millisecond off. The
+// reports of 50 ms stamped 25 ms late (a server thread held up between reading the index and
+// stamping it) are no dropout, and move nothing.
 TEST(PipeWirePacing, OneSkippedCycleIsOneDropoutOfAQuantumAndLateReportsAreNone)
 {
-    Graph graph;
-    graph.skippedCycle = 100;   // 2.3 s in, after the stand has settled
-    PipeWirePacing pacing;
-    stopPacing(pacing, 0);
-    double t = graph.start + 0.003;
-    for (; t < graph.start + 4.0; t += 0.017) pacedReadIndex(pacing, graph.readIndex(t), t);
-    EXPECT_EQ(pacing.dropouts, 1u);
-    EXPECT_NEAR(pacing.droppedBytes / 4, quantumFrames, 0.03 * quantumFrames);
-    EXPECT_NEAR((pacedReadIndex(pacing, graph.readIndex(t), t) - graph.heardBytes(t)) / (4 * rate), 0.0, 0.001);
+    for (const double quantum : {1024.0, 256.0}) {
+        SCOPED_TRACE(quantum);
+        Graph graph;
+        graph.quantum = quantum;
+        graph.skippedCycle = static_cast<int>(2.3 / graph.cycle());   // after the stand has settled
+        PipeWirePacing pacing;
+        stopPacing(pacing, 0);
+        unsigned state = 7;
+        for (const double t : reportTimes(graph.start + 0.003, graph.start + 4.0))
+            pacedReadIndex(pacing, graph.readIndex(t), t + jitter(state));
+        const double t = graph.start + 4.0;
+        EXPECT_EQ(pacing.dropouts, 1u);
+        EXPECT_NEAR(pacing.droppedBytes / 4, quantum, 0.03 * quantum);
+        EXPECT_NEAR((pacedReadIndex(pacing, graph.readIndex(t), t) - graph.heardBytes(t)) / (4 * rate), 0.0, 0.0015);
 
-    const Graph steady;
-    PipeWirePacing late;
-    stopPacing(late, 0);
-    for (t = steady.start + 0.003; t < steady.start + 4.0; t += 0.017) {
-        // Three reports in a row 25 ms late, 2.3 s in.
-        const double stamped = t > steady.start + 2.3 && t < steady.start + 2.35 ? t + 0.025 : t;
-        const double error = (pacedReadIndex(late, steady.readIndex(t), stamped) - steady.heardBytes(stamped)) / (4 * rate);
-        if (t > steady.start + 0.5) {
-            EXPECT_NEAR(error, 0.0, 0.001) << "at " << t - steady.start << " s";
+        Graph steady;
+        steady.quantum = quantum;
+        PipeWirePacing late;
+        stopPacing(late, 0);
+        for (const double t : reportTimes(steady.start + 0.003, steady.start + 4.0)) {
+            const double stamped = t > steady.start + 2.3 && t < steady.start + 2.35 ? t + 0.025 : t;
+            const double error = (pacedReadIndex(late, steady.readIndex(t), stamped) - steady.heardBytes(stamped)) / (4 * rate);
+            if (t > steady.start + 0.5) {
+                EXPECT_NEAR(error, 0.0, 0.001) << "at " << t - steady.start << " s";
+            }
         }
+        EXPECT_EQ(late.dropouts, 0u);
     }
-    EXPECT_EQ(late.dropouts, 0u);
 }
 
 // The stream stops (a pause, a flush) for a while and plays again: the stand carried over by
@@ -93,7 +122,7 @@ TEST(PipeWirePacing, AStandCarriedOverAStopKeepsTheClockFromRunningAhead)
     double t = graph.start + 0.003;
     for (; t < graph.start + 1.5; t += 0.017) pacedReadIndex(pacing, graph.readIndex(t), t);
     // Stopped for 0.4 s: the graph's cycle goes on, and the stream's read index stands.
-    const double stoppedFor = 20 * cycleSeconds;
+    const double stoppedFor = 20 * graph.cycle();
     stopPacing(pacing, graph.readIndex(t));
     Graph after = graph;
     after.start += stoppedFor;
