@@ -23,16 +23,19 @@ constexpr double judgeSecondsMost = 0.4;
 // cycle of another length, have come near the end of some cycle.
 constexpr double carriedStandSeconds = 0.25;
 
-double median(std::vector<double>& values)
+// The lowest stands, bar the lowest fifth: a few late reports among them do not move it.
+double lowStand(std::vector<double>& values)
 {
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
-    return values[values.size() / 2];
+    const auto fifth = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 5);
+    std::nth_element(values.begin(), fifth, values.end());
+    return *fifth;
 }
 
-// The typical report since the first held back, against the typical report of the window
-// before: the same on time, however late a few of them, and a quantum lower after a missed
-// cycle. A dropout moves the stand down by the cycles missed, whole quanta where the quantum is
-// known, into lastStand.
+// The low stand of the reports since the first held back, against that of the window before:
+// the same on time, however late a few of them, and a quantum lower after a missed cycle. (Not
+// the typical report: against a timer the reports fall at a few places in the cycle, and which
+// of them holds the middle changes from one stretch to the next.) A dropout moves the stand
+// down by the cycles missed, whole quanta where the quantum is known, into lastStand.
 bool judgeDropout(PipeWirePacing& pacing, double seconds)
 {
     std::vector<double> since, before;
@@ -42,7 +45,7 @@ bool judgeDropout(PipeWirePacing& pacing, double seconds)
         if (entry.first < pacing.heldSince) before.push_back(entry.second);
     pacing.heldSince = -1.0;
     if (before.empty() || since.empty()) return false;
-    const double fallen = median(before) - median(since);
+    const double fallen = lowStand(before) - lowStand(since);
     const double quantum = pacing.quantumBytes > 0.0 ? pacing.quantumBytes : 2.0 * dropoutMarginBytes;
     if (fallen < quantum / 2) return false;
     const double missed = pacing.quantumBytes > 0.0 ? std::round(fallen / pacing.quantumBytes) * pacing.quantumBytes : fallen;
