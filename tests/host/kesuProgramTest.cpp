@@ -206,12 +206,13 @@ TEST(KesuProgram, PlaysAndEndsWithinASecondOfACloseRequest)
 // the scenes load and while a late start in the credits brings the show there, ends the run
 // within half a second, with status 0 and the end-of-run report, as a close request does.
 // A frame being drawn is finished first: the first frame of each window makes the driver
-// compile its shaders, up to half a second here, so a signal that comes then waits for it.
+// compile its shaders, up to half a second here and more on a busy machine, so a signal that
+// comes then waits for it. From 0.6 s on, the late start to 100 s may be drawing those frames.
 TEST(KesuProgram, ASignalWhileLoadingEndsTheRunWithItsReport)
 {
     const std::string folder = makeRunFolder("kesu-signal", defaultIni);
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
-    for (const double at : {0.05, 0.2, 0.6, 1.5}) {
+    for (const double at : {0.05, 0.2, 0.35, 0.6, 1.5}) {
         for (const int signal : {15, 2}) {
             SCOPED_TRACE("signal " + std::to_string(signal) + " at " + std::to_string(at) + " s");
             ProcessOptions options = headless(folder);
@@ -226,7 +227,7 @@ TEST(KesuProgram, ASignalWhileLoadingEndsTheRunWithItsReport)
             EXPECT_NE(result.out.find(" frames in "), std::string::npos) << "no end-of-run report: " << result.out;
             ASSERT_GE(afterSignal, 0.0);
 #ifndef KESU_SANITIZED
-            EXPECT_LT(afterSignal, at < 1.0 ? 0.5 : 1.0);
+            EXPECT_LT(afterSignal, at < 0.5 ? 0.5 : 1.0);
 #endif
             if (at > 0.5) break;   // the two signals take one path once the window is up
         }
