@@ -68,6 +68,16 @@ void closeAfterPlaying(ProcessOptions& options)
 // xvfb-run's arguments for a virtual X server of that size running command. Its search for
 // a free display starts at one of this process's own, so that two tests starting servers at
 // once do not both take the first free one.
+// The start of a script run under the virtual X server: the player copied in, the server asked
+// until it answers (on a busy machine it may not take clients the moment xvfb-run starts the
+// script), and key NAME [SECONDS], a key pressed and a pause after it.
+std::string xScriptStart()
+{
+    return "cp " + kesuBinary + " ./kesu\n"
+           "for i in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done\n"
+           "key() { xdotool key $1; sleep ${2:-0.8}; }\n";
+}
+
 std::vector<std::string> xServerArgs(const std::string& size, const std::vector<std::string>& command,
                                      const std::string& secondScreen = "")
 {
@@ -277,11 +287,8 @@ TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusi
 {
     const std::string folder = makeRunFolder("kesu-x11", defaultIni);
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
-    // The server is asked first: on a busy machine it may not take clients the moment
-    // xvfb-run starts the script.
-    std::ofstream(folder + "/runs.sh") << "cp " << kesuBinary << " ./kesu\n"
-                                       << "for i in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done\n"
-                                          "./kesu --window --from 171 >window.out 2>window.err & player=$!\n"
+    std::ofstream(folder + "/runs.sh") << xScriptStart()
+                                       << "./kesu --window --from 171 >window.out 2>window.err & player=$!\n"
                                           "for i in $(seq 300); do\n"
                                           "  xwininfo -name 'Kesu Tamrick' >window.info 2>&1 && break; sleep 0.1\n"
                                           "done\n"
@@ -394,10 +401,8 @@ TEST(KesuProgram, UnderAnXServerTheKeysSteerTheShowAndEachFrameIsDrawnForWhenItI
     const std::string folder = makeRunFolder("kesu-keys", "640 480 0\n");
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
     std::ofstream(folder + "/runs.sh")
-        << "cp " << kesuBinary << " ./kesu\n"
-        << "for i in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done\n"
-           "key() { xdotool key $1; sleep ${2:-0.8}; }\n"
-           "escape() { xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; }\n"
+        << xScriptStart()
+        << "escape() { xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; }\n"
            "focus() { xdotool windowfocus --sync $(xdotool search --sync --name 'Kesu Tamrick' | head -1); }\n"
            "KESU_CLOCK_LOG=predicted.log SDL_AUDIODRIVER=dummy ./kesu --window --from 150.37 >p.out 2>p.err & player=$!\n"
            "focus; sleep 1.5; key space 0.6; key space 1\n"
@@ -464,10 +469,8 @@ TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGives
     const std::string folder = makeRunFolder("kesu-full", "640 480 0\n");
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
     std::ofstream(folder + "/runs.sh")
-        << "cp " << kesuBinary << " ./kesu\n"
-        << "for i in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done\n"
-           "key() { xdotool key $1; sleep ${2:-0.8}; }\n"
-           "grab() { ffmpeg -v error -y -f x11grab -video_size $1 -i \"$DISPLAY+$2\" -frames:v 1 $3; }\n"
+        << xScriptStart()
+        << "grab() { ffmpeg -v error -y -f x11grab -video_size $1 -i \"$DISPLAY+$2\" -frames:v 1 $3; }\n"
            "SDL_AUDIODRIVER=dummy ./kesu --window --from 95 >p.out 2>p.err & player=$!\n"
            "w=$(xdotool search --sync --name 'Kesu Tamrick' | head -1); xdotool windowfocus --sync $w\n"
            // Paused, Page Up to the credits' start, 5 s on: 90 s; the bar has gone after 1.5 s.
