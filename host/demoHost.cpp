@@ -196,6 +196,12 @@ bool findFiles(DemoHost& host)
     return true;
 }
 
+// The music's byte at seconds: round(seconds x 44100) frames of 4 bytes.
+std::uint32_t musicByteAt(double seconds)
+{
+    return static_cast<std::uint32_t>(audioSampleOfTime(seconds)) * AUDIO_BYTES_PER_FRAME;
+}
+
 // The window and its context, the wait screen on it and the swap interval.
 bool openWindow(DemoHost& host)
 {
@@ -270,8 +276,7 @@ void startMusic(DemoHost& host)
     openClockLog(host.clockLog, host.options.clockLogPath);
     host.prediction.enabled = host.options.predictFrames;
     restartPrediction(host.prediction);
-    const std::uint32_t startByte = static_cast<std::uint32_t>(audioSampleOfTime(host.options.from)) * AUDIO_BYTES_PER_FRAME;
-    audioPlay(host.musicStream, &host.music, startByte);
+    audioPlay(host.musicStream, &host.music, musicByteAt(host.options.from));
     host.startSeconds = playedSeconds(host);
 }
 
@@ -283,12 +288,6 @@ void printRunReport(const DemoHost& host)
     if (host.passes > 1) passes = "; the show started " + std::to_string(host.passes) + " times (looping)";
     std::printf("kesu: %s%s\n", describeRunReport(runReport).c_str(), passes.c_str());
     std::fflush(stdout);
-}
-
-// The music's byte at seconds: round(seconds x 44100) frames of 4 bytes.
-std::uint32_t musicByteAt(double seconds)
-{
-    return static_cast<std::uint32_t>(audioSampleOfTime(seconds)) * AUDIO_BYTES_PER_FRAME;
 }
 
 // Starts the show again at t, music and picture together: the session restarted in place,
