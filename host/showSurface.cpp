@@ -45,7 +45,6 @@ bool makePicture(ShowSurface& surface, int width, int height)
 {
     const FramebufferCalls& gl = framebufferCalls();
     if (!gl.found) return false;
-    if (surface.framebuffer && surface.width == width && surface.height == height) return true;
     surface.width = width;
     surface.height = height;
     if (!surface.framebuffer) {
@@ -84,21 +83,17 @@ void copyPicture(const ShowSurface& surface, GLuint from, GLuint to)
 
 bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidth, int showHeight)
 {
-    const FramebufferCalls& gl = framebufferCalls();
     const bool toFullScreen = !platformIsFullscreen(window);
-    if (toFullScreen) {
-        // The window is the show's size: its picture goes off screen before the window grows.
-        if (makePicture(surface, showWidth, showHeight)) {
-            copyPicture(surface, 0, surface.framebuffer);
-            gl.bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
-            surface.offscreen = true;
-        }
-        return platformSetFullscreen(window, true);
+    // The first time, the window is the show's size: its picture goes off screen before the
+    // window grows, and the show draws there from then on. Back in a window it goes on drawing
+    // off screen: the window system shrinks the window some time after the switch, and its
+    // back buffer, made again at the new size, would lose the picture the show keeps.
+    if (toFullScreen && !surface.offscreen && makePicture(surface, showWidth, showHeight)) {
+        copyPicture(surface, 0, surface.framebuffer);
+        framebufferCalls().bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
+        surface.offscreen = true;
     }
-    // Back in a window, the show goes on drawing off screen: the window system shrinks the
-    // window some time after this, and its back buffer, made again at the new size, would
-    // lose the picture the show keeps.
-    return platformSetFullscreen(window, false);
+    return platformSetFullscreen(window, toFullScreen);
 }
 
 void presentShow(ShowSurface& surface, PlatformWindow* window)

@@ -463,7 +463,8 @@ TEST(KesuProgram, UnderAnXServerTheKeysSteerTheShowAndEachFrameIsDrawnForWhenItI
 // and back, the window system resizing it each time some while after the switch (here the
 // script does what a window manager does; Xvfb runs none). The paused picture comes back
 // at each new size: full screen, the show's 640 x 480 scaled to 1280 x 960 between black
-// bars; in the window again, the picture a capture draws at that time.
+// bars; in the window again, the picture a capture draws at that time. Full screen once more,
+// and then F twice before the window system has shrunk the window: the same full screen.
 TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGivesItBack)
 {
     const std::string folder = makeRunFolder("kesu-full", "640 480 0\n");
@@ -479,6 +480,8 @@ TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGives
            "key f 0.5; xdotool windowsize $w 640 480 windowmove $w 320 272; sleep 1\n"
            "eval \"$(xwininfo -id $w | awk '/Absolute upper-left X/ {print \"x=\" $4} /Absolute upper-left Y/ {print \"y=\" $4}')\"\n"
            "grab 640x480 $x,$y back.png\n"
+           "key f 0.5; xdotool windowmove $w 0 0 windowsize $w 1280 1024; sleep 1\n"
+           "key f 0.3; key f 0.5; grab 1280x1024 0,0 again.png\n"
            "xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; wait $player; echo $? >p.status\n";
     ProcessOptions options = headless(folder);
     options.setEnvironment = {};
@@ -499,6 +502,12 @@ TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGives
     ASSERT_EQ(back.size(), captured.size());
     ASSERT_TRUE(readPng(folder + "/full.png", full, width, height, error)) << error;
     ASSERT_EQ(width * height, 1280 * 1024);
+    std::string again;
+    ASSERT_TRUE(readPng(folder + "/again.png", again, width, height, error)) << error;
+    ASSERT_EQ(again.size(), full.size());
+    double fullAgain = 0.0;
+    for (std::size_t i = 0; i < full.size(); ++i)
+        if (i % 4 != 3) fullAgain += std::abs(static_cast<unsigned char>(again[i]) - static_cast<unsigned char>(full[i]));
     const auto pixel = [](const std::string& rgba, int rowWidth, int x, int y, int c) {
         return static_cast<unsigned char>(rgba[4 * (static_cast<std::size_t>(y) * rowWidth + x) + c]);
     };
@@ -522,6 +531,7 @@ TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGives
     EXPECT_LT(bars / (2 * 32 * 1280 * 3), 1.0) << "the bars above and below the picture are not black";
     EXPECT_LT(scaled / samples, 6.0) << "the full screen does not show the paused picture scaled to 1280 x 960";
     EXPECT_LT(returned / samples, 2.0) << "back in the window, the paused picture is not the one of 90 s";
+    EXPECT_LT(fullAgain / (1280.0 * 1024.0 * 3.0), 1.0) << "full screen again, the picture is not the same";
 }
 
 namespace {
