@@ -24,14 +24,23 @@ void keepGlError(DemoSession& session, const char* drawName, float demoTime)
 
 } // namespace
 
+namespace {
+
+void drawWaitScreen(const DemoSession& session)
+{
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawScreenTexture(session.waitScreenTexture, -0.9f, -0.5f, -0.1f, -0.9f);
+}
+
+} // namespace
+
 bool showWaitScreen(DemoSession& session, LoadError& error)
 {
     if (!session.waitScreenTexture) {
         session.waitScreenTexture = loadTexture(*session.renderWindow, session.dataFolder + waitScreenFile, error);
         if (!session.waitScreenTexture) return false;
     }
-    glClear(GL_COLOR_BUFFER_BIT);
-    drawScreenTexture(session.waitScreenTexture, -0.9f, -0.5f, -0.1f, -0.9f);
+    drawWaitScreen(session);
     return true;
 }
 
@@ -173,10 +182,7 @@ float restartDemoSession(DemoSession& session, double startTime)
         stepDemoFrame(session, steps[static_cast<std::size_t>(k)].demoTime, FRAME_DRAW);
     }
     // The opening builds on the wait screen.
-    if (builtOn == 0 && session.waitScreenTexture) {
-        glClear(GL_COLOR_BUFFER_BIT);
-        drawScreenTexture(session.waitScreenTexture, -0.9f, -0.5f, -0.1f, -0.9f);
-    }
+    if (builtOn == 0 && session.waitScreenTexture) drawWaitScreen(session);
     reachGridFrame(session, playerGrid, firstKept);
     for (std::int64_t k = firstKept; k < startFrame && !quitting(session); ++k)
         stepDemoFrame(session, steps[static_cast<std::size_t>(k)].demoTime, FRAME_DRAW);
