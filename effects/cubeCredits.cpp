@@ -86,6 +86,6 @@ void stepCubeCredits(float t, float previousTime)
 
 const ParticleEmitter& cubeCreditsSparks() { return sparks; }
 
-void saveCubeCredits(CubeCreditsHistory& history) { sparks.save(history.sparks); }
+void saveCubeCredits(CubeCreditsState& state) { sparks.save(state.sparks); }
 
-void restoreCubeCredits(const CubeCreditsHistory& history) { sparks.restore(history.sparks); }
+void restoreCubeCredits(const CubeCreditsState& state) { sparks.restore(state.sparks); }

@@ -23,8 +23,10 @@ void stepCubeCredits(float t, float previousTime);
 const ParticleEmitter& cubeCreditsSparks();
 
 // What the credits carry from frame to frame: the sparks.
-struct CubeCreditsHistory {
+struct CubeCreditsState {
     EmitterSnapshot sparks;
+    std::size_t bytes() const { return sparks.bytes(); }
 };
-void saveCubeCredits(CubeCreditsHistory& history);
-void restoreCubeCredits(const CubeCreditsHistory& history);
+// Its state into `state` (the buffers it holds reused), and back.
+void saveCubeCredits(CubeCreditsState& state);
+void restoreCubeCredits(const CubeCreditsState& state);

@@ -98,14 +98,14 @@ void stepFactoryRewind(float t, float previousTime)
                     t, previousTime);
 }
 
-void saveFactoryRewind(FactoryRewindHistory& history)
+void saveFactoryRewind(FactoryRewindState& state)
 {
-    for (int i = 0; i < 3; ++i) smoke[i].save(history.smoke[i]);
+    for (int i = 0; i < 3; ++i) smoke[i].save(state.smoke[i]);
 }
 
-void restoreFactoryRewind(const FactoryRewindHistory& history)
+void restoreFactoryRewind(const FactoryRewindState& state)
 {
-    for (int i = 0; i < 3; ++i) smoke[i].restore(history.smoke[i]);
+    for (int i = 0; i < 3; ++i) smoke[i].restore(state.smoke[i]);
 }
 
 const ParticleEmitter& factoryRewindSmoke(int index) { return smoke[index]; }

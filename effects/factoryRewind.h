@@ -21,8 +21,10 @@ void stepFactoryRewind(float t, float previousTime);
 const ParticleEmitter& factoryRewindSmoke(int index);
 
 // What the factory carries from frame to frame: its smoke.
-struct FactoryRewindHistory {
+struct FactoryRewindState {
     EmitterSnapshot smoke[3];
+    std::size_t bytes() const { return smoke[0].bytes() + smoke[1].bytes() + smoke[2].bytes(); }
 };
-void saveFactoryRewind(FactoryRewindHistory& history);
-void restoreFactoryRewind(const FactoryRewindHistory& history);
+// Its state into `state` (the buffers it holds reused), and back.
+void saveFactoryRewind(FactoryRewindState& state);
+void restoreFactoryRewind(const FactoryRewindState& state);

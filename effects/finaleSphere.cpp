@@ -122,8 +122,8 @@ void stepFinaleSphere(float t)
 }
 
 const Mesh& finaleSphereMesh() { return sphere; }
-void saveFinaleSphere(FinaleSphereHistory& history) { history.logoPhase = logoPhase; }
+void saveFinaleSphere(FinaleSphereState& state) { state.logoPhase = logoPhase; }
 
-void restoreFinaleSphere(const FinaleSphereHistory& history) { logoPhase = history.logoPhase; }
+void restoreFinaleSphere(const FinaleSphereState& state) { logoPhase = state.logoPhase; }
 
 const ParticleEmitter& finaleSphereShell() { return shell; }

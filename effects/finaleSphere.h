@@ -5,6 +5,8 @@
 
 #include "textures/texture.h"
 
+#include <cstddef>
+
 struct Scene;
 class Mesh;
 class ParticleEmitter;
@@ -22,8 +24,9 @@ const ParticleEmitter& finaleSphereShell();
 
 // What the finale carries from frame to frame: the logo column's phase, set by the frame
 // before.
-struct FinaleSphereHistory {
+struct FinaleSphereState {
     float logoPhase = 0.0f;
+    std::size_t bytes() const { return sizeof(FinaleSphereState); }
 };
-void saveFinaleSphere(FinaleSphereHistory& history);
-void restoreFinaleSphere(const FinaleSphereHistory& history);
+void saveFinaleSphere(FinaleSphereState& state);
+void restoreFinaleSphere(const FinaleSphereState& state);

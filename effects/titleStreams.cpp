@@ -69,16 +69,16 @@ void stepTitleStreams(float t, float previousTime, float start, float end)
                 7.0f, t, previousTime);
 }
 
-void saveTitleStreams(TitleStreamsHistory& history)
+void saveTitleStreams(TitleStreamsState& state)
 {
-    jetA.save(history.jetA);
-    jetB.save(history.jetB);
+    jetA.save(state.jetA);
+    jetB.save(state.jetB);
 }
 
-void restoreTitleStreams(const TitleStreamsHistory& history)
+void restoreTitleStreams(const TitleStreamsState& state)
 {
-    jetA.restore(history.jetA);
-    jetB.restore(history.jetB);
+    jetA.restore(state.jetA);
+    jetB.restore(state.jetB);
 }
 
 const ParticleEmitter& titleStreamsJetA() { return jetA; }

@@ -18,12 +18,14 @@ void drawTitleStreams(float t, float previousTime, float start, float end);
 void stepTitleStreams(float t, float previousTime, float start, float end);
 
 const ParticleEmitter& titleStreamsJetA();
+const ParticleEmitter& titleStreamsJetB();
 
 // What the opening carries from frame to frame: its jets.
-struct TitleStreamsHistory {
+struct TitleStreamsState {
     EmitterSnapshot jetA;
     EmitterSnapshot jetB;
+    std::size_t bytes() const { return jetA.bytes() + jetB.bytes(); }
 };
-void saveTitleStreams(TitleStreamsHistory& history);
-void restoreTitleStreams(const TitleStreamsHistory& history);
-const ParticleEmitter& titleStreamsJetB();
+// Its state into `state` (the buffers it holds reused), and back.
+void saveTitleStreams(TitleStreamsState& state);
+void restoreTitleStreams(const TitleStreamsState& state);

@@ -1,49 +1,17 @@
 #include "host/showSurface.h"
 
+#include "platform/glExtensions.h"
 #include "platform/window.h"
 
 #include <GL/gl.h>
-#include <GL/glext.h>
 
 #include <algorithm>
 
 namespace {
 
-struct FramebufferCalls {
-    PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
-    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
-    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
-    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
-    PFNGLBLITFRAMEBUFFERPROC blitFramebuffer = nullptr;
-    bool found = false;
-};
-
-const FramebufferCalls& framebufferCalls()
-{
-    static const FramebufferCalls calls = [] {
-        FramebufferCalls c;
-        c.genFramebuffers = reinterpret_cast<PFNGLGENFRAMEBUFFERSPROC>(platformGlProc("glGenFramebuffers"));
-        c.bindFramebuffer = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(platformGlProc("glBindFramebuffer"));
-        c.genRenderbuffers = reinterpret_cast<PFNGLGENRENDERBUFFERSPROC>(platformGlProc("glGenRenderbuffers"));
-        c.bindRenderbuffer = reinterpret_cast<PFNGLBINDRENDERBUFFERPROC>(platformGlProc("glBindRenderbuffer"));
-        c.renderbufferStorage = reinterpret_cast<PFNGLRENDERBUFFERSTORAGEPROC>(platformGlProc("glRenderbufferStorage"));
-        c.framebufferRenderbuffer =
-            reinterpret_cast<PFNGLFRAMEBUFFERRENDERBUFFERPROC>(platformGlProc("glFramebufferRenderbuffer"));
-        c.checkFramebufferStatus = reinterpret_cast<PFNGLCHECKFRAMEBUFFERSTATUSPROC>(platformGlProc("glCheckFramebufferStatus"));
-        c.blitFramebuffer = reinterpret_cast<PFNGLBLITFRAMEBUFFERPROC>(platformGlProc("glBlitFramebuffer"));
-        c.found = c.genFramebuffers && c.bindFramebuffer && c.genRenderbuffers && c.bindRenderbuffer &&
-                  c.renderbufferStorage && c.framebufferRenderbuffer && c.checkFramebufferStatus && c.blitFramebuffer;
-        return c;
-    }();
-    return calls;
-}
-
 bool makePicture(ShowSurface& surface, int width, int height)
 {
-    const FramebufferCalls& gl = framebufferCalls();
+    const GlFramebufferCalls& gl = glFramebufferCalls();
     if (!gl.found) return false;
     surface.width = width;
     surface.height = height;
@@ -72,7 +40,7 @@ bool makePicture(ShowSurface& surface, int width, int height)
 // both the show's size.
 void copyPicture(const ShowSurface& surface, GLuint from, GLuint to)
 {
-    const FramebufferCalls& gl = framebufferCalls();
+    const GlFramebufferCalls& gl = glFramebufferCalls();
     gl.bindFramebuffer(GL_READ_FRAMEBUFFER, from);
     gl.bindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
     gl.blitFramebuffer(0, 0, surface.width, surface.height, 0, 0, surface.width, surface.height,
@@ -90,7 +58,7 @@ bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidt
     // back buffer, made again at the new size, would lose the picture the show keeps.
     if (toFullScreen && !surface.offscreen && makePicture(surface, showWidth, showHeight)) {
         copyPicture(surface, 0, surface.framebuffer);
-        framebufferCalls().bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
+        glFramebufferCalls().bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
         surface.offscreen = true;
     }
     return platformSetFullscreen(window, toFullScreen);
@@ -102,7 +70,7 @@ void presentShow(ShowSurface& surface, PlatformWindow* window)
         platformSwapBuffers(window);
         return;
     }
-    const FramebufferCalls& gl = framebufferCalls();
+    const GlFramebufferCalls& gl = glFramebufferCalls();
     int screenWidth = 0, screenHeight = 0;
     platformDrawableSize(window, screenWidth, screenHeight);
     // The largest picture of the show's aspect that fits, in the middle.
@@ -120,4 +88,12 @@ void presentShow(ShowSurface& surface, PlatformWindow* window)
     gl.blitFramebuffer(0, 0, surface.width, surface.height, x, y, x + width, y + height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     platformSwapBuffers(window);
     gl.bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
+}
+
+void readShowPicture(const ShowSurface& surface, int width, int height, std::uint8_t* pixels)
+{
+    const GlFramebufferCalls& gl = glFramebufferCalls();
+    if (gl.found) gl.bindFramebuffer(GL_READ_FRAMEBUFFER, surface.offscreen ? surface.framebuffer : 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
 }

@@ -8,6 +8,8 @@
 // unscaled in its lower left corner.
 #pragma once
 
+#include <cstdint>
+
 struct PlatformWindow;
 
 struct ShowSurface {
@@ -26,3 +28,8 @@ bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidt
 // Shows the frame drawn: scaled onto the screen first when the show draws off screen, then
 // the swap; the show draws into its picture again afterwards.
 void presentShow(ShowSurface& surface, PlatformWindow* window);
+
+// The picture the show drew last, as the screen shows it before any scaling: the show's own
+// framebuffer once it draws off screen, the window's back buffer before. width x height RGBA
+// pixels, rows bottom first.
+void readShowPicture(const ShowSurface& surface, int width, int height, std::uint8_t* pixels);

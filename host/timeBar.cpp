@@ -85,7 +85,7 @@ void flashTimeBar(TimeBar& bar, double now) { bar.shownUntil = now + shownSecond
 
 bool timeBarVisible(const TimeBar& bar, double now) { return bar.alwaysOn || now < bar.shownUntil; }
 
-void drawTimeBar(TimeBar& bar, double t, int pictureWidth, int pictureHeight)
+void drawTimeBar(TimeBar& bar, double t, bool looping, int pictureWidth, int pictureHeight)
 {
     const float scale = static_cast<float>(std::max(1, pictureHeight / 240));
     const int margin = static_cast<int>(4 * scale);
@@ -127,7 +127,7 @@ void drawTimeBar(TimeBar& bar, double t, int pictureWidth, int pictureHeight)
     glEnd();
 
     std::string text = timeBarText(t, demoLength) + "  " + showParts[showPartAt(t)].name;
-    if (bar.looping) text += "  LOOP";
+    if (looping) text += "  LOOP";
     glColor3f(1.0f, 1.0f, 1.0f);
     drawText(text, lineLeft, lineTop + 2.0f * scale + static_cast<float>(margin) / 2.0f, scale);
     endPixelDrawing();

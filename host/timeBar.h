@@ -12,7 +12,6 @@
 struct TimeBar {
     double shownUntil = 0.0;   // monotonic seconds; the bar shows while now is before this
     bool alwaysOn = false;
-    bool looping = false;      // shown on the bar
     // The pixels the bar covers, kept while it is drawn.
     std::vector<std::uint8_t> under;
     int x = 0, y = 0, width = 0, height = 0;
@@ -27,7 +26,7 @@ void flashTimeBar(TimeBar& bar, double now);
 bool timeBarVisible(const TimeBar& bar, double now);
 
 // Keeps the pixels under the bar and draws it over the picture of pictureWidth x
-// pictureHeight, for the show at time t.
-void drawTimeBar(TimeBar& bar, double t, int pictureWidth, int pictureHeight);
+// pictureHeight, for the show at time t; "LOOP" on it while the show loops.
+void drawTimeBar(TimeBar& bar, double t, bool looping, int pictureWidth, int pictureHeight);
 // Puts the kept pixels back; does nothing when the bar is not in the back buffer.
 void removeTimeBar(TimeBar& bar);

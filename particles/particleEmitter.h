@@ -5,6 +5,7 @@
 
 #include "textures/texture.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -53,6 +54,8 @@ struct EmitterSnapshot {
     float scale[3] = {1.0f, 1.0f, 1.0f};
     float prevPosition[3] = {0.0f, 0.0f, 0.0f};
     float size = 0.0f;
+    // What the snapshot holds, its nodes' room included.
+    std::size_t bytes() const { return sizeof(EmitterSnapshot) + nodes.capacity() * sizeof(Node); }
 };
 
 // The list always ends with a node that is not drawn; in a live emitter it is the slot of

@@ -423,13 +423,9 @@ bool platformPollEvent(PlatformEvent& event)
     return true;
 }
 
-bool platformWaitEvent(PlatformEvent& event, int timeoutMilliseconds)
+void platformWaitForEvent(int timeoutMilliseconds)
 {
-    if (platformPollEvent(event)) return true;
-    SDL_Event sdlEvent;
-    if (!SDL_WaitEventTimeout(&sdlEvent, timeoutMilliseconds)) return false;
-    translateEvent(sdlEvent, event);
-    return true;
+    if (!platformQuitSignalled()) SDL_WaitEventTimeout(nullptr, timeoutMilliseconds);
 }
 
 int platformRefreshRate(PlatformWindow* window)

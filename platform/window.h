@@ -134,8 +134,8 @@ void platformKeepDisplayAwake(bool awake);
 
 // Takes one pending event; false when none is pending.
 bool platformPollEvent(PlatformEvent& event);
-// Waits up to timeoutMilliseconds for an event and takes it; false when none came.
-bool platformWaitEvent(PlatformEvent& event, int timeoutMilliseconds);
+// Waits up to timeoutMilliseconds for an event to be pending, without taking it.
+void platformWaitForEvent(int timeoutMilliseconds);
 
 // Refresh rate in Hz of the display the window is on; 0 when the display does not say.
 int platformRefreshRate(PlatformWindow* window);

@@ -22,10 +22,6 @@ void keepGlError(DemoSession& session, const char* drawName, float demoTime)
     session.glCheck.demoTime = demoTime;
 }
 
-} // namespace
-
-namespace {
-
 void drawWaitScreen(const DemoSession& session)
 {
     glClear(GL_COLOR_BUFFER_BIT);
@@ -44,16 +40,31 @@ bool showWaitScreen(DemoSession& session, LoadError& error)
     return true;
 }
 
-bool loadDemoSession(DemoSession& session, LoadError& error, DrawPath path)
+bool loadDemoSessionStep(DemoSession& session, LoadError& error)
 {
-    setDrawPath(path);
-    if (!loadDemoAssets(*session.renderWindow, error, session.dataFolder, session.quitRequested)) {
-        session.quit = session.quitRequested && session.quitRequested();
-        return false;
-    }
+    if (session.load.nextStep == 0) setDrawPath(session.drawPath);
+    if (!loadDemoStep(session.load, *session.renderWindow, session.dataFolder, error)) return false;
+    if (session.load.nextStep < demoLoadSteps) return true;
     setDemoRunState();
     session.history.snapshots.assign(1, ShowSnapshot{});
     takeShowSnapshot(session.history.snapshots[0]);
+    session.loaded = true;
+    return true;
+}
+
+bool loadDemoSession(DemoSession& session, LoadError& error, DrawPath path)
+{
+    session.drawPath = path;
+    session.load = DemoLoad{};
+    session.loaded = false;
+    while (!session.loaded) {
+        if (session.quitRequested && session.quitRequested()) {
+            session.quit = true;
+            error = LoadError{};
+            return false;
+        }
+        if (!loadDemoSessionStep(session, error)) return false;
+    }
     return true;
 }
 
@@ -77,8 +88,12 @@ void stepDemoFrame(DemoSession& session, float demoTime, FrameWork work)
 {
     session.previousTime = session.demoTime;
     session.demoTime = demoTime;
-    composeFrame(session.demoTime, session.previousTime, work);
-    if (work == FRAME_DRAW) ++session.framesComposed;
+    if (work == FRAME_STEP) {
+        stepShow(session.demoTime, session.previousTime);
+        return;
+    }
+    composeFrame(session.demoTime, session.previousTime);
+    ++session.framesComposed;
 }
 
 std::vector<bool> planDrawnFrames(const std::vector<float>& times, const std::vector<bool>& shown)
@@ -133,7 +148,7 @@ namespace {
 
 bool quitting(DemoSession& session)
 {
-    if (session.quitRequested && session.quitRequested()) session.quit = true;
+    if (!session.quit && session.quitRequested && session.quitRequested()) session.quit = true;
     return session.quit;
 }
 
@@ -191,59 +206,66 @@ float restartDemoSession(DemoSession& session, double startTime)
 
 namespace {
 
-// Space toggles the pause where the driver can pause the music.
-void togglePause(DemoSession& session, const DemoDriver& driver)
+// The run ends: the music is stopped where it is the run's to stop.
+bool endRun(DemoSession& session, const DemoDriver& driver, DemoRunEnd end)
 {
-    if (!driver.pauseMusic) return;
-    session.paused = !session.paused;
-    driver.pauseMusic(session.paused);
+    session.runEnd = end;
+    if (end == DEMO_RUN_ESCAPE || end == DEMO_RUN_MUSIC_END) {
+        if (driver.stopMusic) driver.stopMusic();
+    }
+    return false;
 }
 
-DemoRunEnd endRun(const DemoDriver& driver, DemoRunEnd end)
+// One event; false when it ends the run.
+bool takeEvent(DemoSession& session, const DemoDriver& driver, const PlatformEvent& event)
 {
-    if (driver.stopMusic) driver.stopMusic();
-    return end;
+    if (event.kind == PLATFORM_EVENT_QUIT) return endRun(session, driver, DEMO_RUN_CLOSED);
+    const bool designedKey = event.keyCode >= 0 && event.keyCode < 256;
+    if (event.kind == PLATFORM_EVENT_KEY_DOWN) {
+        if (designedKey) session.keyDown[event.keyCode] = 1;
+        if (event.keyCode == PLATFORM_KEY_ESCAPE) {
+            if (session.paused) return endRun(session, driver, DEMO_RUN_ESCAPE);
+        } else if (driver.keyPressed && !driver.keyPressed(event)) {
+            return endRun(session, driver, DEMO_RUN_MUSIC_END);
+        }
+    }
+    if (event.kind == PLATFORM_EVENT_KEY_UP && designedKey) session.keyDown[event.keyCode] = 0;
+    if (event.kind == PLATFORM_EVENT_SHOWN && session.paused && driver.showAgain) driver.showAgain();
+    return true;
 }
 
 } // namespace
 
+bool stepDemoRun(DemoSession& session, const DemoDriver& driver)
+{
+    PlatformEvent event;
+    while (driver.pollEvent && driver.pollEvent(event)) {
+        if (!takeEvent(session, driver, event)) return false;
+    }
+    if (session.paused && !session.showWhilePaused) {
+        if (driver.idle) driver.idle();
+        return true;
+    }
+    session.showWhilePaused = false;
+    FrameClock clock;
+    if (!driver.readClock(clock)) return endRun(session, driver, DEMO_RUN_CLOCK_END);
+    clock.drawnTime = driver.drawTime ? driver.drawTime(clock) : clock.readTime;
+    if (driver.drawsFrame && !driver.drawsFrame()) {
+        stepDemoFrame(session, clock.drawnTime, FRAME_STEP);
+        return true;
+    }
+    stepDemoFrame(session, clock.drawnTime);
+    if (driver.finishFrame && !driver.finishFrame(clock)) return endRun(session, driver, DEMO_RUN_FAILED);
+    if (session.keyDown[PLATFORM_KEY_ESCAPE]) return endRun(session, driver, DEMO_RUN_ESCAPE);
+    if (clock.readTime >= demoLength && !(driver.musicEnded && driver.musicEnded()))
+        return endRun(session, driver, DEMO_RUN_MUSIC_END);
+    return true;
+}
+
 DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver)
 {
-    for (;;) {
-        PlatformEvent event;
-        const auto& nextEvent = session.paused && driver.waitEvent ? driver.waitEvent : driver.pollEvent;
-        if (nextEvent && nextEvent(event)) {
-            if (event.kind == PLATFORM_EVENT_QUIT) return DEMO_RUN_CLOSED;
-            const bool designedKey = event.keyCode >= 0 && event.keyCode < 256;
-            if (event.kind == PLATFORM_EVENT_KEY_DOWN) {
-                if (designedKey) session.keyDown[event.keyCode] = 1;
-                if (event.keyCode == PLATFORM_KEY_SPACE) {
-                    if (!event.repeat) togglePause(session, driver);
-                } else if (event.keyCode == PLATFORM_KEY_ESCAPE) {
-                    if (session.paused) return endRun(driver, DEMO_RUN_ESCAPE);
-                } else if (driver.keyPressed && !driver.keyPressed(event)) {
-                    return endRun(driver, DEMO_RUN_MUSIC_END);
-                }
-            }
-            if (event.kind == PLATFORM_EVENT_KEY_UP && designedKey) session.keyDown[event.keyCode] = 0;
-            if (event.kind == PLATFORM_EVENT_SHOWN && session.paused && driver.showAgain) driver.showAgain();
-            continue;
-        }
-        if (session.paused && !session.showWhilePaused) {
-            if (driver.idle) driver.idle();
-            continue;
-        }
-        session.showWhilePaused = false;
-        FrameClock clock;
-        if (!driver.readClock(clock)) return DEMO_RUN_CLOCK_END;
-        clock.drawnTime = driver.drawTime ? driver.drawTime(clock) : clock.readTime;
-        if (driver.drawsFrame && !driver.drawsFrame()) {
-            stepDemoFrame(session, clock.drawnTime, FRAME_STEP);
-            continue;
-        }
-        stepDemoFrame(session, clock.drawnTime);
-        if (driver.finishFrame && !driver.finishFrame(clock)) return DEMO_RUN_FAILED;
-        if (session.keyDown[PLATFORM_KEY_ESCAPE]) return endRun(driver, DEMO_RUN_ESCAPE);
-        if (clock.readTime >= demoLength && !(driver.musicEnded && driver.musicEnded())) return endRun(driver, DEMO_RUN_MUSIC_END);
+    while (stepDemoRun(session, driver)) {
+        if (session.paused && !session.showWhilePaused && driver.waitForEvent) driver.waitForEvent();
     }
+    return session.runEnd;
 }

@@ -1,9 +1,10 @@
 // One run of the demo around the frame composer, shared by the player, the capture tool and
-// the bench: the wait screen, asset loading and the run's GL state, the GL check, one frame
-// step, and the loop itself. The loop is handed its clock, its event source and what
-// finishes a frame (a swap, a readback), so every program runs the same start-up, frame
-// step and end time. Needs a current GL context; one session per process, since the
-// timeline's scenes and the effects' state are the process's own.
+// the bench: the wait screen, asset loading in steps and the run's GL state, the GL check,
+// and the run's step, which handles the pending events and draws at most one frame each time
+// it is called. The step is handed its clock, its event source and what finishes a frame (a
+// swap, a readback), so every program runs the same start-up, frame step and end time, whether
+// its own loop calls it or the platform's. Needs a current GL context; one session per
+// process, since the timeline's scenes and the effects' state are the process's own.
 #pragma once
 
 #include "platform/window.h"
@@ -27,6 +28,14 @@ struct GlCheckResult {
     float demoTime = 0.0f;
 };
 
+enum DemoRunEnd {
+    DEMO_RUN_ESCAPE,       // Escape was down after a frame
+    DEMO_RUN_CLOSED,       // a close request (the music is left to the caller)
+    DEMO_RUN_MUSIC_END,    // a frame at demoLength or later was drawn
+    DEMO_RUN_CLOCK_END,    // the clock had no frame left
+    DEMO_RUN_FAILED        // finishFrame failed
+};
+
 struct DemoSession {
     RenderWindow* renderWindow = nullptr;
     std::string dataFolder = "data/";   // the pack's folder, ending with the separator
@@ -34,14 +43,18 @@ struct DemoSession {
     float previousTime = 0.0f;   // clock of the frame before; 0.0 for the first frame
     std::int64_t framesComposed = 0;
     std::uint8_t keyDown[256] = {};   // 1 while the key with that code (below 256) is down
-    bool paused = false;              // Space toggles it where the driver can pause the music
+    bool paused = false;              // no frame is composed; the driver's keys set it
     bool showWhilePaused = false;     // one frame is composed and finished while paused (after a seek)
+    DemoRunEnd runEnd = DEMO_RUN_CLOCK_END;   // how the run ended, once its step said so
     bool checkGl = false;             // set by enableGlCheck
     GlCheckResult glCheck;
     // Asked between the parts of long steps (loading, a late start's history); true ends them
     // early, with quit set.
     std::function<bool()> quitRequested;
     bool quit = false;
+    DrawPath drawPath = DRAW_PATH_FAST;   // what the loading records the meshes for
+    DemoLoad load;
+    bool loaded = false;   // every step of the loading taken and the run's GL state set
     // The wait screen's picture, kept for the opening to build on again after a restart, and
     // the snapshots restarts start from.
     unsigned waitScreenTexture = 0;
@@ -52,9 +65,13 @@ struct DemoSession {
 // lower left. The caller presents it; it stays on screen until the first frame is swapped.
 bool showWaitScreen(DemoSession& session, LoadError& error);
 
-// Loads every scene and texture on the given draw path, hands each effect its part, and sets
-// the GL state the run relies on. The wait screen shows meanwhile. False, with the error, when
-// a file fails; false with session.quit set when a quit was requested meanwhile.
+// The next step of the loading (demoTimeline.h) on the session's draw path; after
+// the last, the GL state the run relies on is set and session.loaded. The wait screen shows
+// meanwhile. False, with the error, when a file fails.
+bool loadDemoSessionStep(DemoSession& session, LoadError& error);
+// Every step on the given draw path: loads every scene and texture, hands each effect its
+// part, and sets the GL state the run relies on. False, with the error, when a file fails;
+// false with session.quit set when a quit was requested before a step.
 bool loadDemoSession(DemoSession& session, LoadError& error, DrawPath path = DRAW_PATH_FAST);
 
 // From now on glGetError is read after the closing sequence and after each effect draw; the
@@ -65,8 +82,16 @@ void checkGlNow(DemoSession& session, const char* drawName);
 // "GL error 0x0500 after drawBlobOrbit at 57.000 s".
 std::string describeGlError(const GlCheckResult& check);
 
+// What a frame does. FRAME_DRAW composes it into the back buffer; FRAME_STEP advances only
+// what it carries into the next (showHistory.h) and makes no GL call, for frames that are
+// not shown, such as those before a late start.
+enum FrameWork {
+    FRAME_DRAW,
+    FRAME_STEP,
+};
+
 // One frame at demoTime: previousTime takes the clock of the frame before, then the frame is
-// composed into the back buffer, or with FRAME_STEP only its history is advanced, without GL.
+// drawn or stepped.
 void stepDemoFrame(DemoSession& session, float demoTime, FrameWork work = FRAME_DRAW);
 
 // Which frames of a run must be drawn so that every frame it shows is the frame a run that
@@ -105,8 +130,9 @@ struct FrameClock {
 struct DemoDriver {
     // Takes one pending event; false when none is pending.
     std::function<bool(PlatformEvent& event)> pollEvent;
-    // While paused: waits a while for an event and takes it; false when none came.
-    std::function<bool(PlatformEvent& event)> waitEvent;
+    // For runDemoLoop, between steps while paused: waits a while for an event to come,
+    // without taking it.
+    std::function<void()> waitForEvent;
     // Reads the clock of the next frame (readTime, readSeconds); false when the clock has no
     // frame left (a capture's span is done).
     std::function<bool(FrameClock& clock)> readClock;
@@ -121,35 +147,29 @@ struct DemoDriver {
     std::function<bool(const FrameClock& clock)> finishFrame;
     // Releases the music, on the Escape and end-of-music paths only, after the last swap.
     std::function<void()> stopMusic;
-    // Pauses (true) or resumes (false) the music, and with it the clock. Null: Space does
-    // nothing (a capture runs on its own clock).
-    std::function<void(bool paused)> pauseMusic;
-    // Every other key pressed (auto-repeats included), taken as it comes, paused or not;
+    // Every key pressed but Escape (auto-repeats included), taken as it comes, paused or not;
     // false ends the run as Escape does (a seek past the end of the music).
     std::function<bool(const PlatformEvent& event)> keyPressed;
     // The clock read has reached demoLength and that frame is finished: true goes on (the
     // show starts again), false or null ends the run.
     std::function<bool()> musicEnded;
-    // While paused, each time no event came.
+    // While paused, once a step.
     std::function<void()> idle;
     // While paused, when the window was uncovered or resized: the picture shown again.
     std::function<void()> showAgain;
 };
 
-enum DemoRunEnd {
-    DEMO_RUN_ESCAPE,       // Escape was down after a frame
-    DEMO_RUN_CLOSED,       // a close request (the music is left to the caller)
-    DEMO_RUN_MUSIC_END,    // a frame at demoLength or later was drawn
-    DEMO_RUN_CLOCK_END,    // the clock had no frame left
-    DEMO_RUN_FAILED        // finishFrame failed
-};
-
-// The main loop: each pass either handles one pending event or, when none is pending, reads
-// the clock, composes the frame for the time to draw it for and finishes it. A close request
+// One step of the run: every pending event is handled, then the clock is read and the frame
+// for the time to draw it for is composed and finished; while paused no frame is composed or
+// finished (but the one showWhilePaused asks for), so the last frame stays on screen and
+// nothing advances, and the idle work has its turn instead. Never waits. A close request
 // ends the run at once; Escape held down and the clock read reaching demoLength end it after
-// that frame is finished, and then the music is stopped. Space (pressed, not auto-repeated)
-// pauses and resumes the music; while paused no frame is composed or finished (but the one
-// showWhilePaused asks for), so the last frame stays on screen and nothing advances, the
-// loop only waits for events, and Escape ends the run at once; the window uncovered or
-// resized then has its picture shown again. Other keys go to keyPressed.
+// that frame is finished, and Escape while paused at once; then the music is stopped. The
+// window uncovered or resized while paused has its picture shown again. Other keys go to
+// keyPressed. False once the run has ended, with session.runEnd saying how; not called again
+// after that.
+bool stepDemoRun(DemoSession& session, const DemoDriver& driver);
+
+// The main loop: steps the run until it ends, waiting for an event between steps while
+// paused, and says how it ended.
 DemoRunEnd runDemoLoop(DemoSession& session, const DemoDriver& driver);

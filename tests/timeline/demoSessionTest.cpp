@@ -4,6 +4,8 @@
 #include "timeline/demoSession.h"
 #include "timeline/runReport.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -25,41 +27,52 @@ ScriptItem event(PlatformEventKind kind, int keyCode = 0, bool repeat = false)
     return {true, {kind, keyCode, repeat}, 0.0f};
 }
 
-// Runs the session's loop over the script and logs what it did: "frame T after P" for each
-// composed frame (its clock and previousTime), "swap", "stop music", "pause" and "resume".
-// A script that runs out while paused ends with a close request.
+// Runs the session over the script and logs what it did: "frame T after P" for each composed
+// frame (its clock and previousTime), "swap", "stop music", "pause" and "resume" (Space,
+// taken by the driver's keys as the player takes it), "seek" (Right, 5 s on, as the player
+// starts the session again). A script that runs out while paused ends with a close request.
+// With `pictures`, each finished frame is also read back.
 struct ScriptedRun {
     std::vector<ScriptItem> script;
     std::size_t next = 0;
     std::vector<std::string> log;
     DemoRunEnd end = DEMO_RUN_FAILED;
     std::function<float(float)> drawTime;   // the driver's, when set
+    bool pictures = false;
+    std::vector<std::vector<unsigned char>> picturesRead;
 
-    void run(DemoSession& session)
+    DemoDriver driverFor(DemoSession& session)
     {
         session.demoTime = session.previousTime = 0.0f;
         session.paused = false;
         for (std::uint8_t& key : session.keyDown) key = 0;
         DemoDriver driver;
-        driver.pollEvent = [this](PlatformEvent& pending) {
+        driver.pollEvent = [this, &session](PlatformEvent& pending) {
+            if (next == script.size() && session.paused) {
+                pending = PlatformEvent{PLATFORM_EVENT_QUIT, 0, false};
+                return true;
+            }
             if (next == script.size() || !script[next].isEvent) return false;
             pending = script[next++].event;
             return true;
         };
-        driver.waitEvent = [this](PlatformEvent& pending) {
-            if (next == script.size()) {
-                pending = PlatformEvent{PLATFORM_EVENT_QUIT, 0, false};
-                return true;
-            }
-            if (!script[next].isEvent) {
+        driver.waitForEvent = [this] {
+            if (next < script.size() && !script[next].isEvent) {
                 log.push_back("clock read while paused");
                 ++next;
-                return false;
             }
-            pending = script[next++].event;
+        };
+        driver.keyPressed = [this, &session](const PlatformEvent& key) {
+            if (key.keyCode == PLATFORM_KEY_SPACE && !key.repeat) {
+                session.paused = !session.paused;
+                log.push_back(session.paused ? "pause" : "resume");
+            } else if (key.keyCode == PLATFORM_KEY_RIGHT) {
+                restartDemoSession(session, session.demoTime + 5.0);
+                session.showWhilePaused = session.paused;
+                log.push_back("seek");
+            }
             return true;
         };
-        driver.pauseMusic = [this](bool paused) { log.push_back(paused ? "pause" : "resume"); };
         driver.showAgain = [this] { log.push_back("shown again"); };
         driver.readClock = [this](FrameClock& frameClock) {
             if (next == script.size()) return false;
@@ -71,11 +84,27 @@ struct ScriptedRun {
             std::snprintf(line, sizeof line, "frame %.3f after %.3f", session.demoTime, session.previousTime);
             log.push_back(line);
             log.push_back("swap");
+            if (pictures) {
+                std::vector<unsigned char> picture(64 * 64 * 4);
+                glReadPixels(0, 0, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
+                picturesRead.push_back(picture);
+            }
             return true;
         };
         driver.stopMusic = [this] { log.push_back("stop music"); };
         if (drawTime) driver.drawTime = [this](const FrameClock& frameClock) { return drawTime(frameClock.readTime); };
-        end = runDemoLoop(session, driver);
+        return driver;
+    }
+
+    void run(DemoSession& session) { end = runDemoLoop(session, driverFor(session)); }
+
+    // As a platform whose own loop calls the program once per display frame: the step alone.
+    void step(DemoSession& session)
+    {
+        const DemoDriver driver = driverFor(session);
+        for (int calls = 0; calls < 1000 && stepDemoRun(session, driver); ++calls) {
+        }
+        end = session.runEnd;
     }
 };
 
@@ -168,6 +197,39 @@ TEST_F(DemoRunLoop, EscapeWhilePausedEndsTheRunAtOnce)
     EXPECT_EQ(run.end, DEMO_RUN_ESCAPE);
     const std::vector<std::string> expected = {"frame 5.000 after 0.000", "swap", "pause", "stop music"};
     EXPECT_EQ(run.log, expected);
+}
+
+// A platform whose own loop calls the program once per display frame drives a whole run with
+// the step alone: a start, a pause, a seek while paused (its frame shown at once), the window
+// shown again, the resume and the end of the music give the frames the loop gives, the same
+// pictures, and the step never waits for an event.
+TEST_F(DemoRunLoop, TheStepAloneGivesTheFramesOfTheLoop)
+{
+    const std::vector<ScriptItem> script = {
+        clock(4.0f),   clock(4.25f),  event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_SPACE),
+        event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_RIGHT), clock(9.25f), event(PLATFORM_EVENT_SHOWN),
+        event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_SPACE), clock(9.5f), clock(172.95f), clock(173.0f), clock(173.1f)};
+    ScriptedRun looped;
+    looped.script = script;
+    looped.pictures = true;
+    restartDemoSession(session(), 4.0);
+    looped.run(session());
+    ScriptedRun stepped;
+    stepped.script = script;
+    stepped.pictures = true;
+    restartDemoSession(session(), 4.0);
+    stepped.step(session());
+
+    const std::vector<std::string> expected = {
+        "frame 4.000 after 0.000", "swap", "frame 4.250 after 4.000", "swap", "pause", "seek",
+        "frame 9.250 after 9.233", "swap", "shown again", "resume", "frame 9.500 after 9.250", "swap",
+        "frame 172.950 after 9.500", "swap", "frame 173.000 after 172.950", "swap", "stop music"};
+    EXPECT_EQ(looped.log, expected);
+    EXPECT_EQ(looped.end, DEMO_RUN_MUSIC_END);
+    EXPECT_EQ(stepped.log, looped.log);
+    EXPECT_EQ(stepped.end, looped.end);
+    ASSERT_EQ(stepped.picturesRead.size(), 6u);
+    EXPECT_TRUE(stepped.picturesRead == looped.picturesRead) << "the stepped run drew other pictures";
 }
 
 TEST(RunReport, SummarisesTheFrameTimesOfARun)

@@ -66,7 +66,7 @@ TEST_F(DemoTimeline, AtEveryWindowEdgeOnlyTheWindowsHoldingItDraw)
 {
     const std::map<std::string, std::function<void(float)>> drawAlone = {
         {"drawTitleStreams", [](float t) { drawTitleStreams(t, t, titleStreamsWindow.start, titleStreamsWindow.end); }},
-        {"drawGrassScene", [](float t) { drawGrassScene(t, framePulse()); }},
+        {"drawGrassScene", [](float t) { drawGrassScene(t, frameBeat().pulse); }},
     };
     std::set<float> edges;
     for (const ScheduledWindow& scheduled : demoSchedule) edges.insert({scheduled.window.start, scheduled.window.end});

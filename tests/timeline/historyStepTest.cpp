@@ -4,12 +4,14 @@
 #include "effects/factoryRewind.h"
 #include "effects/titleStreams.h"
 #include "particles/particleEmitter.h"
+#include "platform/loadError.h"
 #include "platform/window.h"
 #include "scene3ds/scene.h"
 #include "tests/timeline/demoPackFixture.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
 #include "timeline/demoTimeline.h"
+#include "timeline/showHistory.h"
 
 #include <GL/gl.h>
 
@@ -118,4 +120,79 @@ TEST_F(HistoryStep, StepsTheDemoWithNoGlContextCurrent)
     stepDemoFrame(demo, 90.0f + 1.0f / 30.0f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_EQ(demo.framesComposed, composed + 1);
+}
+
+namespace {
+
+// Two seconds of the show from the session as it stands, at 30 frames per second over a
+// cleared picture, every tenth frame read back.
+std::vector<std::vector<unsigned char>> drawTwoSeconds(DemoSession& demo, float start)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    std::vector<std::vector<unsigned char>> pictures;
+    for (int frame = 0; frame <= 60; ++frame) {
+        stepDemoFrame(demo, static_cast<float>(start + frame / 30.0));
+        if (frame % 10 != 0) continue;
+        std::vector<unsigned char> picture(64 * 64 * 4);
+        glReadPixels(0, 0, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
+        pictures.push_back(picture);
+    }
+    return pictures;
+}
+
+} // namespace
+
+// In every window of the schedule, a snapshot taken inside it, the show drawn two seconds on,
+// the snapshot put back and the same two seconds drawn again give the same pictures: nothing a
+// frame carries into the next (the beat, the particles and their random sequence, an effect's
+// phases) is missing from what a snapshot takes. No window starts or ends within the two
+// seconds, so the GL state the windows leave is the same both times.
+TEST_F(HistoryStep, ASnapshotPutBackDrawsTheSameFramesInEveryWindow)
+{
+    DemoSession& demo = session();
+    for (const ScheduledWindow& entry : demoSchedule) {
+        SCOPED_TRACE(entry.name);
+        const float start = restartDemoSession(demo, entry.window.start + 1.0);
+        ShowSnapshot snapshot;
+        takeShowSnapshot(snapshot);
+        const float demoTime = demo.demoTime, previousTime = demo.previousTime;
+        const auto first = drawTwoSeconds(demo, start);
+        restoreShowSnapshot(snapshot);
+        demo.demoTime = demoTime;
+        demo.previousTime = previousTime;
+        const auto again = drawTwoSeconds(demo, start);
+        ASSERT_EQ(first.size(), again.size());
+        for (std::size_t i = 0; i < first.size(); ++i)
+            EXPECT_TRUE(first[i] == again[i]) << "the frame " << i / 3.0 << " s on differs";
+    }
+}
+
+// A quit requested while the pack loads or a late start steps the show is taken at the next
+// step: the loading goes no further, the late start draws and steps no more frames.
+TEST_F(HistoryStep, AQuitIsTakenAtTheNextStepOfTheLoadingAndOfTheLateStart)
+{
+    DemoSession& demo = session();
+    int asks = 0;
+    demo.quitRequested = [&asks] { return ++asks >= 5; };
+    LoadError error;
+    EXPECT_FALSE(loadDemoSession(demo, error));
+    EXPECT_TRUE(demo.quit);
+    EXPECT_EQ(asks, 5);
+    EXPECT_EQ(demo.load.nextStep, 4) << "four steps, then the quit";
+    EXPECT_TRUE(error.file.empty()) << "a quit is no error";
+
+    // Loaded again in full for the tests that follow in this program.
+    demo.quitRequested = nullptr;
+    demo.quit = false;
+    ASSERT_TRUE(loadDemoSession(demo, error)) << formatLoadError(error);
+
+    asks = 0;
+    const std::int64_t composed = demo.framesComposed;
+    demo.quitRequested = [&asks] { return ++asks >= 3; };
+    restartDemoSession(demo, 120.0);
+    EXPECT_TRUE(demo.quit);
+    EXPECT_EQ(asks, 3) << "asked again after the quit";
+    EXPECT_LE(demo.framesComposed, composed + 2);
+    demo.quitRequested = nullptr;
+    demo.quit = false;
 }

@@ -1,29 +1,12 @@
 #include "tools/capture/frameReadback.h"
 
-#include "platform/window.h"
+#include "platform/glExtensions.h"
 
 #include <GL/gl.h>
 
 #include <cstring>
 
 namespace {
-
-// Buffer objects are OpenGL 1.5, reached through the driver's entry points.
-struct BufferProcs {
-    PFNGLGENBUFFERSPROC genBuffers = nullptr;
-    PFNGLDELETEBUFFERSPROC deleteBuffers = nullptr;
-    PFNGLBINDBUFFERPROC bindBuffer = nullptr;
-    PFNGLBUFFERDATAPROC bufferData = nullptr;
-    PFNGLMAPBUFFERPROC mapBuffer = nullptr;
-    PFNGLUNMAPBUFFERPROC unmapBuffer = nullptr;
-
-    bool complete() const
-    {
-        return genBuffers && deleteBuffers && bindBuffer && bufferData && mapBuffer && unmapBuffer;
-    }
-};
-
-BufferProcs procs;
 
 std::size_t frameBytes(const FrameReadback& readback)
 {
@@ -33,6 +16,7 @@ std::size_t frameBytes(const FrameReadback& readback)
 // Copies the frame held by buffer index into pixels.
 bool takeBuffer(FrameReadback& readback, int index, std::vector<std::uint8_t>& pixels)
 {
+    const GlBufferCalls& procs = glBufferCalls();
     procs.bindBuffer(GL_PIXEL_PACK_BUFFER, readback.buffers[index]);
     const void* mapped = procs.mapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
     if (mapped) std::memcpy(pixels.data(), mapped, frameBytes(readback));
@@ -48,13 +32,9 @@ void startReadback(FrameReadback& readback, int width, int height)
     readback = FrameReadback{};
     readback.width = width;
     readback.height = height;
-    procs.genBuffers = reinterpret_cast<PFNGLGENBUFFERSPROC>(platformGlProc("glGenBuffers"));
-    procs.deleteBuffers = reinterpret_cast<PFNGLDELETEBUFFERSPROC>(platformGlProc("glDeleteBuffers"));
-    procs.bindBuffer = reinterpret_cast<PFNGLBINDBUFFERPROC>(platformGlProc("glBindBuffer"));
-    procs.bufferData = reinterpret_cast<PFNGLBUFFERDATAPROC>(platformGlProc("glBufferData"));
-    procs.mapBuffer = reinterpret_cast<PFNGLMAPBUFFERPROC>(platformGlProc("glMapBuffer"));
-    procs.unmapBuffer = reinterpret_cast<PFNGLUNMAPBUFFERPROC>(platformGlProc("glUnmapBuffer"));
-    if (!procs.complete()) return;
+    // Buffer objects are OpenGL 1.5; without them each frame is read directly.
+    const GlBufferCalls& procs = glBufferCalls();
+    if (!procs.found) return;
     procs.genBuffers(2, readback.buffers);
     for (unsigned int buffer : readback.buffers) {
         procs.bindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
@@ -72,6 +52,7 @@ bool readbackFrame(FrameReadback& readback, std::vector<std::uint8_t>& pixels)
     }
     // The read is queued behind the frame's drawing; the copy of the frame before waits only
     // for that frame, which the rasteriser has had the whole of this frame's building to fill.
+    const GlBufferCalls& procs = glBufferCalls();
     procs.bindBuffer(GL_PIXEL_PACK_BUFFER, readback.buffers[readback.next]);
     glReadPixels(0, 0, readback.width, readback.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     procs.bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
@@ -92,6 +73,6 @@ bool finishReadback(FrameReadback& readback, std::vector<std::uint8_t>& pixels)
 
 void stopReadback(FrameReadback& readback)
 {
-    if (readback.buffers[0] != 0) procs.deleteBuffers(2, readback.buffers);
+    if (readback.buffers[0] != 0) glBufferCalls().deleteBuffers(2, readback.buffers);
     readback = FrameReadback{};
 }
