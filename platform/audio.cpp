@@ -60,19 +60,25 @@ std::uint64_t audioCopyMusic(const AudioOutput& output, std::uint64_t from, unsi
     return from + size;
 }
 
-double audioHeardAt(const AudioOutput& output, double now)
+namespace {
+
+// What a report says is heard at `now`: between reports the output plays on at the nominal rate.
+double heardAt(const AudioReport& report, double now)
 {
-    const AudioReport report = output.report.last();
     return report.playing ? report.heardBytes + (now - report.monotonicSeconds) * AUDIO_BYTES_PER_SECOND
                           : report.heardBytes;
 }
 
-void audioPublishWallClock(AudioOutput& output, double heardBytes, double now, bool playing)
+} // namespace
+
+double audioHeardAt(const AudioOutput& output, double now) { return heardAt(output.report.last(), now); }
+
+void audioStandIn(AudioOutput& output, double fromBytes, double now)
 {
     AudioReport report;
-    report.heardBytes = heardBytes;
+    report.heardBytes = fromBytes;
     report.monotonicSeconds = now;
-    report.playing = playing;
+    report.playing = !output.paused;
     report.handedBytes = UINT64_MAX;
     output.report.publish(report);
 }
@@ -100,9 +106,7 @@ bool readHeard(const AudioOutput& output, double now, double& heard, bool& playi
 {
     AudioReport report;
     if (!output.report.read(report) || report.monotonicSeconds < output.reportsFrom) return false;
-    heard = report.heardBytes;
-    if (report.playing) heard += (now - report.monotonicSeconds) * AUDIO_BYTES_PER_SECOND;
-    heard = std::clamp(heard, 0.0, static_cast<double>(report.handedBytes));
+    heard = std::clamp(heardAt(report, now), 0.0, static_cast<double>(report.handedBytes));
     playing = report.playing;
     return true;
 }
@@ -192,7 +196,7 @@ void audioPause(AudioOutput* output, bool paused)
         forgetReports(*output, now);
     }
     output->paused = paused;
-    output->backend->pause(*output, paused);
+    output->backend->pause(*output);
 }
 
 double audioPausedSeconds(const AudioOutput* output)

@@ -89,7 +89,7 @@ void startDevice(AudioOutput& output, std::uint64_t startByte)
     SDL_PauseAudioDevice(deviceOf(output).device, output.paused ? 1 : 0);
 }
 
-void pauseDevice(AudioOutput& output, bool paused) { SDL_PauseAudioDevice(deviceOf(output).device, paused ? 1 : 0); }
+void pauseDevice(AudioOutput& output) { SDL_PauseAudioDevice(deviceOf(output).device, output.paused ? 1 : 0); }
 
 void stopDevice(AudioOutput& output)
 {

@@ -49,7 +49,8 @@ struct AudioBackend {
     // Plays output.pcm from startByte, or holds there while output.paused, dropping what is
     // queued. Reports from before this call are no longer read by the clock.
     void (*start)(AudioOutput& output, std::uint64_t startByte);
-    void (*pause)(AudioOutput& output, bool paused);
+    // output.paused has changed.
+    void (*pause)(AudioOutput& output);
     // Silence from now on, until the next start.
     void (*stop)(AudioOutput& output);
     void (*close)(AudioOutput& output);
@@ -70,7 +71,9 @@ struct AudioOutput {
     void* backendData = nullptr;   // the backend's own record, made by its open
     AudioNotice notice;            // called on the backend's thread
     const std::vector<std::int16_t>* pcm = nullptr;
-    bool paused = false;           // set before the backend's start and pause are called
+    // The one place the pause is held: set on the caller's thread before the backend's start
+    // and pause are called, read by the backends on theirs.
+    std::atomic<bool> paused{false};
 
     AudioReportSlot report;
     std::atomic<std::uint32_t> underruns{0};
@@ -94,12 +97,14 @@ struct AudioOutput {
 // end. Returns from + size.
 std::uint64_t audioCopyMusic(const AudioOutput& output, std::uint64_t from, unsigned char* data, std::size_t size);
 
-// The position the last report gives for `now`, at the nominal rate while it plays.
+// The position the last report gives for `now`, at the nominal rate while it plays. For the
+// writer of the reports.
 double audioHeardAt(const AudioOutput& output, double now);
 
-// The clock while nothing plays the music (silence, a lost server): from `heardBytes` at `now`
-// on at the nominal rate while `playing`, as if the music were heard.
-void audioPublishWallClock(AudioOutput& output, double heardBytes, double now, bool playing);
+// The wall clock stands in for the music while nothing plays it (the silent output, a lost
+// server): from fromBytes at `now` on, at the nominal rate unless the output is paused, as if
+// the music were heard. Called again after each start and pause.
+void audioStandIn(AudioOutput& output, double fromBytes, double now);
 
 // A silence that began at silentSince ends now: it joins silentSeconds.
 void audioEndSilence(AudioOutput& output, double now);

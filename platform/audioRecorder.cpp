@@ -2,9 +2,7 @@
 
 #include "platform/audio.h"
 #include "platform/audioServerConnect.h"
-
-#include <pthread.h>
-#include <sched.h>
+#include "platform/threadPriority.h"
 
 #include <algorithm>
 #include <cstring>
@@ -52,9 +50,7 @@ void onRead(pa_stream* stream, std::size_t, void* user)
     AudioRecorder* recorder = static_cast<AudioRecorder*>(user);
     if (!recorder->priorityTried) {
         recorder->priorityTried = true;
-        sched_param param{};
-        param.sched_priority = 4;
-        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+        raiseThreadPriority(4);
     }
     std::vector<std::int16_t>& pcm = recorder->sound.pcm;
     for (;;) {
@@ -106,22 +102,11 @@ bool connectContext(AudioRecorder* recorder, const std::string& server, std::str
 
 void releaseRecorder(AudioRecorder* recorder)
 {
-    if (recorder->loop) pa_threaded_mainloop_lock(recorder->loop);
-    if (recorder->stream) {
-        pa_stream_disconnect(recorder->stream);
-        pa_stream_unref(recorder->stream);
-        recorder->stream = nullptr;
-    }
-    if (recorder->context) {
-        pa_context_set_state_callback(recorder->context, nullptr, nullptr);
-        pa_context_disconnect(recorder->context);
-        pa_context_unref(recorder->context);
-        recorder->context = nullptr;
-    }
     if (recorder->loop) {
+        pa_threaded_mainloop_lock(recorder->loop);
+        serverDisconnect(recorder->context, recorder->stream);
         pa_threaded_mainloop_unlock(recorder->loop);
-        pa_threaded_mainloop_stop(recorder->loop);
-        pa_threaded_mainloop_free(recorder->loop);
+        serverLoopEnd(recorder->loop);
     }
     delete recorder;
 }

@@ -31,3 +31,9 @@ double serverMonotonicSeconds(const struct timeval& timestamp);
 
 // Drops the reference an asynchronous request returns; the request goes on.
 void serverForget(pa_operation* operation);
+
+// Disconnects and releases the stream and the context, either of which may be null, so that
+// none of their callbacks is called again; both become null. With the loop's lock held.
+void serverDisconnect(pa_context*& context, pa_stream*& stream);
+// Stops the loop's thread and frees the loop; without its lock.
+void serverLoopEnd(pa_threaded_mainloop* loop);

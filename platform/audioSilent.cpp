@@ -1,5 +1,5 @@
-// The output of last resort: nothing is played and the clock runs on the monotonic clock from
-// where the music starts, as if it were heard.
+// The output of last resort: nothing is played and the wall clock stands in for the music from
+// where it starts, as for a sound server that is away.
 #include "platform/audioOutput.h"
 
 #include "platform/monotonicClock.h"
@@ -12,12 +12,12 @@ bool openSilent(AudioOutput&, std::string&) { return true; }
 
 void startSilent(AudioOutput& output, std::uint64_t startByte)
 {
-    audioPublishWallClock(output, static_cast<double>(startByte), platformMonotonicSeconds(), !output.paused);
+    audioStandIn(output, static_cast<double>(startByte), platformMonotonicSeconds());
 }
 
-void pauseSilent(AudioOutput& output, bool paused)
+void pauseSilent(AudioOutput& output)
 {
-    audioPublishWallClock(output, static_cast<double>(output.lastPosition), platformMonotonicSeconds(), !paused);
+    audioStandIn(output, static_cast<double>(output.lastPosition), platformMonotonicSeconds());
 }
 
 void stopSilent(AudioOutput&) {}
