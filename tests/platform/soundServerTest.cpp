@@ -211,7 +211,7 @@ void sampleClock(AudioOutput* output, double seconds, std::vector<ClockSample>& 
 }
 
 // The longest stretch over which the clock stood still, in seconds.
-[[maybe_unused]] double longestStand(const std::vector<ClockSample>& samples)
+double longestStand(const std::vector<ClockSample>& samples)
 {
     double longest = 0.0, since = samples.empty() ? 0.0 : samples.front().readSeconds;
     for (std::size_t i = 1; i < samples.size(); ++i) {
@@ -464,8 +464,10 @@ TEST_P(SoundServerRun, GoingAwayAndComingBackTheMusicGoesOnWhereTheClockIs)
     const std::string back = "the sound server is back; the music goes on from ";
     ASSERT_EQ(notices[1].second.rfind(back, 0), 0u) << notices[1].second;
     EXPECT_LE(notices[1].first - backAt, 1.2) << "the server was back " << notices[1].first - backAt << " s before the player found it";
+    const double stand = longestStand(samples);
+    std::printf("the clock's longest stand across the server's absence: %.1f ms\n", stand * 1000.0);
 #ifndef KESU_SANITIZED
-    EXPECT_LE(longestStand(samples), 0.050) << "the clock stood still";
+    EXPECT_LE(stand, 0.050) << "the clock stood still";
 #endif
     SoundAlignment alignment;
     HeardTimeline timeline;
