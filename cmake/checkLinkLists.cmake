@@ -3,14 +3,13 @@
 # of the target's own files: a library of ours is named only when one of the target's sources,
 # or the headers of its library sources, include a header of that library; a system library
 # of the table below only when they include its headers. And what they include is linked: by
-# the list, or by a library of ours the list names, which brings its own along. Says where
-# either does not hold, and fails then.
+# the list, or by a library of ours the list names, which brings its own along; GL, which the
+# libraries call and each program chooses, by every program that draws. Says where either does
+# not hold, and fails then.
 cmake_minimum_required(VERSION 3.18)
 
 # The headers each system library is known by, as "target=regular expression".
 set(systemLibraries
-  "OpenGL::GL=^GL/(gl|glext)\\.h$"
-  "GLU=^GL/glu\\.h$"
   "OpenGL::EGL=^EGL/"
   "PkgConfig::SDL2=^SDL(_[a-z]+)?\\.h$"
   "PkgConfig::SDL2_IMAGE=^SDL_image\\.h$"
@@ -31,6 +30,10 @@ foreach(entry ${entries})
   list(LENGTH fields count)
   set(sources "")
   set(links "")
+  set(type "")
+  if(count GREATER 4)
+    list(GET fields 4 type)
+  endif()
   if(count GREATER 2)
     list(GET fields 2 sources)
   endif()
@@ -42,6 +45,7 @@ foreach(entry ${entries})
   list(APPEND targets ${target})
   set(sources_${target} "${sources}")
   set(links_${target} "${links}")
+  set(type_${target} "${type}")
 endforeach()
 
 # Which of our libraries each source file of ours belongs to.
@@ -87,6 +91,7 @@ function(collectIncludes target)
   set(ours "")
   set(system "")
   set(seen "")
+  set(drawsWithGl FALSE)
   while(files)
     list(POP_FRONT files file)
     list(FIND seen ${file} done)
@@ -112,6 +117,9 @@ function(collectIncludes target)
             list(APPEND system ${library})
           endif()
         endforeach()
+        if(included MATCHES "^GL/(gl|glu|glext)\\.h$")
+          set(drawsWithGl TRUE)
+        endif()
       endif()
     endforeach()
   endwhile()
@@ -119,6 +127,7 @@ function(collectIncludes target)
   list(REMOVE_DUPLICATES system)
   set(ours_${target} "${ours}" PARENT_SCOPE)
   set(system_${target} "${system}" PARENT_SCOPE)
+  set(gl_${target} ${drawsWithGl} PARENT_SCOPE)
 endfunction()
 
 # A link list entry by the name the table and the targets use.
@@ -179,6 +188,14 @@ foreach(target ${targets})
     endif()
   endforeach()
   linkClosure(${target} closure)
+  # GL is the program's to choose: a library calls it, a program links one kind of it.
+  if(gl_${target} AND type_${target} STREQUAL "EXECUTABLE")
+    list(FIND closure kesu_gl_desktop desktop)
+    list(FIND closure kesu_gl_gles gles)
+    if(desktop EQUAL -1 AND gles EQUAL -1)
+      string(APPEND problems "  ${target} draws with GL and links no GL (\${KESU_GL} or \${KESU_GL_GLES})\n")
+    endif()
+  endif()
   foreach(library ${ours_${target}} ${system_${target}})
     list(FIND closure ${library} linked)
     if(linked EQUAL -1)

@@ -47,7 +47,7 @@ function(kesu_test_folder folder)
   endif()
   set(target kesu_tests_${folder})
   add_executable(${target} ${sources})
-  target_link_libraries(${target} PRIVATE ${ARGN} kesu_test_support GTest::gtest GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE ${ARGN} kesu_test_support ${KESU_GL} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${target} PRIVATE
     KESU_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     KESU_BINARY_DIR="${CMAKE_BINARY_DIR}")

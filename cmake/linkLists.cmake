@@ -1,6 +1,6 @@
 # kesu_write_link_lists(FILE)
 # Writes, for every library and program of the source tree, its folder, its sources and its
-# link list, one line each ("target|folder|source,...|link,..."), for checkLinkLists.cmake to
+# link list and its type, one line each ("target|folder|source,...|link,...|type"), for checkLinkLists.cmake to
 # hold against the files' includes. Called once all targets exist.
 function(kesu_collect_targets dir result)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
@@ -33,7 +33,7 @@ function(kesu_write_link_lists file)
     endforeach()
     list(JOIN absolute "," sourceList)
     list(JOIN links "," linkList)
-    string(APPEND lines "${target}|${folder}|${sourceList}|${linkList}\n")
+    string(APPEND lines "${target}|${folder}|${sourceList}|${linkList}|${type}\n")
   endforeach()
   file(WRITE ${file} "${lines}")
 endfunction()

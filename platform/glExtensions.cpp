@@ -1,5 +1,6 @@
 #include "platform/glExtensions.h"
 
+#include "platform/glContext.h"
 #include "platform/window.h"
 
 const GlFramebufferCalls& glFramebufferCalls()

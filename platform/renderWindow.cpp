@@ -1,5 +1,6 @@
 #include "platform/renderWindow.h"
 
+#include "platform/glContext.h"
 #include "platform/window.h"
 
 #include <GL/gl.h>

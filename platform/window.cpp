@@ -1,5 +1,6 @@
 #include "platform/window.h"
 
+#include "platform/glContext.h"
 #include "platform/quitSignal.h"
 
 #include <SDL.h>
@@ -197,9 +198,7 @@ bool platformRequestFramebuffer(int colourBits, int alphaBits, int depthBits, in
     ok &= SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits) == 0;
     ok &= SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, stencilBits) == 0;
     ok &= SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0;
-    ok &= SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY) == 0;
-    ok &= SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1) == 0;
-    ok &= SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1) == 0;
+    ok &= platformRequestGlContext();
     return ok;
 }
 
@@ -271,10 +270,17 @@ PlatformContext* platformCreateContext(PlatformWindow* window)
         return nullptr;
     }
     SDL_GLContext context = SDL_GL_CreateContext(sdlWindow(window));
-    if (context) {
-        pinGlDriver();
-        contextIds.push_back({context, ++lastContextId});
+    if (!context) return nullptr;
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(sdlWindow(window), &width, &height);
+    std::string problem;
+    if (!platformStartGl(width, height, problem)) {
+        SDL_GL_DeleteContext(context);
+        SDL_SetError("%s", problem.c_str());
+        return nullptr;
     }
+    pinGlDriver();
+    contextIds.push_back({context, ++lastContextId});
     return reinterpret_cast<PlatformContext*>(context);
 }
 
@@ -340,8 +346,6 @@ void platformDrawableSize(PlatformWindow* window, int& width, int& height)
     height = 0;
     if (window) SDL_GL_GetDrawableSize(sdlWindow(window), &width, &height);
 }
-
-void* platformGlProc(const char* name) { return SDL_GL_GetProcAddress(name); }
 
 int platformSetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0 ? 0 : -1; }
 

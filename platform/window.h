@@ -86,8 +86,8 @@ PlatformDisplayMode platformFindDisplayMode(int width, int height, int bitsPerPi
 bool platformDisplayBounds(int& x, int& y, int& width, int& height);
 
 // Frame-buffer requests for the next window: double buffer, RGBA with at least
-// alphaBits of alpha, depth and stencil sizes, compatibility profile. They must be made
-// before the window exists.
+// alphaBits of alpha, depth and stencil sizes, and the context the program draws with
+// (glContext.h). They must be made before the window exists.
 bool platformRequestFramebuffer(int colourBits, int alphaBits, int depthBits, int stencilBits);
 
 // A window of the given size, hidden until platformShowWindow, of the given kind (the mode
@@ -119,7 +119,6 @@ void platformLeaveFullscreen(PlatformWindow* window);
 // Size of the GL drawable in pixels (larger than the window on HiDPI screens).
 void platformDrawableSize(PlatformWindow* window, int& width, int& height);
 
-void* platformGlProc(const char* name);
 // 0 on success; -1 when the driver has no swap-interval control.
 int platformSetSwapInterval(int interval);
 void platformSwapBuffers(PlatformWindow* window);

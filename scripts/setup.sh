@@ -6,7 +6,8 @@
 #                             (SDL2, GL, mpg123, JPEG, PNG, the PulseAudio client library) and
 #                             ffmpeg, with which `make run` renders a video where there is no
 #                             display. Never a sound server: a desktop keeps the one it has.
-#   scripts/setup.sh tests    also what the tests use: GoogleTest and Benchmark, a virtual X
+#   scripts/setup.sh tests    also what the tests use: GoogleTest and Benchmark, OpenGL ES
+#                             (for the programs drawing through the GL layer), a virtual X
 #                             server and xdotool, and the sound servers they start privately
 #                             (PulseAudio, and PipeWire with its PulseAudio service).
 #   scripts/setup.sh fuzz     also clang and its sanitizer runtime, for the fuzz targets.
@@ -22,7 +23,7 @@ packages=(
 case "${1:-}" in
   "") ;;
   tests)
-    testPackages=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool
+    testPackages=(libgtest-dev libbenchmark-dev libgles-dev xvfb xauth x11-utils xdotool
                   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon)
     for server in pulseaudio pipewire pipewire-pulse wireplumber; do
       if ! dpkg-query -W -f='${Status}' "$server" 2>/dev/null | grep -q 'install ok installed'; then

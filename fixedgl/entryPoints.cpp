@@ -1,0 +1,652 @@
+// GL 1.1, GLU and multitexture as the drawing code calls them, defined here: each call either
+// keeps state for the fixed pipeline's shaders, goes through to the driver (the state both
+// APIs share), or gathers vertices. Whatever changes how gathered vertices look draws them
+// first. Calls the show does not make are not defined: a program that makes one does not link.
+#include "fixedgl/fixedGl.h"
+
+#include "fixedgl/glesDriver.h"
+#include "fixedgl/layerState.h"
+#include "fixedgl/pixelOps.h"
+#include "fixedgl/shaderPrograms.h"
+#include "fixedgl/vertexStream.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cstring>
+
+extern "C" {
+void APIENTRY glActiveTextureARB(GLenum texture);
+void APIENTRY glMultiTexCoord2fvARB(GLenum target, const GLfloat* v);
+void* APIENTRY glMapBuffer(GLenum target, GLenum access);
+}
+
+namespace {
+
+LayerAttributes& state() { return layer.attributes; }
+
+LayerTextureUnit& activeUnit() { return state().units[static_cast<std::size_t>(state().activeUnit)]; }
+
+std::array<float, 4> four(const GLfloat* v) { return {v[0], v[1], v[2], v[3]}; }
+
+// The driver's share of a capability, or the layer's own; false for one the layer does not know.
+bool setCapability(GLenum capability, bool on)
+{
+    LayerAttributes& a = state();
+    switch (capability) {
+    case GL_DEPTH_TEST: a.depthTest = on; break;
+    case GL_BLEND: a.blend = on; break;
+    case GL_STENCIL_TEST: a.stencilTest = on; break;
+    case GL_SCISSOR_TEST: a.scissorTest = on; break;
+    case GL_CULL_FACE:
+        a.cullFace = on;
+        // Wire frames are culled as they are turned into lines.
+        on = on && a.polygonMode == GL_FILL;
+        break;
+    case GL_LIGHTING: a.lighting = on; return true;
+    case GL_FOG: a.fog = on; return true;
+    case GL_ALPHA_TEST: a.alphaTest = on; return true;
+    case GL_TEXTURE_2D: activeUnit().enabled = on; return true;
+    case GL_TEXTURE_GEN_S: activeUnit().generateS = on; return true;
+    case GL_TEXTURE_GEN_T: activeUnit().generateT = on; return true;
+    default:
+        if (capability >= GL_LIGHT0 && capability < GL_LIGHT0 + layerLightCount) {
+            a.lights[capability - GL_LIGHT0].enabled = on;
+            lightingChanged();
+            return true;
+        }
+        return false;
+    }
+    if (on) {
+        gles.enable(capability);
+    } else {
+        gles.disable(capability);
+    }
+    return true;
+}
+
+// The matrix stack glMatrixMode selects, top first, with what changed it told.
+Matrix4& topMatrix()
+{
+    flushVertices();
+    matricesChanged();
+    return currentStack().back();
+}
+
+LayerLight* lightOf(GLenum light)
+{
+    if (light < GL_LIGHT0 || light >= GL_LIGHT0 + layerLightCount) {
+        layerError(GL_INVALID_ENUM);
+        return nullptr;
+    }
+    return &state().lights[light - GL_LIGHT0];
+}
+
+// The bits of glPushAttrib and the state each puts back.
+void restoreAttributes(GLbitfield mask, const LayerAttributes& saved)
+{
+    LayerAttributes& a = state();
+    if (mask & GL_CURRENT_BIT) {
+        a.color = saved.color;
+        a.normal = saved.normal;
+        a.texCoord = saved.texCoord;
+        a.rasterPosition = saved.rasterPosition;
+        a.rasterValid = saved.rasterValid;
+    }
+    if (mask & (GL_LIGHTING_BIT | GL_ENABLE_BIT)) {
+        a.lighting = saved.lighting;
+        for (int i = 0; i < layerLightCount; ++i) a.lights[static_cast<std::size_t>(i)].enabled = saved.lights[static_cast<std::size_t>(i)].enabled;
+    }
+    if (mask & GL_LIGHTING_BIT) {
+        a.lights = saved.lights;
+        a.material = saved.material;
+        a.lightModelAmbient = saved.lightModelAmbient;
+        a.localViewer = saved.localViewer;
+        a.shadeModel = saved.shadeModel;
+    }
+    if (mask & (GL_FOG_BIT | GL_ENABLE_BIT)) a.fog = saved.fog;
+    if (mask & GL_FOG_BIT) {
+        a.fogMode = saved.fogMode;
+        a.fogDensity = saved.fogDensity;
+        a.fogStart = saved.fogStart;
+        a.fogEnd = saved.fogEnd;
+        a.fogColor = saved.fogColor;
+    }
+    if (mask & (GL_DEPTH_BUFFER_BIT | GL_ENABLE_BIT)) a.depthTest = saved.depthTest;
+    if (mask & GL_DEPTH_BUFFER_BIT) {
+        a.depthFunc = saved.depthFunc;
+        a.depthMask = saved.depthMask;
+        a.clearDepth = saved.clearDepth;
+    }
+    if (mask & (GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT)) {
+        a.alphaTest = saved.alphaTest;
+        a.blend = saved.blend;
+    }
+    if (mask & GL_COLOR_BUFFER_BIT) {
+        a.alphaFunc = saved.alphaFunc;
+        a.alphaReference = saved.alphaReference;
+        a.blendSource = saved.blendSource;
+        a.blendDestination = saved.blendDestination;
+        a.colorMask = saved.colorMask;
+        a.clearColor = saved.clearColor;
+    }
+    if (mask & (GL_STENCIL_BUFFER_BIT | GL_ENABLE_BIT)) a.stencilTest = saved.stencilTest;
+    if (mask & GL_STENCIL_BUFFER_BIT) {
+        a.stencilFunc = saved.stencilFunc;
+        a.stencilReference = saved.stencilReference;
+        a.stencilValueMask = saved.stencilValueMask;
+        a.stencilFail = saved.stencilFail;
+        a.stencilDepthFail = saved.stencilDepthFail;
+        a.stencilPass = saved.stencilPass;
+        a.clearStencil = saved.clearStencil;
+    }
+    if (mask & (GL_POLYGON_BIT | GL_ENABLE_BIT)) a.cullFace = saved.cullFace;
+    if (mask & GL_POLYGON_BIT) {
+        a.cullMode = saved.cullMode;
+        a.polygonMode = saved.polygonMode;
+    }
+    if (mask & (GL_SCISSOR_BIT | GL_ENABLE_BIT)) a.scissorTest = saved.scissorTest;
+    for (int unit = 0; unit < layerTextureUnits; ++unit) {
+        LayerTextureUnit& now = a.units[static_cast<std::size_t>(unit)];
+        const LayerTextureUnit& then = saved.units[static_cast<std::size_t>(unit)];
+        if (mask & (GL_TEXTURE_BIT | GL_ENABLE_BIT)) {
+            now.enabled = then.enabled;
+            now.generateS = then.generateS;
+            now.generateT = then.generateT;
+        }
+        if (mask & GL_TEXTURE_BIT) {
+            now.bound = then.bound;
+            now.modeS = then.modeS;
+            now.modeT = then.modeT;
+            now.environment = then.environment;
+        }
+    }
+    if (mask & GL_TEXTURE_BIT) a.activeUnit = saved.activeUnit;
+    if (mask & GL_TRANSFORM_BIT) a.matrixMode = saved.matrixMode;
+    if (mask & GL_VIEWPORT_BIT) a.viewport = saved.viewport;
+    if (mask & GL_HINT_BIT) {
+        a.perspectiveHint = saved.perspectiveHint;
+        a.fogHint = saved.fogHint;
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+void APIENTRY glEnable(GLenum capability)
+{
+    flushVertices();
+    if (!setCapability(capability, true)) layerError(GL_INVALID_ENUM);
+}
+
+void APIENTRY glDisable(GLenum capability)
+{
+    flushVertices();
+    if (!setCapability(capability, false)) layerError(GL_INVALID_ENUM);
+}
+
+void APIENTRY glBegin(GLenum mode) { beginPrimitive(mode); }
+void APIENTRY glEnd() { endPrimitive(); }
+
+void APIENTRY glVertex2f(GLfloat x, GLfloat y) { emitVertex(x, y, 0.0f, 1.0f); }
+void APIENTRY glVertex3f(GLfloat x, GLfloat y, GLfloat z) { emitVertex(x, y, z, 1.0f); }
+void APIENTRY glVertex3fv(const GLfloat* v) { emitVertex(v[0], v[1], v[2], 1.0f); }
+void APIENTRY glNormal3f(GLfloat x, GLfloat y, GLfloat z) { setCurrentNormal(x, y, z); }
+void APIENTRY glNormal3fv(const GLfloat* v) { setCurrentNormal(v[0], v[1], v[2]); }
+void APIENTRY glColor3f(GLfloat r, GLfloat g, GLfloat b) { setCurrentColor(r, g, b, 1.0f); }
+void APIENTRY glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { setCurrentColor(r, g, b, a); }
+void APIENTRY glColor4fv(const GLfloat* v) { setCurrentColor(v[0], v[1], v[2], v[3]); }
+void APIENTRY glTexCoord2f(GLfloat s, GLfloat t) { setCurrentTexCoord(0, s, t); }
+void APIENTRY glTexCoord2fv(const GLfloat* v) { setCurrentTexCoord(0, v[0], v[1]); }
+
+void APIENTRY glMultiTexCoord2fvARB(GLenum target, const GLfloat* v)
+{
+    const int unit = static_cast<int>(target) - GL_TEXTURE0;
+    if (unit < 0 || unit >= layerTextureUnits) {
+        layerError(GL_INVALID_ENUM);
+        return;
+    }
+    setCurrentTexCoord(unit, v[0], v[1]);
+}
+
+void APIENTRY glActiveTextureARB(GLenum texture)
+{
+    const int unit = static_cast<int>(texture) - GL_TEXTURE0;
+    if (unit < 0 || unit >= layerTextureUnits) {
+        layerError(GL_INVALID_ENUM);
+        return;
+    }
+    flushVertices();
+    state().activeUnit = unit;
+    gles.activeTexture(texture);
+}
+
+void APIENTRY glMatrixMode(GLenum mode)
+{
+    if (mode != GL_MODELVIEW && mode != GL_PROJECTION) {
+        layerError(GL_INVALID_ENUM);
+        return;
+    }
+    state().matrixMode = mode;
+}
+
+void APIENTRY glLoadIdentity() { topMatrix() = identityMatrix(); }
+void APIENTRY glLoadMatrixf(const GLfloat* m) { std::copy(m, m + 16, topMatrix().begin()); }
+
+void APIENTRY glMultMatrixf(const GLfloat* m)
+{
+    Matrix4 factor;
+    std::copy(m, m + 16, factor.begin());
+    Matrix4& top = topMatrix();
+    top = multiplyMatrices(top, factor);
+}
+
+void APIENTRY glTranslatef(GLfloat x, GLfloat y, GLfloat z) { translateMatrix(topMatrix(), x, y, z); }
+void APIENTRY glScalef(GLfloat x, GLfloat y, GLfloat z) { scaleMatrix(topMatrix(), x, y, z); }
+void APIENTRY glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) { rotateMatrix(topMatrix(), angle, x, y, z); }
+
+void APIENTRY glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble nearValue, GLdouble farValue)
+{
+    orthoMatrix(topMatrix(), static_cast<float>(left), static_cast<float>(right), static_cast<float>(bottom),
+                static_cast<float>(top), static_cast<float>(nearValue), static_cast<float>(farValue));
+}
+
+void APIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar)
+{
+    perspectiveMatrix(topMatrix(), fovy, aspect, zNear, zFar);
+}
+
+void APIENTRY gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,
+                        GLdouble centerZ, GLdouble upX, GLdouble upY, GLdouble upZ)
+{
+    lookAtMatrix(topMatrix(), eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ);
+}
+
+void APIENTRY glPushMatrix()
+{
+    std::vector<Matrix4>& stack = currentStack();
+    const std::size_t depth = state().matrixMode == GL_PROJECTION ? layerProjectionDepth : layerModelViewDepth;
+    if (stack.size() >= depth) {
+        layerError(GL_STACK_OVERFLOW);
+        return;
+    }
+    stack.push_back(stack.back());
+}
+
+void APIENTRY glPopMatrix()
+{
+    std::vector<Matrix4>& stack = currentStack();
+    if (stack.size() <= 1) {
+        layerError(GL_STACK_UNDERFLOW);
+        return;
+    }
+    flushVertices();
+    stack.pop_back();
+    matricesChanged();
+}
+
+void APIENTRY glGetFloatv(GLenum name, GLfloat* values)
+{
+    switch (name) {
+    case GL_MODELVIEW_MATRIX: std::copy(layer.modelView.back().begin(), layer.modelView.back().end(), values); break;
+    case GL_PROJECTION_MATRIX: std::copy(layer.projection.back().begin(), layer.projection.back().end(), values); break;
+    default: layerError(GL_INVALID_ENUM); break;
+    }
+}
+
+void APIENTRY glGetIntegerv(GLenum name, GLint* values)
+{
+    switch (name) {
+    case GL_VIEWPORT: std::copy(state().viewport.begin(), state().viewport.end(), values); break;
+    case GL_UNPACK_ALIGNMENT: *values = layer.client.unpackAlignment; break;
+    case GL_PACK_ALIGNMENT: *values = layer.client.packAlignment; break;
+    default: gles.getIntegerv(name, values); break;
+    }
+}
+
+GLenum APIENTRY glGetError()
+{
+    const GLenum own = layer.error;
+    layer.error = GL_NO_ERROR;
+    const GLenum driver = gles.getError();
+    return own != GL_NO_ERROR ? own : driver;
+}
+
+void APIENTRY glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
+{
+    flushVertices();
+    state().viewport = {x, y, width, height};
+    gles.viewport(x, y, width, height);
+}
+
+void APIENTRY glClear(GLbitfield mask)
+{
+    flushVertices();
+    gles.clear(mask);
+}
+
+void APIENTRY glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a)
+{
+    state().clearColor = {r, g, b, a};
+    gles.clearColor(r, g, b, a);
+}
+
+void APIENTRY glClearDepth(GLdouble depth)
+{
+    state().clearDepth = static_cast<float>(depth);
+    gles.clearDepthf(static_cast<float>(depth));
+}
+
+void APIENTRY glClearStencil(GLint value)
+{
+    state().clearStencil = value;
+    gles.clearStencil(value);
+}
+
+void APIENTRY glBlendFunc(GLenum source, GLenum destination)
+{
+    flushVertices();
+    state().blendSource = source;
+    state().blendDestination = destination;
+    gles.blendFunc(source, destination);
+}
+
+void APIENTRY glDepthFunc(GLenum function)
+{
+    flushVertices();
+    state().depthFunc = function;
+    gles.depthFunc(function);
+}
+
+void APIENTRY glDepthMask(GLboolean on)
+{
+    flushVertices();
+    state().depthMask = on != GL_FALSE;
+    gles.depthMask(on);
+}
+
+void APIENTRY glColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a)
+{
+    flushVertices();
+    state().colorMask = {r != GL_FALSE, g != GL_FALSE, b != GL_FALSE, a != GL_FALSE};
+    gles.colorMask(r, g, b, a);
+}
+
+void APIENTRY glCullFace(GLenum mode)
+{
+    flushVertices();
+    state().cullMode = mode;
+    gles.cullFace(mode);
+}
+
+void APIENTRY glPolygonMode(GLenum face, GLenum mode)
+{
+    if (face != GL_FRONT_AND_BACK || (mode != GL_FILL && mode != GL_LINE)) {
+        layerError(GL_INVALID_ENUM);
+        return;
+    }
+    flushVertices();
+    state().polygonMode = mode;
+    setCapability(GL_CULL_FACE, state().cullFace);
+}
+
+void APIENTRY glShadeModel(GLenum mode)
+{
+    flushVertices();
+    state().shadeModel = mode;
+}
+
+void APIENTRY glStencilFunc(GLenum function, GLint reference, GLuint mask)
+{
+    flushVertices();
+    state().stencilFunc = function;
+    state().stencilReference = reference;
+    state().stencilValueMask = mask;
+    gles.stencilFunc(function, reference, mask);
+}
+
+void APIENTRY glStencilOp(GLenum fail, GLenum depthFail, GLenum pass)
+{
+    flushVertices();
+    state().stencilFail = fail;
+    state().stencilDepthFail = depthFail;
+    state().stencilPass = pass;
+    gles.stencilOp(fail, depthFail, pass);
+}
+
+void APIENTRY glHint(GLenum target, GLenum mode)
+{
+    if (target == GL_PERSPECTIVE_CORRECTION_HINT) state().perspectiveHint = mode;
+    if (target == GL_FOG_HINT) state().fogHint = mode;
+}
+
+void APIENTRY glLightfv(GLenum light, GLenum name, const GLfloat* values)
+{
+    LayerLight* target = lightOf(light);
+    if (!target) return;
+    flushVertices();
+    switch (name) {
+    case GL_AMBIENT: target->ambient = four(values); break;
+    case GL_DIFFUSE: target->diffuse = four(values); break;
+    case GL_SPECULAR: target->specular = four(values); break;
+    // In eye coordinates, through the model-view current now.
+    case GL_POSITION: target->position = transformPoint(layer.modelView.back(), four(values)); break;
+    default: layerError(GL_INVALID_ENUM); return;
+    }
+    lightingChanged();
+}
+
+void APIENTRY glLightModeli(GLenum name, GLint value)
+{
+    if (name != GL_LIGHT_MODEL_LOCAL_VIEWER) {
+        layerError(GL_INVALID_ENUM);
+        return;
+    }
+    flushVertices();
+    state().localViewer = value != 0;
+}
+
+void APIENTRY glMaterialfv(GLenum face, GLenum name, const GLfloat* values)
+{
+    // Without two-sided lighting the front material lights both sides; the back one is unused.
+    if (face == GL_BACK) return;
+    flushVertices();
+    LayerMaterial& m = state().material;
+    switch (name) {
+    case GL_AMBIENT: m.ambient = four(values); break;
+    case GL_DIFFUSE: m.diffuse = four(values); break;
+    case GL_SPECULAR: m.specular = four(values); break;
+    case GL_EMISSION: m.emission = four(values); break;
+    case GL_SHININESS: m.shininess = std::clamp(values[0], 0.0f, 128.0f); break;
+    default: layerError(GL_INVALID_ENUM); return;
+    }
+    lightingChanged();
+}
+
+void APIENTRY glMaterialf(GLenum face, GLenum name, GLfloat value) { glMaterialfv(face, name, &value); }
+
+void APIENTRY glFogi(GLenum name, GLint value)
+{
+    if (name != GL_FOG_MODE || value != GL_LINEAR) {
+        layerError(GL_INVALID_ENUM);
+        return;
+    }
+    flushVertices();
+    state().fogMode = value;
+}
+
+void APIENTRY glFogf(GLenum name, GLfloat value)
+{
+    flushVertices();
+    switch (name) {
+    case GL_FOG_START: state().fogStart = value; break;
+    case GL_FOG_END: state().fogEnd = value; break;
+    case GL_FOG_DENSITY: state().fogDensity = value; break;
+    default: layerError(GL_INVALID_ENUM); return;
+    }
+    otherUniformsChanged();
+}
+
+void APIENTRY glFogfv(GLenum name, const GLfloat* values)
+{
+    if (name != GL_FOG_COLOR) {
+        glFogf(name, values[0]);
+        return;
+    }
+    flushVertices();
+    state().fogColor = four(values);
+    otherUniformsChanged();
+}
+
+void APIENTRY glTexGeni(GLenum coordinate, GLenum name, GLint mode)
+{
+    if ((coordinate != GL_S && coordinate != GL_T) || name != GL_TEXTURE_GEN_MODE || mode != GL_SPHERE_MAP) {
+        layerError(GL_INVALID_ENUM);
+        return;
+    }
+    flushVertices();
+    (coordinate == GL_S ? activeUnit().modeS : activeUnit().modeT) = mode;
+}
+
+void APIENTRY glTexEnvi(GLenum target, GLenum name, GLint mode)
+{
+    if (target != GL_TEXTURE_ENV || name != GL_TEXTURE_ENV_MODE || mode != GL_MODULATE) {
+        layerError(GL_INVALID_ENUM);
+        return;
+    }
+    activeUnit().environment = mode;
+}
+
+void APIENTRY glGenTextures(GLsizei count, GLuint* names) { gles.genTextures(count, names); }
+
+void APIENTRY glBindTexture(GLenum target, GLuint texture)
+{
+    flushVertices();
+    activeUnit().bound = texture;
+    gles.bindTexture(target, texture);
+}
+
+void APIENTRY glTexParameteri(GLenum target, GLenum name, GLint value)
+{
+    flushVertices();
+    gles.texParameteri(target, name, value);
+}
+
+void APIENTRY glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
+                           GLint border, GLenum format, GLenum type, const void* pixels)
+{
+    flushVertices();
+    uploadTexture(target, level, internalFormat, width, height, border, format, type, pixels);
+}
+
+void APIENTRY glPixelStorei(GLenum name, GLint value)
+{
+    if (name == GL_PACK_ALIGNMENT) layer.client.packAlignment = value;
+    if (name == GL_UNPACK_ALIGNMENT) layer.client.unpackAlignment = value;
+    gles.pixelStorei(name, value);
+}
+
+void APIENTRY glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, void* pixels)
+{
+    flushVertices();
+    gles.readPixels(x, y, width, height, format, type, pixels);
+}
+
+void APIENTRY glRasterPos2i(GLint x, GLint y) { setRasterPosition(static_cast<float>(x), static_cast<float>(y), 0.0f, 1.0f); }
+
+void APIENTRY glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type, const void* pixels)
+{
+    flushVertices();
+    drawPixels(width, height, format, type, pixels);
+}
+
+void APIENTRY glPushAttrib(GLbitfield mask)
+{
+    flushVertices();
+    layer.attributeStack.emplace_back(mask, layer.attributes);
+}
+
+void APIENTRY glPopAttrib()
+{
+    if (layer.attributeStack.empty()) {
+        layerError(GL_STACK_UNDERFLOW);
+        return;
+    }
+    flushVertices();
+    const auto& [mask, saved] = layer.attributeStack.back();
+    restoreAttributes(mask, saved);
+    layer.attributeStack.pop_back();
+    applyDriverState();
+    lightingChanged();
+    otherUniformsChanged();
+}
+
+void APIENTRY glPushClientAttrib(GLbitfield) { layer.clientStack.push_back(layer.client); }
+
+void APIENTRY glPopClientAttrib()
+{
+    if (layer.clientStack.empty()) {
+        layerError(GL_STACK_UNDERFLOW);
+        return;
+    }
+    layer.client = layer.clientStack.back();
+    layer.clientStack.pop_back();
+    gles.pixelStorei(GL_PACK_ALIGNMENT, layer.client.packAlignment);
+    gles.pixelStorei(GL_UNPACK_ALIGNMENT, layer.client.unpackAlignment);
+}
+
+GLuint APIENTRY glGenLists(GLsizei range) { return generateLists(range); }
+void APIENTRY glDeleteLists(GLuint list, GLsizei range) { deleteLists(list, range); }
+void APIENTRY glNewList(GLuint list, GLenum mode) { startList(list, mode); }
+void APIENTRY glEndList() { finishList(); }
+void APIENTRY glCallList(GLuint list) { callList(list); }
+
+void APIENTRY glFlush()
+{
+    flushVertices();
+    gles.flush();
+}
+
+void APIENTRY glFinish()
+{
+    flushVertices();
+    gles.finish();
+}
+
+void* APIENTRY glMapBuffer(GLenum target, GLenum access) { return mapWholeBuffer(target, access); }
+
+} // extern "C"
+
+bool fixedGlBind(FixedGlLookup lookup, GLint width, GLint height, const char*& missing)
+{
+    if (!fetchGlesDriver(lookup, missing)) return false;
+    forgetLayerPrograms();
+    resetLayerState(width, height);
+    startVertexStream();
+    startPixelOps();
+    applyDriverState();
+    matricesChanged();
+    lightingChanged();
+    otherUniformsChanged();
+    return true;
+}
+
+void* fixedGlProc(const char* name)
+{
+    struct Entry {
+        const char* name;
+        void* proc;
+    };
+    static const Entry entries[] = {
+        {"glActiveTextureARB", reinterpret_cast<void*>(glActiveTextureARB)},
+        {"glMultiTexCoord2fvARB", reinterpret_cast<void*>(glMultiTexCoord2fvARB)},
+        {"glMapBuffer", reinterpret_cast<void*>(glMapBuffer)},
+    };
+    for (const Entry& entry : entries) {
+        if (std::strcmp(entry.name, name) == 0) return entry.proc;
+    }
+    return nullptr;
+}
