@@ -194,7 +194,6 @@ void APIENTRY glEnd() { endPrimitive(); }
 void APIENTRY glVertex2f(GLfloat x, GLfloat y) { emitVertex(x, y, 0.0f, 1.0f); }
 void APIENTRY glVertex3f(GLfloat x, GLfloat y, GLfloat z) { emitVertex(x, y, z, 1.0f); }
 void APIENTRY glVertex3fv(const GLfloat* v) { emitVertex(v[0], v[1], v[2], 1.0f); }
-void APIENTRY glNormal3f(GLfloat x, GLfloat y, GLfloat z) { setCurrentNormal(x, y, z); }
 void APIENTRY glNormal3fv(const GLfloat* v) { setCurrentNormal(v[0], v[1], v[2]); }
 void APIENTRY glColor3f(GLfloat r, GLfloat g, GLfloat b) { setCurrentColor(r, g, b, 1.0f); }
 void APIENTRY glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { setCurrentColor(r, g, b, a); }
@@ -620,9 +619,16 @@ void* APIENTRY glMapBuffer(GLenum target, GLenum access) { return mapWholeBuffer
 
 } // extern "C"
 
+namespace {
+
+FixedGlLookup driverLookup = nullptr;
+
+} // namespace
+
 bool fixedGlBind(FixedGlLookup lookup, GLint width, GLint height, const char*& missing)
 {
     if (!fetchGlesDriver(lookup, missing)) return false;
+    driverLookup = lookup;
     forgetLayerPrograms();
     resetLayerState(width, height);
     startVertexStream();
@@ -640,13 +646,22 @@ void* fixedGlProc(const char* name)
         const char* name;
         void* proc;
     };
-    static const Entry entries[] = {
+    static const Entry own[] = {
         {"glActiveTextureARB", reinterpret_cast<void*>(glActiveTextureARB)},
         {"glMultiTexCoord2fvARB", reinterpret_cast<void*>(glMultiTexCoord2fvARB)},
         {"glMapBuffer", reinterpret_cast<void*>(glMapBuffer)},
     };
-    for (const Entry& entry : entries) {
+    // Framebuffer and buffer objects work alike in both APIs: the driver's own.
+    static const char* const passedThrough[] = {
+        "glGenFramebuffers", "glBindFramebuffer", "glGenRenderbuffers", "glBindRenderbuffer",
+        "glRenderbufferStorage", "glFramebufferRenderbuffer", "glCheckFramebufferStatus", "glBlitFramebuffer",
+        "glGenBuffers", "glDeleteBuffers", "glBindBuffer", "glBufferData", "glUnmapBuffer",
+    };
+    for (const Entry& entry : own) {
         if (std::strcmp(entry.name, name) == 0) return entry.proc;
+    }
+    for (const char* driverName : passedThrough) {
+        if (std::strcmp(driverName, name) == 0) return driverLookup ? driverLookup(name) : nullptr;
     }
     return nullptr;
 }

@@ -26,8 +26,4 @@ bool platformStartGl(int width, int height, std::string& problem)
     return false;
 }
 
-void* platformGlProc(const char* name)
-{
-    if (void* own = fixedGlProc(name)) return own;
-    return SDL_GL_GetProcAddress(name);
-}
+void* platformGlProc(const char* name) { return fixedGlProc(name); }

@@ -308,12 +308,13 @@ void lists()
     light(GL_LIGHT0, from, white, white);
     const float diffuse[4] = {0.9f, 0.6f, 0.2f, 1.0f}, none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     material(diffuse, none, none, 0.0f);
-    glNormal3f(0.0f, 0.0f, 1.0f);
+    const float facing[3] = {0.0f, 0.0f, 1.0f}, tilted[3] = {0.7f, 0.0f, 0.7f};
+    glNormal3fv(facing);
     const GLuint list = glGenLists(1);
     glNewList(list, GL_COMPILE);
     sphere(0.6f, false);
     glBegin(GL_TRIANGLES);
-    glNormal3f(0.7f, 0.0f, 0.7f);
+    glNormal3fv(tilted);
     glVertex3f(0.0f, 0.0f, 0.0f);
     glVertex3f(0.2f, 0.0f, 0.0f);
     glVertex3f(0.0f, 0.2f, 0.0f);
