@@ -51,9 +51,13 @@ vec2 sphereMap(vec3 eyeHat, vec3 normal)
 void main()
 {
     gl_Position = u_mvp * a_position;
+#if LIGHTING || FOG || SPHERE0 || SPHERE1
     vec4 eye = u_modelView * a_position;
+#endif
+#if LIGHTING || SPHERE0 || SPHERE1
     vec3 normal = u_normalMatrix * a_normal;
     vec3 eyeHat = normalize(eye.xyz);
+#endif
 #if LIGHTING
     vec3 color = u_sceneColor.rgb;
 #if LIGHT_COUNT > 0
@@ -89,7 +93,11 @@ void main()
 #else
     v_texCoord1 = a_texCoord1;
 #endif
+#if FOG
     v_fogCoord = abs(eye.z);
+#else
+    v_fogCoord = 0.0;
+#endif
 }
 )";
 
