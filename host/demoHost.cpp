@@ -167,15 +167,6 @@ void startMusic(DemoHost& host)
     host.showStarted = true;
 }
 
-void printRunReport(const DemoHost& host)
-{
-    const int refreshHz = host.screen.window ? platformRefreshRate(host.screen.window) : 0;
-    std::string passes;
-    if (host.steering.passes > 1) passes = "; the show started " + std::to_string(host.steering.passes) + " times (looping)";
-    std::printf("kesu: %s%s\n", describeRunReport(playerRunReport(host.clock, refreshHz)).c_str(), passes.c_str());
-    std::fflush(stdout);
-}
-
 // A step of the start-up that went well moves the run on; one that failed, having said why,
 // ends it.
 bool startupStep(DemoHost& host, bool done, PlayerPhase next)
@@ -241,7 +232,8 @@ int endPlayer(DemoHost& host)
     const bool started = host.showStarted;
     const bool quitEarly = !started && platformQuitSignalled();
     finishSavingPictures();
-    if (started || quitEarly) printRunReport(host);
+    if (started || quitEarly)
+        printPlayerReport(host.clock, host.screen.window ? platformRefreshRate(host.screen.window) : 0, host.steering.passes);
     // On a close request the show leaves the music playing; the output is closed below,
     // before the decoded music it reads from is freed.
     destroyRenderWindow(host.renderWindow, &host.screen.window, &host.deviceContext);

@@ -7,6 +7,7 @@
 #include "platform/mp3Decoder.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
+#include "timeline/runReport.h"
 
 #include <cerrno>
 #include <cstring>
@@ -133,9 +134,13 @@ void playerFrameShown(PlayerClock& clock, const FrameClock& frame)
     }
 }
 
-RunReport playerRunReport(const PlayerClock& clock, double refreshHz)
+void printPlayerReport(const PlayerClock& clock, int refreshHz, int passes)
 {
-    return summarizeRun(clock.shownSeconds, clock.startSeconds, refreshHz);
+    const RunReport report = summarizeRun(clock.shownSeconds, clock.startSeconds, refreshHz);
+    std::string looped;
+    if (passes > 1) looped = "; the show started " + std::to_string(passes) + " times (looping)";
+    std::printf("kesu: %s%s\n", describeRunReport(report).c_str(), looped.c_str());
+    std::fflush(stdout);
 }
 
 void stopPlayerClock(PlayerClock& clock)

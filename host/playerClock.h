@@ -5,7 +5,6 @@
 #pragma once
 
 #include "host/framePrediction.h"
-#include "timeline/runReport.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -58,7 +57,9 @@ float playerDrawTime(PlayerClock& clock, const FrameClock& frame);
 // The frame read at that clock was shown just now.
 void playerFrameShown(PlayerClock& clock, const FrameClock& frame);
 
-RunReport playerRunReport(const PlayerClock& clock, double refreshHz);
+// The run's one line on stdout: its frames, how fast and how many came late, on a display of
+// refreshHz (0: unknown), and how often the show started when it looped.
+void printPlayerReport(const PlayerClock& clock, int refreshHz, int passes);
 
 // The music stopped and the output closed, the decoded music freed; what went wrong with the
 // sound is said first.
