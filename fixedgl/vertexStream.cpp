@@ -52,7 +52,6 @@ GLenum blockMode = GL_TRIANGLES;
 std::vector<LayerVertex> block;      // the vertices since glBegin
 std::vector<LayerVertex> pending;    // assembled, waiting to be drawn
 GLenum pendingMode = GL_TRIANGLES;   // GL_TRIANGLES or GL_LINES
-std::vector<LayerVertex> assembled;  // scratch for a block's primitives
 
 // The stream's buffer, written at increasing offsets and given new storage when full, so a
 // draw never waits for the driver to finish with an earlier one.
