@@ -36,8 +36,11 @@ if [ "$runner" = unshare ]; then
   mkdir -p "$cache"
   if [ ! -f "$tarball" ] || [ -n "$(find "$tarball" -mtime +7 2>/dev/null)" ]; then
     step "a bookworm system for the tests: $tarball"
-    mmdebstrap --quiet --variant=apt --include=ca-certificates bookworm "$tarball.new" >"$work/mmdebstrap.log" 2>&1 ||
-      fail "mmdebstrap: $(tail -5 "$work/mmdebstrap.log")"
+    # The format is named: mmdebstrap reads it from the name's ending otherwise, and makes a
+    # folder of "….tar.new".
+    rm -rf "$tarball" "$tarball.new"
+    mmdebstrap --quiet --variant=apt --format=tar --include=ca-certificates bookworm "$tarball.new" \
+      >"$work/mmdebstrap.log" 2>&1 || fail "mmdebstrap: $(tail -5 "$work/mmdebstrap.log")"
     mv "$tarball.new" "$tarball"
   fi
   step "autopkgtest in a throwaway bookworm system"
