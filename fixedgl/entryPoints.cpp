@@ -625,7 +625,7 @@ FixedGlLookup driverLookup = nullptr;
 
 } // namespace
 
-bool fixedGlBind(FixedGlLookup lookup, GLint width, GLint height, const char*& missing)
+bool fixedGlBind(FixedGlLookup lookup, int width, int height, const char*& missing)
 {
     if (!fetchGlesDriver(lookup, missing)) return false;
     driverLookup = lookup;

@@ -6,15 +6,13 @@
 // the platform hands it.
 #pragma once
 
-#include <GL/gl.h>
-
 // The driver's entry point of that name; null when it has none.
 using FixedGlLookup = void* (*)(const char* name);
 
 // With an OpenGL ES 3 context current whose drawable is width x height: fetches the driver's
 // entry points through lookup and starts the layer in GL's initial state. False, with the
 // name of an entry point the driver lacks, when it cannot.
-bool fixedGlBind(FixedGlLookup lookup, GLint width, GLint height, const char*& missing);
+bool fixedGlBind(FixedGlLookup lookup, int width, int height, const char*& missing);
 
 // The entry point of that name for the calls a program fetches by name: the layer's own
 // (glActiveTextureARB, glMultiTexCoord2fvARB, glMapBuffer), or the driver's for framebuffer and

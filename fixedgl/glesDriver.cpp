@@ -8,6 +8,7 @@ bool fetchGlesDriver(void* (*lookup)(const char* name), const char*& missing)
     struct Entry {
         const char* name;
         void** slot;
+        bool optional = false;   // only for glMapBuffer, which WebGL does not have
     };
     const Entry entries[] = {
         {"glEnable", reinterpret_cast<void**>(&gles.enable)},
@@ -62,8 +63,8 @@ bool fetchGlesDriver(void* (*lookup)(const char* name), const char*& missing)
         {"glBufferData", reinterpret_cast<void**>(&gles.bufferData)},
         {"glBufferSubData", reinterpret_cast<void**>(&gles.bufferSubData)},
         {"glGetBufferParameteriv", reinterpret_cast<void**>(&gles.getBufferParameteriv)},
-        {"glMapBufferRange", reinterpret_cast<void**>(&gles.mapBufferRange)},
-        {"glUnmapBuffer", reinterpret_cast<void**>(&gles.unmapBuffer)},
+        {"glMapBufferRange", reinterpret_cast<void**>(&gles.mapBufferRange), true},
+        {"glUnmapBuffer", reinterpret_cast<void**>(&gles.unmapBuffer), true},
         {"glGenVertexArrays", reinterpret_cast<void**>(&gles.genVertexArrays)},
         {"glDeleteVertexArrays", reinterpret_cast<void**>(&gles.deleteVertexArrays)},
         {"glBindVertexArray", reinterpret_cast<void**>(&gles.bindVertexArray)},
@@ -75,7 +76,7 @@ bool fetchGlesDriver(void* (*lookup)(const char* name), const char*& missing)
     };
     for (const Entry& entry : entries) {
         *entry.slot = lookup(entry.name);
-        if (!*entry.slot) {
+        if (!*entry.slot && !entry.optional) {
             missing = entry.name;
             return false;
         }

@@ -121,6 +121,7 @@ void drawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type, const
 
 void* mapWholeBuffer(GLenum target, GLenum access)
 {
+    if (!gles.mapBufferRange) return nullptr;
     GLint size = 0;
     gles.getBufferParameteriv(target, GL_BUFFER_SIZE, &size);
     GLbitfield bits = 0;

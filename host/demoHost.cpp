@@ -1,7 +1,9 @@
 #include "host/demoHost.h"
 
 #include "host/playerMessages.h"
+#include "platform/audio.h"
 #include "platform/console.h"
+#include "platform/frameLoop.h"
 #include "platform/loadError.h"
 #include "platform/pictureSaver.h"
 #include "platform/quitSignal.h"
@@ -89,12 +91,15 @@ bool openWindow(DemoHost& host)
         return false;
     }
     host.session.renderWindow = &host.renderWindow;
+    // Where the window does not keep its picture from one frame to the next, the show keeps it
+    // off screen from the start.
+    if (!platformKeepsPicture()) drawShowOffscreen(screen.surface, screen.width, screen.height);
     LoadError error;
     if (!showWaitScreen(host.session, error)) {
         playerSay(formatLoadError(error));
         return false;
     }
-    platformSwapBuffers(screen.window);
+    presentShow(screen.surface, screen.window);
     // A swap interval the user did not ask for is not worth a word when the driver has none.
     const int interval = host.config.swapInterval;
     if ((!host.renderWindow.wglSwapIntervalEXT || host.renderWindow.wglSwapIntervalEXT(interval) != 0) && host.configGiven)
@@ -145,6 +150,7 @@ void wireShow(DemoHost& host)
     // Switched to or from the full screen while paused, the window takes its new size later.
     driver.showAgain = [&session, &screen, &steering] { presentFrame(screen, steering.bar, steering.looping, session.demoTime); };
     driver.musicEnded = [&host, &session, &steering] { return startNextPass(steering, session, host.clock); };
+    driver.resumed = [&host, &session] { catchUpWithMusic(session, host.clock); };
     // Paused, the player draws only to show or hide the time bar over the picture shown.
     driver.idle = [&session, &screen, &steering] { presentBarChange(screen, steering.bar, steering.looping, session.demoTime); };
 }
@@ -165,6 +171,14 @@ void startMusic(DemoHost& host)
     host.steering.looping = host.options.loop;
     startPlayerClock(host.clock, host.options.from);
     host.showStarted = true;
+    // Paused from the start: the first frame is shown and the show waits for Space.
+    if (host.options.paused) {
+        PlatformEvent space;
+        space.kind = PLATFORM_EVENT_KEY_DOWN;
+        space.keyCode = PLATFORM_KEY_SPACE;
+        takePlayerKey(host.steering, host.session, host.clock, host.screen, space);
+        host.session.showWhilePaused = true;
+    }
 }
 
 // A step of the start-up that went well moves the run on; one that failed, having said why,
@@ -211,9 +225,23 @@ bool stepPlayer(DemoHost& host)
         const bool loaded = loadStep(host);
         return startupStep(host, loaded, host.session.loaded ? PLAYER_MUSIC : PLAYER_LOADING);
     }
-    case PLAYER_MUSIC: startMusic(host); return startupStep(host, true, PLAYER_SHOW);
+    case PLAYER_MUSIC:
+        if (host.options.bench) {
+            stopKeepingMessages();
+            startPlayerBench(host.bench, host.session, host.options.from);
+            host.benchStarted = true;
+            return startupStep(host, true, PLAYER_BENCH);
+        }
+        // A browser lets the music start only after the page had a click or a key.
+        if (!audioMayStart()) return true;
+        startMusic(host);
+        return startupStep(host, true, PLAYER_SHOW);
     case PLAYER_SHOW:
         if (stepDemoRun(host.session, host.driver)) return true;
+        host.phase = PLAYER_OVER;
+        return false;
+    case PLAYER_BENCH:
+        if (stepPlayerBench(host.bench, host.session, host.screen)) return true;
         host.phase = PLAYER_OVER;
         return false;
     case PLAYER_OVER: break;
@@ -229,10 +257,10 @@ bool playerWaiting(const DemoHost& host)
 int endPlayer(DemoHost& host)
 {
     // A quit requested during the start-up ends the run as one requested later does.
-    const bool started = host.showStarted;
+    const bool started = host.showStarted || host.benchStarted;
     const bool quitEarly = !started && platformQuitSignalled();
     finishSavingPictures();
-    if (started || quitEarly)
+    if (host.showStarted || quitEarly)
         printPlayerReport(host.clock, host.screen.window ? platformRefreshRate(host.screen.window) : 0, host.steering.passes);
     // On a close request the show leaves the music playing; the output is closed below,
     // before the decoded music it reads from is freed.
@@ -245,11 +273,21 @@ int endPlayer(DemoHost& host)
 
 int runDemo(int argc, const char* const* argv)
 {
-    DemoHost host;
+    // The run outlives this call where the platform's own loop calls its steps.
+    DemoHost* host = new DemoHost;
     int status = 0;
-    if (!beginPlayer(host, argc, argv, status)) return status;
-    while (stepPlayer(host)) {
-        if (playerWaiting(host)) platformWaitForEvent(50);
+    if (!beginPlayer(*host, argc, argv, status)) {
+        delete host;
+        return status;
     }
-    return endPlayer(host);
+    FrameLoop loop;
+    loop.step = [](void* run) { return stepPlayer(*static_cast<DemoHost*>(run)); };
+    loop.waiting = [](void* run) { return playerWaiting(*static_cast<DemoHost*>(run)); };
+    loop.finish = [](void* run) {
+        const int exitStatus = endPlayer(*static_cast<DemoHost*>(run));
+        delete static_cast<DemoHost*>(run);
+        return exitStatus;
+    };
+    loop.run = host;
+    return platformRunFrames(loop);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "host/config.h"
+#include "host/playerBench.h"
 #include "host/playerClock.h"
 #include "host/playerKeys.h"
 #include "host/playerOptions.h"
@@ -20,6 +21,7 @@ enum PlayerPhase {
     PLAYER_LOADING,   // next: one step of the loading, behind the wait screen
     PLAYER_MUSIC,     // next: the sound output opened, a late start's history stepped, the music started
     PLAYER_SHOW,      // next: a step of the show, every pending event and at most one frame
+    PLAYER_BENCH,     // next: a batch of the bench's frames (--bench)
     PLAYER_OVER       // the run is over: endPlayer is next
 };
 
@@ -31,6 +33,7 @@ struct DemoHost {
     bool configGiven = true;   // false: installed without a configuration of the user's
     PlayerPhase phase = PLAYER_FILES;
     bool showStarted = false;  // the start-up went through: the music and the show started
+    bool benchStarted = false; // the start-up went through to the bench
     RenderWindow renderWindow;
     bool deviceContext = false;
     DemoSession session;
@@ -38,6 +41,7 @@ struct DemoHost {
     PlayerClock clock;
     PlayerSteering steering;
     PlayerScreen screen;
+    PlayerBench bench;
     bool glErrorReported = false;
 };
 
@@ -55,5 +59,6 @@ bool playerWaiting(const DemoHost& host);
 // (the reason is on stderr, and in a message box where there is no console).
 int endPlayer(DemoHost& host);
 
-// The whole run on the player's own loop, from the command line to the exit status.
+// The whole run, from the command line to the exit status, on the player's own loop or the
+// platform's (frameLoop.h).
 int runDemo(int argc, const char* const* argv);

@@ -97,3 +97,12 @@ bool startNextPass(PlayerSteering& steering, DemoSession& session, PlayerClock& 
 {
     return steering.looping && seekTo(steering, session, clock, demoLength);
 }
+
+void catchUpWithMusic(DemoSession& session, PlayerClock& clock)
+{
+    const double now = playerClockSeconds(clock);
+    if (now >= demoLength) return;
+    const float start = restartDemoSession(session, now);
+    restartPrediction(clock.prediction, start);
+    session.showWhilePaused = session.paused;
+}

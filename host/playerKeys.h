@@ -26,3 +26,7 @@ bool takePlayerKey(PlayerSteering& steering, DemoSession& session, PlayerClock& 
 
 // The music has reached its end: the show starts again from 0 when it loops; false ends the run.
 bool startNextPass(PlayerSteering& steering, DemoSession& session, PlayerClock& clock);
+
+// The show brought to where the music is now, as a seek brings it, the music left as it plays:
+// after the player was not stepped for a while (a page in a background tab).
+void catchUpWithMusic(DemoSession& session, PlayerClock& clock);

@@ -46,6 +46,10 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& option
             ++i;
         } else if (name == "--loop") {
             options.loop = true;
+        } else if (name == "--paused") {
+            options.paused = true;
+        } else if (name == "--bench") {
+            options.bench = true;
         } else if (name == "--display") {
             char* end = nullptr;
             const long display = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
@@ -73,7 +77,8 @@ void readPlayerEnvironment(PlayerOptions& options)
 
 std::string playerUsage()
 {
-    return "usage: kesu [--window | --desktop] [--display N] [--from SECONDS] [--loop]\n"
+    return "usage: kesu [--window | --desktop] [--display N] [--from SECONDS] [--paused] [--loop]\n"
+           "       kesu [--window | --desktop] [--from SECONDS] --bench\n"
            "       kesu --help | --version\n"
            "Plays the Kesu Tamrick demo, version " KESU_VERSION ".\n"
            "  (no option)      switch the display to the size in kesu.ini and cover the screen\n"
@@ -81,7 +86,10 @@ std::string playerUsage()
            "  --desktop        cover the screen at the desktop's own mode, no display-mode change\n"
            "  --display N      on monitor N (0 is the first)\n"
            "  --from SECONDS   start at that point of the music (0 to below 173)\n"
+           "  --paused         start paused, showing the first frame, until Space\n"
            "  --loop           play the show again from its start at its end, until Escape\n"
+           "  --bench          draw every frame from there to the end back to back, silent,\n"
+           "                   and print what each part of the show costs a frame\n"
            "  --help           this text\n"
            "  --version        the version\n"
            "Keys: Escape quits, Space pauses and resumes; Left and Right go 5 s back and on, Down\n"

@@ -11,6 +11,8 @@ struct PlayerOptions {
     ScreenMode screenMode = SCREEN_SWITCH_MODE;
     double from = 0.0;     // seconds of music to start at, 0 <= from < the run's length
     bool loop = false;     // play the show again from 0 at its end, until Escape
+    bool paused = false;   // start paused on the first frame, as a seek while paused shows it
+    bool bench = false;    // time the frames from `from` to the end back to back instead of playing
     int display = 0;       // the monitor the window or the full screen is on
     bool help = false;
     bool version = false;

@@ -49,6 +49,15 @@ void copyPicture(const ShowSurface& surface, GLuint from, GLuint to)
 
 } // namespace
 
+bool drawShowOffscreen(ShowSurface& surface, int showWidth, int showHeight)
+{
+    if (surface.offscreen || !makePicture(surface, showWidth, showHeight)) return surface.offscreen;
+    copyPicture(surface, 0, surface.framebuffer);
+    glFramebufferCalls().bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
+    surface.offscreen = true;
+    return true;
+}
+
 bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidth, int showHeight)
 {
     const bool toFullScreen = !platformIsFullscreen(window);
@@ -56,11 +65,7 @@ bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidt
     // window grows, and the show draws there from then on. Back in a window it goes on drawing
     // off screen: the window system shrinks the window some time after the switch, and its
     // back buffer, made again at the new size, would lose the picture the show keeps.
-    if (toFullScreen && !surface.offscreen && makePicture(surface, showWidth, showHeight)) {
-        copyPicture(surface, 0, surface.framebuffer);
-        glFramebufferCalls().bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
-        surface.offscreen = true;
-    }
+    if (toFullScreen) drawShowOffscreen(surface, showWidth, showHeight);
     return platformSetFullscreen(window, toFullScreen);
 }
 

@@ -21,6 +21,10 @@ struct ShowSurface {
     int height = 0;
 };
 
+// From now on the show draws at its own size into its picture kept off screen; false (and the
+// show on the window) without framebuffer objects.
+bool drawShowOffscreen(ShowSurface& surface, int showWidth, int showHeight);
+
 // Between the window and the full screen on the monitor the window is on, the show's
 // picture carried over. False when the window system refuses.
 bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidth, int showHeight);

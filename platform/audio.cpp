@@ -209,6 +209,7 @@ std::uint32_t audioPosition(AudioOutput* output)
 {
     if (!output) return 0;
     if (output->paused || output->stopped) return static_cast<std::uint32_t>(output->lastPosition);
+    if (output->backend->report) output->backend->report(*output);
     std::uint64_t position = static_cast<std::uint64_t>(std::max(followedPosition(*output, platformMonotonicSeconds()), 0.0));
     position &= ~static_cast<std::uint64_t>(AUDIO_BYTES_PER_FRAME - 1);
     position = std::min<std::uint64_t>(std::max(position, output->lastPosition), 0xFFFFFFFCu);

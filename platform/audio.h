@@ -27,6 +27,10 @@ using AudioNotice = std::function<void(const std::string& text)>;
 // away mid-run is followed on the monotonic clock and connected to again every second;
 // `notice` hears of both.
 AudioOutput* audioOpen(std::string& message, AudioNotice notice = nullptr);
+
+// Whether the music may start now: a browser lets sound start only after the page had a click
+// or a key; elsewhere always.
+bool audioMayStart();
 bool audioIsSilent(const AudioOutput* output);
 
 // Plays `pcm` from byte startByte (rounded down to a whole frame); after the music the output

@@ -6,3 +6,5 @@ const AudioBackend* const* audioBackends()
     static const AudioBackend* const backends[] = {&deviceBackend, &silentBackend, nullptr};
     return backends;
 }
+
+bool audioMayStart() { return true; }

@@ -108,4 +108,4 @@ void closeDevice(AudioOutput& output)
 
 } // namespace
 
-const AudioBackend deviceBackend = {"SDL device", deviceWanted, openDevice, startDevice, pauseDevice, stopDevice, closeDevice, 0.25};
+const AudioBackend deviceBackend = {"SDL device", deviceWanted, openDevice, startDevice, pauseDevice, stopDevice, closeDevice, 0.25, nullptr};

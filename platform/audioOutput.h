@@ -57,6 +57,9 @@ struct AudioBackend {
     // Seconds over which the clock takes in what a report says: 0 for reports that are exact,
     // more for reports that come in uneven bursts.
     double followSeconds;
+    // Publishes what is heard now, for an output with no thread of its own to do it; null
+    // where the output's own thread publishes.
+    void (*report)(AudioOutput& output);
 };
 
 // The backends of this system, in the order they are tried; the last, silence, always opens.
@@ -65,6 +68,7 @@ const AudioBackend* const* audioBackends();
 extern const AudioBackend serverBackend;   // a sound server's stream (not on Windows)
 extern const AudioBackend deviceBackend;   // SDL's audio device
 extern const AudioBackend silentBackend;   // nothing played, the clock on the monotonic clock
+extern const AudioBackend webAudioBackend; // a browser's Web Audio
 
 struct AudioOutput {
     const AudioBackend* backend = nullptr;

@@ -321,4 +321,4 @@ void closeServer(AudioOutput& output)
 
 } // namespace
 
-const AudioBackend serverBackend = {"sound server", serverWanted, openServer, startServer, pauseServer, stopServer, closeServer, 0.0};
+const AudioBackend serverBackend = {"sound server", serverWanted, openServer, startServer, pauseServer, stopServer, closeServer, 0.0, nullptr};

@@ -28,6 +28,21 @@ bool writePng(const std::string& path, const std::uint8_t* rgba, int width, int 
     return true;
 }
 
+bool encodePng(const std::uint8_t* rgba, int width, int height, bool bottomRowFirst, std::vector<std::uint8_t>& png)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGBA;
+    const png_int_32 stride = (bottomRowFirst ? -1 : 1) * width * 4;
+    png_alloc_size_t size = 0;
+    if (width <= 0 || height <= 0 || !png_image_write_to_memory(&image, nullptr, &size, 0, rgba, stride, nullptr)) return false;
+    png.resize(size);
+    return png_image_write_to_memory(&image, png.data(), &size, 0, rgba, stride, nullptr) != 0;
+}
+
 bool readPng(const std::string& path, std::string& rgba, int& width, int& height, std::string& error)
 {
     png_image image;

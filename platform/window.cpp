@@ -347,6 +347,8 @@ void platformDrawableSize(PlatformWindow* window, int& width, int& height)
     if (window) SDL_GL_GetDrawableSize(sdlWindow(window), &width, &height);
 }
 
+bool platformKeepsPicture() { return true; }
+
 int platformSetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0 ? 0 : -1; }
 
 void platformSwapBuffers(PlatformWindow* window)

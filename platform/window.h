@@ -24,6 +24,7 @@ enum PlatformEventKind {
     PLATFORM_EVENT_KEY_UP,
     PLATFORM_EVENT_QUIT,      // the window's close request, or SIGTERM / SIGINT
     PLATFORM_EVENT_SHOWN,     // the window was uncovered or changed size: what it shows is to be shown again
+    PLATFORM_EVENT_RESUMED,   // the program was not stepped for a while (a page in a background tab) as the music went on
     PLATFORM_EVENT_OTHER
 };
 
@@ -115,6 +116,10 @@ bool platformShowWindow(PlatformWindow* window);
 bool platformRaiseWindow(PlatformWindow* window);
 // Drops a full-screen mode, so the desktop's own mode is back.
 void platformLeaveFullscreen(PlatformWindow* window);
+
+// Whether the window keeps what was drawn from one frame to the next (a desktop's back
+// buffer does; a browser's canvas is cleared after each frame it shows).
+bool platformKeepsPicture();
 
 // Size of the GL drawable in pixels (larger than the window on HiDPI screens).
 void platformDrawableSize(PlatformWindow* window, int& width, int& height);

@@ -231,6 +231,7 @@ bool takeEvent(DemoSession& session, const DemoDriver& driver, const PlatformEve
     }
     if (event.kind == PLATFORM_EVENT_KEY_UP && designedKey) session.keyDown[event.keyCode] = 0;
     if (event.kind == PLATFORM_EVENT_SHOWN && session.paused && driver.showAgain) driver.showAgain();
+    if (event.kind == PLATFORM_EVENT_RESUMED && driver.resumed) driver.resumed();
     return true;
 }
 

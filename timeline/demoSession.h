@@ -157,6 +157,9 @@ struct DemoDriver {
     std::function<void()> idle;
     // While paused, when the window was uncovered or resized: the picture shown again.
     std::function<void()> showAgain;
+    // The run was not stepped for a while as the music went on (a page in a background tab):
+    // the show is brought to the music's moment, as a seek brings it.
+    std::function<void()> resumed;
 };
 
 // One step of the run: every pending event is handled, then the clock is read and the frame

@@ -46,7 +46,8 @@ StreamInfo probe(const std::string& path)
 } // namespace
 
 // 12 s is 359.64 frames at 30000/1001, so the span starts off the grid; one AAC frame is
-// 1024 samples.
+// 1024 samples. The span's music alone, as a WAV, is exactly the samples its 30 frames last:
+// round(30 x 44100 x 1001 / 30000) = 44144.
 TEST(CaptureRun, VideoSoundLastsAsLongAsItsPicturesToWithinOneAudioFrame)
 {
     const std::string video = makeTempFolder("video") + "/span.mp4";
@@ -58,6 +59,12 @@ TEST(CaptureRun, VideoSoundLastsAsLongAsItsPicturesToWithinOneAudioFrame)
     EXPECT_EQ(info.videoFrames, 30);
     EXPECT_NEAR(info.videoSeconds, 30 * 1001 / 30000.0, 0.0005);
     EXPECT_NEAR(info.audioSeconds, info.videoSeconds, 1024.0 / 44100.0);
+
+    const std::string sound = makeTempFolder("sound") + "/span.wav";
+    const ProcessResult wav =
+        runCapture({"--fps", "30000/1001", "--from", "12", "--to", "13", "--out", sound}, captureTimeout);
+    ASSERT_EQ(wav.exitStatus, 0) << wav.err;
+    EXPECT_EQ(std::filesystem::file_size(sound), 44u + 44144u * 4u);
 }
 
 TEST(CaptureRun, OutputsThatCannotBeMadeAreNamedBeforeRendering)

@@ -4,6 +4,7 @@
 //
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] [--quality Q] --out FILE.mp4
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --out DIR
+//   kesu-capture [--fps N|N/M] [--from T] [--to T] --out FILE.wav
 //   kesu-capture [--size WxH] [--fps N|N/M] --at T [--at T]... --out DIR
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --contact-sheet FILE.png|.jpg [--count N]
 //   kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --bench
@@ -178,6 +179,7 @@ int main(int argc, char** argv)
     // A run folder, or the installed pack.
     const RunFiles files = findRunFiles(packFileNames());
     if (!files.note.empty()) std::fprintf(stderr, "kesu-capture: %s\n", files.note.c_str());
+    if (options.mode == CAPTURE_SOUND) return writeSpanSound(options, files.dataFolder) ? 0 : 1;
     VideoSettings video;
     if (options.mode == CAPTURE_VIDEO && !prepareVideo(options, files.dataFolder, video)) return 1;
 
@@ -217,6 +219,7 @@ int main(int argc, char** argv)
         case CAPTURE_SEQUENCE: ok = captureSequence(options, session, offscreen); break;
         case CAPTURE_VIDEO: ok = captureVideo(options, video, session, offscreen); break;
         case CAPTURE_SHEET: ok = captureSheet(options, session, offscreen); break;
+        case CAPTURE_SOUND: break;   // written before any window opened
         case CAPTURE_BENCH:
             ok = benchRun(options, session, offscreen, (contextTime - launchTime) * 1000.0,
                           (loadedTime - contextTime) * 1000.0);

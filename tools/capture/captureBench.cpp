@@ -4,7 +4,7 @@
 #include "platform/pngWriter.h"
 #include "platform/window.h"
 #include "timeline/demoSchedule.h"
-#include "timeline/runReport.h"
+#include "timeline/frameTimings.h"
 #include "tools/capture/captureLoop.h"
 #include "tools/capture/captureOptions.h"
 #include "tools/capture/captureOutput.h"
@@ -22,47 +22,6 @@
 #include <vector>
 
 namespace {
-
-struct TimingWindow {
-    std::string name;
-    float start;
-    float end;
-    std::vector<double> milliseconds;
-    std::vector<double> cpuMilliseconds;   // processor time of all the process's threads
-};
-
-// The stretches between consecutive window boundaries of the schedule, each named after the
-// windows drawing in it: "TitleStreams+BlindsMask+GrassScene" from 10 to 17.5 s.
-std::vector<TimingWindow> timingWindows()
-{
-    std::vector<float> bounds;
-    for (const ScheduledWindow& entry : demoSchedule) {
-        bounds.push_back(entry.window.start);
-        bounds.push_back(entry.window.end);
-    }
-    std::sort(bounds.begin(), bounds.end());
-    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
-    std::vector<TimingWindow> windows;
-    for (std::size_t i = 0; i + 1 < bounds.size(); ++i) {
-        std::string name;
-        for (const ScheduledWindow& entry : demoSchedule) {
-            if (entry.window.start <= bounds[i] && bounds[i + 1] <= entry.window.end) {
-                name += (name.empty() ? "" : "+") + std::string(entry.name);
-            }
-        }
-        if (!name.empty()) windows.push_back({name, bounds[i], bounds[i + 1], {}, {}});
-    }
-    return windows;
-}
-
-void printTimingRow(const std::string& name, const std::vector<double>& milliseconds,
-                    const std::vector<double>& cpuMilliseconds = {})
-{
-    std::printf("%-36s %7zu %9.2f %9.2f %10.2f", name.c_str(), milliseconds.size(), medianOf(milliseconds),
-                percentileOf(milliseconds, 0.95), *std::max_element(milliseconds.begin(), milliseconds.end()));
-    if (!cpuMilliseconds.empty()) std::printf(" %9.2f", medianOf(cpuMilliseconds));
-    std::printf("\n");
-}
 
 double processorMilliseconds() { return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
 
@@ -153,12 +112,7 @@ bool benchRun(const CaptureOptions& options, DemoSession& session, PlatformOffsc
         const double cpuMilliseconds = processorMilliseconds() - cpuBefore;
         all.push_back(milliseconds);
         allCpu.push_back(cpuMilliseconds);
-        for (TimingWindow& window : windows) {
-            if (window.start < step.demoTime && step.demoTime < window.end) {
-                window.milliseconds.push_back(milliseconds);
-                window.cpuMilliseconds.push_back(cpuMilliseconds);
-            }
-        }
+        recordFrameTiming(windows, step.demoTime, milliseconds, cpuMilliseconds);
         const double readStart = platformMonotonicSeconds();
         readFrame(options.width, options.height, pixels);
         readback.push_back((platformMonotonicSeconds() - readStart) * 1000.0);
@@ -180,10 +134,8 @@ bool benchRun(const CaptureOptions& options, DemoSession& session, PlatformOffsc
                 static_cast<long long>(frameCount));
     std::printf("load: GL context %.1f ms, assets %.1f ms\n", contextMs, loadMs);
     std::printf("rendering (composeFrame + glFinish, no readback), per frame; cpu: processor time of all threads:\n");
-    std::printf("%-36s %7s %9s %9s %10s %9s\n", "window", "frames", "median ms", "95th ms", "slowest ms", "cpu ms");
-    for (const TimingWindow& window : windows) {
-        if (!window.milliseconds.empty()) printTimingRow(window.name, window.milliseconds, window.cpuMilliseconds);
-    }
+    printTimingHeading(true);
+    printTimingWindows(windows);
     printTimingRow("all frames", all, allCpu);
     std::printf("readback and encoding, per frame:\n");
     printTimingRow("glReadPixels RGBA", readback);

@@ -45,6 +45,7 @@ void printCaptureUsage(std::FILE* stream)
     std::fprintf(stream,
                  "usage: kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] [--quality Q] --out FILE.mp4\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --out DIR\n"
+                 "       kesu-capture [--fps N|N/M] [--from T] [--to T] --out FILE.wav\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] --at T [--at T]... --out DIR\n"
                  "       kesu-capture [--size WxH] [--fps N|N/M] [--from T] [--to T] --contact-sheet FILE.png"
                  "|.jpg [--count N]\n"
@@ -57,6 +58,7 @@ void printCaptureUsage(std::FILE* stream)
                  "[--from, --to), by default the whole demo. --size defaults to 1280x720 (320x180 per\n"
                  "contact-sheet tile), --fps to 60, --count to 12. FILE.mp4 needs ffmpeg; --quality is\n"
                  "draft, normal (the default, under 300 MB for the whole demo at 720p60) or archive.\n"
+                 "FILE.wav is the span's music alone, as the video carries it, for a PNG sequence.\n"
                  "The clock always runs from 0; frames before the span are only stepped, except those\n"
                  "its pictures build on. --every-frame draws them all, which only takes longer.\n",
                  installedDataFolder().c_str());
@@ -154,10 +156,13 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options)
         }
     } else if (!options.times.empty()) {
         if (options.out.empty()) return captureFail("--out is missing");
-        if (endsWithLower(options.out, ".mp4")) return captureFail("--at writes PNG files into a folder, not " + options.out);
+        if (endsWithLower(options.out, ".mp4") || endsWithLower(options.out, ".wav"))
+            return captureFail("--at writes PNG files into a folder, not " + options.out);
         options.mode = CAPTURE_PICKS;
     } else if (!options.out.empty()) {
-        options.mode = endsWithLower(options.out, ".mp4") ? CAPTURE_VIDEO : CAPTURE_SEQUENCE;
+        options.mode = endsWithLower(options.out, ".mp4")   ? CAPTURE_VIDEO
+                       : endsWithLower(options.out, ".wav") ? CAPTURE_SOUND
+                                                            : CAPTURE_SEQUENCE;
     } else if (!options.checkGl) {
         return captureFail("nothing to do: give --out, --contact-sheet, --bench or --check-gl");
     }

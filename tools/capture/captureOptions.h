@@ -12,7 +12,7 @@
 
 // What the run produces: nothing but the GL check over the whole demo, PNGs of picked times,
 // a PNG sequence, an MP4, a contact sheet, or frame timings.
-enum CaptureMode { CAPTURE_CHECK, CAPTURE_PICKS, CAPTURE_SEQUENCE, CAPTURE_VIDEO, CAPTURE_SHEET, CAPTURE_BENCH };
+enum CaptureMode { CAPTURE_CHECK, CAPTURE_PICKS, CAPTURE_SEQUENCE, CAPTURE_VIDEO, CAPTURE_SHEET, CAPTURE_BENCH, CAPTURE_SOUND };
 
 struct CaptureOptions {
     CaptureMode mode = CAPTURE_CHECK;

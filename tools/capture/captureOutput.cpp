@@ -56,6 +56,30 @@ std::string pickPath(const std::string& outDir, double time)
     return (std::filesystem::path(outDir) / name).string();
 }
 
+namespace {
+
+// The music of the span, from its first frame's sample to its end's.
+bool spanMusic(const CaptureOptions& options, const std::string& dataFolder, std::vector<std::int16_t>& cut)
+{
+    std::vector<std::int16_t> music;
+    LoadError loadError;
+    if (!decodeMp3File(dataFolder + "little.mp3", music, loadError)) return captureFail(formatLoadError(loadError));
+    const std::int64_t frameCount = spanFrameCount(options.rate, options.from, options.to);
+    cut = cutAudio(music, audioSampleOfTime(options.from), audioSampleOfFrame(options.rate, frameCount));
+    return true;
+}
+
+} // namespace
+
+bool writeSpanSound(const CaptureOptions& options, const std::string& dataFolder)
+{
+    std::vector<std::int16_t> cut;
+    std::string error;
+    if (!checkWritable(options.out) || !spanMusic(options, dataFolder, cut)) return false;
+    if (!writeWav(options.out, cut, error)) return captureFail(error);
+    return true;
+}
+
 bool prepareVideo(const CaptureOptions& options, const std::string& dataFolder, VideoSettings& settings)
 {
     settings.ffmpegPath = findProgram("ffmpeg");
@@ -65,12 +89,8 @@ bool prepareVideo(const CaptureOptions& options, const std::string& dataFolder, 
                     " PNG sequence with --out DIR");
     }
     if (!checkWritable(options.out)) return false;
-    std::vector<std::int16_t> music;
-    LoadError loadError;
-    if (!decodeMp3File(dataFolder + "little.mp3", music, loadError)) return captureFail(formatLoadError(loadError));
-    const std::int64_t frameCount = spanFrameCount(options.rate, options.from, options.to);
-    const std::vector<std::int16_t> cut =
-        cutAudio(music, audioSampleOfTime(options.from), audioSampleOfFrame(options.rate, frameCount));
+    std::vector<std::int16_t> cut;
+    if (!spanMusic(options, dataFolder, cut)) return false;
     settings.audioPath =
         (std::filesystem::temp_directory_path() / ("kesu-capture-" + std::to_string(getpid()) + ".wav")).string();
     std::string error;

@@ -27,6 +27,9 @@ bool checkWritable(const std::string& path);
 // "at-00012.500.png" in outDir: zero-padded seconds, so the names sort in time order.
 std::string pickPath(const std::string& outDir, double time);
 
+// FILE.wav: the span's music alone, as a video of the span carries it; nothing is drawn.
+bool writeSpanSound(const CaptureOptions& options, const std::string& dataFolder);
+
 // Before any rendering: ffmpeg is there, the file can be written, and the music is cut to
 // the span and written where ffmpeg will read it (settings.audioPath, removed by the caller).
 // The music is read from dataFolder.
