@@ -15,6 +15,7 @@ float predictFrameTime(FramePrediction& prediction, float readTime, float end)
 {
     float drawn = readTime;
     if (prediction.enabled && !prediction.exact) drawn = static_cast<float>(readTime + predictedDelay(prediction));
+    prediction.lastExact = prediction.exact;
     prediction.exact = false;
     drawn = std::min(std::max(prediction.lastDrawn, drawn), end);
     prediction.lastDrawn = drawn;
@@ -23,6 +24,7 @@ float predictFrameTime(FramePrediction& prediction, float readTime, float end)
 
 void frameShown(FramePrediction& prediction, double readSeconds, double shownSeconds)
 {
+    if (prediction.lastExact) return;
     prediction.recentDelays[prediction.nextDelay] = shownSeconds - readSeconds;
     prediction.nextDelay = (prediction.nextDelay + 1) % prediction.recentDelays.size();
     prediction.delayCount = std::min(prediction.delayCount + 1, prediction.recentDelays.size());

@@ -15,6 +15,7 @@ struct FramePrediction {
     std::size_t nextDelay = 0;        // where the next one goes
     float lastDrawn = 0.0f;           // the time the last frame was drawn for
     bool exact = true;                // the next frame is drawn for its read time, without a delay
+    bool lastExact = false;           // so was the frame drawn last: its delay is not learnt
     bool enabled = true;              // false: every frame is drawn for its read time (the frame-start clock)
 };
 
@@ -33,7 +34,9 @@ double predictedDelay(const FramePrediction& prediction);
 float predictFrameTime(FramePrediction& prediction, float readTime, float end);
 
 // The frame whose clock was read at readSeconds was shown (its swap returned) at
-// shownSeconds: its delay joins the recent ones.
+// shownSeconds: its delay joins the recent ones, unless it was the exact frame after a
+// restart, whose delay holds one-off work (the first draw of a start compiles and uploads;
+// learnt, it would put the next frames ahead of their sound by that long).
 void frameShown(FramePrediction& prediction, double readSeconds, double shownSeconds);
 
 // The next frame is drawn exactly for its read time: at a start, a late start and a resume,

@@ -72,8 +72,9 @@ bool takePlayerKey(PlayerSteering& steering, DemoSession& session, PlayerClock& 
     case 's':
     case PLATFORM_KEY_F12:
         screen.screenshotAsked = true;
-        // Paused, the picture in the back buffer is the one shown.
-        if (session.paused) presentFrame(screen, steering.bar, steering.looping, session.demoTime);
+        // Paused, the picture in the back buffer is the one shown; unless a frame is still to
+        // be shown (a seek while paused, a paused start), which then takes it.
+        if (session.paused && !session.showWhilePaused) presentFrame(screen, steering.bar, steering.looping, session.demoTime);
         return true;
     case PLATFORM_KEY_RETURN:
         if (!(event.modifiers & PLATFORM_MOD_ALT)) return true;

@@ -16,12 +16,13 @@ float frame(FramePrediction& prediction, double readSeconds, double delay, float
 
 } // namespace
 
-// The first frame is drawn for its read time exactly; later ones for the read time plus the
-// median of the last 15 read-to-shown delays, at most 50 ms.
+// The first frame is drawn for its read time exactly, and its delay is not learnt; later ones
+// for the read time plus the median of the last 15 read-to-shown delays, at most 50 ms.
 TEST(FramePrediction, FirstFrameExactThenTheMedianOfTheLast15DelaysCapped)
 {
     FramePrediction prediction;
     EXPECT_EQ(frame(prediction, 10.0, 0.040), 10.0f);
+    EXPECT_EQ(predictedDelay(prediction), 0.0) << "the first frame's delay, one-off work included, was learnt";
     // 15 slow frames, then 15 of 10 to 24 ms: only the last 15 count, and their median is the
     // eighth smallest, 17 ms (the smallest would be 10 ms, the last 30 would give 40 ms).
     double read = 10.0;
@@ -38,6 +39,7 @@ TEST(FramePrediction, FirstFrameExactThenTheMedianOfTheLast15DelaysCapped)
 TEST(FramePrediction, NeverBackwardsEndsAtTheEndAndRestartsExact)
 {
     FramePrediction prediction;
+    frame(prediction, 100.0, 0.02);
     frame(prediction, 100.0, 0.02);
     const float ahead = frame(prediction, 100.02, 0.02);
     EXPECT_FLOAT_EQ(ahead, 100.04f);

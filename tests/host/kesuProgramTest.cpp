@@ -341,8 +341,8 @@ std::vector<std::string> filesIn(const std::string& folder)
 // player is to draw for: the first frame and the first after a jump of the music (a seek, a
 // loop) for the position read; the first after a resume for it too, unless the frame before
 // the pause was drawn for later (the music is heard a little behind the picture); every
-// other for the position read plus the median of the last 15 read-to-swap times (the upper
-// of the middle two of an even count), at most 50 ms, never before the frame before, never
+// other for the position read plus the median of the last 15 read-to-swap times of the frames
+// drawn so (the upper of the middle two of an even count), at most 50 ms, never before the frame before, never
 // past 173 s; with frame prediction off, each for the position read. Returns the lines, and
 // the positions the music jumped to.
 std::vector<ClockLogLine> checkDrawnTimes(const std::string& path, bool predicted, double from, std::vector<double>& jumps)
@@ -371,14 +371,16 @@ std::vector<ClockLogLine> checkDrawnTimes(const std::string& path, bool predicte
         if (predicted && i > 0 && !resumed && !jumped) {
             std::vector<double> recent(delays.end() - static_cast<std::ptrdiff_t>(std::min<std::size_t>(delays.size(), 15)), delays.end());
             std::nth_element(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(recent.size() / 2), recent.end());
-            expected = std::min(std::max(lastDrawn, line.position + std::clamp(recent[recent.size() / 2], 0.0, 0.05)), 173.0);
+            const double delay = recent.empty() ? 0.0 : std::clamp(recent[recent.size() / 2], 0.0, 0.05);
+            expected = std::min(std::max(lastDrawn, line.position + delay), 173.0);
         }
         if (std::fabs(line.drawn - expected) > 2e-4) {
             ADD_FAILURE() << path << " line " << i + 1 << (resumed ? ", the first after a resume" : "")
                           << (jumped ? ", the first after a jump" : "") << ": drawn for " << line.drawn << ", not " << expected;
             break;
         }
-        delays.push_back(line.swapSeconds - line.readSeconds);
+        // A frame drawn for the position read (a start's, a jump's, a resume's) teaches nothing.
+        if (i > 0 && !resumed && !jumped) delays.push_back(line.swapSeconds - line.readSeconds);
         lastDrawn = line.drawn;
     }
     return lines;

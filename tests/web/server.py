@@ -1,0 +1,76 @@
+"""The small web server the page is tested behind: it serves a folder on the loopback address
+and keeps what the page posts to /upload/NAME (its screenshots, its frame log, its messages) in
+memory, for the tests to read."""
+
+import http.server
+import os
+import sys
+import threading
+import urllib.parse
+
+
+class TestServer:
+    def __init__(self, folder, port=0):
+        self.folder = folder
+        self.uploads = {}
+        self.arrived = threading.Condition()
+        server = self
+
+        class Handler(http.server.SimpleHTTPRequestHandler):
+            def __init__(self, *args, **kwargs):
+                super().__init__(*args, directory=server.folder, **kwargs)
+
+            def do_POST(self):
+                length = int(self.headers.get("Content-Length") or 0)
+                body = self.rfile.read(length)
+                name = urllib.parse.unquote(self.path.rsplit("/", 1)[-1])
+                with server.arrived:
+                    server.uploads[name] = server.uploads.get(name, b"") + body if name.endswith(".txt") else body
+                    server.arrived.notify_all()
+                self.send_response(204)
+                self.end_headers()
+
+            def end_headers(self):
+                self.send_header("Cache-Control", "no-store")
+                super().end_headers()
+
+            def log_message(self, *args):
+                pass
+
+        class Server(http.server.ThreadingHTTPServer):
+            def handle_error(self, request, client_address):
+                # A page left while a file was on its way: nothing to report.
+                if not isinstance(sys.exc_info()[1], ConnectionError):
+                    super().handle_error(request, client_address)
+
+        self.httpd = Server(("127.0.0.1", port), Handler)
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    def url(self, query=""):
+        return "http://127.0.0.1:%d/index.html%s" % (self.port, ("?" + query) if query else "")
+
+    def named(self, prefix):
+        """The first upload whose name starts with prefix, as (name, bytes), or None."""
+        with self.arrived:
+            for name, body in self.uploads.items():
+                if name.startswith(prefix):
+                    return name, body
+        return None
+
+    def forget(self):
+        with self.arrived:
+            self.uploads.clear()
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+if __name__ == "__main__":
+    import sys
+    folder = sys.argv[1] if len(sys.argv) > 1 else os.getcwd()
+    served = TestServer(folder, int(sys.argv[2]) if len(sys.argv) > 2 else 8000)
+    print("serving", folder, "on", served.url())
+    served.thread.join()
