@@ -3,6 +3,9 @@
 # `make package` builds the Debian package into dist/; `make package-test` installs, tries
 # and purges it. `make windows` cross-builds the Windows zip; `make windows-test` runs it
 # under Wine.
+# `make web` builds the demo for a browser tab into dist/kesu-tamrick-web/ (and its zip) with
+# Debian's emscripten; `make web-run` serves it on http://127.0.0.1:8000/; `make web-test` tries
+# it in headless Chromium and in Firefox.
 # `make fuzz` installs clang and runs each libFuzzer target for FUZZ_SECONDS seconds (clang
 # build in build/fuzz); FUZZ_TARGETS=scene3ds_tree runs one alone.
 JOBS ?= $(shell nproc)
@@ -15,7 +18,8 @@ FUZZ_SECONDS ?= 60
 # Empty: every target scripts/fuzz.sh knows.
 FUZZ_TARGETS ?=
 
-.PHONY: run test fuzz setup setup-tests build-release build-test build-asan clean package package-test windows windows-test
+.PHONY: run test fuzz setup setup-tests build-release build-test build-asan clean package package-test windows windows-test \
+        web web-run web-test
 
 setup:
 	@bash scripts/setup.sh
@@ -59,6 +63,18 @@ windows: build-release
 
 windows-test: windows
 	@bash scripts/windows-test.sh $(BUILD_RELEASE)
+
+# The page, the program for it and the data pack it preloads; the data generator is the
+# release build's.
+web: build-release
+	@bash scripts/setup.sh web
+	@bash scripts/web.sh $(BUILD_RELEASE)
+
+web-run: web
+	@bash scripts/web-run.sh
+
+web-test: web
+	@bash scripts/web-test.sh $(BUILD_RELEASE)
 
 clean:
 	rm -rf build $(RUN_DIR) dist

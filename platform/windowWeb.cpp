@@ -2,7 +2,8 @@
 // the page's visibility, as window.h has them (a lost context is the page's to handle: it
 // starts again at the music's moment). The canvas fills the page; its drawing buffer
 // follows its size on the screen in device pixels. Keys arrive with the codes SDL gives them
-// on the desktop. The first key or click unlocks the sound and is taken for nothing else.
+// on the desktop. The first key unlocks the sound and is taken for nothing else (a click is
+// the page's to take).
 #include "platform/window.h"
 
 #include "platform/glContext.h"
@@ -85,12 +86,6 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* key, void*)
     return EM_TRUE;
 }
 
-EM_BOOL onPress(int, const EmscriptenMouseEvent*, void*)
-{
-    if (!webSoundUnlocked()) webUnlockSound();
-    return EM_FALSE;
-}
-
 EM_BOOL onResize(int, const EmscriptenUiEvent*, void*)
 {
     fitDrawingBuffer();
@@ -119,7 +114,6 @@ bool platformInitVideo()
 {
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
-    emscripten_set_mousedown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onPress);
     emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, onResize);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibility);
     fitDrawingBuffer();

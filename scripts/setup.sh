@@ -11,6 +11,9 @@
 #                             server and xdotool, and the sound servers they start privately
 #                             (PulseAudio, and PipeWire with its PulseAudio service).
 #   scripts/setup.sh fuzz     also clang and its sanitizer runtime, for the fuzz targets.
+#   scripts/setup.sh web      also Debian's emscripten (with its LLVM, about 800 MB) and stb,
+#                             for the demo in a browser; the browsers the web tests use are
+#                             installed by scripts/web-test.sh.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -33,6 +36,11 @@ case "${1:-}" in
     done
     packages+=("${testPackages[@]}") ;;
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
-  *) echo "usage: scripts/setup.sh [tests | fuzz]" >&2; exit 2 ;;
+  web)
+    if ! dpkg-query -W -f='${Status}' emscripten 2>/dev/null | grep -q 'install ok installed'; then
+      step "the browser build needs Debian's emscripten, which brings its own LLVM and Node.js (about 800 MB)"
+    fi
+    packages+=(emscripten libstb-dev zip python3) ;;
+  *) echo "usage: scripts/setup.sh [tests | fuzz | web]" >&2; exit 2 ;;
 esac
 installPackages "${packages[@]}"

@@ -13,6 +13,9 @@ cd "$root"
 build="$root/build/web"
 # Debian's emscripten finds its JavaScript modules through NODE_PATH when node is not Debian's.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+# The system libraries come built with the package; frozen, emscripten uses them where they are
+# and builds none into the user's home.
+export EM_FROZEN_CACHE=1
 
 step "building kesu.js and kesu.wasm $(kesuVersion) in $build"
 emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >"$build.log" 2>&1 || {
@@ -31,7 +34,8 @@ packed="$build/packed"
 rm -rf "$packed"
 mkdir -p "$packed/data"
 find "$pack/data" -maxdepth 1 -type f ! -name .complete -exec cp {} "$packed/data/" \;
-(cd "$packed" && python3 /usr/share/emscripten/tools/file_packager.py kesu.data --preload data@/kesu-tamrick/data --js-output=kesu-data.js >/dev/null)
+(cd "$packed" && python3 /usr/share/emscripten/tools/file_packager.py kesu.data --preload data@/kesu-tamrick/data \
+  --js-output=kesu-data.js >packager.log 2>&1) || fail "file_packager: $(tail -5 "$packed/packager.log")"
 
 site="$root/dist/kesu-tamrick-web"
 rm -rf "$site"

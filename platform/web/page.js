@@ -21,6 +21,8 @@ function post(name, body) {
 
 const KesuPage = {
   unlocked: false,
+  unlockedAt: 0,     // performance.now() at the gesture that let the sound out
+  firstFrameAt: 0,   // ... and once the animation frame that drew the show's first frame was done
   ended: false,
   lastReport: "",
   benchTable: [],
@@ -40,6 +42,7 @@ const KesuPage = {
   unlockSound() {
     if (this.unlocked) return;
     this.unlocked = true;
+    this.unlockedAt = performance.now();
     KesuAudio.unlock();
     show("play", false);
   },
@@ -277,7 +280,7 @@ async function start() {
     setStatus() {},
   };
   show("loading", false);
-  show("play", !testMode && !benchMode);
+  show("play", !testMode && !benchMode && !KesuPage.unlocked);
   await loadScript("kesu-data.js");
   await loadScript("kesu.js");
   // In test mode the sound is let out without a gesture (the browser is started to allow it),
@@ -286,7 +289,9 @@ async function start() {
 }
 
 // The tests' moments: a screenshot once the paused frame is shown, the end of a timed run.
+// The show's first frame is drawn in the next animation frame, after this callback's.
 function onPlaying() {
+  requestAnimationFrame(() => setTimeout(() => { KesuPage.firstFrameAt = performance.now(); }, 0));
   if (testMode === "screenshot") {
     setTimeout(() => window.dispatchEvent(new KeyboardEvent("keydown", { key: "s" })), 500);
   } else if (testMode === "clock") {
@@ -296,4 +301,8 @@ function onPlaying() {
 }
 
 element("again").addEventListener("click", () => location.reload());
+// A click anywhere lets the sound out, during the loading too (the show then starts once it
+// is loaded); a key does once the program takes keys, which keeps it from being taken for
+// anything else.
+window.addEventListener("pointerdown", () => KesuPage.unlockSound());
 start();
