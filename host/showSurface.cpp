@@ -54,6 +54,9 @@ bool drawShowOffscreen(ShowSurface& surface, int showWidth, int showHeight)
     if (surface.offscreen || !makePicture(surface, showWidth, showHeight)) return surface.offscreen;
     copyPicture(surface, 0, surface.framebuffer);
     glFramebufferCalls().bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
+    // The viewport a window of the show's size starts with, which the show never sets: a
+    // canvas may have had another size when its context was made.
+    glViewport(0, 0, showWidth, showHeight);
     surface.offscreen = true;
     return true;
 }
@@ -76,6 +79,8 @@ void presentShow(ShowSurface& surface, PlatformWindow* window)
         return;
     }
     const GlFramebufferCalls& gl = glFramebufferCalls();
+    // The GL layer's last vertices of the frame go into the picture before it is copied.
+    glFlush();
     int screenWidth = 0, screenHeight = 0;
     platformDrawableSize(window, screenWidth, screenHeight);
     // The largest picture of the show's aspect that fits, in the middle.

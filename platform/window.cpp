@@ -354,13 +354,14 @@ int platformSetSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interv
 void platformSwapBuffers(PlatformWindow* window)
 {
     if (!window) return;
+    // The GL layer holds the frame's last vertices until a state change or a flush; the swap
+    // goes past it. On the offscreen driver the drawable is a pbuffer, whose swap is a no-op:
+    // without a flush the software rasteriser queues every frame's work until the context
+    // goes away. A flush hands the frame to the rasteriser without waiting for it, so the next
+    // frame is built while this one is filled (the rasteriser holds back when too many are
+    // queued).
+    glFlush();
     SDL_GL_SwapWindow(sdlWindow(window));
-    // On the offscreen driver the drawable is a pbuffer, whose swap is a no-op: without a
-    // flush the software rasteriser queues every frame's work until the context goes away.
-    // A flush hands the frame to the rasteriser without waiting for it, so the next frame is
-    // built while this one is filled (the rasteriser holds back when too many are queued).
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver && SDL_strcmp(driver, "offscreen") == 0) glFlush();
 }
 
 bool platformSetFullscreen(PlatformWindow* window, bool fullscreen)

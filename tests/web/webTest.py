@@ -169,6 +169,11 @@ def keys_run(checks, browser, server):
         moments.setdefault(code, []).append(now(browser))
         browser.key(key, code, key_code, text)
         browser.pump(1.5)
+    browser.key("f", "KeyF", 70, "f")
+    full = wait(browser, lambda: browser.evaluate("document.fullscreenElement !== null"), 3)
+    browser.key("f", "KeyF", 70, "f")
+    left = wait(browser, lambda: browser.evaluate("document.fullscreenElement === null"), 3)
+    checks.check("keys: F goes to the full screen and back", bool(full) and bool(left))
     browser.key("Escape", "Escape", 27)
     log = ended_log(browser, server)
     if not checks.check("keys: a frame log came", len(log) > 30, "%d frames" % len(log)):
@@ -214,6 +219,15 @@ def gestures(checks, browser, server):
     load(browser, server, "test=gesture")
     wait(browser, lambda: browser.evaluate("!document.getElementById('play').hidden"), 90)
     checks.check("gestures: nothing plays before a gesture", not said(browser, "kesu: playing"))
+    # Behind the prompt, the wait screen: its banner in the lower left quarter of the canvas.
+    browser.evaluate("document.getElementById('overlay').style.visibility = 'hidden';"
+                     "document.getElementById('help').style.visibility = 'hidden'")
+    picture = pictures.read_png(browser.screenshot())
+    browser.evaluate("document.getElementById('overlay').style.visibility = '';"
+                     "document.getElementById('help').style.visibility = ''")
+    banner, elsewhere = pictures.lit_share(picture[300:, :320]), pictures.lit_share(picture[:240, :])
+    checks.check("gestures: the wait screen shows while the show waits for one", banner > 20.0 and elsewhere < 1.0,
+                 "%.0f %% of the lower left lit, %.1f %% of the upper half" % (banner, elsewhere))
     browser.key("ArrowRight", "ArrowRight", 39)
     started = playing(browser, 20)
     browser.click(320, 240)
@@ -308,21 +322,18 @@ def lost_context(checks, browser, server):
 
 # --- bad input, the music, the bench ----------------------------------------------------------
 
-def damaged_pack(checks, browser, site, packed, player):
-    """A scene cut short: the page says what the desktop says, naming the file and the byte."""
-    scenes = sorted(name for name in os.listdir(os.path.join(packed, "data")) if name.endswith(".3ds"))
-    scene = scenes[len(scenes) // 2]
-    work = tempfile.mkdtemp(prefix="kesu-web-damaged-")
+def broken_pack(checks, browser, site, packed, player, what, spoil):
+    """A pack spoilt by spoil(data folder), which returns the file's name: the page says what
+    the desktop says, naming the file (and, for a damaged one, the byte), and shows no show."""
+    work = tempfile.mkdtemp(prefix="kesu-web-broken-")
     try:
         shutil.copytree(os.path.join(packed, "data"), os.path.join(work, "data"))
-        path = os.path.join(work, "data", scene)
-        with open(path, "r+b") as scene_file:
-            scene_file.truncate(os.path.getsize(path) * 2 // 3)
+        name = spoil(os.path.join(work, "data"))
         with open(os.path.join(work, "kesu.ini"), "w") as ini:
             ini.write("640 480 1\n")
         desktop = subprocess.run([player, "--window"], cwd=work, capture_output=True, text=True, timeout=120,
                                  env=dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy"))
-        said_there = [line[len("kesu: "):] for line in desktop.stderr.splitlines() if scene in line]
+        said_there = [line[len("kesu: "):] for line in desktop.stderr.splitlines() if name in line]
         served = os.path.join(work, "site")
         shutil.copytree(site, served)
         subprocess.run([sys.executable, "/usr/share/emscripten/tools/file_packager.py", os.path.join(served, "kesu.data"),
@@ -334,14 +345,51 @@ def damaged_pack(checks, browser, site, packed, player):
             message = wait(browser, lambda: server.named("message.txt"), 90)
             text = message[1].decode() if message else ""
             # The desktop names data/NAME, the page the pack's folder in its file system.
-            same = bool(said_there) and all(line.split(scene, 1)[1] in text for line in said_there)
-            checks.check("a damaged scene: the page shows the desktop's message, naming the file and the byte",
-                         same and "byte" in text and not said(browser, "kesu: playing"),
+            same = bool(said_there) and all(line.split(name, 1)[1] in text for line in said_there)
+            checks.check(what + ": the page shows the desktop's message", same and not said(browser, "kesu: playing"),
                          "desktop: %s | page: %s" % (" / ".join(said_there), text.strip()))
         finally:
             server.close()
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def broken_packs(checks, browser, site, packed, player):
+    def cut_scene(data):
+        scenes = sorted(name for name in os.listdir(data) if name.endswith(".3ds"))
+        scene = scenes[len(scenes) // 2]
+        path = os.path.join(data, scene)
+        with open(path, "r+b") as scene_file:
+            scene_file.truncate(os.path.getsize(path) * 2 // 3)
+        return scene
+
+    def drop_picture(data):
+        pictures_there = sorted(name for name in os.listdir(data) if name.endswith(".jpg"))
+        picture = pictures_there[len(pictures_there) // 2]
+        os.remove(os.path.join(data, picture))
+        return picture
+
+    broken_pack(checks, browser, site, packed, player, "a scene cut short (naming the file and the byte)", cut_scene)
+    broken_pack(checks, browser, site, packed, player, "a picture missing", drop_picture)
+
+
+def missing_features(checks, browser, server):
+    """A browser without WebGL 2 and Web Audio is told which it lacks, on the page."""
+    script = browser.call("Page.addScriptToEvaluateOnNewDocument", {"source": """
+        const getContext = HTMLCanvasElement.prototype.getContext;
+        HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
+            return kind === "webgl2" ? null : getContext.call(this, kind, ...rest);
+        };
+        delete window.AudioContext;"""}, session=True)["identifier"]
+    try:
+        load(browser, server, "test=screenshot")
+        message = wait(browser, lambda: server.named("message.txt"), 30)
+        text = message[1].decode() if message else ""
+        checks.check("a browser without WebGL 2 and Web Audio: the page says which are missing",
+                     "no WebGL 2" in text and "Web Audio" in text and browser.evaluate(
+                         "!document.getElementById('message').hidden"), text or "no message")
+    finally:
+        browser.call("Page.removeScriptToEvaluateOnNewDocument", {"identifier": script}, session=True)
 
 
 def music_start(checks, browser, server, capture, pack):
@@ -452,8 +500,9 @@ def main():
                     run(checks, browser, server)
             if wanted("music"):
                 music_start(checks, browser, server, options.capture, pack)
-            if wanted("damaged"):
-                damaged_pack(checks, browser, options.site, options.packed, options.player)
+            if wanted("broken"):
+                broken_packs(checks, browser, options.site, options.packed, options.player)
+                missing_features(checks, browser, server)
         finally:
             browser.close()
         if wanted("background"):
