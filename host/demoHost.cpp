@@ -278,6 +278,9 @@ int runDemo(int argc, const char* const* argv)
     int status = 0;
     if (!beginPlayer(*host, argc, argv, status)) {
         delete host;
+        // A usage error where nobody reads stderr (a page, a program started without a console)
+        // is said where it is seen.
+        if (status != 0) platformReportStartupFailure(startupMessages());
         return status;
     }
     FrameLoop loop;

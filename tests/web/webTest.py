@@ -373,6 +373,15 @@ def broken_packs(checks, browser, site, packed, player):
     broken_pack(checks, browser, site, packed, player, "a picture missing", drop_picture)
 
 
+def usage_error(checks, browser, server):
+    """An address the player's options refuse: the desktop's message, on the page."""
+    load(browser, server, "test=screenshot&from=abc")
+    message = wait(browser, lambda: server.named("message.txt"), 30)
+    text = message[1].decode() if message else ""
+    checks.check("a bad ?from=: the page shows the player's refusal", "--from wants seconds" in text and
+                 "\"abc\"" in text, text.strip() or "no message")
+
+
 def missing_features(checks, browser, server):
     """A browser without WebGL 2 and Web Audio is told which it lacks, on the page."""
     script = browser.call("Page.addScriptToEvaluateOnNewDocument", {"source": """
@@ -503,6 +512,7 @@ def main():
             if wanted("broken"):
                 broken_packs(checks, browser, options.site, options.packed, options.player)
                 missing_features(checks, browser, server)
+                usage_error(checks, browser, server)
         finally:
             browser.close()
         if wanted("background"):
