@@ -95,19 +95,28 @@ step "the damaged scene without a console: a message box"
  echo "$status" >"$work/box.status") &
 starter=$!
 box=""
+geometry=""
 for _ in $(seq 600); do
   for id in $(xdotool search --name "^Kesu Tamrick$" 2>/dev/null); do
-    width=$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/ {print $2}')
+    width=$(xwininfo -id "$id" 2>/dev/null | awk '/Width:/ {print $2}' || true)
     [ -n "$width" ] && [ "$width" -lt 1000 ] && box=$id
   done
-  [ -n "$box" ] && break
+  if [ -n "$box" ]; then
+    # The box stays until a key closes it; a small window gone within half a second was
+    # another (the player's own, on its way to its size).
+    sleep 0.5
+    geometry=$(xwininfo -id "$box" 2>/dev/null | awk '/Absolute upper-left X/ {print "bx=" $4}
+      /Absolute upper-left Y/ {print "by=" $4} /Width:/ {print "bw=" $2} /Height:/ {print "bh=" $2}' || true)
+    [ -n "$geometry" ] && break
+    box=""
+  fi
   sleep 0.1
 done
 [ -n "$box" ] || fail "no message box appeared"
-sleep 0.5
-eval "$(xwininfo -id "$box" | awk '/Absolute upper-left X/ {print "bx=" $4} /Absolute upper-left Y/ {print "by=" $4} /Width:/ {print "bw=" $2} /Height:/ {print "bh=" $2}')"
-ffmpeg -v error -y -f x11grab -video_size "${bw}x${bh}" -i "$DISPLAY+$bx,$by" -frames:v 1 "$work/box.png"
-xdotool key --window "$box" Return 2>/dev/null
+eval "$geometry"
+ffmpeg -v error -y -f x11grab -video_size "${bw}x${bh}" -i "$DISPLAY+$bx,$by" -frames:v 1 "$work/box.png" ||
+  fail "the message box ($geometry) could not be grabbed from the screen"
+xdotool key --window "$box" Return 2>/dev/null || fail "the message box took no Return"
 wait "$starter" || true
 [ "$(cat "$work/box.status")" -eq 1 ] || fail "the player ended with $(cat "$work/box.status") after its message box"
 # The box's text, read from the grabbed picture (enlarged, as the OCR engine reads larger type
