@@ -38,29 +38,6 @@ void stopOnWarning(j_common_ptr info, int level)
     }
 }
 
-bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = std::string("cannot open the file: ") + std::strerror(errno);
-        return false;
-    }
-    bytes.clear();
-    unsigned char block[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-        bytes.insert(bytes.end(), block, block + got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = std::string("cannot read the file: ") + std::strerror(readErrno);
-        return false;
-    }
-    return true;
-}
-
 // Where the decoder stood: the memory source reads straight from bytes, until at the end
 // of the data it substitutes a two-byte end-of-image marker of its own, which means the
 // whole file was consumed.

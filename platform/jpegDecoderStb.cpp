@@ -9,31 +9,9 @@
 #define STBI_NO_STDIO
 #include <stb_image.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
-
-bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = std::string("cannot open the file: ") + std::strerror(errno);
-        return false;
-    }
-    bytes.clear();
-    unsigned char block[65536];
-    for (std::size_t got = 0; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.insert(bytes.end(), block, block + got);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        error = "cannot read the file";
-        return false;
-    }
-    return true;
-}
 
 // A JPEG ends with its end-of-image marker; without one the data ran out.
 bool endsWithEndOfImage(const std::vector<unsigned char>& bytes)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -34,4 +35,27 @@ const char* pictureFormatName(PictureFormat format)
     case PICTURE_BMP: return "BMP";
     default: return "unknown";
     }
+}
+
+bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = std::string("cannot open the file: ") + std::strerror(errno);
+        return false;
+    }
+    bytes.clear();
+    unsigned char block[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+        bytes.insert(bytes.end(), block, block + got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int readErrno = errno;
+    std::fclose(file);
+    if (failed) {
+        error = std::string("cannot read the file: ") + std::strerror(readErrno);
+        return false;
+    }
+    return true;
 }

@@ -24,5 +24,9 @@ enum PictureFormat { PICTURE_JPEG, PICTURE_PNG, PICTURE_TGA, PICTURE_BMP, PICTUR
 // which has none, by its name (.tga in any case) when no signature matches. Unknown for a file
 // that cannot be read or holds none of these.
 PictureFormat pictureFormatOfFile(const std::string& path);
+// The whole file into bytes; false with `error` set ("cannot open the file: ...", "cannot
+// read the file: ...") when it cannot be read.
+bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error);
+
 // "JPEG", "PNG", "TGA", "BMP" or "unknown".
 const char* pictureFormatName(PictureFormat format);

@@ -6,6 +6,22 @@
 #include <cstring>
 #include <vector>
 
+namespace {
+
+// An RGBA picture of that size for libpng's simplified writer.
+png_image rgbaImage(int width, int height)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGBA;
+    return image;
+}
+
+} // namespace
+
 bool writePng(const std::string& path, const std::uint8_t* rgba, int width, int height,
               bool bottomRowFirst, std::string& error)
 {
@@ -13,12 +29,7 @@ bool writePng(const std::string& path, const std::uint8_t* rgba, int width, int 
         error = path + ": cannot write a picture of " + std::to_string(width) + "x" + std::to_string(height);
         return false;
     }
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGBA;
+    png_image image = rgbaImage(width, height);
     // A negative row stride tells libpng the rows run bottom to top in memory.
     const png_int_32 stride = (bottomRowFirst ? -1 : 1) * width * 4;
     if (!png_image_write_to_file(&image, path.c_str(), 0, rgba, stride, nullptr)) {
@@ -30,12 +41,7 @@ bool writePng(const std::string& path, const std::uint8_t* rgba, int width, int 
 
 bool encodePng(const std::uint8_t* rgba, int width, int height, bool bottomRowFirst, std::vector<std::uint8_t>& png)
 {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGBA;
+    png_image image = rgbaImage(width, height);
     const png_int_32 stride = (bottomRowFirst ? -1 : 1) * width * 4;
     png_alloc_size_t size = 0;
     if (width <= 0 || height <= 0 || !png_image_write_to_memory(&image, nullptr, &size, 0, rgba, stride, nullptr)) return false;

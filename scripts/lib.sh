@@ -9,6 +9,10 @@
 #   freshDataPack DATAGEN DIR
 #                            generates DIR/data (and DIR/kesu.ini when none is there) with
 #                            the data generator, unless the pack there is newer than it
+#   buildPlayer DIR CONFIGURE...
+#                            configures DIR with the command CONFIGURE... and builds the
+#                            player there, logging to DIR.log; the log's end, or its errors,
+#                            on stderr when a step fails
 #   startXServer WxH         a virtual X server on a free display, exported as DISPLAY; it
 #                            stops when the script exits (stopXServer stops it sooner)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -43,6 +47,19 @@ bounded() {
   shift
   status=0
   timeout "$seconds" "$@" || status=$?
+}
+
+buildPlayer() {
+  local build=$1
+  shift
+  "$@" >"$build.log" 2>&1 || {
+    tail -30 "$build.log" >&2
+    exit 1
+  }
+  cmake --build "$build" -j "$(nproc)" --target kesu >>"$build.log" 2>&1 || {
+    grep -E "error|Error" "$build.log" | head -30 >&2
+    exit 1
+  }
 }
 
 freshDataPack() {

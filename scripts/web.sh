@@ -18,14 +18,7 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 export EM_FROZEN_CACHE=1
 
 step "building kesu.js and kesu.wasm $(kesuVersion) in $build"
-emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >"$build.log" 2>&1 || {
-  tail -30 "$build.log" >&2
-  exit 1
-}
-cmake --build "$build" -j "$(nproc)" --target kesu >>"$build.log" 2>&1 || {
-  grep -E "error|Error" "$build.log" | head -30 >&2
-  exit 1
-}
+buildPlayer "$build" emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release
 
 pack="$build/pack"
 freshDataPack "$release/tools/datagen/kesu-datagen" "$pack"

@@ -15,15 +15,8 @@ host=x86_64-w64-mingw32
 version=$(kesuVersion)
 
 step "building kesu.exe $version in $build"
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DKESU_MINGW_PREFIX="$prefix" \
-  -DCMAKE_BUILD_TYPE=Release -DKESU_TESTS=OFF -DKESU_BENCH=OFF >"$build.log" 2>&1 || {
-  tail -30 "$build.log" >&2
-  exit 1
-}
-cmake --build "$build" -j "$(nproc)" --target kesu >>"$build.log" 2>&1 || {
-  grep -E "error|Error" "$build.log" | head -30 >&2
-  exit 1
-}
+buildPlayer "$build" cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DKESU_MINGW_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DKESU_TESTS=OFF -DKESU_BENCH=OFF
 
 # The data pack and its configuration, generated here as `make run` generates them.
 pack="$build/pack"
