@@ -31,40 +31,58 @@ LayerTextureUnit& activeUnit() { return state().units[static_cast<std::size_t>(s
 
 std::array<float, 4> four(const GLfloat* v) { return {v[0], v[1], v[2], v[3]}; }
 
-// The driver's share of a capability, or the layer's own; false for one the layer does not know.
-bool setCapability(GLenum capability, bool on)
+// Where a capability is kept; nullptr for one the layer does not know.
+bool* capabilityFlag(GLenum capability)
 {
     LayerAttributes& a = state();
     switch (capability) {
-    case GL_DEPTH_TEST: a.depthTest = on; break;
-    case GL_BLEND: a.blend = on; break;
-    case GL_STENCIL_TEST: a.stencilTest = on; break;
-    case GL_SCISSOR_TEST: a.scissorTest = on; break;
-    case GL_CULL_FACE:
-        a.cullFace = on;
-        // Wire frames are culled as they are turned into lines.
-        on = on && a.polygonMode == GL_FILL;
-        break;
-    case GL_LIGHTING: a.lighting = on; return true;
-    case GL_FOG: a.fog = on; return true;
-    case GL_ALPHA_TEST: a.alphaTest = on; return true;
-    case GL_TEXTURE_2D: activeUnit().enabled = on; return true;
-    case GL_TEXTURE_GEN_S: activeUnit().generateS = on; return true;
-    case GL_TEXTURE_GEN_T: activeUnit().generateT = on; return true;
+    case GL_DEPTH_TEST: return &a.depthTest;
+    case GL_BLEND: return &a.blend;
+    case GL_STENCIL_TEST: return &a.stencilTest;
+    case GL_SCISSOR_TEST: return &a.scissorTest;
+    case GL_CULL_FACE: return &a.cullFace;
+    case GL_LIGHTING: return &a.lighting;
+    case GL_FOG: return &a.fog;
+    case GL_ALPHA_TEST: return &a.alphaTest;
+    case GL_TEXTURE_2D: return &activeUnit().enabled;
+    case GL_TEXTURE_GEN_S: return &activeUnit().generateS;
+    case GL_TEXTURE_GEN_T: return &activeUnit().generateT;
     default:
-        if (capability >= GL_LIGHT0 && capability < GL_LIGHT0 + layerLightCount) {
-            a.lights[capability - GL_LIGHT0].enabled = on;
-            lightingChanged();
-            return true;
+        if (capability >= GL_LIGHT0 && capability < GL_LIGHT0 + layerLightCount)
+            return &a.lights[capability - GL_LIGHT0].enabled;
+        return nullptr;
+    }
+}
+
+// Sets a capability the layer knows; the stencil and scissor tests go on to the driver now,
+// the depth test, blending and culling when something is drawn.
+void setCapability(GLenum capability, bool on)
+{
+    *capabilityFlag(capability) = on;
+    if (capability == GL_STENCIL_TEST || capability == GL_SCISSOR_TEST) {
+        if (on) {
+            gles.enable(capability);
+        } else {
+            gles.disable(capability);
         }
-        return false;
+    } else if (capability >= GL_LIGHT0 && capability < GL_LIGHT0 + layerLightCount) {
+        lightingChanged();
     }
-    if (on) {
-        gles.enable(capability);
-    } else {
-        gles.disable(capability);
+}
+
+// glEnable and glDisable. The drawing code sets the state each drawing needs whether or not it
+// is set already; a call that changes nothing draws nothing first and reaches no driver (in a
+// browser every call to the driver costs microseconds).
+void changeCapability(GLenum capability, bool on)
+{
+    const bool* flag = capabilityFlag(capability);
+    if (!flag) {
+        layerError(GL_INVALID_ENUM);
+        return;
     }
-    return true;
+    if (*flag == on) return;
+    flushVertices();
+    setCapability(capability, on);
 }
 
 // The matrix stack glMatrixMode selects, top first, with what changed it told.
@@ -176,17 +194,8 @@ void restoreAttributes(GLbitfield mask, const LayerAttributes& saved)
 
 extern "C" {
 
-void APIENTRY glEnable(GLenum capability)
-{
-    flushVertices();
-    if (!setCapability(capability, true)) layerError(GL_INVALID_ENUM);
-}
-
-void APIENTRY glDisable(GLenum capability)
-{
-    flushVertices();
-    if (!setCapability(capability, false)) layerError(GL_INVALID_ENUM);
-}
+void APIENTRY glEnable(GLenum capability) { changeCapability(capability, true); }
+void APIENTRY glDisable(GLenum capability) { changeCapability(capability, false); }
 
 void APIENTRY glBegin(GLenum mode) { beginPrimitive(mode); }
 void APIENTRY glEnd() { endPrimitive(); }
@@ -218,6 +227,7 @@ void APIENTRY glActiveTextureARB(GLenum texture)
         layerError(GL_INVALID_ENUM);
         return;
     }
+    if (state().activeUnit == unit) return;
     flushVertices();
     state().activeUnit = unit;
     gles.activeTexture(texture);
@@ -324,6 +334,7 @@ void APIENTRY glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 void APIENTRY glClear(GLbitfield mask)
 {
     flushVertices();
+    syncDrawingState();   // the masks
     gles.clear(mask);
 }
 
@@ -347,38 +358,38 @@ void APIENTRY glClearStencil(GLint value)
 
 void APIENTRY glBlendFunc(GLenum source, GLenum destination)
 {
+    if (state().blendSource == source && state().blendDestination == destination) return;
     flushVertices();
     state().blendSource = source;
     state().blendDestination = destination;
-    gles.blendFunc(source, destination);
 }
 
 void APIENTRY glDepthFunc(GLenum function)
 {
+    if (state().depthFunc == function) return;
     flushVertices();
     state().depthFunc = function;
-    gles.depthFunc(function);
 }
 
 void APIENTRY glDepthMask(GLboolean on)
 {
+    if (state().depthMask == (on != GL_FALSE)) return;
     flushVertices();
     state().depthMask = on != GL_FALSE;
-    gles.depthMask(on);
 }
 
 void APIENTRY glColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a)
 {
+    if (state().colorMask == std::array<bool, 4>{r != GL_FALSE, g != GL_FALSE, b != GL_FALSE, a != GL_FALSE}) return;
     flushVertices();
     state().colorMask = {r != GL_FALSE, g != GL_FALSE, b != GL_FALSE, a != GL_FALSE};
-    gles.colorMask(r, g, b, a);
 }
 
 void APIENTRY glCullFace(GLenum mode)
 {
+    if (state().cullMode == mode) return;
     flushVertices();
     state().cullMode = mode;
-    gles.cullFace(mode);
 }
 
 void APIENTRY glPolygonMode(GLenum face, GLenum mode)
@@ -387,13 +398,14 @@ void APIENTRY glPolygonMode(GLenum face, GLenum mode)
         layerError(GL_INVALID_ENUM);
         return;
     }
+    if (state().polygonMode == mode) return;
     flushVertices();
     state().polygonMode = mode;
-    setCapability(GL_CULL_FACE, state().cullFace);
 }
 
 void APIENTRY glShadeModel(GLenum mode)
 {
+    if (state().shadeModel == mode) return;
     flushVertices();
     state().shadeModel = mode;
 }
@@ -426,15 +438,22 @@ void APIENTRY glLightfv(GLenum light, GLenum name, const GLfloat* values)
 {
     LayerLight* target = lightOf(light);
     if (!target) return;
-    flushVertices();
+    std::array<float, 4>* field = nullptr;
+    std::array<float, 4> value = four(values);
     switch (name) {
-    case GL_AMBIENT: target->ambient = four(values); break;
-    case GL_DIFFUSE: target->diffuse = four(values); break;
-    case GL_SPECULAR: target->specular = four(values); break;
+    case GL_AMBIENT: field = &target->ambient; break;
+    case GL_DIFFUSE: field = &target->diffuse; break;
+    case GL_SPECULAR: field = &target->specular; break;
     // In eye coordinates, through the model-view current now.
-    case GL_POSITION: target->position = transformPoint(layer.modelView.back(), four(values)); break;
+    case GL_POSITION:
+        field = &target->position;
+        value = transformPoint(layer.modelView.back(), value);
+        break;
     default: layerError(GL_INVALID_ENUM); return;
     }
+    if (*field == value) return;
+    flushVertices();
+    *field = value;
     lightingChanged();
 }
 
@@ -452,16 +471,21 @@ void APIENTRY glMaterialfv(GLenum face, GLenum name, const GLfloat* values)
 {
     // Without two-sided lighting the front material lights both sides; the back one is unused.
     if (face == GL_BACK) return;
-    flushVertices();
     LayerMaterial& m = state().material;
+    LayerMaterial changed = m;
     switch (name) {
-    case GL_AMBIENT: m.ambient = four(values); break;
-    case GL_DIFFUSE: m.diffuse = four(values); break;
-    case GL_SPECULAR: m.specular = four(values); break;
-    case GL_EMISSION: m.emission = four(values); break;
-    case GL_SHININESS: m.shininess = std::clamp(values[0], 0.0f, 128.0f); break;
+    case GL_AMBIENT: changed.ambient = four(values); break;
+    case GL_DIFFUSE: changed.diffuse = four(values); break;
+    case GL_SPECULAR: changed.specular = four(values); break;
+    case GL_EMISSION: changed.emission = four(values); break;
+    case GL_SHININESS: changed.shininess = std::clamp(values[0], 0.0f, 128.0f); break;
     default: layerError(GL_INVALID_ENUM); return;
     }
+    if (changed.ambient == m.ambient && changed.diffuse == m.diffuse && changed.specular == m.specular &&
+        changed.emission == m.emission && changed.shininess == m.shininess)
+        return;
+    flushVertices();
+    m = changed;
     lightingChanged();
 }
 
@@ -523,6 +547,7 @@ void APIENTRY glGenTextures(GLsizei count, GLuint* names) { gles.genTextures(cou
 
 void APIENTRY glBindTexture(GLenum target, GLuint texture)
 {
+    if (target == GL_TEXTURE_2D && activeUnit().bound == texture) return;
     flushVertices();
     activeUnit().bound = texture;
     gles.bindTexture(target, texture);

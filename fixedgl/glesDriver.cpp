@@ -73,6 +73,7 @@ bool fetchGlesDriver(void* (*lookup)(const char* name), const char*& missing)
         {"glDisableVertexAttribArray", reinterpret_cast<void**>(&gles.disableVertexAttribArray)},
         {"glVertexAttrib4fv", reinterpret_cast<void**>(&gles.vertexAttrib4fv)},
         {"glDrawArrays", reinterpret_cast<void**>(&gles.drawArrays)},
+        {"glDrawElements", reinterpret_cast<void**>(&gles.drawElements)},
     };
     for (const Entry& entry : entries) {
         *entry.slot = lookup(entry.name);

@@ -69,6 +69,7 @@ struct GlesDriver {
     void (*disableVertexAttribArray)(GLuint) = nullptr;
     void (*vertexAttrib4fv)(GLuint, const GLfloat*) = nullptr;
     void (*drawArrays)(GLenum, GLint, GLsizei) = nullptr;
+    void (*drawElements)(GLenum, GLsizei, GLenum, const void*) = nullptr;
 };
 
 // The table the layer draws with; filled by fetchGlesDriver.

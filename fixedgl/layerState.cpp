@@ -34,26 +34,54 @@ void enableIf(GLenum capability, bool on)
     }
 }
 
+// What the driver was last given of the state syncDrawingState keeps.
+struct DrawingState {
+    bool depthTest;
+    GLenum depthFunc;
+    bool depthMask;
+    bool blend;
+    GLenum blendSource, blendDestination;
+    std::array<bool, 4> colorMask;
+    bool cullFace;   // on the driver: off while wire frames are drawn, which are culled as lines
+    GLenum cullMode;
+};
+DrawingState given{};
+
+DrawingState wanted()
+{
+    const LayerAttributes& a = layer.attributes;
+    return {a.depthTest, a.depthFunc,     a.depthMask, a.blend, a.blendSource, a.blendDestination,
+            a.colorMask, a.cullFace && a.polygonMode == GL_FILL, a.cullMode};
+}
+
+void giveDrawingState(const DrawingState& s, bool all)
+{
+    if (all || s.depthTest != given.depthTest) enableIf(GL_DEPTH_TEST, s.depthTest);
+    if (all || s.depthFunc != given.depthFunc) gles.depthFunc(s.depthFunc);
+    if (all || s.depthMask != given.depthMask) gles.depthMask(s.depthMask ? GL_TRUE : GL_FALSE);
+    if (all || s.blend != given.blend) enableIf(GL_BLEND, s.blend);
+    if (all || s.blendSource != given.blendSource || s.blendDestination != given.blendDestination)
+        gles.blendFunc(s.blendSource, s.blendDestination);
+    if (all || s.colorMask != given.colorMask) gles.colorMask(s.colorMask[0], s.colorMask[1], s.colorMask[2], s.colorMask[3]);
+    if (all || s.cullFace != given.cullFace) enableIf(GL_CULL_FACE, s.cullFace);
+    if (all || s.cullMode != given.cullMode) gles.cullFace(s.cullMode);
+    given = s;
+}
+
 } // namespace
+
+void syncDrawingState() { giveDrawingState(wanted(), false); }
 
 void applyDriverState()
 {
     const LayerAttributes& a = layer.attributes;
-    enableIf(GL_DEPTH_TEST, a.depthTest);
-    gles.depthFunc(a.depthFunc);
-    gles.depthMask(a.depthMask ? GL_TRUE : GL_FALSE);
+    giveDrawingState(wanted(), true);
     gles.clearDepthf(a.clearDepth);
-    enableIf(GL_BLEND, a.blend);
-    gles.blendFunc(a.blendSource, a.blendDestination);
-    gles.colorMask(a.colorMask[0], a.colorMask[1], a.colorMask[2], a.colorMask[3]);
     gles.clearColor(a.clearColor[0], a.clearColor[1], a.clearColor[2], a.clearColor[3]);
     enableIf(GL_STENCIL_TEST, a.stencilTest);
     gles.stencilFunc(a.stencilFunc, a.stencilReference, a.stencilValueMask);
     gles.stencilOp(a.stencilFail, a.stencilDepthFail, a.stencilPass);
     gles.clearStencil(a.clearStencil);
-    // Wire frames are culled triangle by triangle as they are turned into lines.
-    enableIf(GL_CULL_FACE, a.cullFace && a.polygonMode == GL_FILL);
-    gles.cullFace(a.cullMode);
     enableIf(GL_SCISSOR_TEST, a.scissorTest);
     gles.viewport(a.viewport[0], a.viewport[1], a.viewport[2], a.viewport[3]);
     for (int unit = layerTextureUnits - 1; unit >= 0; --unit) {

@@ -130,3 +130,11 @@ std::vector<Matrix4>& currentStack();
 
 // The driver's state made what the record says: after a glPopAttrib, and at the start.
 void applyDriverState();
+
+// The state only drawing and clearing read (the depth test and mask, blending, culling, the
+// colour mask) reaches the driver when something is drawn or cleared, and only where it
+// differs from what the driver was last given: the drawing code sets and resets it around
+// every mesh, and in a browser every call to the driver costs microseconds. The rest (the
+// stencil, the scissor, which a framebuffer blit reads too; the viewport, the textures) is
+// given at once.
+void syncDrawingState();

@@ -95,6 +95,7 @@ void drawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type, const
 {
     const LayerAttributes& a = layer.attributes;
     if (!a.rasterValid || width <= 0 || height <= 0) return;
+    syncDrawingState();
     gles.activeTexture(GL_TEXTURE0);
     gles.bindTexture(GL_TEXTURE_2D, pixelTexture);
     gles.texParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);

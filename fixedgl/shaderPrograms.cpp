@@ -172,6 +172,19 @@ struct ProgramKey {
         bits |= (alphaTest ? 1u : 0u) << 12;
         return bits;
     }
+
+    // What the vertex stage reads: normals for lighting and sphere maps, the colour when
+    // unlit, a unit's coordinates when it is textured by them.
+    int attributesRead() const
+    {
+        int read = 1 << ATTRIBUTE_POSITION;
+        if (lighting || sphereMap[0] || sphereMap[1]) read |= 1 << ATTRIBUTE_NORMAL;
+        if (!lighting) read |= 1 << ATTRIBUTE_COLOR;
+        for (int unit = 0; unit < layerTextureUnits; ++unit) {
+            if (texture[unit] && !sphereMap[unit]) read |= 1 << (ATTRIBUTE_TEXCOORD0 + unit);
+        }
+        return read;
+    }
 };
 
 enum UniformName {
@@ -292,14 +305,18 @@ ProgramKey keyOfState(bool flatColors)
     return key;
 }
 
+// Uniforms a variant does not use are dropped by its compiler (location -1) and not uploaded.
 void uploadMatrices(const LayerProgram& program)
 {
     const Matrix4& modelView = layer.modelView.back();
     const Matrix4 mvp = multiplyMatrices(layer.projection.back(), modelView);
     gles.uniformMatrix4fv(program.uniforms[U_MVP], 1, GL_FALSE, mvp.data());
-    gles.uniformMatrix4fv(program.uniforms[U_MODEL_VIEW], 1, GL_FALSE, modelView.data());
-    const std::array<float, 9> normals = normalMatrix(modelView);
-    gles.uniformMatrix3fv(program.uniforms[U_NORMAL_MATRIX], 1, GL_FALSE, normals.data());
+    if (program.uniforms[U_MODEL_VIEW] >= 0)
+        gles.uniformMatrix4fv(program.uniforms[U_MODEL_VIEW], 1, GL_FALSE, modelView.data());
+    if (program.uniforms[U_NORMAL_MATRIX] >= 0) {
+        const std::array<float, 9> normals = normalMatrix(modelView);
+        gles.uniformMatrix3fv(program.uniforms[U_NORMAL_MATRIX], 1, GL_FALSE, normals.data());
+    }
 }
 
 void uploadLighting(const LayerProgram& program)
@@ -352,28 +369,32 @@ void uploadLighting(const LayerProgram& program)
 void uploadOther(const LayerProgram& program)
 {
     const LayerAttributes& a = layer.attributes;
-    gles.uniform4fv(program.uniforms[U_FOG_COLOR], 1, a.fogColor.data());
-    // The linear factor (end - distance) / (end - start) as a line in the distance.
-    const float span = a.fogEnd - a.fogStart;
-    const float scale = span != 0.0f ? -1.0f / span : 0.0f;
-    const float bias = span != 0.0f ? a.fogEnd / span : 1.0f;
-    gles.uniform2f(program.uniforms[U_FOG_LINE], scale, bias);
-    gles.uniform1i(program.uniforms[U_ALPHA_FUNCTION], static_cast<GLint>(a.alphaFunc));
-    gles.uniform1f(program.uniforms[U_ALPHA_REFERENCE], a.alphaReference);
+    if (program.uniforms[U_FOG_LINE] >= 0) {
+        gles.uniform4fv(program.uniforms[U_FOG_COLOR], 1, a.fogColor.data());
+        // The linear factor (end - distance) / (end - start) as a line in the distance.
+        const float span = a.fogEnd - a.fogStart;
+        const float scale = span != 0.0f ? -1.0f / span : 0.0f;
+        const float bias = span != 0.0f ? a.fogEnd / span : 1.0f;
+        gles.uniform2f(program.uniforms[U_FOG_LINE], scale, bias);
+    }
+    if (program.uniforms[U_ALPHA_FUNCTION] >= 0) {
+        gles.uniform1i(program.uniforms[U_ALPHA_FUNCTION], static_cast<GLint>(a.alphaFunc));
+        gles.uniform1f(program.uniforms[U_ALPHA_REFERENCE], a.alphaReference);
+    }
 }
 
 std::uint64_t otherVersion = 1;
 
 } // namespace
 
-bool useLayerProgram(bool flatColors)
+int useLayerProgram(bool flatColors)
 {
     const ProgramKey key = keyOfState(flatColors);
     LayerProgram& program = programs[key.packed()];
-    if (program.failed) return false;
+    if (program.failed) return 0;
     if (!program.name && !buildProgram(key, program)) {
         program.failed = true;
-        return false;
+        return 0;
     }
     if (currentProgram != program.name) {
         gles.useProgram(program.name);
@@ -391,7 +412,7 @@ bool useLayerProgram(bool flatColors)
         uploadOther(program);
         program.other = otherVersion;
     }
-    return true;
+    return key.attributesRead();
 }
 
 void forgetLayerPrograms()

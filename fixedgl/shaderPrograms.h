@@ -20,9 +20,10 @@ enum LayerAttribute {
 
 // Makes the program for the layer's state current, with the state's uniforms: the matrices,
 // the lights and material, the fog and the texture units. `flatColors` draws colours
-// unvaried across each primitive (flat shading). False, with the driver's log on stderr, when
+// unvaried across each primitive (flat shading). Answers the attributes the program reads,
+// as bits 1 << LayerAttribute (the position always); 0, with the driver's log on stderr, when
 // the program does not compile: nothing should be drawn then.
-bool useLayerProgram(bool flatColors);
+int useLayerProgram(bool flatColors);
 
 // Forgets every program: after the context they lived in has gone.
 void forgetLayerPrograms();

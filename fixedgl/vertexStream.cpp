@@ -4,6 +4,7 @@
 #include "fixedgl/layerState.h"
 #include "fixedgl/shaderPrograms.h"
 
+#include <array>
 #include <cstddef>
 #include <unordered_map>
 #include <vector>
@@ -25,11 +26,12 @@ struct VertexAttributes {
     float texCoord[layerTextureUnits][2] = {};
 };
 
+// The attributes a display list sets, as the bits of the attributes a program reads.
 enum SpecifiedBits {
-    SPECIFIED_NORMAL = 1,
-    SPECIFIED_COLOR = 2,
-    SPECIFIED_TEXCOORD0 = 4,
-    SPECIFIED_TEXCOORD1 = 8,
+    SPECIFIED_NORMAL = 1 << ATTRIBUTE_NORMAL,
+    SPECIFIED_COLOR = 1 << ATTRIBUTE_COLOR,
+    SPECIFIED_TEXCOORD0 = 1 << ATTRIBUTE_TEXCOORD0,
+    SPECIFIED_TEXCOORD1 = 1 << ATTRIBUTE_TEXCOORD1,
 };
 
 // A display list: its triangles in a buffer of their own, which attributes it sets (the others
@@ -48,19 +50,50 @@ GLuint recording = 0;        // the list being recorded; 0: none
 VertexAttributes listAttributes;
 int listSpecified = 0;
 
+// How the gathered vertices go to the driver: as triangles, as quads (four corners each, two
+// triangles through the quad index buffer), or as lines.
+enum PendingKind {
+    PENDING_TRIANGLES,
+    PENDING_QUADS,
+    PENDING_LINES,
+};
+
 GLenum blockMode = GL_TRIANGLES;
 std::vector<LayerVertex> block;      // the vertices since glBegin
 std::vector<LayerVertex> pending;    // assembled, waiting to be drawn
-GLenum pendingMode = GL_TRIANGLES;   // GL_TRIANGLES or GL_LINES
+PendingKind pendingKind = PENDING_TRIANGLES;
 
 // The stream's buffer, written at increasing offsets and given new storage when full, so a
-// draw never waits for the driver to finish with an earlier one.
+// draw never waits for the driver to finish with an earlier one. Each draw writes only what
+// the program reads, packed: the position (three floats when every w is 1), then the normal,
+// the colour and each unit's coordinates as read. A browser copies every byte of it to its
+// GPU process, so the bytes are worth saving.
 GLuint streamBuffer = 0;
 GLuint streamArray = 0;
 GLsizeiptr streamCapacity = 4 << 20;
 GLsizeiptr streamOffset = 0;
+int streamEnabled = 0;               // the stream's arrays enabled, as bits 1 << LayerAttribute
+std::vector<float> packed;
 
-void pointAttributes(bool allArrays, int specified)
+// The generic attribute values last given to the driver, which display lists take what they
+// do not set from; known[a] false: not given since the context was made.
+std::array<std::array<float, 4>, attributeCount> generic{};
+std::array<bool, attributeCount> genericKnown{};
+
+void setGeneric(int attribute, const std::array<float, 4>& value)
+{
+    const std::size_t a = static_cast<std::size_t>(attribute);
+    if (genericKnown[a] && generic[a] == value) return;
+    gles.vertexAttrib4fv(static_cast<GLuint>(attribute), value.data());
+    generic[a] = value;
+    genericKnown[a] = true;
+}
+
+// Quads as triangles 0 1 2, 0 2 3 of every four vertices, the diagonal GL splits them on.
+GLuint quadIndexBuffer = 0;
+constexpr int quadsPerDraw = 16384;  // the most a 16-bit index reaches
+
+void pointAttributes(int specified)
 {
     const GLsizei stride = sizeof(LayerVertex);
     gles.enableVertexAttribArray(ATTRIBUTE_POSITION);
@@ -79,13 +112,69 @@ void pointAttributes(bool allArrays, int specified)
     };
     for (const auto& other : others) {
         const GLuint index = static_cast<GLuint>(other.attribute);
-        if (allArrays || (specified & other.bit)) {
+        if (specified & other.bit) {
             gles.enableVertexAttribArray(index);
             gles.vertexAttribPointer(index, other.size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(other.offset));
         } else {
             gles.disableVertexAttribArray(index);
         }
     }
+}
+
+// One packed vertex layout: which attributes, how many floats each, where in the vertex.
+struct PackedLayout {
+    int reads = 0;
+    int size[attributeCount] = {};
+    int floats = 0;
+};
+
+PackedLayout layoutFor(int reads, const std::vector<LayerVertex>& vertices)
+{
+    PackedLayout layout;
+    layout.reads = reads;
+    bool unitW = true;
+    for (const LayerVertex& v : vertices) unitW = unitW && v.position[3] == 1.0f;
+    const int sizes[attributeCount] = {unitW ? 3 : 4, 3, 4, 2, 2};
+    for (int a = 0; a < attributeCount; ++a) {
+        if (!(reads & (1 << a))) continue;
+        layout.size[a] = sizes[a];
+        layout.floats += sizes[a];
+    }
+    return layout;
+}
+
+void pack(const PackedLayout& layout, const std::vector<LayerVertex>& vertices)
+{
+    packed.resize(vertices.size() * static_cast<std::size_t>(layout.floats));
+    float* out = packed.data();
+    for (const LayerVertex& v : vertices) {
+        const float* sources[attributeCount] = {v.position, v.normal, v.color, v.texCoord[0], v.texCoord[1]};
+        for (int a = 0; a < attributeCount; ++a) {
+            for (int c = 0; c < layout.size[a]; ++c) *out++ = sources[a][c];
+        }
+    }
+}
+
+// The stream's arrays at `offset` in its buffer, laid out as `layout`.
+void pointStream(const PackedLayout& layout, GLsizeiptr offset)
+{
+    const GLsizei stride = static_cast<GLsizei>(layout.floats * static_cast<int>(sizeof(float)));
+    // The arrays to switch, as a mask: GCC 12.2 at -O2 turns `wanted != ((enabled & bit) != 0)`
+    // in this loop into the enabled bit alone.
+    const int switched = layout.reads ^ streamEnabled;
+    GLsizeiptr at = offset;
+    for (int a = 0; a < attributeCount; ++a) {
+        const GLuint index = static_cast<GLuint>(a);
+        const bool wanted = (layout.reads & (1 << a)) != 0;
+        if (switched & (1 << a)) {
+            if (wanted) gles.enableVertexAttribArray(index);
+            else gles.disableVertexAttribArray(index);
+        }
+        if (!wanted) continue;
+        gles.vertexAttribPointer(index, layout.size[a], GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(at));
+        at += layout.size[a] * static_cast<GLsizeiptr>(sizeof(float));
+    }
+    streamEnabled = layout.reads;
 }
 
 VertexAttributes currentAttributes()
@@ -181,10 +270,16 @@ void assemble(GLenum mode, const std::vector<LayerVertex>& vertices, bool outlin
     }
 }
 
-void drawStream(GLenum mode, const std::vector<LayerVertex>& vertices)
+void drawStream(PendingKind kind, const std::vector<LayerVertex>& vertices)
 {
-    if (vertices.empty() || !useLayerProgram(layer.attributes.shadeModel == GL_FLAT)) return;
-    const GLsizeiptr bytes = static_cast<GLsizeiptr>(vertices.size() * sizeof(LayerVertex));
+    if (vertices.empty()) return;
+    const int reads = useLayerProgram(layer.attributes.shadeModel == GL_FLAT);
+    if (!reads) return;
+    syncDrawingState();
+    const PackedLayout layout = layoutFor(reads, vertices);
+    pack(layout, vertices);
+    const GLsizeiptr vertexBytes = layout.floats * static_cast<GLsizeiptr>(sizeof(float));
+    const GLsizeiptr bytes = static_cast<GLsizeiptr>(packed.size() * sizeof(float));
     gles.bindVertexArray(streamArray);
     gles.bindBuffer(GL_ARRAY_BUFFER, streamBuffer);
     if (streamOffset + bytes > streamCapacity) {
@@ -192,9 +287,18 @@ void drawStream(GLenum mode, const std::vector<LayerVertex>& vertices)
         gles.bufferData(GL_ARRAY_BUFFER, streamCapacity, nullptr, GL_STREAM_DRAW);
         streamOffset = 0;
     }
-    gles.bufferSubData(GL_ARRAY_BUFFER, streamOffset, bytes, vertices.data());
-    gles.drawArrays(mode, static_cast<GLint>(streamOffset / static_cast<GLsizeiptr>(sizeof(LayerVertex))),
-                    static_cast<GLsizei>(vertices.size()));
+    gles.bufferSubData(GL_ARRAY_BUFFER, streamOffset, bytes, packed.data());
+    if (kind == PENDING_QUADS) {
+        const int quads = static_cast<int>(vertices.size() / 4);
+        for (int first = 0; first < quads; first += quadsPerDraw) {
+            const int count = quads - first < quadsPerDraw ? quads - first : quadsPerDraw;
+            pointStream(layout, streamOffset + 4 * first * vertexBytes);
+            gles.drawElements(GL_TRIANGLES, 6 * count, GL_UNSIGNED_SHORT, nullptr);
+        }
+    } else {
+        pointStream(layout, streamOffset);
+        gles.drawArrays(kind == PENDING_LINES ? GL_LINES : GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
+    }
     streamOffset += bytes;
 }
 
@@ -212,7 +316,18 @@ void startVertexStream()
     gles.bindBuffer(GL_ARRAY_BUFFER, streamBuffer);
     streamOffset = 0;
     gles.bufferData(GL_ARRAY_BUFFER, streamCapacity, nullptr, GL_STREAM_DRAW);
-    pointAttributes(true, 0);
+    streamEnabled = 0;
+    genericKnown = {};
+    std::vector<GLushort> indices(6 * static_cast<std::size_t>(quadsPerDraw));
+    for (std::size_t quad = 0; quad < static_cast<std::size_t>(quadsPerDraw); ++quad) {
+        const GLushort corner = static_cast<GLushort>(4 * quad);
+        const GLushort order[6] = {0, 1, 2, 0, 2, 3};
+        for (std::size_t k = 0; k < 6; ++k) indices[6 * quad + k] = static_cast<GLushort>(corner + order[k]);
+    }
+    gles.genBuffers(1, &quadIndexBuffer);
+    gles.bindBuffer(GL_ELEMENT_ARRAY_BUFFER, quadIndexBuffer);   // kept by the stream's vertex array
+    gles.bufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)),
+                    indices.data(), GL_STATIC_DRAW);
     pending.clear();
     block.clear();
 }
@@ -296,17 +411,24 @@ void endPrimitive()
         assemble(blockMode, block, false, lists[recording].triangles);
         return;
     }
+    // Smooth quads go as they are, drawn through the quad indices; flat ones are split here,
+    // each half taking the last corner's colour.
     const bool outlines = layer.attributes.polygonMode == GL_LINE;
-    const GLenum mode = outlines ? GL_LINES : GL_TRIANGLES;
-    if (!pending.empty() && pendingMode != mode) flushVertices();
-    pendingMode = mode;
-    assemble(blockMode, block, outlines, pending);
+    const bool quads = blockMode == GL_QUADS && layer.attributes.shadeModel != GL_FLAT;
+    const PendingKind kind = outlines ? PENDING_LINES : quads ? PENDING_QUADS : PENDING_TRIANGLES;
+    if (!pending.empty() && pendingKind != kind) flushVertices();
+    pendingKind = kind;
+    if (kind == PENDING_QUADS) {
+        pending.insert(pending.end(), block.begin(), block.end() - static_cast<std::ptrdiff_t>(block.size() % 4));
+    } else {
+        assemble(blockMode, block, outlines, pending);
+    }
 }
 
 void flushVertices()
 {
     if (pending.empty()) return;
-    drawStream(pendingMode, pending);
+    drawStream(pendingKind, pending);
     pending.clear();
 }
 
@@ -360,7 +482,7 @@ void finishList()
     gles.bindBuffer(GL_ARRAY_BUFFER, list.buffer);
     gles.bufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(list.triangles.size() * sizeof(LayerVertex)),
                     list.triangles.data(), GL_STATIC_DRAW);
-    pointAttributes(false, list.specified);
+    pointAttributes(list.specified);
 }
 
 void callList(GLuint name)
@@ -378,23 +500,29 @@ void callList(GLuint name)
                 if (!(list.specified & SPECIFIED_NORMAL)) for (int c = 0; c < 3; ++c) v.normal[c] = current.normal[c];
                 if (!(list.specified & SPECIFIED_COLOR)) for (int c = 0; c < 4; ++c) v.color[c] = current.color[c];
             }
-            pendingMode = GL_LINES;
+            pendingKind = PENDING_LINES;
             assemble(GL_TRIANGLES, triangles, true, pending);
             flushVertices();
-        } else if (list.vertexArray && useLayerProgram(layer.attributes.shadeModel == GL_FLAT)) {
-            const VertexAttributes current = currentAttributes();
-            gles.bindVertexArray(list.vertexArray);
-            if (!(list.specified & SPECIFIED_NORMAL)) {
-                const float normal[4] = {current.normal[0], current.normal[1], current.normal[2], 1.0f};
-                gles.vertexAttrib4fv(ATTRIBUTE_NORMAL, normal);
+        } else if (list.vertexArray) {
+            const int reads = useLayerProgram(layer.attributes.shadeModel == GL_FLAT);
+            if (reads) {
+                // What the list did not set, and the program reads, from the current attributes.
+                syncDrawingState();
+                const VertexAttributes current = currentAttributes();
+                const int fromCurrent = reads & ~list.specified & ~(1 << ATTRIBUTE_POSITION);
+                gles.bindVertexArray(list.vertexArray);
+                if (fromCurrent & SPECIFIED_NORMAL) {
+                    setGeneric(ATTRIBUTE_NORMAL, {current.normal[0], current.normal[1], current.normal[2], 1.0f});
+                }
+                if (fromCurrent & SPECIFIED_COLOR) {
+                    setGeneric(ATTRIBUTE_COLOR, {current.color[0], current.color[1], current.color[2], current.color[3]});
+                }
+                for (int unit = 0; unit < layerTextureUnits; ++unit) {
+                    if (!(fromCurrent & (SPECIFIED_TEXCOORD0 << unit))) continue;
+                    setGeneric(ATTRIBUTE_TEXCOORD0 + unit, {current.texCoord[unit][0], current.texCoord[unit][1], 0.0f, 1.0f});
+                }
+                gles.drawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(list.triangles.size()));
             }
-            if (!(list.specified & SPECIFIED_COLOR)) gles.vertexAttrib4fv(ATTRIBUTE_COLOR, current.color);
-            for (int unit = 0; unit < layerTextureUnits; ++unit) {
-                if (list.specified & (SPECIFIED_TEXCOORD0 << unit)) continue;
-                const float coordinates[4] = {current.texCoord[unit][0], current.texCoord[unit][1], 0.0f, 1.0f};
-                gles.vertexAttrib4fv(static_cast<GLuint>(ATTRIBUTE_TEXCOORD0 + unit), coordinates);
-            }
-            gles.drawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(list.triangles.size()));
         }
     }
     // What the list set stays current after it, as GL leaves it.

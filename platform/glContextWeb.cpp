@@ -47,6 +47,7 @@ const WebGlEntry webGlEntries[] = {
     {"glDisable", reinterpret_cast<void*>(emscripten_glDisable)},
     {"glDisableVertexAttribArray", reinterpret_cast<void*>(emscripten_glDisableVertexAttribArray)},
     {"glDrawArrays", reinterpret_cast<void*>(emscripten_glDrawArrays)},
+    {"glDrawElements", reinterpret_cast<void*>(emscripten_glDrawElements)},
     {"glEnable", reinterpret_cast<void*>(emscripten_glEnable)},
     {"glEnableVertexAttribArray", reinterpret_cast<void*>(emscripten_glEnableVertexAttribArray)},
     {"glFinish", reinterpret_cast<void*>(emscripten_glFinish)},
