@@ -1,10 +1,18 @@
 """The page's figures on this machine, in headless Chromium on Mesa's llvmpipe at 640x480,
 served on the loopback address: the first paint (the progress bar), the first frame after the
 click, and the frame times of every effect window drawn back to back (?bench=1) beside
-kesu-capture --bench's on the desktop's GL, with the page's median over the desktop's.
+kesu-capture --bench's on the desktop's GL, page and desktop in turn RUNS times, with the
+median of the runs' medians and the page's over the desktop's.
 
-    webBench.py SITE PACK KESU-CAPTURE"""
+--keep-freed-memory runs Chromium with its allocator keeping more of the memory it frees
+(PartitionAllocLargeEmptySlotSpanRing). llvmpipe allocates its frame's binning memory anew
+every frame; in Chromium's GPU process, whose allocator hands freed memory back to the
+system, that memory is faulted in again each frame, which a GPU never does. The option shows
+how much of the page's time that is.
 
+    webBench.py [--runs N] [--keep-freed-memory] SITE PACK KESU-CAPTURE"""
+
+import argparse
 import os
 import re
 import subprocess
@@ -28,10 +36,42 @@ def table(text):
     return rows
 
 
-def main():
-    site, pack, capture = sys.argv[1:4]
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def page_bench(site, flags):
     server = TestServer(site)
-    browser = Browser("gl-egl")
+    browser = Browser("gl-egl", extra_flags=flags)
+    try:
+        load(browser, server, "test=bench&bench=1")
+        page = wait(browser, lambda: server.named("bench.txt"), 1200)
+    finally:
+        browser.close()
+        server.close()
+    if page is None:
+        sys.exit("webBench: the page's bench did not finish")
+    return table(page[1].decode())
+
+
+def desktop_bench(pack, capture):
+    return table(subprocess.run([capture, "--size", "640x480", "--bench"], cwd=pack, capture_output=True, text=True,
+                                env=dict(os.environ, SDL_VIDEODRIVER="offscreen"), check=True).stdout)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--runs", type=int, default=1)
+    parser.add_argument("--keep-freed-memory", action="store_true")
+    parser.add_argument("site")
+    parser.add_argument("pack")
+    parser.add_argument("capture")
+    options = parser.parse_args()
+    flags = ["--enable-features=PartitionAllocLargeEmptySlotSpanRing"] if options.keep_freed_memory else []
+    server = TestServer(options.site)
+    browser = Browser("gl-egl", extra_flags=flags)
     try:
         # Clicked as soon as the prompt shows, the show waits for the scenes and pictures to
         # load behind the wait screen; clicked later, only for its first frame.
@@ -46,23 +86,22 @@ def main():
             first = browser.evaluate("KesuPage.firstFrameAt - KesuPage.unlockedAt")
             print("page: first paint (the progress bar) %.0f ms, the prompt at %.0f ms; clicked %.0f s after it, "
                   "the first frame %.0f ms after the click" % (paint or -1, prompt, delay, first))
-        load(browser, server, "test=bench&bench=1")
-        page = wait(browser, lambda: server.named("bench.txt"), 1200)
     finally:
         browser.close()
         server.close()
-    if page is None:
-        sys.exit("webBench: the page's bench did not finish")
-    desktop = subprocess.run([capture, "--size", "640x480", "--bench"], cwd=pack, capture_output=True, text=True,
-                             env=dict(os.environ, SDL_VIDEODRIVER="offscreen"), check=True).stdout
-    page_rows, desktop_rows = table(page[1].decode()), table(desktop)
-    print("median ms a frame at 640x480, drawn back to back (page: headless Chromium, WebGL 2 on llvmpipe; "
-          "desktop: kesu-capture --bench, GL on llvmpipe)")
+    pages, desktops = [], []
+    for _ in range(options.runs):
+        pages.append(page_bench(options.site, flags))
+        desktops.append(desktop_bench(options.pack, options.capture))
+    print("median ms a frame at 640x480, drawn back to back, the median of %d run%s (page: headless Chromium, "
+          "WebGL 2 on llvmpipe%s; desktop: kesu-capture --bench, GL on llvmpipe)"
+          % (options.runs, "" if options.runs == 1 else "s", ", keeping freed memory" if flags else ""))
     print("%-36s %7s %9s %9s %7s" % ("window", "frames", "desktop", "page", "page/dt"))
-    for name, (frames, median) in page_rows.items():
-        base = desktop_rows.get(name, (0, 0.0))[1]
-        ratio = median / base if base else 0.0
-        print("%-36s %7d %9.2f %9.2f %6.2fx%s" % (name, frames, base, median, ratio, "  over 1.5x" if ratio > 1.5 else ""))
+    for name, (frames, _) in pages[0].items():
+        page = median([run[name][1] for run in pages if name in run])
+        base = median([run.get(name, (0, 0.0))[1] for run in desktops])
+        ratio = page / base if base else 0.0
+        print("%-36s %7d %9.2f %9.2f %6.2fx%s" % (name, frames, base, page, ratio, "  over 1.5x" if ratio > 1.5 else ""))
 
 
 if __name__ == "__main__":

@@ -76,7 +76,7 @@ int streamEnabled = 0;               // the stream's arrays enabled, as bits 1 <
 std::vector<float> packed;
 
 // The generic attribute values last given to the driver, which display lists take what they
-// do not set from; known[a] false: not given since the context was made.
+// do not set from; genericKnown false: none given since the context was made.
 std::array<std::array<float, 4>, attributeCount> generic{};
 std::array<bool, attributeCount> genericKnown{};
 

@@ -16,7 +16,7 @@ class Browser:
     "gl-egl" (Mesa's llvmpipe through ANGLE) or "swiftshader"; `throttled` leaves a hidden
     page slowed down as for a user."""
 
-    def __init__(self, angle="gl-egl", width=640, height=480, throttled=False):
+    def __init__(self, angle="gl-egl", width=640, height=480, throttled=False, extra_flags=()):
         self.profile = tempfile.mkdtemp(prefix="kesu-chromium-")
         self.downloads = os.path.join(self.profile, "downloads")
         os.makedirs(self.downloads)
@@ -26,7 +26,7 @@ class Browser:
                  "--disable-component-update", "--disable-sync", "--disable-quic", "--mute-audio",
                  "--autoplay-policy=no-user-gesture-required", "--ignore-gpu-blocklist",
                  "--window-size=%d,%d" % (width, height), "--user-data-dir=" + self.profile,
-                 "--remote-debugging-pipe"]
+                 "--remote-debugging-pipe"] + list(extra_flags)
         # A hidden page is slowed down as a browser does for a user only where asked: the
         # other tests keep time in a page that may be behind another.
         if not throttled:
