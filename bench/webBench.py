@@ -5,10 +5,10 @@ kesu-capture --bench's on the desktop's GL, page and desktop in turn RUNS times,
 median of the runs' medians and the page's over the desktop's.
 
 --keep-freed-memory runs Chromium with its allocator keeping more of the memory it frees
-(PartitionAllocLargeEmptySlotSpanRing). llvmpipe allocates its frame's binning memory anew
-every frame; in Chromium's GPU process, whose allocator hands freed memory back to the
-system, that memory is faulted in again each frame, which a GPU never does. The option shows
-how much of the page's time that is.
+(PartitionAllocLargeEmptySlotSpanRing). llvmpipe allocates and frees a few megabytes every
+frame; in Chromium's GPU process, whose allocator hands freed memory back to the system at
+once, that memory is faulted in again each frame. The option shows how much of the page's
+time that is.
 
     webBench.py [--runs N] [--keep-freed-memory] SITE PACK KESU-CAPTURE"""
 
