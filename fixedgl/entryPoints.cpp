@@ -1,7 +1,8 @@
 // GL 1.1, GLU and multitexture as the drawing code calls them, defined here: each call either
-// keeps state for the fixed pipeline's shaders, goes through to the driver (the state both
-// APIs share), or gathers vertices. Whatever changes how gathered vertices look draws them
-// first. Calls the show does not make are not defined: a program that makes one does not link.
+// keeps state for the fixed pipeline's shaders, keeps state both APIs share for the driver (at
+// once, or for the depth test and mask, blending, culling and the colour mask when something
+// is drawn or cleared: syncDrawingState), or gathers vertices. Whatever changes how gathered
+// vertices look draws them first; a call that changes nothing does nothing. Calls the show does not make are not defined: a program that makes one does not link.
 #include "fixedgl/fixedGl.h"
 
 #include "fixedgl/glesDriver.h"
@@ -54,11 +55,20 @@ bool* capabilityFlag(GLenum capability)
     }
 }
 
-// Sets a capability the layer knows; the stencil and scissor tests go on to the driver now,
-// the depth test, blending and culling when something is drawn.
-void setCapability(GLenum capability, bool on)
+// glEnable and glDisable. The drawing code sets the state each drawing needs whether or not it
+// is set already; a call that changes nothing draws nothing first and reaches no driver (in a
+// browser every call to the driver costs microseconds). The stencil and scissor tests go on to
+// the driver now, the depth test, blending and culling when something is drawn.
+void changeCapability(GLenum capability, bool on)
 {
-    *capabilityFlag(capability) = on;
+    bool* flag = capabilityFlag(capability);
+    if (!flag) {
+        layerError(GL_INVALID_ENUM);
+        return;
+    }
+    if (*flag == on) return;
+    flushVertices();
+    *flag = on;
     if (capability == GL_STENCIL_TEST || capability == GL_SCISSOR_TEST) {
         if (on) {
             gles.enable(capability);
@@ -68,21 +78,6 @@ void setCapability(GLenum capability, bool on)
     } else if (capability >= GL_LIGHT0 && capability < GL_LIGHT0 + layerLightCount) {
         lightingChanged();
     }
-}
-
-// glEnable and glDisable. The drawing code sets the state each drawing needs whether or not it
-// is set already; a call that changes nothing draws nothing first and reaches no driver (in a
-// browser every call to the driver costs microseconds).
-void changeCapability(GLenum capability, bool on)
-{
-    const bool* flag = capabilityFlag(capability);
-    if (!flag) {
-        layerError(GL_INVALID_ENUM);
-        return;
-    }
-    if (*flag == on) return;
-    flushVertices();
-    setCapability(capability, on);
 }
 
 // The matrix stack glMatrixMode selects, top first, with what changed it told.
@@ -380,9 +375,10 @@ void APIENTRY glDepthMask(GLboolean on)
 
 void APIENTRY glColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a)
 {
-    if (state().colorMask == std::array<bool, 4>{r != GL_FALSE, g != GL_FALSE, b != GL_FALSE, a != GL_FALSE}) return;
+    const std::array<bool, 4> mask{r != GL_FALSE, g != GL_FALSE, b != GL_FALSE, a != GL_FALSE};
+    if (state().colorMask == mask) return;
     flushVertices();
-    state().colorMask = {r != GL_FALSE, g != GL_FALSE, b != GL_FALSE, a != GL_FALSE};
+    state().colorMask = mask;
 }
 
 void APIENTRY glCullFace(GLenum mode)
