@@ -70,12 +70,15 @@ void closeAfterPlaying(ProcessOptions& options)
 // once do not both take the first free one.
 // The start of a script run under the virtual X server: the player copied in, the server asked
 // until it answers (on a busy machine it may not take clients the moment xvfb-run starts the
-// script), and key NAME [SECONDS], a key pressed and a pause after it.
+// script), key NAME [SECONDS], a key pressed and a pause after it, and playing FILE, which
+// waits until the player's output in FILE says that it plays (a loaded machine, or a sanitized
+// build, takes seconds to load the show).
 std::string xScriptStart()
 {
     return "cp " + kesuBinary + " ./kesu\n"
            "for i in $(seq 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done\n"
-           "key() { xdotool key $1; sleep ${2:-0.8}; }\n";
+           "key() { xdotool key $1; sleep ${2:-0.8}; }\n"
+           "playing() { for i in $(seq 600); do grep -q 'kesu: playing' $1 && return 0; sleep 0.1; done; return 1; }\n";
 }
 
 std::vector<std::string> xServerArgs(const std::string& size, const std::vector<std::string>& command,
@@ -212,8 +215,9 @@ TEST(KesuProgram, PlaysAndEndsSoonAfterACloseRequest)
     EXPECT_NE(readFile(folder + "/kesu.log").find("SetForegroundWindow: OK\n"), std::string::npos);
 }
 
-// SIGTERM or SIGINT at any moment, while the music is decoded, while the window opens, while
-// the scenes load and while a late start in the credits brings the show there, ends the run
+// SIGTERM or SIGINT at any moment once the player has taken them over (its first step), while
+// the music is decoded, while the window opens, while the scenes load and while a late start
+// in the credits brings the show there, ends the run
 // with status 0 and the end-of-run report, as a close request does. The quit is taken at the
 // next step of the loading or of the late start (the session's tests count them); a frame
 // being drawn is finished first, and the first frame of each window makes the driver compile
@@ -228,6 +232,7 @@ TEST(KesuProgram, ASignalWhileLoadingEndsTheRunWithItsReport)
             SCOPED_TRACE("signal " + std::to_string(signal) + " at " + std::to_string(at) + " s");
             ProcessOptions options = headless(folder);
             options.signalToSend = signal;
+            options.signalOnceHandled = true;
             const auto start = std::chrono::steady_clock::now();
             options.sendSignalWhen = [start, at](const std::string&, const std::string&) {
                 return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= at;
@@ -406,11 +411,11 @@ TEST(KesuProgram, UnderAnXServerTheKeysSteerTheShowAndEachFrameIsDrawnForWhenItI
         << "escape() { xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; }\n"
            "focus() { xdotool windowfocus --sync $(xdotool search --sync --name 'Kesu Tamrick' | head -1); }\n"
            "KESU_CLOCK_LOG=predicted.log SDL_AUDIODRIVER=dummy ./kesu --window --from 150.37 >p.out 2>p.err & player=$!\n"
-           "focus; sleep 1.5; key space 0.6; key space 1\n"
+           "focus; playing p.out; sleep 1; key space 0.6; key space 1\n"
            "key Right; key Down; key Next; key Prior 0.4; key space 0.4; key Next 0.6; key Prior 0.6; key Left 0.6; key s 1; escape\n"
            "wait $player; echo $? >p.status\n"
            "KESU_CLOCK_LOG=loop.log SDL_AUDIODRIVER=dummy ./kesu --window --from 171 --loop >l.out 2>l.err & player=$!\n"
-           "focus; sleep 4; escape\n"
+           "focus; playing l.out; sleep 3; escape\n"
            "wait $player; echo $? >l.status\n"
            "KESU_CLOCK=frame-start KESU_CLOCK_LOG=start.log SDL_AUDIODRIVER=no-such-driver ./kesu --window --from 170.37 "
            ">s.out 2>s.err; echo $? >s.status\n";
@@ -476,7 +481,7 @@ TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGives
            "SDL_AUDIODRIVER=dummy ./kesu --window --from 95 >p.out 2>p.err & player=$!\n"
            "w=$(xdotool search --sync --name 'Kesu Tamrick' | head -1); xdotool windowfocus --sync $w\n"
            // Paused, Page Up to the credits' start, 5 s on: 90 s; the bar has gone after 1.5 s.
-           "sleep 1; key space 0.5; key Prior 0.5; key Right 2\n"
+           "playing p.out; sleep 0.5; key space 0.5; key Prior 0.5; key Right 2\n"
            "key f 0.5; xdotool windowmove $w 0 0 windowsize $w 1280 1024; sleep 1; grab 1280x1024 0,0 full.png\n"
            "key f 0.5; xdotool windowsize $w 640 480 windowmove $w 320 272; sleep 1\n"
            "eval \"$(xwininfo -id $w | awk '/Absolute upper-left X/ {print \"x=\" $4} /Absolute upper-left Y/ {print \"y=\" $4}')\"\n"

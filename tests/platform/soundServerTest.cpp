@@ -32,6 +32,15 @@ namespace {
 
 constexpr int rate = 44100;
 
+// The sanitized build runs the audio layer and the player several times slower, on a machine
+// busy with other tests: there the runs check what is heard and in what order, and leave out
+// how closely, in milliseconds, the clock follows it.
+#ifdef KESU_SANITIZED
+constexpr bool timingChecked = false;
+#else
+constexpr bool timingChecked = true;
+#endif
+
 // Noise with 0.1 s of silence before it and a deliberate 50 ms silence at 1.0 s, like the
 // pause the music holds before a drum section.
 std::vector<std::int16_t> testMusic(double seconds)
@@ -259,15 +268,19 @@ void checkRestart(const std::vector<std::int16_t>& music, const RecordedSound& s
     for (const ClockSample& sample : after) {
         const double ahead = sample.position - secondsOf(byte);
         ASSERT_GE(ahead, 0.0) << "the clock is behind the restart's byte";
-        EXPECT_LE(ahead, std::max(0.0, sample.readSeconds - heardAt) + 0.006)
-            << "the clock ran " << ahead * 1000 << " ms ahead of the restart at " << secondsOf(byte) << " s, "
-            << (sample.readSeconds - heardAt) * 1000 << " ms after it was heard";
+        if (timingChecked) {
+            EXPECT_LE(ahead, std::max(0.0, sample.readSeconds - heardAt) + 0.006)
+                << "the clock ran " << ahead * 1000 << " ms ahead of the restart at " << secondsOf(byte) << " s, "
+                << (sample.readSeconds - heardAt) * 1000 << " ms after it was heard";
+        }
         if (sample.readSeconds > heardAt + 0.05)
             offsets.push_back(sample.readSeconds - recordedFrameSeconds(timeline, static_cast<double>(heardFrame) + ahead * rate));
     }
     ASSERT_GT(offsets.size(), 100u);
     std::nth_element(offsets.begin(), offsets.begin() + static_cast<std::ptrdiff_t>(offsets.size() / 2), offsets.end());
-    EXPECT_LE(std::fabs(offsets[offsets.size() / 2]), 0.006) << "after the restart at " << secondsOf(byte) << " s";
+    if (timingChecked) {
+        EXPECT_LE(std::fabs(offsets[offsets.size() / 2]), 0.006) << "after the restart at " << secondsOf(byte) << " s";
+    }
 }
 
 // A private server of the parameter's kind (PipeWire with its quantum pinned at 1024 frames,
@@ -371,6 +384,7 @@ TEST_P(SoundServerRun, PlaysWithoutUnderrunTheClockFollowsTheSoundAndAPauseHolds
                   samples.end());
     const OffsetFigures figures = offsetsFromSound(samples, alignment, timeline);
     EXPECT_GT(figures.count, 1000u);
+    if (!timingChecked) return;
     EXPECT_LE(std::fabs(figures.median), 0.006) << "median offset " << figures.median * 1000 << " ms";
     EXPECT_LE(std::fabs(figures.worst), 0.025) << "worst offset " << figures.worst * 1000 << " ms";
 }
@@ -466,16 +480,16 @@ TEST_P(SoundServerRun, GoingAwayAndComingBackTheMusicGoesOnWhereTheClockIs)
     EXPECT_LE(notices[1].first - backAt, 1.2) << "the server was back " << notices[1].first - backAt << " s before the player found it";
     const double stand = longestStand(samples);
     std::printf("the clock's longest stand across the server's absence: %.1f ms\n", stand * 1000.0);
-#ifndef KESU_SANITIZED
-    EXPECT_LE(stand, 0.050) << "the clock stood still";
-#endif
+    if (timingChecked) {
+        EXPECT_LE(stand, 0.050) << "the clock stood still";
+    }
     SoundAlignment alignment;
     HeardTimeline timeline;
     measure(music, &alignment, timeline);
-#ifndef KESU_SANITIZED
     // An instrumented player on a busy machine may well feed a new stream late at its start.
-    EXPECT_TRUE(alignment.underruns.empty());
-#endif
+    if (timingChecked) {
+        EXPECT_TRUE(alignment.underruns.empty());
+    }
     // The monitor may miss the first milliseconds of the new stream, as of any start.
     const double resumedAt = std::atof(notices[1].second.c_str() + back.size());
     EXPECT_GE(alignment.recordingStart, std::lround(resumedAt * rate) - rate / 200);
@@ -487,6 +501,7 @@ TEST_P(SoundServerRun, GoingAwayAndComingBackTheMusicGoesOnWhereTheClockIs)
         if (sample.readSeconds > heardAgain) after.push_back(sample);
     const OffsetFigures figures = offsetsFromSound(after, alignment, timeline);
     EXPECT_GT(figures.count, 300u);
+    if (!timingChecked) return;
     EXPECT_LE(std::fabs(figures.median), 0.010) << "the music went on " << figures.median * 1000 << " ms off the clock";
     EXPECT_LE(std::fabs(figures.worst), 0.025) << "the music went on " << figures.worst * 1000 << " ms off the clock at worst";
 }
@@ -497,13 +512,9 @@ TEST_P(SoundServerRun, GoingAwayAndComingBackTheMusicGoesOnWhereTheClockIs)
 // picture's swap.
 TEST_P(SoundServerRun, LateStartOfThePlayerIsOnTime)
 {
-#ifdef KESU_SANITIZED
-    constexpr double lateStartRunSeconds = 10.0;
-#else
-    constexpr double lateStartRunSeconds = 3.0;
-#endif
+    constexpr double lateStartRunSeconds = timingChecked ? 3.0 : 10.0;
     const std::string folder = std::string(KESU_BINARY_DIR) + "/testdata";
-    // One log a run: the runs on both servers go on at once under ctest -j.
+    // One log a run, whatever else runs at the time.
     const std::string logPath = ::testing::TempDir() + "late-start-clock-" + std::to_string(getpid()) + ".log";
     std::remove(logPath.c_str());
     ProcessOptions options;
@@ -532,9 +543,9 @@ TEST_P(SoundServerRun, LateStartOfThePlayerIsOnTime)
     ASSERT_GE(lines.size(), 3u);
     const std::int64_t startFrame = byteAt(160.37) / 4;
     EXPECT_GE(lines[0].position, secondsOf(byteAt(160.37)) - 1e-5);
-#ifndef KESU_SANITIZED
     // The music may have started a moment before the first frame reads its position. The
     // timing holds only at full speed: an instrumented first frame takes longer than 25 ms.
+    if (!timingChecked) return;
     EXPECT_LT(lines[0].position, 160.37 + 0.025) << "the first picture is not of the start";
     // The clock moves by the third frame; frames that follow each other faster than the music
     // takes to be heard (a few ms on PipeWire) may stand with it, for 25 ms at most.
@@ -550,7 +561,6 @@ TEST_P(SoundServerRun, LateStartOfThePlayerIsOnTime)
     EXPECT_LT(alignment.recordingStart, startFrame + 0.03 * rate) << "the music did not start at the byte asked";
     EXPECT_NEAR(heardSeconds(alignment, timeline, static_cast<double>(startFrame)), lines[0].swapSeconds, 0.025)
         << "160.37 s of the music was not heard with the first picture";
-#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SoundServerRun, ::testing::Values(SOUND_SERVER_PULSEAUDIO, SOUND_SERVER_PIPEWIRE),

@@ -13,12 +13,27 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
 namespace {
 
 double now()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Whether the process has a handler for the signal: its bit in the SigCgt mask of
+// /proc/PID/status, a hexadecimal number whose lowest bit is signal 1.
+bool handlesSignal(pid_t process, int signal)
+{
+    std::ifstream status("/proc/" + std::to_string(process) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) != 0) continue;
+        const unsigned long long mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+        return (mask >> (signal - 1)) & 1u;
+    }
+    return false;
 }
 
 } // namespace
@@ -77,7 +92,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         }
         if (!outOpen) outPipe[0] = -1;
         if (!errOpen) errPipe[0] = -1;
-        if (!signalSent && options.sendSignalWhen && options.sendSignalWhen(result.out, result.err)) {
+        if (!signalSent && options.sendSignalWhen && options.sendSignalWhen(result.out, result.err) &&
+            (!options.signalOnceHandled || handlesSignal(child, options.signalToSend))) {
             kill(child, options.signalToSend);
             signalSent = true;
             signalTime = now();

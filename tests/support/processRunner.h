@@ -25,6 +25,9 @@ struct ProcessOptions {
     // `signalToSend` once and records the time, for "ends within N s of a request" checks.
     std::function<bool(const std::string& out, const std::string& err)> sendSignalWhen;
     int signalToSend = 15;
+    // Holds the signal back until the program has a handler for it, so that one asked for the
+    // moment it starts does not end a program slow to start before its own code runs.
+    bool signalOnceHandled = false;
 };
 
 // Runs program with args; never throws. `secondsAfterSignal` gets the time from the signal

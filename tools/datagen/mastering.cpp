@@ -82,20 +82,30 @@ std::vector<double> truePeaks(const StereoMix& mix)
     return peaks;
 }
 
-// The limiter's gain for each sample when the mix is raised by gain: at most ceiling /
-// (gain . peak) at every sample. The smallest gain any sample needs within the next
+// The buffers the secant search's rounds share: each round's arrays are as long as the piece
+// (7.6 million samples), and allocating them afresh every round spent half the generator's
+// time in the kernel handing zeroed pages over.
+struct MasteringWork {
+    std::vector<double> needed, held, limiter, gains;
+    std::vector<double> plainSum, keptSum;   // running sums of energy, one more than the samples
+};
+
+// The limiter's gain for each sample when the mix is raised by gain, into work.limiter: at most
+// ceiling / (gain . peak) at every sample. The smallest gain any sample needs within the next
 // ATTACK_SAMPLES, averaged over the last ATTACK_SAMPLES, can only lie below what each
 // sample needs, and ramps down ahead of each peak; after it the gain recovers exponentially.
-std::vector<double> limiterGain(const std::vector<double>& peaks, double gain, double ceiling)
+void limiterGain(const std::vector<double>& peaks, double gain, double ceiling, MasteringWork& work)
 {
     const std::size_t frames = peaks.size();
-    std::vector<double> needed(frames);
+    std::vector<double>& needed = work.needed;
+    needed.resize(frames);
     for (std::size_t n = 0; n < frames; ++n) {
         const double level = gain * peaks[n];
         needed[n] = level > ceiling ? ceiling / level : 1.0;
     }
     // Sliding minimum over [n, n + ATTACK_SAMPLES - 1], with a deque of candidate indices.
-    std::vector<double> held(frames);
+    std::vector<double>& held = work.held;
+    held.resize(frames);
     std::deque<std::size_t> window;
     std::size_t next = 0;
     for (std::size_t n = 0; n < frames; ++n) {
@@ -106,7 +116,8 @@ std::vector<double> limiterGain(const std::vector<double>& peaks, double gain, d
         while (window.front() < n) window.pop_front();
         held[n] = needed[window.front()];
     }
-    std::vector<double> result(frames);
+    std::vector<double>& result = work.limiter;
+    result.resize(frames);
     const double recovery = std::exp(-1.0 / (RELEASE_SECONDS * RATE));
     double sum = 0.0;
     double previous = 1.0;
@@ -119,7 +130,6 @@ std::vector<double> limiterGain(const std::vector<double>& peaks, double gain, d
         previous = std::min(averaged, 1.0 - (1.0 - previous) * recovery);
         result[n] = previous;
     }
-    return result;
 }
 
 // The saturation and the limiter take loudness from the loud, beat-driven stretches and
@@ -127,13 +137,17 @@ std::vector<double> limiterGain(const std::vector<double>& peaks, double gain, d
 // the loss the loud ones had: over 3-s windows every half second, the loss of the mastered
 // mix against the plain sum of the buses (in mean square) is brought up to the 90th
 // percentile of all windows' losses by lowering the rest, smoothly between window centres.
-// It only ever lowers the gain, so no peak rises.
-void rideSections(const StereoMix& plain, const StereoMix& shaped, std::vector<double>& limiter)
+// It only ever lowers the gain, so no peak rises. Takes work.plainSum, the running sum of the
+// plain mix's energy, as made once for every round.
+void rideSections(const StereoMix& shaped, MasteringWork& work)
 {
+    std::vector<double>& limiter = work.gains;
     const std::size_t frames = limiter.size();
-    std::vector<double> plainSum(frames + 1, 0.0), keptSum(frames + 1, 0.0);
+    const std::vector<double>& plainSum = work.plainSum;
+    std::vector<double>& keptSum = work.keptSum;
+    keptSum.resize(frames + 1);
+    keptSum[0] = 0.0;
     for (std::size_t n = 0; n < frames; ++n) {
-        plainSum[n + 1] = plainSum[n] + plain.left[n] * plain.left[n] + plain.right[n] * plain.right[n];
         const double energy = shaped.left[n] * shaped.left[n] + shaped.right[n] * shaped.right[n];
         keptSum[n + 1] = keptSum[n] + energy * limiter[n] * limiter[n];
     }
@@ -181,14 +195,16 @@ std::int16_t quantise(double value)
     return static_cast<std::int16_t>(std::floor(std::min(1.0, std::max(-1.0, value)) * 32767.0 + 0.5));
 }
 
-std::vector<std::int16_t> applyGains(const StereoMix& mix, double gain, const std::vector<double>& limiter)
+// The mix raised by gain and by the limiter's gain at each sample, into pcm; null limits leave
+// the mix as it is.
+void applyGains(const StereoMix& mix, double gain, const std::vector<double>* limiter, std::vector<std::int16_t>& pcm)
 {
-    std::vector<std::int16_t> pcm(2 * mix.left.size());
+    pcm.resize(2 * mix.left.size());
     for (std::size_t n = 0; n < mix.left.size(); ++n) {
-        pcm[2 * n] = quantise(mix.left[n] * gain * limiter[n]);
-        pcm[2 * n + 1] = quantise(mix.right[n] * gain * limiter[n]);
+        const double limit = limiter ? (*limiter)[n] : 1.0;
+        pcm[2 * n] = quantise(mix.left[n] * gain * limit);
+        pcm[2 * n + 1] = quantise(mix.right[n] * gain * limit);
     }
-    return pcm;
 }
 
 using Meter = std::unique_ptr<ebur128_state, void (*)(ebur128_state*)>;
@@ -250,20 +266,23 @@ bool masterMix(const MusicStems& stems, double targetLufs, double ceilingDbtp, s
         shaped.right[n] = stems.music.right[n] + DRUM_SATURATION * std::tanh(stems.drums.right[n] / DRUM_SATURATION);
     }
     const std::vector<double> peaks = truePeaks(shaped);
-    const std::vector<double> unity(frames, 1.0);
-    pcm = applyGains(shaped, 1.0, unity);
+    applyGains(shaped, 1.0, nullptr, pcm);
+    MasteringWork work;
+    work.plainSum.resize(frames + 1);
+    work.plainSum[0] = 0.0;
+    for (std::size_t n = 0; n < frames; ++n)
+        work.plainSum[n + 1] = work.plainSum[n] + plain.left[n] * plain.left[n] + plain.right[n] * plain.right[n];
     // The limiter and the ride take loudness back as the gain rises, so the gain is found by
     // the secant method on the measured loudness, starting from the unlimited mix's.
     double loudness = 0.0;
     if (!integratedLoudness(pcm, loudness, error)) return false;
     double gainDb = targetLufs - loudness;
     double previousGainDb = 0.0, previousMiss = 0.0;
-    std::vector<double> limiter, gains;
     for (int round = 0; round < 10; ++round) {
-        limiter = limiterGain(peaks, dbToGain(gainDb), dbToGain(ceilingDbtp));
-        gains = limiter;
-        rideSections(plain, shaped, gains);
-        pcm = applyGains(shaped, dbToGain(gainDb), gains);
+        limiterGain(peaks, dbToGain(gainDb), dbToGain(ceilingDbtp), work);
+        work.gains = work.limiter;
+        rideSections(shaped, work);
+        applyGains(shaped, dbToGain(gainDb), &work.gains, pcm);
         if (!integratedLoudness(pcm, loudness, error)) return false;
         const double miss = targetLufs - loudness;
         if (std::fabs(miss) <= 0.03) break;
@@ -273,6 +292,8 @@ bool masterMix(const MusicStems& stems, double targetLufs, double ceilingDbtp, s
         previousMiss = miss;
         gainDb += std::max(-6.0, std::min(6.0, step));
     }
+    const std::vector<double>& limiter = work.limiter;
+    const std::vector<double>& gains = work.gains;
     report.gainDb = gainDb;
     const double deepest = *std::min_element(limiter.begin(), limiter.end());
     report.largestReductionDb = -gainToDb(deepest);
