@@ -166,6 +166,14 @@ AudioRecorder* recorderStart(const std::string& server, const std::string& sourc
     return recorder;
 }
 
+std::size_t recorderFrames(AudioRecorder* recorder)
+{
+    pa_threaded_mainloop_lock(recorder->loop);
+    const std::size_t frames = recorder->sound.pcm.size() / 2;
+    pa_threaded_mainloop_unlock(recorder->loop);
+    return frames;
+}
+
 void recorderStop(AudioRecorder* recorder, RecordedSound& sound)
 {
     pa_threaded_mainloop_lock(recorder->loop);

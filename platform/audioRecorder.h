@@ -4,6 +4,7 @@
 // measurement tool and the sound-server test, not by the demo.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,5 +30,7 @@ struct AudioRecorder;   // opaque
 // server or the source cannot be reached, with the reason in `message`.
 AudioRecorder* recorderStart(const std::string& server, const std::string& source, double maxSeconds,
                              std::string& message);
+// The frames recorded so far.
+std::size_t recorderFrames(AudioRecorder* recorder);
 // Stops, hands over everything recorded and frees the recorder.
 void recorderStop(AudioRecorder* recorder, RecordedSound& sound);

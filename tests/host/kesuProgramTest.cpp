@@ -363,7 +363,10 @@ std::vector<ClockLogLine> checkDrawnTimes(const std::string& path, bool predicte
     // The clock starts at that byte; silent, it runs from the start on, a few milliseconds
     // before the first frame reads it.
     EXPECT_GE(lines[0].position, startSeconds - 1e-5) << "the music did not start at the byte of " << from << " s";
+#ifndef KESU_SANITIZED
+    // An instrumented first frame reads the clock later than that.
     EXPECT_LT(lines[0].position, startSeconds + 0.025) << "the music did not start at the byte of " << from << " s";
+#endif
     std::vector<double> delays;
     double lastDrawn = 0.0;
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -202,7 +202,7 @@ bool recordRun(const Options& options, RecordedSound& sound, std::vector<ClockLo
         stopSoundServer(server);
         return false;
     }
-    waitForShortBlocks();
+    waitForShortBlocks(recorder);
     const std::string logPath = (options.keep.empty() ? server.folder : options.keep) + "/clock.log";
     status = runCommand(options, server, logPath);
     // The tail of the music still in the server's buffers.

@@ -1,5 +1,8 @@
 #include "tools/audioclock/soundServer.h"
 
+#include "platform/audio.h"
+#include "platform/audioRecorder.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -226,7 +229,21 @@ bool startSoundServer(SoundServer& server, std::string& message)
     return started;
 }
 
-void waitForShortBlocks() { sleepSeconds(2.1); }
+void waitForShortBlocks(AudioRecorder* recorder)
+{
+    // Polled every 20 ms: three growths in a row of some frames but under a tenth of a second
+    // each are short blocks arriving as they are rendered.
+    constexpr double pollSeconds = 0.02;
+    const std::size_t shortFrames = AUDIO_SAMPLE_RATE / 10;
+    std::size_t last = recorderFrames(recorder);
+    int shortGrowths = 0;
+    for (double waited = 0.0; waited < 2.5 && shortGrowths < 3; waited += pollSeconds) {
+        sleepSeconds(pollSeconds);
+        const std::size_t frames = recorderFrames(recorder);
+        shortGrowths = frames > last && frames - last < shortFrames ? shortGrowths + 1 : 0;
+        last = frames;
+    }
+}
 
 void stopSoundServer(SoundServer& server, bool keepFolder)
 {

@@ -9,6 +9,8 @@
 #include <sys/types.h>
 #include <vector>
 
+struct AudioRecorder;
+
 enum SoundServerKind { SOUND_SERVER_PULSEAUDIO, SOUND_SERVER_PIPEWIRE };
 
 struct SoundServer {
@@ -34,8 +36,9 @@ bool soundServerInstalled(SoundServerKind kind, std::string& missing);
 bool startSoundServer(SoundServer& server, std::string& message);
 // A null sink without a stream renders 2 s ahead at a time, and takes to the short blocks a
 // recorder asks for only after the block under way: a player started before then is first
-// heard up to 2 s late. Called after connecting the recorder, this waits that block out.
-void waitForShortBlocks();
+// heard up to 2 s late. Called after connecting the recorder, this waits that block out:
+// until the recording grows a short block at a time, for 2.5 s at most.
+void waitForShortBlocks(AudioRecorder* recorder);
 
 // Ends the server's processes and, unless keepFolder, removes its folder.
 void stopSoundServer(SoundServer& server, bool keepFolder = false);
