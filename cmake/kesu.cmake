@@ -37,6 +37,7 @@ function(kesu_test_code target)
     KESU_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     KESU_BINARY_DIR="${CMAKE_BINARY_DIR}")
   target_compile_options(${target} PRIVATE -O0)
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
   if(target STREQUAL "kesu_test_support")
     target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <algorithm> <cmath> <filesystem> <fstream>
                               <functional> <string> <vector>)

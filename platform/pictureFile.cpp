@@ -45,6 +45,13 @@ bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, s
         return false;
     }
     bytes.clear();
+    // Sized from the file's length where it tells one, so a scene of megabytes is not copied
+    // again each time the vector grows.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long length = std::ftell(file);
+        if (length > 0) bytes.reserve(static_cast<std::size_t>(length));
+        std::rewind(file);
+    }
     unsigned char block[65536];
     std::size_t got = 0;
     while ((got = std::fread(block, 1, sizeof block, file)) > 0) {

@@ -15,8 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -551,10 +549,9 @@ void frameTheScene(Scene& scene)
 
 bool Scene::readFile(const std::string& path, LoadError& error)
 {
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) return failLoad(error, path, -1, -1, "cannot be opened for reading");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-    if (stream.bad()) return failLoad(error, path, -1, -1, "could not be read whole");
+    std::vector<std::uint8_t> bytes;
+    std::string problem;
+    if (!readWholeFile(path, bytes, problem)) return failLoad(error, path, -1, -1, problem);
     return readBytes(bytes.data(), bytes.size(), path, error);
 }
 

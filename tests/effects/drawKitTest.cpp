@@ -13,12 +13,6 @@ namespace {
 
 using Quads = std::vector<std::vector<FeedbackVertex>>;
 
-// Window coordinates of the 64 x 64 viewport back to normalised device coordinates.
-float ndc(float window)
-{
-    return window / 32.0f - 1.0f;
-}
-
 }  // namespace
 
 using DrawKit = GlTest;

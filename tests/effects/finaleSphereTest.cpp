@@ -25,9 +25,6 @@ protected:
     }
 };
 
-// Window coordinates of the 64 x 64 viewport back to normalised device coordinates.
-float ndc(float window) { return window / 32.0f - 1.0f; }
-
 } // namespace
 
 // The scene's camera has a 45-degree field of view; at pulse 0.5 it is 32 degrees, which

@@ -16,9 +16,9 @@
 
 namespace {
 
-constexpr double rate = 44100.0;
+constexpr double sampleRate = 44100.0;
 constexpr double quantumFrames = 1024.0;
-constexpr double cycleSeconds = quantumFrames / rate;
+constexpr double cycleSeconds = quantumFrames / sampleRate;
 
 // The graph, from `start`: the read index at `seconds`, in bytes, and what is heard then.
 // The skipped cycle, if any, passes the stream by: its read index stands still through it.
@@ -27,7 +27,7 @@ struct Graph {
     int skippedCycle = -1;
     double quantum = quantumFrames;
 
-    double cycle() const { return quantum / rate; }
+    double cycle() const { return quantum / sampleRate; }
     std::int64_t cyclesTaken(double seconds) const
     {
         const std::int64_t cycle = static_cast<std::int64_t>(std::floor((seconds - start) / this->cycle()));
@@ -37,7 +37,7 @@ struct Graph {
     double heardBytes(double seconds) const
     {
         const double inCycle = std::fmod(seconds - start, cycle());
-        return ((cyclesTaken(seconds) - 1) * quantum + inCycle * rate) * 4;
+        return ((cyclesTaken(seconds) - 1) * quantum + inCycle * sampleRate) * 4;
     }
 };
 
@@ -71,7 +71,7 @@ TEST(PipeWirePacing, ReadIndexLessTheQuantumItStandsAheadIsWhatIsHeard)
     PipeWirePacing pacing;
     stopPacing(pacing, 0);   // the stream stood corked at its start
     for (double t = graph.start + 0.003; t < graph.start + 3.0; t += 0.017) {
-        const double error = (pacedReadIndex(pacing, graph.readIndex(t), t) - graph.heardBytes(t)) / (4 * rate);
+        const double error = (pacedReadIndex(pacing, graph.readIndex(t), t) - graph.heardBytes(t)) / (4 * sampleRate);
         if (t > graph.start + 0.5) {
             EXPECT_NEAR(error, 0.0, 0.0005) << "at " << t - graph.start << " s";
         }
@@ -99,7 +99,7 @@ TEST(PipeWirePacing, OneSkippedCycleIsOneDropoutOfAQuantumAndLateReportsAreNone)
         const double t = graph.start + 4.0;
         EXPECT_EQ(pacing.dropouts, 1u);
         EXPECT_NEAR(pacing.droppedBytes / 4, quantum, 0.03 * quantum);
-        EXPECT_NEAR((pacedReadIndex(pacing, graph.readIndex(t), t) - graph.heardBytes(t)) / (4 * rate), 0.0, 0.0015);
+        EXPECT_NEAR((pacedReadIndex(pacing, graph.readIndex(t), t) - graph.heardBytes(t)) / (4 * sampleRate), 0.0, 0.0015);
 
         Graph steady;
         steady.quantum = quantum;
@@ -107,7 +107,7 @@ TEST(PipeWirePacing, OneSkippedCycleIsOneDropoutOfAQuantumAndLateReportsAreNone)
         stopPacing(late, 0);
         for (const double t : reportTimes(steady.start + 0.003, steady.start + 4.0)) {
             const double stamped = t > steady.start + 2.3 && t < steady.start + 2.33 ? t + 0.025 : t;
-            const double error = (pacedReadIndex(late, steady.readIndex(t), stamped) - steady.heardBytes(stamped)) / (4 * rate);
+            const double error = (pacedReadIndex(late, steady.readIndex(t), stamped) - steady.heardBytes(stamped)) / (4 * sampleRate);
             if (t > steady.start + 0.5) {
                 EXPECT_NEAR(error, 0.0, 0.001) << "at " << t - steady.start << " s";
             }
@@ -131,7 +131,7 @@ TEST(PipeWirePacing, AStandCarriedOverAStopKeepsTheClockFromRunningAhead)
     Graph after = graph;
     after.start += stoppedFor;
     for (t += stoppedFor + 0.001; t < graph.start + 2.5; t += 0.017) {
-        const double error = (pacedReadIndex(pacing, after.readIndex(t), t) - after.heardBytes(t)) / (4 * rate);
+        const double error = (pacedReadIndex(pacing, after.readIndex(t), t) - after.heardBytes(t)) / (4 * sampleRate);
         EXPECT_LE(error, 0.001) << "ahead of what is heard at " << t - graph.start << " s";
         EXPECT_GE(error, -0.001) << "behind what is heard at " << t - graph.start << " s";
     }

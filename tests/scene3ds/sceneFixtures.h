@@ -1,9 +1,13 @@
 // Shared by the scene reader, playback and tool tests: scenes written by our own writer
-// and read from memory, and a finder for chunk offsets in written bytes.
+// and read from memory, and a finder for chunk offsets in written bytes. It brings in the
+// reader's headers, so that the tests' `using namespace writer3ds` comes after them when a
+// folder's tests are compiled as one unit.
 #pragma once
 
 #include "platform/loadError.h"
+#include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
+#include "scene3ds/scenePlayback.h"
 #include "tools/fuzz/chunkTree.h"
 #include "tools/writer3ds/writer3ds.h"
 

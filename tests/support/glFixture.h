@@ -26,6 +26,9 @@ protected:
 
     // RGBA of the pixel at (x, y), y counted from the bottom row as GL does.
     static std::array<int, 4> readPixel(int x, int y);
+
+    // A window coordinate of the viewport back to normalised device coordinates.
+    static float ndc(float window) { return window / (viewportWidth / 2.0f) - 1.0f; }
 };
 
 // Creates the context on first use; later calls return it. Fails with the reason.
