@@ -5,6 +5,7 @@
 // vertices look draws them first; a call that changes nothing does nothing. Calls the show does not make are not defined: a program that makes one does not link.
 #include "fixedgl/fixedGl.h"
 
+#include "fixedgl/glCalls.h"
 #include "fixedgl/glesDriver.h"
 #include "fixedgl/layerState.h"
 #include "fixedgl/pixelOps.h"
@@ -18,11 +19,6 @@
 #include <algorithm>
 #include <cstring>
 
-extern "C" {
-void APIENTRY glActiveTextureARB(GLenum texture);
-void APIENTRY glMultiTexCoord2fvARB(GLenum target, const GLfloat* v);
-void* APIENTRY glMapBuffer(GLenum target, GLenum access);
-}
 
 namespace {
 
@@ -636,20 +632,82 @@ void APIENTRY glFinish()
     gles.finish();
 }
 
-void* APIENTRY glMapBuffer(GLenum target, GLenum access) { return mapWholeBuffer(target, access); }
+// Framebuffer and buffer objects, which ES has as GL has them. Each call that could change
+// what the gathered vertices draw into, or what is read of them, draws them first.
+void APIENTRY glGenFramebuffers(GLsizei count, GLuint* names) { gles.genFramebuffers(count, names); }
+
+void APIENTRY glBindFramebuffer(GLenum target, GLuint framebuffer)
+{
+    flushVertices();
+    gles.bindFramebuffer(target, framebuffer);
+}
+
+void APIENTRY glGenRenderbuffers(GLsizei count, GLuint* names) { gles.genRenderbuffers(count, names); }
+
+void APIENTRY glBindRenderbuffer(GLenum target, GLuint renderbuffer)
+{
+    flushVertices();
+    gles.bindRenderbuffer(target, renderbuffer);
+}
+
+void APIENTRY glRenderbufferStorage(GLenum target, GLenum format, GLsizei width, GLsizei height)
+{
+    flushVertices();
+    gles.renderbufferStorage(target, format, width, height);
+}
+
+void APIENTRY glFramebufferRenderbuffer(GLenum target, GLenum attachment, GLenum renderbufferTarget, GLuint renderbuffer)
+{
+    flushVertices();
+    gles.framebufferRenderbuffer(target, attachment, renderbufferTarget, renderbuffer);
+}
+
+GLenum APIENTRY glCheckFramebufferStatus(GLenum target) { return gles.checkFramebufferStatus(target); }
+
+void APIENTRY glBlitFramebuffer(GLint fromX0, GLint fromY0, GLint fromX1, GLint fromY1, GLint toX0, GLint toY0,
+                                GLint toX1, GLint toY1, GLbitfield mask, GLenum filter)
+{
+    flushVertices();
+    gles.blitFramebuffer(fromX0, fromY0, fromX1, fromY1, toX0, toY0, toX1, toY1, mask, filter);
+}
+
+void APIENTRY glGenBuffers(GLsizei count, GLuint* names) { gles.genBuffers(count, names); }
+
+void APIENTRY glDeleteBuffers(GLsizei count, const GLuint* names)
+{
+    flushVertices();
+    gles.deleteBuffers(count, names);
+}
+
+void APIENTRY glBindBuffer(GLenum target, GLuint buffer)
+{
+    flushVertices();
+    gles.bindBuffer(target, buffer);
+}
+
+void APIENTRY glBufferData(GLenum target, GLsizeiptr size, const void* data, GLenum usage)
+{
+    flushVertices();
+    gles.bufferData(target, size, data, usage);
+}
+
+void* APIENTRY glMapBuffer(GLenum target, GLenum access)
+{
+    flushVertices();
+    return mapWholeBuffer(target, access);
+}
+
+GLboolean APIENTRY glUnmapBuffer(GLenum target)
+{
+    flushVertices();
+    return gles.unmapBuffer ? gles.unmapBuffer(target) : GL_FALSE;
+}
 
 } // extern "C"
-
-namespace {
-
-FixedGlLookup driverLookup = nullptr;
-
-} // namespace
 
 bool fixedGlBind(FixedGlLookup lookup, int width, int height, const char*& missing)
 {
     if (!fetchGlesDriver(lookup, missing)) return false;
-    driverLookup = lookup;
     forgetLayerPrograms();
     resetLayerState(width, height);
     startVertexStream();
@@ -667,22 +725,11 @@ void* fixedGlProc(const char* name)
         const char* name;
         void* proc;
     };
-    static const Entry own[] = {
-        {"glActiveTextureARB", reinterpret_cast<void*>(glActiveTextureARB)},
-        {"glMultiTexCoord2fvARB", reinterpret_cast<void*>(glMultiTexCoord2fvARB)},
-        {"glMapBuffer", reinterpret_cast<void*>(glMapBuffer)},
-    };
-    // Framebuffer and buffer objects work alike in both APIs: the driver's own.
-    static const char* const passedThrough[] = {
-        "glGenFramebuffers", "glBindFramebuffer", "glGenRenderbuffers", "glBindRenderbuffer",
-        "glRenderbufferStorage", "glFramebufferRenderbuffer", "glCheckFramebufferStatus", "glBlitFramebuffer",
-        "glGenBuffers", "glDeleteBuffers", "glBindBuffer", "glBufferData", "glUnmapBuffer",
-    };
+#define KESU_LAYER_ENTRY(field, Name, Return, Parameters, group) {"gl" #Name, reinterpret_cast<void*>(gl##Name)},
+    static const Entry own[] = {KESU_GL_PROGRAM_CALLS(KESU_LAYER_ENTRY)};
+#undef KESU_LAYER_ENTRY
     for (const Entry& entry : own) {
         if (std::strcmp(entry.name, name) == 0) return entry.proc;
-    }
-    for (const char* driverName : passedThrough) {
-        if (std::strcmp(driverName, name) == 0) return driverLookup ? driverLookup(name) : nullptr;
     }
     return nullptr;
 }

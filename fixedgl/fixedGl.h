@@ -14,7 +14,7 @@ using FixedGlLookup = void* (*)(const char* name);
 // name of an entry point the driver lacks, when it cannot.
 bool fixedGlBind(FixedGlLookup lookup, int width, int height, const char*& missing);
 
-// The entry point of that name for the calls a program fetches by name: the layer's own
-// (glActiveTextureARB, glMultiTexCoord2fvARB, glMapBuffer), or the driver's for framebuffer and
-// buffer objects, which ES has as GL has them; null for any other.
+// The layer's own entry point of that name, for the calls a program fetches by name (the
+// program's calls of glCalls.h: framebuffer and buffer objects, multitexture); null for any
+// other.
 void* fixedGlProc(const char* name);

@@ -11,8 +11,8 @@ namespace {
 
 bool makePicture(ShowSurface& surface, int width, int height)
 {
-    const GlFramebufferCalls& gl = glFramebufferCalls();
-    if (!gl.found) return false;
+    const GlCalls& gl = glCalls();
+    if (!gl.framebuffers) return false;
     surface.width = width;
     surface.height = height;
     if (!surface.framebuffer) {
@@ -40,7 +40,7 @@ bool makePicture(ShowSurface& surface, int width, int height)
 // both the show's size.
 void copyPicture(const ShowSurface& surface, GLuint from, GLuint to)
 {
-    const GlFramebufferCalls& gl = glFramebufferCalls();
+    const GlCalls& gl = glCalls();
     gl.bindFramebuffer(GL_READ_FRAMEBUFFER, from);
     gl.bindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
     gl.blitFramebuffer(0, 0, surface.width, surface.height, 0, 0, surface.width, surface.height,
@@ -53,7 +53,7 @@ bool drawShowOffscreen(ShowSurface& surface, int showWidth, int showHeight)
 {
     if (surface.offscreen || !makePicture(surface, showWidth, showHeight)) return surface.offscreen;
     copyPicture(surface, 0, surface.framebuffer);
-    glFramebufferCalls().bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
+    glCalls().bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
     // The viewport a window of the show's size starts with, which the show never sets: a
     // canvas may have had another size when its context was made.
     glViewport(0, 0, showWidth, showHeight);
@@ -78,9 +78,7 @@ void presentShow(ShowSurface& surface, PlatformWindow* window)
         platformSwapBuffers(window);
         return;
     }
-    const GlFramebufferCalls& gl = glFramebufferCalls();
-    // The GL layer's last vertices of the frame go into the picture before it is copied.
-    glFlush();
+    const GlCalls& gl = glCalls();
     int screenWidth = 0, screenHeight = 0;
     platformDrawableSize(window, screenWidth, screenHeight);
     // The largest picture of the show's aspect that fits, in the middle.
@@ -102,8 +100,8 @@ void presentShow(ShowSurface& surface, PlatformWindow* window)
 
 void readShowPicture(const ShowSurface& surface, int width, int height, std::uint8_t* pixels)
 {
-    const GlFramebufferCalls& gl = glFramebufferCalls();
-    if (gl.found) gl.bindFramebuffer(GL_READ_FRAMEBUFFER, surface.offscreen ? surface.framebuffer : 0);
+    const GlCalls& gl = glCalls();
+    if (gl.framebuffers) gl.bindFramebuffer(GL_READ_FRAMEBUFFER, surface.offscreen ? surface.framebuffer : 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
 }

@@ -1,14 +1,6 @@
-#include "platform/glContext.h"
-
-#include "fixedgl/fixedGl.h"
+#include "platform/glContextLayer.h"
 
 #include <SDL.h>
-
-namespace {
-
-void* driverProc(const char* name) { return SDL_GL_GetProcAddress(name); }
-
-} // namespace
 
 bool platformRequestGlContext()
 {
@@ -18,12 +10,6 @@ bool platformRequestGlContext()
     return ok;
 }
 
-bool platformStartGl(int width, int height, std::string& problem)
-{
-    const char* missing = nullptr;
-    if (fixedGlBind(driverProc, width, height, missing)) return true;
-    problem = std::string("the OpenGL ES driver lacks ") + (missing ? missing : "an entry point");
-    return false;
-}
+void* layerDriverProc(const char* name) { return SDL_GL_GetProcAddress(name); }
 
-void* platformGlProc(const char* name) { return fixedGlProc(name); }
+const char* const layerDriverName = "the OpenGL ES driver";

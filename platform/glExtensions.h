@@ -1,34 +1,16 @@
-// The GL entry points beyond 1.1 that the player and the tools call, fetched from the driver
-// in one place: framebuffer objects (the show's own picture, its blit to the screen) and
-// buffer objects (the capture's readback). Each table is fetched the first time it is asked
-// for, which needs a current GL context; an entry the driver lacks is null and the table's
-// `found` false.
+// The GL entry points beyond 1.1 that the player and the tools call, fetched in one place from
+// the list of them (fixedgl/glCalls.h): framebuffer objects (the show's own picture, its blit
+// to the screen), buffer objects (the capture's readback) and multitexture. The table is fetched
+// the first time it is asked for, which needs a current GL context; an entry the GL lacks is
+// null, and the flag of what it serves false.
 #pragma once
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include "fixedgl/glCalls.h"
 
-struct GlFramebufferCalls {
-    PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
-    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
-    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
-    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
-    PFNGLBLITFRAMEBUFFERPROC blitFramebuffer = nullptr;
-    bool found = false;   // every entry above is there
+struct GlCalls {
+    KESU_GL_PROGRAM_CALLS(KESU_GL_FIELD)
+    bool framebuffers = false;   // every framebuffer-object entry is there
+    bool buffers = false;        // every buffer-object entry is there, mapping included
 };
 
-struct GlBufferCalls {
-    PFNGLGENBUFFERSPROC genBuffers = nullptr;
-    PFNGLDELETEBUFFERSPROC deleteBuffers = nullptr;
-    PFNGLBINDBUFFERPROC bindBuffer = nullptr;
-    PFNGLBUFFERDATAPROC bufferData = nullptr;
-    PFNGLMAPBUFFERPROC mapBuffer = nullptr;
-    PFNGLUNMAPBUFFERPROC unmapBuffer = nullptr;
-    bool found = false;
-};
-
-const GlFramebufferCalls& glFramebufferCalls();
-const GlBufferCalls& glBufferCalls();
+const GlCalls& glCalls();

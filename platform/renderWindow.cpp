@@ -1,6 +1,7 @@
 #include "platform/renderWindow.h"
 
 #include "platform/glContext.h"
+#include "platform/glExtensions.h"
 #include "platform/window.h"
 
 #include <GL/gl.h>
@@ -33,8 +34,9 @@ const char* const logOk = "OK\n";
 
 void fetchEntryPoints(RenderWindow& renderWindow)
 {
-    renderWindow.glActiveTextureARB = reinterpret_cast<ActiveTextureProc>(platformGlProc("glActiveTextureARB"));
-    renderWindow.glMultiTexCoord2fvARB = reinterpret_cast<MultiTexCoord2fvProc>(platformGlProc("glMultiTexCoord2fvARB"));
+    const GlCalls& gl = glCalls();
+    renderWindow.glActiveTextureARB = reinterpret_cast<ActiveTextureProc>(gl.activeTextureARB);
+    renderWindow.glMultiTexCoord2fvARB = reinterpret_cast<MultiTexCoord2fvProc>(gl.multiTexCoord2fvARB);
     renderWindow.wglSwapIntervalEXT = platformSetSwapInterval;
 }
 const char* const logFailure = "fAiLUre\n";

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The GL 1.1, GLU and extension calls the show makes (the drawing folders, the player's screen
-# and the capture tool's readback, and the entry points they fetch by name), against those the
-# fixed-function layer takes: the ones it defines and the ones it passes to the driver.
+# and the capture tool's readback, and the entry points the program fetches by name, which
+# fixedgl/glCalls.h lists), against those the fixed-function layer defines.
 #
 #   scripts/gl-calls.sh           both lists, side by side
 #   scripts/gl-calls.sh --check   fails, naming them, when the layer lacks a call the show makes
@@ -11,15 +11,16 @@ source "$(dirname "$0")/lib.sh"
 cd "$root"
 
 # Names of our own that begin with "gl" but are no GL call.
-ours='^(glBufferCalls|glFramebufferCalls|glExtensions)$'
+ours='^(glCalls|glExtensions)$'
+# The list's rows the program fetches: KESU_GL_PROGRAM_CALLS takes the SHARED, SHARED_ES and
+# OWN rows.
+fetched=$(grep -oE '##_(SHARED|SHARED_ES|OWN)\(X, [A-Za-z0-9]+, [A-Za-z0-9]+' fixedgl/glCalls.h | sed -E 's/.*, /gl/')
 called=$( { grep -rhoE '\bglu?[A-Z][A-Za-z0-9]*\(' effects render scene3ds particles textures timeline host platform \
               tools/capture --include=*.cpp | tr -d '('
-            grep -rhoE 'platformGlProc\("gl[A-Za-z0-9]+"' platform | sed -E 's/.*"(.*)"/\1/'; } |
+            echo "$fetched"; } |
           grep -vE "$ours" | sort -u)
-defined=$(grep -hoE '^[A-Za-z* ]*APIENTRY glu?[A-Z][A-Za-z0-9]*\(' fixedgl/entryPoints.cpp |
-          sed -E 's/.*APIENTRY (glu?[A-Za-z0-9]*)\(/\1/' | sort -u)
-passed=$(sed -n '/passedThrough\[\] = {/,/};/p' fixedgl/entryPoints.cpp | grep -oE '"gl[A-Za-z0-9]+"' | tr -d '"' | sort -u)
-taken=$(printf '%s\n%s\n' "$defined" "$passed" | sort -u)
+taken=$(grep -hoE '^[A-Za-z* ]*APIENTRY glu?[A-Z][A-Za-z0-9]*\(' fixedgl/entryPoints.cpp |
+        sed -E 's/.*APIENTRY (glu?[A-Za-z0-9]*)\(/\1/' | sort -u)
 
 missing=$(comm -23 <(echo "$called") <(echo "$taken"))
 extra=$(comm -13 <(echo "$called") <(echo "$taken"))
@@ -31,9 +32,7 @@ if [ "${1:-}" = "--check" ]; then
 fi
 printf '%-28s %s\n' "the show calls" "the layer"
 while read -r name; do
-  if echo "$defined" | grep -qx "$name"; then how=defines
-  elif echo "$passed" | grep -qx "$name"; then how="passes to the driver"
-  else how=MISSING; fi
+  if echo "$taken" | grep -qx "$name"; then how=defines; else how=MISSING; fi
   printf '%-28s %s\n' "$name" "$how"
 done <<<"$called"
 [ -z "$extra" ] || echo "defined but never called: $(echo $extra)"

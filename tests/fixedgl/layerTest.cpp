@@ -65,7 +65,8 @@ ProcessOptions headless(const std::string& folder)
 // Each light kind with the local viewer, emission and shininess, flat and smooth quads, linear
 // fog, sphere-map generation, two units, a display list under other matrices and what it
 // leaves current, wire frames with culling, every attribute bit the show pushes, pixels drawn
-// at the raster position, the stencil mask: within 8 of 255 everywhere but a few pixels.
+// at the raster position, the stencil mask, the last triangles of a picture copied by a blit
+// with no flush before it: within 8 of 255 everywhere but a few pixels.
 TEST(FixedGlLayer, SmallScenesDrawAsTheSystemsGlDraws)
 {
     const std::string system = makeTempFolder("layer-gl"), layered = makeTempFolder("layer-gles");
@@ -74,7 +75,7 @@ TEST(FixedGlLayer, SmallScenesDrawAsTheSystemsGlDraws)
     const ProcessResult drawn = runProcess(testsFolder + "/layerScenes_gles", {layered}, headless(layered));
     ASSERT_EQ(drawn.exitStatus, 0) << drawn.err;
     for (const char* scene : {"lights", "materials", "quads", "fog", "sphereMap", "twoUnits", "lists", "wireFrames",
-                              "attributes", "drawPixels", "stencil"}) {
+                              "attributes", "drawPixels", "stencil", "blit"}) {
         SCOPED_TRACE(scene);
         const std::string expected = readFile(system + "/" + scene + ".rgba");
         const std::string actual = readFile(layered + "/" + scene + ".rgba");

@@ -16,7 +16,7 @@ std::size_t frameBytes(const FrameReadback& readback)
 // Copies the frame held by buffer index into pixels.
 bool takeBuffer(FrameReadback& readback, int index, std::vector<std::uint8_t>& pixels)
 {
-    const GlBufferCalls& procs = glBufferCalls();
+    const GlCalls& procs = glCalls();
     procs.bindBuffer(GL_PIXEL_PACK_BUFFER, readback.buffers[index]);
     const void* mapped = procs.mapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
     if (mapped) std::memcpy(pixels.data(), mapped, frameBytes(readback));
@@ -33,8 +33,8 @@ void startReadback(FrameReadback& readback, int width, int height)
     readback.width = width;
     readback.height = height;
     // Buffer objects are OpenGL 1.5; without them each frame is read directly.
-    const GlBufferCalls& procs = glBufferCalls();
-    if (!procs.found) return;
+    const GlCalls& procs = glCalls();
+    if (!procs.buffers) return;
     procs.genBuffers(2, readback.buffers);
     for (unsigned int buffer : readback.buffers) {
         procs.bindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
@@ -52,7 +52,7 @@ bool readbackFrame(FrameReadback& readback, std::vector<std::uint8_t>& pixels)
     }
     // The read is queued behind the frame's drawing; the copy of the frame before waits only
     // for that frame, which the rasteriser has had the whole of this frame's building to fill.
-    const GlBufferCalls& procs = glBufferCalls();
+    const GlCalls& procs = glCalls();
     procs.bindBuffer(GL_PIXEL_PACK_BUFFER, readback.buffers[readback.next]);
     glReadPixels(0, 0, readback.width, readback.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     procs.bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
@@ -73,6 +73,6 @@ bool finishReadback(FrameReadback& readback, std::vector<std::uint8_t>& pixels)
 
 void stopReadback(FrameReadback& readback)
 {
-    if (readback.buffers[0] != 0) glBufferCalls().deleteBuffers(2, readback.buffers);
+    if (readback.buffers[0] != 0) glCalls().deleteBuffers(2, readback.buffers);
     readback = FrameReadback{};
 }

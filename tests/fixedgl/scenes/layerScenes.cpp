@@ -4,6 +4,7 @@
 // layer's test to compare the two programs' pictures.
 //
 //   layerScenes_gl FOLDER [SCENE...]
+#include "platform/glExtensions.h"
 #include "platform/renderWindow.h"
 #include "platform/window.h"
 
@@ -480,6 +481,35 @@ void stencil()
     glDisable(GL_STENCIL_TEST);
 }
 
+// A triangle drawn and, with no flush between, the picture copied into a framebuffer object of
+// its own and back through the calls fetched by name (glCalls): the triangle is in the copy.
+void blit()
+{
+    const GlCalls& gl = glCalls();
+    GLuint framebuffer = 0, colour = 0;
+    gl.genFramebuffers(1, &framebuffer);
+    gl.genRenderbuffers(1, &colour);
+    gl.bindRenderbuffer(GL_RENDERBUFFER, colour);
+    gl.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size, size);
+    glOrtho(-1.0, 1.0, -1.0, 1.0, -1.0, 1.0);
+    glBegin(GL_TRIANGLES);
+    glColor3f(0.9f, 0.5f, 0.1f);
+    glVertex2f(-0.8f, -0.8f);
+    glVertex2f(0.8f, -0.6f);
+    glVertex2f(0.0f, 0.8f);
+    glEnd();
+    gl.bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    gl.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+    gl.bindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    gl.blitFramebuffer(0, 0, size, size, 0, 0, size, size, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    // The window's picture cleared, and the copy brought back into it.
+    gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    gl.bindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    gl.blitFramebuffer(0, 0, size, size, 0, 0, size, size, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
 struct Scene {
     const char* name;
     void (*draw)();
@@ -488,7 +518,7 @@ const Scene scenes[] = {
     {"lights", lights},         {"materials", materials},   {"quads", quads},
     {"fog", fog},               {"sphereMap", sphereMap},   {"twoUnits", twoUnits},
     {"lists", lists},           {"wireFrames", wireFrames}, {"attributes", attributes},
-    {"drawPixels", drawPixels}, {"stencil", stencil},
+    {"drawPixels", drawPixels}, {"stencil", stencil},       {"blit", blit},
 };
 
 } // namespace
