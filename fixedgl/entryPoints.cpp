@@ -2,15 +2,18 @@
 // keeps state for the fixed pipeline's shaders, keeps state both APIs share for the driver (at
 // once, or for the depth test and mask, blending, culling and the colour mask when something
 // is drawn or cleared: syncDrawingState), or gathers vertices. Whatever changes how gathered
-// vertices look draws them first; a call that changes nothing does nothing. Calls the show does not make are not defined: a program that makes one does not link.
+// vertices look draws them first; a call that changes nothing does nothing. Calls the show
+// does not make are not defined: a program that makes one does not link.
 #include "fixedgl/fixedGl.h"
 
+#include "fixedgl/displayLists.h"
 #include "fixedgl/glCalls.h"
 #include "fixedgl/glesDriver.h"
 #include "fixedgl/layerState.h"
 #include "fixedgl/pixelOps.h"
 #include "fixedgl/shaderPrograms.h"
-#include "fixedgl/vertexStream.h"
+#include "fixedgl/streamBuffer.h"
+#include "fixedgl/vertexGathering.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -19,37 +22,13 @@
 #include <algorithm>
 #include <cstring>
 
-
 namespace {
 
 LayerAttributes& state() { return layer.attributes; }
 
-LayerTextureUnit& activeUnit() { return state().units[static_cast<std::size_t>(state().activeUnit)]; }
+LayerTextureUnit& activeUnit() { return state().texture.units[static_cast<std::size_t>(state().texture.activeUnit)]; }
 
 std::array<float, 4> four(const GLfloat* v) { return {v[0], v[1], v[2], v[3]}; }
-
-// Where a capability is kept; nullptr for one the layer does not know.
-bool* capabilityFlag(GLenum capability)
-{
-    LayerAttributes& a = state();
-    switch (capability) {
-    case GL_DEPTH_TEST: return &a.depthTest;
-    case GL_BLEND: return &a.blend;
-    case GL_STENCIL_TEST: return &a.stencilTest;
-    case GL_SCISSOR_TEST: return &a.scissorTest;
-    case GL_CULL_FACE: return &a.cullFace;
-    case GL_LIGHTING: return &a.lighting;
-    case GL_FOG: return &a.fog;
-    case GL_ALPHA_TEST: return &a.alphaTest;
-    case GL_TEXTURE_2D: return &activeUnit().enabled;
-    case GL_TEXTURE_GEN_S: return &activeUnit().generateS;
-    case GL_TEXTURE_GEN_T: return &activeUnit().generateT;
-    default:
-        if (capability >= GL_LIGHT0 && capability < GL_LIGHT0 + layerLightCount)
-            return &a.lights[capability - GL_LIGHT0].enabled;
-        return nullptr;
-    }
-}
 
 // glEnable and glDisable. The drawing code sets the state each drawing needs whether or not it
 // is set already; a call that changes nothing draws nothing first and reaches no driver (in a
@@ -57,7 +36,7 @@ bool* capabilityFlag(GLenum capability)
 // the driver now, the depth test, blending and culling when something is drawn.
 void changeCapability(GLenum capability, bool on)
 {
-    bool* flag = capabilityFlag(capability);
+    bool* flag = capabilityFlag(state(), capability);
     if (!flag) {
         layerError(GL_INVALID_ENUM);
         return;
@@ -90,95 +69,7 @@ LayerLight* lightOf(GLenum light)
         layerError(GL_INVALID_ENUM);
         return nullptr;
     }
-    return &state().lights[light - GL_LIGHT0];
-}
-
-// The bits of glPushAttrib and the state each puts back.
-void restoreAttributes(GLbitfield mask, const LayerAttributes& saved)
-{
-    LayerAttributes& a = state();
-    if (mask & GL_CURRENT_BIT) {
-        a.color = saved.color;
-        a.normal = saved.normal;
-        a.texCoord = saved.texCoord;
-        a.rasterPosition = saved.rasterPosition;
-        a.rasterValid = saved.rasterValid;
-    }
-    if (mask & (GL_LIGHTING_BIT | GL_ENABLE_BIT)) {
-        a.lighting = saved.lighting;
-        for (int i = 0; i < layerLightCount; ++i) a.lights[static_cast<std::size_t>(i)].enabled = saved.lights[static_cast<std::size_t>(i)].enabled;
-    }
-    if (mask & GL_LIGHTING_BIT) {
-        a.lights = saved.lights;
-        a.material = saved.material;
-        a.lightModelAmbient = saved.lightModelAmbient;
-        a.localViewer = saved.localViewer;
-        a.shadeModel = saved.shadeModel;
-    }
-    if (mask & (GL_FOG_BIT | GL_ENABLE_BIT)) a.fog = saved.fog;
-    if (mask & GL_FOG_BIT) {
-        a.fogMode = saved.fogMode;
-        a.fogDensity = saved.fogDensity;
-        a.fogStart = saved.fogStart;
-        a.fogEnd = saved.fogEnd;
-        a.fogColor = saved.fogColor;
-    }
-    if (mask & (GL_DEPTH_BUFFER_BIT | GL_ENABLE_BIT)) a.depthTest = saved.depthTest;
-    if (mask & GL_DEPTH_BUFFER_BIT) {
-        a.depthFunc = saved.depthFunc;
-        a.depthMask = saved.depthMask;
-        a.clearDepth = saved.clearDepth;
-    }
-    if (mask & (GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT)) {
-        a.alphaTest = saved.alphaTest;
-        a.blend = saved.blend;
-    }
-    if (mask & GL_COLOR_BUFFER_BIT) {
-        a.alphaFunc = saved.alphaFunc;
-        a.alphaReference = saved.alphaReference;
-        a.blendSource = saved.blendSource;
-        a.blendDestination = saved.blendDestination;
-        a.colorMask = saved.colorMask;
-        a.clearColor = saved.clearColor;
-    }
-    if (mask & (GL_STENCIL_BUFFER_BIT | GL_ENABLE_BIT)) a.stencilTest = saved.stencilTest;
-    if (mask & GL_STENCIL_BUFFER_BIT) {
-        a.stencilFunc = saved.stencilFunc;
-        a.stencilReference = saved.stencilReference;
-        a.stencilValueMask = saved.stencilValueMask;
-        a.stencilFail = saved.stencilFail;
-        a.stencilDepthFail = saved.stencilDepthFail;
-        a.stencilPass = saved.stencilPass;
-        a.clearStencil = saved.clearStencil;
-    }
-    if (mask & (GL_POLYGON_BIT | GL_ENABLE_BIT)) a.cullFace = saved.cullFace;
-    if (mask & GL_POLYGON_BIT) {
-        a.cullMode = saved.cullMode;
-        a.polygonMode = saved.polygonMode;
-    }
-    if (mask & (GL_SCISSOR_BIT | GL_ENABLE_BIT)) a.scissorTest = saved.scissorTest;
-    for (int unit = 0; unit < layerTextureUnits; ++unit) {
-        LayerTextureUnit& now = a.units[static_cast<std::size_t>(unit)];
-        const LayerTextureUnit& then = saved.units[static_cast<std::size_t>(unit)];
-        if (mask & (GL_TEXTURE_BIT | GL_ENABLE_BIT)) {
-            now.enabled = then.enabled;
-            now.generateS = then.generateS;
-            now.generateT = then.generateT;
-        }
-        if (mask & GL_TEXTURE_BIT) {
-            now.bound = then.bound;
-            now.modeS = then.modeS;
-            now.modeT = then.modeT;
-            now.environment = then.environment;
-        }
-    }
-    if (mask & GL_TEXTURE_BIT) a.activeUnit = saved.activeUnit;
-    if (mask & GL_TRANSFORM_BIT) a.matrixMode = saved.matrixMode;
-    if (mask & GL_VIEWPORT_BIT) a.viewport = saved.viewport;
-    if (mask & GL_HINT_BIT) {
-        a.perspectiveHint = saved.perspectiveHint;
-        a.fogHint = saved.fogHint;
-    }
+    return &state().lighting.lights[light - GL_LIGHT0];
 }
 
 } // namespace
@@ -218,9 +109,9 @@ void APIENTRY glActiveTextureARB(GLenum texture)
         layerError(GL_INVALID_ENUM);
         return;
     }
-    if (state().activeUnit == unit) return;
+    if (state().texture.activeUnit == unit) return;
     flushVertices();
-    state().activeUnit = unit;
+    state().texture.activeUnit = unit;
     gles.activeTexture(texture);
 }
 
@@ -230,7 +121,7 @@ void APIENTRY glMatrixMode(GLenum mode)
         layerError(GL_INVALID_ENUM);
         return;
     }
-    state().matrixMode = mode;
+    state().transform.matrixMode = mode;
 }
 
 void APIENTRY glLoadIdentity() { topMatrix() = identityMatrix(); }
@@ -268,7 +159,7 @@ void APIENTRY gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble ce
 void APIENTRY glPushMatrix()
 {
     std::vector<Matrix4>& stack = currentStack();
-    const std::size_t depth = state().matrixMode == GL_PROJECTION ? layerProjectionDepth : layerModelViewDepth;
+    const std::size_t depth = state().transform.matrixMode == GL_PROJECTION ? layerProjectionDepth : layerModelViewDepth;
     if (stack.size() >= depth) {
         layerError(GL_STACK_OVERFLOW);
         return;
@@ -300,7 +191,7 @@ void APIENTRY glGetFloatv(GLenum name, GLfloat* values)
 void APIENTRY glGetIntegerv(GLenum name, GLint* values)
 {
     switch (name) {
-    case GL_VIEWPORT: std::copy(state().viewport.begin(), state().viewport.end(), values); break;
+    case GL_VIEWPORT: std::copy(state().viewport.rectangle.begin(), state().viewport.rectangle.end(), values); break;
     case GL_UNPACK_ALIGNMENT: *values = layer.client.unpackAlignment; break;
     case GL_PACK_ALIGNMENT: *values = layer.client.packAlignment; break;
     default: gles.getIntegerv(name, values); break;
@@ -318,7 +209,7 @@ GLenum APIENTRY glGetError()
 void APIENTRY glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 {
     flushVertices();
-    state().viewport = {x, y, width, height};
+    state().viewport.rectangle = {x, y, width, height};
     gles.viewport(x, y, width, height);
 }
 
@@ -331,57 +222,57 @@ void APIENTRY glClear(GLbitfield mask)
 
 void APIENTRY glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a)
 {
-    state().clearColor = {r, g, b, a};
+    state().colorBuffer.clear = {r, g, b, a};
     gles.clearColor(r, g, b, a);
 }
 
 void APIENTRY glClearDepth(GLdouble depth)
 {
-    state().clearDepth = static_cast<float>(depth);
+    state().depth.clear = static_cast<float>(depth);
     gles.clearDepthf(static_cast<float>(depth));
 }
 
 void APIENTRY glClearStencil(GLint value)
 {
-    state().clearStencil = value;
+    state().stencil.clear = value;
     gles.clearStencil(value);
 }
 
 void APIENTRY glBlendFunc(GLenum source, GLenum destination)
 {
-    if (state().blendSource == source && state().blendDestination == destination) return;
+    if (state().colorBuffer.blendSource == source && state().colorBuffer.blendDestination == destination) return;
     flushVertices();
-    state().blendSource = source;
-    state().blendDestination = destination;
+    state().colorBuffer.blendSource = source;
+    state().colorBuffer.blendDestination = destination;
 }
 
 void APIENTRY glDepthFunc(GLenum function)
 {
-    if (state().depthFunc == function) return;
+    if (state().depth.func == function) return;
     flushVertices();
-    state().depthFunc = function;
+    state().depth.func = function;
 }
 
 void APIENTRY glDepthMask(GLboolean on)
 {
-    if (state().depthMask == (on != GL_FALSE)) return;
+    if (state().depth.mask == (on != GL_FALSE)) return;
     flushVertices();
-    state().depthMask = on != GL_FALSE;
+    state().depth.mask = on != GL_FALSE;
 }
 
 void APIENTRY glColorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a)
 {
     const std::array<bool, 4> mask{r != GL_FALSE, g != GL_FALSE, b != GL_FALSE, a != GL_FALSE};
-    if (state().colorMask == mask) return;
+    if (state().colorBuffer.mask == mask) return;
     flushVertices();
-    state().colorMask = mask;
+    state().colorBuffer.mask = mask;
 }
 
 void APIENTRY glCullFace(GLenum mode)
 {
-    if (state().cullMode == mode) return;
+    if (state().polygon.cullMode == mode) return;
     flushVertices();
-    state().cullMode = mode;
+    state().polygon.cullMode = mode;
 }
 
 void APIENTRY glPolygonMode(GLenum face, GLenum mode)
@@ -390,40 +281,40 @@ void APIENTRY glPolygonMode(GLenum face, GLenum mode)
         layerError(GL_INVALID_ENUM);
         return;
     }
-    if (state().polygonMode == mode) return;
+    if (state().polygon.mode == mode) return;
     flushVertices();
-    state().polygonMode = mode;
+    state().polygon.mode = mode;
 }
 
 void APIENTRY glShadeModel(GLenum mode)
 {
-    if (state().shadeModel == mode) return;
+    if (state().lighting.shadeModel == mode) return;
     flushVertices();
-    state().shadeModel = mode;
+    state().lighting.shadeModel = mode;
 }
 
 void APIENTRY glStencilFunc(GLenum function, GLint reference, GLuint mask)
 {
     flushVertices();
-    state().stencilFunc = function;
-    state().stencilReference = reference;
-    state().stencilValueMask = mask;
+    state().stencil.func = function;
+    state().stencil.reference = reference;
+    state().stencil.valueMask = mask;
     gles.stencilFunc(function, reference, mask);
 }
 
 void APIENTRY glStencilOp(GLenum fail, GLenum depthFail, GLenum pass)
 {
     flushVertices();
-    state().stencilFail = fail;
-    state().stencilDepthFail = depthFail;
-    state().stencilPass = pass;
+    state().stencil.fail = fail;
+    state().stencil.depthFail = depthFail;
+    state().stencil.pass = pass;
     gles.stencilOp(fail, depthFail, pass);
 }
 
 void APIENTRY glHint(GLenum target, GLenum mode)
 {
-    if (target == GL_PERSPECTIVE_CORRECTION_HINT) state().perspectiveHint = mode;
-    if (target == GL_FOG_HINT) state().fogHint = mode;
+    if (target == GL_PERSPECTIVE_CORRECTION_HINT) state().hints.perspective = mode;
+    if (target == GL_FOG_HINT) state().hints.fog = mode;
 }
 
 void APIENTRY glLightfv(GLenum light, GLenum name, const GLfloat* values)
@@ -456,14 +347,14 @@ void APIENTRY glLightModeli(GLenum name, GLint value)
         return;
     }
     flushVertices();
-    state().localViewer = value != 0;
+    state().lighting.localViewer = value != 0;
 }
 
 void APIENTRY glMaterialfv(GLenum face, GLenum name, const GLfloat* values)
 {
     // Without two-sided lighting the front material lights both sides; the back one is unused.
     if (face == GL_BACK) return;
-    LayerMaterial& m = state().material;
+    LayerMaterial& m = state().lighting.material;
     LayerMaterial changed = m;
     switch (name) {
     case GL_AMBIENT: changed.ambient = four(values); break;
@@ -490,16 +381,16 @@ void APIENTRY glFogi(GLenum name, GLint value)
         return;
     }
     flushVertices();
-    state().fogMode = value;
+    state().fog.mode = value;
 }
 
 void APIENTRY glFogf(GLenum name, GLfloat value)
 {
     flushVertices();
     switch (name) {
-    case GL_FOG_START: state().fogStart = value; break;
-    case GL_FOG_END: state().fogEnd = value; break;
-    case GL_FOG_DENSITY: state().fogDensity = value; break;
+    case GL_FOG_START: state().fog.start = value; break;
+    case GL_FOG_END: state().fog.end = value; break;
+    case GL_FOG_DENSITY: state().fog.density = value; break;
     default: layerError(GL_INVALID_ENUM); return;
     }
     otherUniformsChanged();
@@ -512,7 +403,7 @@ void APIENTRY glFogfv(GLenum name, const GLfloat* values)
         return;
     }
     flushVertices();
-    state().fogColor = four(values);
+    state().fog.color = four(values);
     otherUniformsChanged();
 }
 
@@ -708,9 +599,8 @@ GLboolean APIENTRY glUnmapBuffer(GLenum target)
 bool fixedGlBind(FixedGlLookup lookup, int width, int height, const char*& missing)
 {
     if (!fetchGlesDriver(lookup, missing)) return false;
-    forgetLayerPrograms();
     resetLayerState(width, height);
-    startVertexStream();
+    startStreamBuffer();
     startPixelOps();
     applyDriverState();
     matricesChanged();

@@ -26,11 +26,6 @@ out vec4 fragColor;
 void main() { fragColor = texture(u_pixels, v_texCoord); }
 )";
 
-GLuint pixelProgram = 0;
-GLuint pixelTexture = 0;
-GLuint pixelBuffer = 0;
-GLuint pixelArray = 0;
-
 GLuint compile(GLenum stage, const char* source)
 {
     const GLuint shader = gles.createShader(stage);
@@ -45,20 +40,20 @@ void startPixelOps()
 {
     const GLuint vertex = compile(GL_VERTEX_SHADER, pixelVertexSource);
     const GLuint fragment = compile(GL_FRAGMENT_SHADER, pixelFragmentSource);
-    pixelProgram = gles.createProgram();
-    gles.attachShader(pixelProgram, vertex);
-    gles.attachShader(pixelProgram, fragment);
-    gles.linkProgram(pixelProgram);
+    layer.pixels.program = gles.createProgram();
+    gles.attachShader(layer.pixels.program, vertex);
+    gles.attachShader(layer.pixels.program, fragment);
+    gles.linkProgram(layer.pixels.program);
     gles.deleteShader(vertex);
     gles.deleteShader(fragment);
     GLint linked = 0;
-    gles.getProgramiv(pixelProgram, GL_LINK_STATUS, &linked);
+    gles.getProgramiv(layer.pixels.program, GL_LINK_STATUS, &linked);
     if (!linked) std::fprintf(stderr, "kesu: the GL layer's pixel program does not link\n");
-    gles.genTextures(1, &pixelTexture);
-    gles.genBuffers(1, &pixelBuffer);
-    gles.genVertexArrays(1, &pixelArray);
-    gles.bindVertexArray(pixelArray);
-    gles.bindBuffer(GL_ARRAY_BUFFER, pixelBuffer);
+    gles.genTextures(1, &layer.pixels.texture);
+    gles.genBuffers(1, &layer.pixels.buffer);
+    gles.genVertexArrays(1, &layer.pixels.vertexArray);
+    gles.bindVertexArray(layer.pixels.vertexArray);
+    gles.bindBuffer(GL_ARRAY_BUFFER, layer.pixels.buffer);
     gles.bufferData(GL_ARRAY_BUFFER, 16 * sizeof(float), nullptr, GL_STREAM_DRAW);
     gles.enableVertexAttribArray(ATTRIBUTE_POSITION);
     gles.vertexAttribPointer(ATTRIBUTE_POSITION, 4, GL_FLOAT, GL_FALSE, 4 * sizeof(float), nullptr);
@@ -81,12 +76,12 @@ void setRasterPosition(float x, float y, float z, float w)
     LayerAttributes& a = layer.attributes;
     const std::array<float, 4> eye = transformPoint(layer.modelView.back(), {x, y, z, w});
     const std::array<float, 4> clip = transformPoint(layer.projection.back(), eye);
-    a.rasterValid = clip[3] > 0.0f && -clip[3] <= clip[0] && clip[0] <= clip[3] && -clip[3] <= clip[1] &&
+    a.current.rasterValid = clip[3] > 0.0f && -clip[3] <= clip[0] && clip[0] <= clip[3] && -clip[3] <= clip[1] &&
                     clip[1] <= clip[3] && -clip[3] <= clip[2] && clip[2] <= clip[3];
-    if (!a.rasterValid) return;
-    const float viewport[4] = {static_cast<float>(a.viewport[0]), static_cast<float>(a.viewport[1]),
-                               static_cast<float>(a.viewport[2]), static_cast<float>(a.viewport[3])};
-    a.rasterPosition = {(clip[0] / clip[3] + 1.0f) * viewport[2] / 2.0f + viewport[0],
+    if (!a.current.rasterValid) return;
+    const float viewport[4] = {static_cast<float>(a.viewport.rectangle[0]), static_cast<float>(a.viewport.rectangle[1]),
+                               static_cast<float>(a.viewport.rectangle[2]), static_cast<float>(a.viewport.rectangle[3])};
+    a.current.rasterPosition = {(clip[0] / clip[3] + 1.0f) * viewport[2] / 2.0f + viewport[0],
                         (clip[1] / clip[3] + 1.0f) * viewport[3] / 2.0f + viewport[1],
                         (clip[2] / clip[3] + 1.0f) / 2.0f, clip[3]};
 }
@@ -94,25 +89,25 @@ void setRasterPosition(float x, float y, float z, float w)
 void drawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type, const void* pixels)
 {
     const LayerAttributes& a = layer.attributes;
-    if (!a.rasterValid || width <= 0 || height <= 0) return;
+    if (!a.current.rasterValid || width <= 0 || height <= 0) return;
     syncDrawingState();
     gles.activeTexture(GL_TEXTURE0);
-    gles.bindTexture(GL_TEXTURE_2D, pixelTexture);
+    gles.bindTexture(GL_TEXTURE_2D, layer.pixels.texture);
     gles.texParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     gles.texParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     uploadTexture(GL_TEXTURE_2D, 0, format == GL_RGB ? GL_RGB : GL_RGBA, width, height, 0, format, type, pixels);
     // The rectangle from the raster position, width x height pixels, at its depth.
-    const float vx = static_cast<float>(a.viewport[0]), vy = static_cast<float>(a.viewport[1]);
-    const float vw = static_cast<float>(a.viewport[2]), vh = static_cast<float>(a.viewport[3]);
-    const float x0 = (a.rasterPosition[0] - vx) / vw * 2.0f - 1.0f;
-    const float y0 = (a.rasterPosition[1] - vy) / vh * 2.0f - 1.0f;
-    const float x1 = (a.rasterPosition[0] + static_cast<float>(width) - vx) / vw * 2.0f - 1.0f;
-    const float y1 = (a.rasterPosition[1] + static_cast<float>(height) - vy) / vh * 2.0f - 1.0f;
-    const float z = a.rasterPosition[2] * 2.0f - 1.0f;
+    const float vx = static_cast<float>(a.viewport.rectangle[0]), vy = static_cast<float>(a.viewport.rectangle[1]);
+    const float vw = static_cast<float>(a.viewport.rectangle[2]), vh = static_cast<float>(a.viewport.rectangle[3]);
+    const float x0 = (a.current.rasterPosition[0] - vx) / vw * 2.0f - 1.0f;
+    const float y0 = (a.current.rasterPosition[1] - vy) / vh * 2.0f - 1.0f;
+    const float x1 = (a.current.rasterPosition[0] + static_cast<float>(width) - vx) / vw * 2.0f - 1.0f;
+    const float y1 = (a.current.rasterPosition[1] + static_cast<float>(height) - vy) / vh * 2.0f - 1.0f;
+    const float z = a.current.rasterPosition[2] * 2.0f - 1.0f;
     const float corners[16] = {x0, y0, z, 1.0f, x1, y0, z, 1.0f, x1, y1, z, 1.0f, x0, y1, z, 1.0f};
-    gles.useProgram(pixelProgram);
-    gles.bindVertexArray(pixelArray);
-    gles.bindBuffer(GL_ARRAY_BUFFER, pixelBuffer);
+    gles.useProgram(layer.pixels.program);
+    gles.bindVertexArray(layer.pixels.vertexArray);
+    gles.bindBuffer(GL_ARRAY_BUFFER, layer.pixels.buffer);
     gles.bufferSubData(GL_ARRAY_BUFFER, 0, sizeof corners, corners);
     gles.disable(GL_CULL_FACE);
     gles.drawArrays(GL_TRIANGLE_FAN, 0, 4);

@@ -211,17 +211,7 @@ const char* const uniformNames[uniformCount] = {
     "u_diffuseProduct", "u_specularProduct", "u_sceneColor",     "u_shininess",     "u_texture0",     "u_texture1",
     "u_fogColor",      "u_fogLine",         "u_alphaFunction",   "u_alphaReference"};
 
-struct LayerProgram {
-    GLuint name = 0;
-    GLint uniforms[uniformCount] = {};
-    // The versions of the state its uniforms hold; 0: never uploaded.
-    std::uint64_t matrices = 0, lighting = 0, other = 0;
-    bool failed = false;   // said once; nothing is drawn with it
-};
-
-std::unordered_map<std::uint32_t, LayerProgram> programs;
-GLuint currentProgram = 0;
-std::uint64_t matricesVersion = 1, lightingVersion = 1;
+static_assert(uniformCount == layerUniformCount, "a program keeps the location of every uniform");
 
 GLuint compileStage(GLenum stage, const std::string& source)
 {
@@ -289,19 +279,19 @@ ProgramKey keyOfState(bool flatColors)
 {
     const LayerAttributes& a = layer.attributes;
     ProgramKey key;
-    key.lighting = a.lighting;
-    if (a.lighting) {
-        for (const LayerLight& light : a.lights) key.lightCount += light.enabled ? 1 : 0;
-        key.localViewer = a.localViewer;
+    key.lighting = a.lighting.enabled;
+    if (a.lighting.enabled) {
+        for (const LayerLight& light : a.lighting.lights) key.lightCount += light.enabled ? 1 : 0;
+        key.localViewer = a.lighting.localViewer;
     }
-    key.fog = a.fog;
+    key.fog = a.fog.enabled;
     for (int unit = 0; unit < layerTextureUnits; ++unit) {
-        const LayerTextureUnit& u = a.units[static_cast<std::size_t>(unit)];
+        const LayerTextureUnit& u = a.texture.units[static_cast<std::size_t>(unit)];
         key.texture[unit] = u.enabled;
         key.sphereMap[unit] = u.enabled && u.generateS && u.generateT && u.modeS == GL_SPHERE_MAP && u.modeT == GL_SPHERE_MAP;
     }
     key.flat = flatColors;
-    key.alphaTest = a.alphaTest && a.alphaFunc != GL_ALWAYS;
+    key.alphaTest = a.colorBuffer.alphaTest && a.colorBuffer.alphaFunc != GL_ALWAYS;
     return key;
 }
 
@@ -322,16 +312,16 @@ void uploadMatrices(const LayerProgram& program)
 void uploadLighting(const LayerProgram& program)
 {
     const LayerAttributes& a = layer.attributes;
-    const LayerMaterial& m = a.material;
+    const LayerMaterial& m = a.lighting.material;
     float scene[4];
-    for (int c = 0; c < 3; ++c) scene[c] = m.emission[static_cast<std::size_t>(c)] + a.lightModelAmbient[static_cast<std::size_t>(c)] * m.ambient[static_cast<std::size_t>(c)];
+    for (int c = 0; c < 3; ++c) scene[c] = m.emission[static_cast<std::size_t>(c)] + a.lighting.modelAmbient[static_cast<std::size_t>(c)] * m.ambient[static_cast<std::size_t>(c)];
     scene[3] = m.diffuse[3];
     gles.uniform4fv(program.uniforms[U_SCENE_COLOR], 1, scene);
     gles.uniform1f(program.uniforms[U_SHININESS], m.shininess);
     float positions[layerLightCount * 4], halves[layerLightCount * 3];
     float ambient[layerLightCount * 3], diffuse[layerLightCount * 3], specular[layerLightCount * 3];
     int n = 0;
-    for (const LayerLight& light : a.lights) {
+    for (const LayerLight& light : a.lighting.lights) {
         if (!light.enabled) continue;
         float* position = positions + 4 * n;
         float* half = halves + 3 * n;
@@ -370,59 +360,52 @@ void uploadOther(const LayerProgram& program)
 {
     const LayerAttributes& a = layer.attributes;
     if (program.uniforms[U_FOG_LINE] >= 0) {
-        gles.uniform4fv(program.uniforms[U_FOG_COLOR], 1, a.fogColor.data());
+        gles.uniform4fv(program.uniforms[U_FOG_COLOR], 1, a.fog.color.data());
         // The linear factor (end - distance) / (end - start) as a line in the distance.
-        const float span = a.fogEnd - a.fogStart;
+        const float span = a.fog.end - a.fog.start;
         const float scale = span != 0.0f ? -1.0f / span : 0.0f;
-        const float bias = span != 0.0f ? a.fogEnd / span : 1.0f;
+        const float bias = span != 0.0f ? a.fog.end / span : 1.0f;
         gles.uniform2f(program.uniforms[U_FOG_LINE], scale, bias);
     }
     if (program.uniforms[U_ALPHA_FUNCTION] >= 0) {
-        gles.uniform1i(program.uniforms[U_ALPHA_FUNCTION], static_cast<GLint>(a.alphaFunc));
-        gles.uniform1f(program.uniforms[U_ALPHA_REFERENCE], a.alphaReference);
+        gles.uniform1i(program.uniforms[U_ALPHA_FUNCTION], static_cast<GLint>(a.colorBuffer.alphaFunc));
+        gles.uniform1f(program.uniforms[U_ALPHA_REFERENCE], a.colorBuffer.alphaReference);
     }
 }
-
-std::uint64_t otherVersion = 1;
 
 } // namespace
 
 int useLayerProgram(bool flatColors)
 {
+    LayerPrograms& programs = layer.programs;
     const ProgramKey key = keyOfState(flatColors);
-    LayerProgram& program = programs[key.packed()];
+    LayerProgram& program = programs.variants[key.packed()];
     if (program.failed) return 0;
     if (!program.name && !buildProgram(key, program)) {
         program.failed = true;
         return 0;
     }
-    if (currentProgram != program.name) {
+    if (programs.current != program.name) {
         gles.useProgram(program.name);
-        currentProgram = program.name;
+        programs.current = program.name;
     }
-    if (program.matrices != matricesVersion) {
+    if (program.matrices != programs.matricesVersion) {
         uploadMatrices(program);
-        program.matrices = matricesVersion;
+        program.matrices = programs.matricesVersion;
     }
-    if (key.lighting && program.lighting != lightingVersion) {
+    if (key.lighting && program.lighting != programs.lightingVersion) {
         uploadLighting(program);
-        program.lighting = lightingVersion;
+        program.lighting = programs.lightingVersion;
     }
-    if (program.other != otherVersion) {
+    if (program.other != programs.otherVersion) {
         uploadOther(program);
-        program.other = otherVersion;
+        program.other = programs.otherVersion;
     }
     return key.attributesRead();
 }
 
-void forgetLayerPrograms()
-{
-    programs.clear();
-    currentProgram = 0;
-}
+void forgetCurrentProgram() { layer.programs.current = 0; }
 
-void forgetCurrentProgram() { currentProgram = 0; }
-
-void matricesChanged() { ++matricesVersion; }
-void lightingChanged() { ++lightingVersion; }
-void otherUniformsChanged() { ++otherVersion; }
+void matricesChanged() { ++layer.programs.matricesVersion; }
+void lightingChanged() { ++layer.programs.lightingVersion; }
+void otherUniformsChanged() { ++layer.programs.otherVersion; }

@@ -6,17 +6,7 @@
 // drawn here can be compared with the system's GL to the pixel. Needs the ES 3 context.
 #pragma once
 
-#include <GL/gl.h>
-
-// The vertex attributes every program reads, by location.
-enum LayerAttribute {
-    ATTRIBUTE_POSITION,    // x, y, z, w
-    ATTRIBUTE_NORMAL,      // x, y, z
-    ATTRIBUTE_COLOR,       // r, g, b, a
-    ATTRIBUTE_TEXCOORD0,   // s, t
-    ATTRIBUTE_TEXCOORD1,   // s, t
-    attributeCount
-};
+#include "fixedgl/layerState.h"
 
 // Makes the program for the layer's state current, with the state's uniforms: the matrices,
 // the lights and material, the fog and the texture units. `flatColors` draws colours
@@ -25,8 +15,6 @@ enum LayerAttribute {
 // the program does not compile: nothing should be drawn then.
 int useLayerProgram(bool flatColors);
 
-// Forgets every program: after the context they lived in has gone.
-void forgetLayerPrograms();
 // Another program was made current behind the layer's back.
 void forgetCurrentProgram();
 

@@ -46,10 +46,11 @@ bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, s
     }
     bytes.clear();
     // Sized from the file's length where it tells one, so a scene of megabytes is not copied
-    // again each time the vector grows.
+    // again each time the vector grows. A folder opens too, and tells a length of no meaning:
+    // past 256 MiB the vector grows as it reads, and reading a folder fails below.
     if (std::fseek(file, 0, SEEK_END) == 0) {
         const long length = std::ftell(file);
-        if (length > 0) bytes.reserve(static_cast<std::size_t>(length));
+        if (length > 0 && length <= (256L << 20)) bytes.reserve(static_cast<std::size_t>(length));
         std::rewind(file);
     }
     unsigned char block[65536];

@@ -18,6 +18,7 @@
 #include "textures/texture.h"
 #include "timeline/beatPulse.h"
 #include "timeline/demoSchedule.h"
+#include "timeline/showEffects.h"
 
 #include <GL/gl.h>
 
@@ -244,34 +245,11 @@ void drawClosingSequence(float demoTime, Scene& logoScene)
 
 void composeFrame(float demoTime, float previousTime)
 {
-    updatePulse(beat, demoTime);
-    const float pulse = beat.pulse;
-
-    if (insideWindow(closingWindow, demoTime)) {
-        drawClosingSequence(demoTime, demoScene(SCENE_LOGO));
-        afterDraw("drawClosingSequence", demoTime);
+    for (const ShowEffect& effect : showEffects) {
+        if (!effect.draw) continue;
+        effect.draw(effect, demoTime, previousTime);
+        if (effect.drawName) afterDraw(effect.drawName, demoTime);
     }
-
-    // The order matters where windows overlap: title, blinds and grass from 10 to 17.5 s;
-    // the warp overlay last, over the grass, from 17.5 to 50 s.
-    drawTitleStreams(demoTime, previousTime, titleStreamsWindow.start, titleStreamsWindow.end);
-    afterDraw("drawTitleStreams", demoTime);
-    drawBlindsMask(demoTime, blindsMaskWindow.start, blindsMaskWindow.end);
-    afterDraw("drawBlindsMask", demoTime);
-    drawGrassScene(demoTime, pulse);
-    afterDraw("drawGrassScene", demoTime);
-    drawBlobOrbit(demoTime, pulse);
-    afterDraw("drawBlobOrbit", demoTime);
-    drawFactoryRewind(demoTime, previousTime, pulse);
-    afterDraw("drawFactoryRewind", demoTime);
-    drawCubeCredits(demoTime, previousTime, pulse);
-    afterDraw("drawCubeCredits", demoTime);
-    drawRobotCore(demoTime, pulse);
-    afterDraw("drawRobotCore", demoTime);
-    drawFinaleSphere(demoTime, pulse);
-    afterDraw("drawFinaleSphere", demoTime);
-    drawWarpOverlay(demoTime);
-    afterDraw("drawWarpOverlay", demoTime);
 }
 
 void setEffectCheck(EffectCheck check) { effectCheck = std::move(check); }

@@ -1,9 +1,8 @@
-// What the show carries from one frame into the next, listed once (showHistory.cpp): the
-// beat, the particles' random sequence and each effect's own value (its emitters, its
-// phases). Stepping the show without drawing walks that list, and a snapshot takes every value
-// on it and puts it back, so a session can start again anywhere without replaying the show
-// from its start; an effect with state of its own is one more row there. Plain data and
-// copies, no GL.
+// What the show carries from one frame into the next, from the table of its effects
+// (showEffects.h): the beat, the particles' random sequence and each effect's own value (its
+// emitters, its phases). Stepping the show without drawing walks that table, and a snapshot
+// takes every value on it and puts it back, so a session can start again anywhere without
+// replaying the show from its start. Plain data and copies, no GL.
 #pragma once
 
 #include <any>
@@ -16,7 +15,7 @@
 void stepShow(float demoTime, float previousTime);
 
 struct ShowSnapshot {
-    std::vector<std::any> values;   // one per row of the list, in its order
+    std::vector<std::any> values;   // one per row of the table, in its order (empty for a row that carries nothing)
     float demoTime = 0.0f;          // the clock of the frame composed last, and of the one before
     float previousTime = 0.0f;
 };
