@@ -1,9 +1,9 @@
 // Measures the music clock against the wall clock: plays a few seconds of silence through
 // the audio device and prints the clock's rate, its largest step between two reads and how
 // far it strays from a straight line. Run with SDL_AUDIODRIVER set to the device to test.
-#include "platform/audio.h"
-#include "platform/monotonicClock.h"
-#include "platform/window.h"
+#include "platform/display/window.h"
+#include "platform/sound/audio.h"
+#include "platform/system/monotonicClock.h"
 
 #include <algorithm>
 #include <cmath>

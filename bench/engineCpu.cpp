@@ -4,10 +4,10 @@
 // normals of the spheres it deforms, each frame timed and the times grouped by effect window.
 // Loads the demo from data/ in the working directory (the build's testdata/ folder), which
 // takes a GL context; the timed work makes no GL call.
-#include "platform/loadError.h"
-#include "platform/monotonicClock.h"
-#include "platform/renderWindow.h"
-#include "platform/window.h"
+#include "platform/display/renderWindow.h"
+#include "platform/display/window.h"
+#include "platform/files/loadError.h"
+#include "platform/system/monotonicClock.h"
 #include "render/mesh.h"
 #include "scene3ds/scene.h"
 #include "scene3ds/scenePlayback.h"

@@ -3,12 +3,12 @@
 // and, for start-up, a 512 x 512 masked texture decoded and uploaded. Runs offscreen.
 // With "--pictures DIR" it writes PNGs of the same drawings instead, for looking at them.
 #include "effects/drawKit.h"
-#include "platform/renderWindow.h"
 #include "particles/particleEmitter.h"
-#include "platform/jpegEncoder.h"
-#include "platform/loadError.h"
-#include "platform/pngWriter.h"
-#include "platform/window.h"
+#include "platform/display/renderWindow.h"
+#include "platform/display/window.h"
+#include "platform/files/jpegEncoder.h"
+#include "platform/files/loadError.h"
+#include "platform/files/pngWriter.h"
 #include "render/mesh.h"
 #include "textures/texture.h"
 #include "timeline/demoTimeline.h"

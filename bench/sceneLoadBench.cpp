@@ -1,6 +1,6 @@
 // Loading speed of the .3ds walk (both passes, mesh chunks, tracks and the binding after
 // it; no GL, no textures) on a scene of several megabytes made by the writer, in MB/s.
-#include "platform/loadError.h"
+#include "platform/files/loadError.h"
 #include "scene3ds/scene.h"
 #include "tools/writer3ds/writer3ds.h"
 

@@ -10,11 +10,11 @@
 // frame is from that picture.
 //
 //   cd build/test/testdata && ../bench/bench_seekBench [--size WxH] [--exact] [--compare FOLDER]
-#include "platform/loadError.h"
-#include "platform/monotonicClock.h"
-#include "platform/pngWriter.h"
-#include "platform/renderWindow.h"
-#include "platform/window.h"
+#include "platform/display/renderWindow.h"
+#include "platform/display/window.h"
+#include "platform/files/loadError.h"
+#include "platform/files/pngWriter.h"
+#include "platform/system/monotonicClock.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
 

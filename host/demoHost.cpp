@@ -1,13 +1,13 @@
 #include "host/demoHost.h"
 
 #include "host/playerMessages.h"
-#include "platform/audio.h"
-#include "platform/console.h"
-#include "platform/frameLoop.h"
-#include "platform/loadError.h"
-#include "platform/pictureSaver.h"
-#include "platform/quitSignal.h"
-#include "platform/window.h"
+#include "platform/display/frameLoop.h"
+#include "platform/display/window.h"
+#include "platform/files/loadError.h"
+#include "platform/files/pictureSaver.h"
+#include "platform/sound/audio.h"
+#include "platform/system/console.h"
+#include "platform/system/quitSignal.h"
 #include "timeline/demoSchedule.h"
 
 #include <cstdio>

@@ -11,8 +11,8 @@
 #include "host/playerKeys.h"
 #include "host/playerOptions.h"
 #include "host/playerScreen.h"
-#include "platform/fileLookup.h"
-#include "platform/renderWindow.h"
+#include "platform/display/renderWindow.h"
+#include "platform/files/fileLookup.h"
 #include "timeline/demoSession.h"
 
 enum PlayerPhase {

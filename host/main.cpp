@@ -1,5 +1,5 @@
 #include "host/demoHost.h"
-#include "platform/console.h"
+#include "platform/system/console.h"
 
 int main(int argc, char** argv)
 {

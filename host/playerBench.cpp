@@ -1,8 +1,8 @@
 #include "host/playerBench.h"
 
 #include "host/playerScreen.h"
-#include "platform/monotonicClock.h"
-#include "platform/window.h"
+#include "platform/display/window.h"
+#include "platform/system/monotonicClock.h"
 #include "timeline/captureClock.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"

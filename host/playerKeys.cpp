@@ -2,8 +2,8 @@
 
 #include "host/playerClock.h"
 #include "host/playerScreen.h"
-#include "platform/monotonicClock.h"
-#include "platform/window.h"
+#include "platform/display/window.h"
+#include "platform/system/monotonicClock.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
 

@@ -1,7 +1,7 @@
 #include "host/playerOptions.h"
 
-#include "platform/environment.h"
-#include "platform/fileLookup.h"
+#include "platform/files/fileLookup.h"
+#include "platform/system/environment.h"
 #include "timeline/demoSchedule.h"
 
 #include <cerrno>

@@ -3,7 +3,7 @@
 // Parsing only, so a usage error is refused before anything opens.
 #pragma once
 
-#include "platform/renderWindow.h"
+#include "platform/display/renderWindow.h"
 
 #include <string>
 

@@ -3,8 +3,8 @@
 #include "host/playerMessages.h"
 #include "host/screenshot.h"
 #include "host/timeBar.h"
-#include "platform/monotonicClock.h"
-#include "platform/window.h"
+#include "platform/display/window.h"
+#include "platform/system/monotonicClock.h"
 
 void presentFrame(PlayerScreen& screen, TimeBar& bar, bool looping, double showSeconds)
 {

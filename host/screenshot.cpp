@@ -2,7 +2,7 @@
 
 #include "host/playerMessages.h"
 #include "host/showSurface.h"
-#include "platform/pictureSaver.h"
+#include "platform/files/pictureSaver.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "host/showSurface.h"
 
-#include "platform/glExtensions.h"
-#include "platform/window.h"
+#include "platform/display/glExtensions.h"
+#include "platform/display/window.h"
 
 #include <GL/gl.h>
 

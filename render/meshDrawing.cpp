@@ -3,8 +3,8 @@
 // immediate-mode calls or, on the fast path, as a display list recorded from those same calls.
 #include "render/mesh.h"
 
-#include "platform/renderWindow.h"
-#include "platform/window.h"
+#include "platform/display/renderWindow.h"
+#include "platform/display/window.h"
 #include "render/drawPath.h"
 
 #include <GL/gl.h>

@@ -2,7 +2,7 @@
 
 #include "scene3ds/chunkLayout.h"
 
-#include "platform/loadError.h"
+#include "platform/files/loadError.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "scene3ds/playbackCheck.h"
 
-#include "platform/loadError.h"
+#include "platform/files/loadError.h"
 #include "scene3ds/chunkIds.h"
 #include "scene3ds/scene.h"
 

@@ -1,9 +1,9 @@
 #include "scene3ds/scene.h"
 
-#include "platform/fileLookup.h"
-#include "platform/pictureFile.h"
-#include "platform/renderWindow.h"
-#include "platform/loadError.h"
+#include "platform/display/renderWindow.h"
+#include "platform/files/fileLookup.h"
+#include "platform/files/loadError.h"
+#include "platform/files/pictureFile.h"
 #include "scene3ds/chunkCursor.h"
 #include "scene3ds/chunkIds.h"
 #include "scene3ds/keyframerNodes.h"

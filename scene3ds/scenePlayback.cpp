@@ -1,6 +1,6 @@
 #include "scene3ds/scenePlayback.h"
 
-#include "platform/renderWindow.h"
+#include "platform/display/renderWindow.h"
 #include "scene3ds/matrix4.h"
 #include "scene3ds/scene.h"
 

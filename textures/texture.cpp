@@ -1,8 +1,8 @@
 #include "textures/texture.h"
 
-#include "platform/renderWindow.h"
-#include "platform/jpegDecoder.h"
-#include "platform/loadError.h"
+#include "platform/display/renderWindow.h"
+#include "platform/files/jpegDecoder.h"
+#include "platform/files/loadError.h"
 
 #include <GL/gl.h>
 

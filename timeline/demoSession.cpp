@@ -1,7 +1,7 @@
 #include "timeline/demoSession.h"
 
 #include "effects/drawKit.h"
-#include "platform/loadError.h"
+#include "platform/files/loadError.h"
 #include "render/drawPath.h"
 #include "textures/texture.h"
 #include "timeline/demoSchedule.h"

@@ -7,7 +7,7 @@
 // process, since the timeline's scenes and the effects' state are the process's own.
 #pragma once
 
-#include "platform/window.h"
+#include "platform/display/window.h"
 #include "render/drawPath.h"
 #include "timeline/captureClock.h"
 #include "timeline/demoTimeline.h"

@@ -1,6 +1,6 @@
 #include "tests/capture/captureRun.h"
 
-#include "platform/pngWriter.h"
+#include "platform/files/pngWriter.h"
 
 #include <algorithm>
 #include <cstdlib>

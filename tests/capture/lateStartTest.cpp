@@ -2,8 +2,8 @@
 // capture that draws every frame from 0: the particles' history, the logo column's phase, the GL state earlier windows leave
 // and the credits' open tunnel end all come out the same, but for rounding: the driver's
 // caches of compiled shaders follow its history and may round a pixel one step apart.
-#include "platform/loadError.h"
-#include "platform/renderWindow.h"
+#include "platform/display/renderWindow.h"
+#include "platform/files/loadError.h"
 #include "tests/capture/captureRun.h"
 #include "timeline/demoSession.h"
 

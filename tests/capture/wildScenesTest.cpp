@@ -3,7 +3,7 @@
 // by the structure-aware mutator: it draws, or refuses with a message naming the scene.
 #include "tests/capture/captureRun.h"
 
-#include "platform/loadError.h"
+#include "platform/files/loadError.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
 #include "timeline/demoSchedule.h"

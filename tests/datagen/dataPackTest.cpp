@@ -1,8 +1,8 @@
 #include "tools/datagen/dataPack.h"
 
-#include "platform/audio.h"
-#include "platform/loadError.h"
-#include "platform/mp3Decoder.h"
+#include "platform/files/loadError.h"
+#include "platform/sound/audio.h"
+#include "platform/sound/mp3Decoder.h"
 #include "timeline/demoSchedule.h"
 #include "tools/datagen/mastering.h"
 #include "tools/datagen/music.h"

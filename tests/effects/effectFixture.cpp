@@ -1,7 +1,7 @@
 #include "tests/effects/effectFixture.h"
 
 #include "particles/particleEmitter.h"
-#include "platform/loadError.h"
+#include "platform/files/loadError.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
 #include "timeline/demoTimeline.h"

@@ -1,6 +1,6 @@
 // The fixed-function layer over OpenGL ES 3 against the system's GL 1.1, both on Mesa: small
 // scenes drawn by one program linked both ways, and the whole show captured both ways.
-#include "platform/pngWriter.h"
+#include "platform/files/pngWriter.h"
 #include "tests/support/processRunner.h"
 
 #include <gtest/gtest.h>

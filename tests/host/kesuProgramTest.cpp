@@ -1,7 +1,7 @@
 // The player and the capture tool end to end, each started in a run folder of its own. A bad
 // input ends either with one clear message that names the file (and the byte of a damaged
 // file), exit status 1 and nothing drawn; it never crashes or hangs.
-#include "platform/pngWriter.h"
+#include "platform/files/pngWriter.h"
 #include "tests/support/processRunner.h"
 #include "tools/audioclock/clockAnalysis.h"
 

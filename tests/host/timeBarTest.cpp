@@ -2,8 +2,8 @@
 // picture a window keeps from frame to frame never holds it.
 #include "host/timeBar.h"
 
-#include "platform/loadError.h"
-#include "platform/renderWindow.h"
+#include "platform/display/renderWindow.h"
+#include "platform/files/loadError.h"
 #include "timeline/demoSession.h"
 
 #include <GL/gl.h>

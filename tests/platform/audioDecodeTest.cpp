@@ -1,6 +1,6 @@
-#include "platform/audio.h"
-#include "platform/loadError.h"
-#include "platform/mp3Decoder.h"
+#include "platform/files/loadError.h"
+#include "platform/sound/audio.h"
+#include "platform/sound/mp3Decoder.h"
 
 #include <gtest/gtest.h>
 #include <lame/lame.h>

@@ -1,6 +1,6 @@
 // Where the programs find their files: the run folder when the working folder's data/ holds
 // any of the pack's files, otherwise the installed pack with the user's configuration and log under the XDG folders.
-#include "platform/fileLookup.h"
+#include "platform/files/fileLookup.h"
 
 #include "tests/support/processRunner.h"
 

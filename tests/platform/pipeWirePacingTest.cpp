@@ -1,7 +1,7 @@
 // What is heard on PipeWire, from scripted reports of a graph at 44100 Hz with a quantum of
 // 1024 frames (or 256): at each cycle's start the read index moves a whole quantum ahead, and
 // that quantum is heard over the cycle. Reports come every 17 ms, out of step with the cycle.
-#include "platform/pipeWirePacing.h"
+#include "platform/sound/pipeWirePacing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/renderWindow.h"
+#include "platform/display/renderWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The sound server's phases on scripted events, as the server's callbacks and the player's
 // calls bring them: what each event says to do next, and which report is the clock.
-#include "platform/serverPhases.h"
+#include "platform/sound/serverPhases.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // folder's tests are compiled as one unit.
 #pragma once
 
-#include "platform/loadError.h"
+#include "platform/files/loadError.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
 #include "scene3ds/scenePlayback.h"

@@ -3,8 +3,8 @@
 #include "tests/scene3ds/sceneFixtures.h"
 #include "tests/support/glFixture.h"
 
-#include "platform/jpegEncoder.h"
-#include "platform/pngWriter.h"
+#include "platform/files/jpegEncoder.h"
+#include "platform/files/pngWriter.h"
 
 #include <GL/gl.h>
 

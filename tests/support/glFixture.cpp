@@ -1,6 +1,6 @@
 #include "tests/support/glFixture.h"
 
-#include "platform/window.h"
+#include "platform/display/desktopWindow.h"
 
 #include <cstdlib>
 #include <string>

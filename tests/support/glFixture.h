@@ -3,7 +3,7 @@
 // A missing context fails the test with the reason; it never passes silently.
 #pragma once
 
-#include "platform/renderWindow.h"
+#include "platform/display/renderWindow.h"
 
 #include <gtest/gtest.h>
 

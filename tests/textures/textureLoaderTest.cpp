@@ -1,8 +1,8 @@
 #include "tests/support/glFixture.h"
 
-#include "platform/jpegDecoder.h"
-#include "platform/jpegEncoder.h"
-#include "platform/loadError.h"
+#include "platform/files/jpegDecoder.h"
+#include "platform/files/jpegEncoder.h"
+#include "platform/files/loadError.h"
 #include "textures/texture.h"
 
 #include <GL/gl.h>

@@ -1,4 +1,4 @@
-#include "platform/loadError.h"
+#include "platform/files/loadError.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
 #include "tests/support/glFixture.h"

@@ -1,6 +1,6 @@
 #include "tests/timeline/demoPackFixture.h"
 
-#include "platform/loadError.h"
+#include "platform/files/loadError.h"
 #include "tests/support/processRunner.h"
 
 #include <GL/gl.h>

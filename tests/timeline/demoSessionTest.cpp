@@ -1,4 +1,4 @@
-#include "platform/audio.h"
+#include "platform/sound/audio.h"
 #include "tests/timeline/demoPackFixture.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"

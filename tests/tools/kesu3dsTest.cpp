@@ -3,7 +3,7 @@
 #include "tests/scene3ds/sceneFixtures.h"
 #include "tests/support/processRunner.h"
 
-#include "platform/pngWriter.h"
+#include "platform/files/pngWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -11,10 +11,10 @@
 // The command runs with PULSE_SERVER naming the private server, SDL_AUDIODRIVER=pulseaudio
 // and KESU_CLOCK_LOG naming the log to read back. --keep leaves the clock log, the recording
 // and its timing reports in FOLDER; --from measures such a folder again without playing.
-#include "platform/audio.h"
-#include "platform/audioRecorder.h"
-#include "platform/loadError.h"
-#include "platform/mp3Decoder.h"
+#include "platform/files/loadError.h"
+#include "platform/sound/audio.h"
+#include "platform/sound/audioRecorder.h"
+#include "platform/sound/mp3Decoder.h"
 #include "tools/audioclock/clockAnalysis.h"
 #include "tools/audioclock/soundServer.h"
 

@@ -4,7 +4,7 @@
 // Pure functions over samples and times; no audio library.
 #pragma once
 
-#include "platform/audioRecorder.h"
+#include "platform/sound/audioRecorder.h"
 
 #include <cstdint>
 #include <string>

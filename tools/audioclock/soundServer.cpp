@@ -1,7 +1,7 @@
 #include "tools/audioclock/soundServer.h"
 
-#include "platform/audio.h"
-#include "platform/audioRecorder.h"
+#include "platform/sound/audio.h"
+#include "platform/sound/audioRecorder.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -14,11 +14,11 @@
 // with status 1 at the first error; alone it runs the whole 173 s. --every-frame, with any
 // form, draws every frame before the pictures it writes instead of stepping those they do not
 // depend on. A usage error exits with status 2 before anything opens.
-#include "platform/fileLookup.h"
-#include "platform/loadError.h"
-#include "platform/monotonicClock.h"
-#include "platform/renderWindow.h"
-#include "platform/window.h"
+#include "platform/display/renderWindow.h"
+#include "platform/display/window.h"
+#include "platform/files/fileLookup.h"
+#include "platform/files/loadError.h"
+#include "platform/system/monotonicClock.h"
 #include "timeline/demoSession.h"
 #include "tools/capture/captureBench.h"
 #include "tools/capture/captureLoop.h"

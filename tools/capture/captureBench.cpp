@@ -1,8 +1,8 @@
 #include "tools/capture/captureBench.h"
 
-#include "platform/monotonicClock.h"
-#include "platform/pngWriter.h"
-#include "platform/window.h"
+#include "platform/display/window.h"
+#include "platform/files/pngWriter.h"
+#include "platform/system/monotonicClock.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/frameTimings.h"
 #include "tools/capture/captureLoop.h"

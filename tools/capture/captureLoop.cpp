@@ -1,7 +1,7 @@
 #include "tools/capture/captureLoop.h"
 
-#include "platform/monotonicClock.h"
-#include "platform/window.h"
+#include "platform/display/renderWindow.h"
+#include "platform/system/monotonicClock.h"
 #include "timeline/demoSession.h"
 #include "tools/capture/captureOptions.h"
 

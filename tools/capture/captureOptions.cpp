@@ -1,7 +1,7 @@
 #include "tools/capture/captureOptions.h"
 
-#include "platform/environment.h"
-#include "platform/fileLookup.h"
+#include "platform/files/fileLookup.h"
+#include "platform/system/environment.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,10 +1,10 @@
 #include "tools/capture/captureOutput.h"
 
-#include "platform/audio.h"
-#include "platform/jpegEncoder.h"
-#include "platform/loadError.h"
-#include "platform/mp3Decoder.h"
-#include "platform/pngWriter.h"
+#include "platform/files/jpegEncoder.h"
+#include "platform/files/loadError.h"
+#include "platform/files/pngWriter.h"
+#include "platform/sound/audio.h"
+#include "platform/sound/mp3Decoder.h"
 #include "tools/capture/captureOptions.h"
 
 #include <GL/gl.h>

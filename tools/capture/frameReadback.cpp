@@ -1,6 +1,6 @@
 #include "tools/capture/frameReadback.h"
 
-#include "platform/glExtensions.h"
+#include "platform/display/glExtensions.h"
 
 #include <GL/gl.h>
 

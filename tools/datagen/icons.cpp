@@ -1,6 +1,6 @@
 #include "tools/datagen/icons.h"
 
-#include "platform/pngWriter.h"
+#include "platform/files/pngWriter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "tools/datagen/picturePainter.h"
 
-#include "platform/jpegEncoder.h"
+#include "platform/files/jpegEncoder.h"
 #include "render/bitmapFont.h"
 #include "tools/datagen/stableMath.h"
 

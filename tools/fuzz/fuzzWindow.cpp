@@ -1,6 +1,6 @@
 #include "tools/fuzz/fuzzWindow.h"
 
-#include "platform/renderWindow.h"
+#include "platform/display/renderWindow.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Writes the seed files of the "kesu.ini" and texture fuzzers: configuration texts that
 // are read and that fall back, and pictures made by our own encoder in several sizes,
 // grey, progressive, CMYK and cut short, alone and paired with masks that match or not.
-#include "platform/jpegEncoder.h"
+#include "platform/files/jpegEncoder.h"
 #include "tools/fuzz/textureFuzzInput.h"
 
 #include <cstdio>

@@ -4,13 +4,13 @@
 // track evaluated over a range of frames, its bounds, its meshes recorded, and one draw on
 // an offscreen context. The byte-level and the chunk-tree fuzzers share this entry; they
 // differ in their mutators only.
-#include "platform/loadError.h"
-#include "platform/renderWindow.h"
-#include "tools/fuzz/fuzzWindow.h"
+#include "platform/display/renderWindow.h"
+#include "platform/files/loadError.h"
 #include "render/mesh.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
 #include "scene3ds/scenePlayback.h"
+#include "tools/fuzz/fuzzWindow.h"
 
 #include <GL/gl.h>
 

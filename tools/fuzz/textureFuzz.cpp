@@ -5,9 +5,9 @@
 // Input layout (textureFuzzInput.h): the first byte picks the loader, the rest is the
 // colour file, then the mask file after the separator. One offscreen GL context is made
 // at start-up, as the tests and the capture tool make theirs.
-#include "platform/renderWindow.h"
-#include "platform/loadError.h"
-#include "platform/window.h"
+#include "platform/display/renderWindow.h"
+#include "platform/display/window.h"
+#include "platform/files/loadError.h"
 #include "textures/texture.h"
 #include "tools/fuzz/fuzzWindow.h"
 #include "tools/fuzz/textureFuzzInput.h"

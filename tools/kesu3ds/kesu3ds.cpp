@@ -3,15 +3,15 @@
 // draws one keyframer frame headless into a PNG, as a previewer for any well-formed file;
 // bounds prints where each drawn node's vertices lie. Exit status: 0 done, 1 a problem with
 // the file, 2 a usage error.
-#include "platform/renderWindow.h"
-#include "platform/loadError.h"
-#include "platform/otherPictureDecoder.h"
-#include "platform/pngWriter.h"
-#include "platform/window.h"
-#include "scene3ds/scenePlayback.h"
+#include "platform/display/renderWindow.h"
+#include "platform/display/window.h"
+#include "platform/files/loadError.h"
+#include "platform/files/otherPictureDecoder.h"
+#include "platform/files/pngWriter.h"
 #include "scene3ds/chunkIds.h"
 #include "scene3ds/playbackCheck.h"
 #include "scene3ds/scene.h"
+#include "scene3ds/scenePlayback.h"
 
 #include <GL/gl.h>
 

@@ -4,9 +4,9 @@
 // layer's test to compare the two programs' pictures.
 //
 //   layerScenes_gl FOLDER [SCENE...]
-#include "platform/glExtensions.h"
-#include "platform/renderWindow.h"
-#include "platform/window.h"
+#include "platform/display/glExtensions.h"
+#include "platform/display/renderWindow.h"
+#include "platform/display/window.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

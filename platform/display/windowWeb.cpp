@@ -1,0 +1,220 @@
+// The window in a browser: the page's canvas and its WebGL 2 context, keys, the full screen and
+// the page's visibility, as window.h has them (a lost context is the page's to handle: it
+// starts again at the music's moment). The canvas fills the page; its drawing buffer
+// follows its size on the screen in device pixels. Keys arrive with the codes SDL gives them
+// on the desktop. The first key unlocks the sound and is taken for nothing else (a click is
+// the page's to take).
+#include "platform/display/renderWindow.h"
+#include "platform/display/window.h"
+
+#include "platform/display/glContext.h"
+#include "platform/display/webPage.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+
+namespace {
+
+const char* const canvas = "#canvas";
+
+std::deque<PlatformEvent> events;
+EMSCRIPTEN_WEBGL_CONTEXT_HANDLE webGl = 0;
+std::uint64_t contextId = 0;
+std::string lastError;
+// The one window there is; a pointer to it stands for it.
+int theWindow = 0;
+
+// The drawing buffer the size the canvas takes on the screen, in device pixels.
+void fitDrawingBuffer()
+{
+    double cssWidth = 0.0, cssHeight = 0.0;
+    emscripten_get_element_css_size(canvas, &cssWidth, &cssHeight);
+    const double ratio = webPixelRatio();
+    const int width = std::max(1, static_cast<int>(std::lround(cssWidth * ratio)));
+    const int height = std::max(1, static_cast<int>(std::lround(cssHeight * ratio)));
+    int now[2] = {0, 0};
+    emscripten_get_canvas_element_size(canvas, &now[0], &now[1]);
+    if (now[0] != width || now[1] != height) emscripten_set_canvas_element_size(canvas, width, height);
+}
+
+// The desktop's key codes: printable keys as their character, lower case for letters; the
+// others by name.
+int keyCodeOf(const EmscriptenKeyboardEvent& key)
+{
+    struct Named {
+        const char* name;
+        int code;
+    };
+    static const Named named[] = {
+        {"Escape", PLATFORM_KEY_ESCAPE},     {"Enter", PLATFORM_KEY_RETURN},        {"ArrowRight", PLATFORM_KEY_RIGHT},
+        {"ArrowLeft", PLATFORM_KEY_LEFT},    {"ArrowDown", PLATFORM_KEY_DOWN},      {"ArrowUp", PLATFORM_KEY_UP},
+        {"Home", PLATFORM_KEY_HOME},         {"PageUp", PLATFORM_KEY_PAGE_UP},      {"PageDown", PLATFORM_KEY_PAGE_DOWN},
+        {"F11", PLATFORM_KEY_F11},           {"F12", PLATFORM_KEY_F12},             {" ", PLATFORM_KEY_SPACE},
+    };
+    for (const Named& entry : named) {
+        if (std::strcmp(key.key, entry.name) == 0) return entry.code;
+    }
+    if (key.key[0] != '\0' && key.key[1] == '\0') return std::tolower(static_cast<unsigned char>(key.key[0]));
+    return 0;
+}
+
+EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* key, void*)
+{
+    // The browser's own shortcuts stay the browser's.
+    if (key->ctrlKey || key->metaKey) return EM_FALSE;
+    if (!webSoundUnlocked()) {
+        if (eventType == EMSCRIPTEN_EVENT_KEYDOWN) webUnlockSound();
+        return EM_TRUE;
+    }
+    const int code = keyCodeOf(*key);
+    if (code == 0 || code == PLATFORM_KEY_F11 || code == PLATFORM_KEY_F12) return EM_FALSE;
+    PlatformEvent event;
+    event.kind = eventType == EMSCRIPTEN_EVENT_KEYDOWN ? PLATFORM_EVENT_KEY_DOWN : PLATFORM_EVENT_KEY_UP;
+    event.keyCode = code;
+    event.repeat = key->repeat != 0;
+    event.modifiers = (key->shiftKey ? PLATFORM_MOD_SHIFT : 0) | (key->altKey ? PLATFORM_MOD_ALT : 0);
+    events.push_back(event);
+    return EM_TRUE;
+}
+
+EM_BOOL onResize(int, const EmscriptenUiEvent*, void*)
+{
+    fitDrawingBuffer();
+    PlatformEvent event;
+    event.kind = PLATFORM_EVENT_SHOWN;
+    events.push_back(event);
+    return EM_FALSE;
+}
+
+// Back in front after the page was hidden: no frame was drawn meanwhile, the music went on.
+EM_BOOL onVisibility(int, const EmscriptenVisibilityChangeEvent* change, void*)
+{
+    if (!change->hidden) {
+        PlatformEvent event;
+        event.kind = PLATFORM_EVENT_RESUMED;
+        events.push_back(event);
+    }
+    return EM_FALSE;
+}
+
+} // namespace
+
+std::string platformLastError() { return lastError; }
+
+void platformUseDisplay(int) {}
+int platformDisplayCount() { return 1; }
+
+// The page is the desktop: its size is the canvas's.
+bool platformDesktopMode(int& width, int& height)
+{
+    fitDrawingBuffer();
+    return emscripten_get_canvas_element_size(canvas, &width, &height) == EMSCRIPTEN_RESULT_SUCCESS;
+}
+
+std::uint64_t platformCurrentContextId() { return webGl > 0 ? contextId : 0; }
+
+// The canvas is the window, whatever the size and screen mode asked: the events are taken from
+// the page, and its WebGL 2 context is made with a stencil (the grass scene's mask needs one).
+void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext, int width,
+                        int height, std::uint8_t colourBits, std::uint8_t, ScreenMode, const std::string&)
+{
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+    emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, onResize);
+    emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibility);
+    fitDrawingBuffer();
+    renderWindow.instance = true;
+    *windowHandle = reinterpret_cast<PlatformWindow*>(&theWindow);
+    *deviceContext = true;
+    EmscriptenWebGLContextAttributes attributes;
+    emscripten_webgl_init_context_attributes(&attributes);
+    attributes.majorVersion = 2;
+    attributes.minorVersion = 0;
+    attributes.alpha = EM_FALSE;
+    attributes.depth = EM_TRUE;
+    attributes.stencil = EM_TRUE;
+    attributes.antialias = EM_FALSE;
+    attributes.preserveDrawingBuffer = EM_FALSE;
+    webGl = emscripten_webgl_create_context(canvas, &attributes);
+    if (webGl <= 0) {
+        webGl = 0;
+        std::fprintf(stderr, "kesu: this browser offers no WebGL 2\n");
+        return;
+    }
+    emscripten_webgl_make_context_current(webGl);
+    int drawableWidth = 0, drawableHeight = 0;
+    emscripten_get_canvas_element_size(canvas, &drawableWidth, &drawableHeight);
+    std::string problem;
+    if (!platformRequestGlContext() || !platformStartGl(drawableWidth, drawableHeight, problem)) {
+        std::fprintf(stderr, "kesu: %s\n", problem.c_str());
+        emscripten_webgl_destroy_context(webGl);
+        webGl = 0;
+        return;
+    }
+    ++contextId;
+    renderWindow.renderingContext = reinterpret_cast<PlatformContext*>(static_cast<std::intptr_t>(webGl));
+    startRenderWindow(renderWindow, width, height, colourBits, drawableWidth, drawableHeight);
+}
+
+void destroyRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext)
+{
+    if (webGl > 0) emscripten_webgl_destroy_context(webGl);
+    webGl = 0;
+    renderWindow.renderingContext = nullptr;
+    renderWindow.instance = false;
+    *windowHandle = nullptr;
+    *deviceContext = false;
+}
+
+void platformDrawableSize(PlatformWindow*, int& width, int& height)
+{
+    emscripten_get_canvas_element_size(canvas, &width, &height);
+}
+
+bool platformKeepsPicture() { return false; }
+
+// The browser paces frames itself, one per display frame.
+int platformSetSwapInterval(int) { return 0; }
+
+// The browser shows the drawing buffer once the animation frame returns; what is gathered goes
+// to it now.
+void platformSwapBuffers(PlatformWindow*) { glFlush(); }
+
+bool platformSetFullscreen(PlatformWindow*, bool fullscreen)
+{
+    webSetFullscreen(fullscreen);
+    return true;
+}
+
+bool platformIsFullscreen(PlatformWindow*) { return webIsFullscreen(); }
+
+void platformShowCursor(bool) {}
+void platformKeepDisplayAwake(bool) {}
+
+bool platformPollEvent(PlatformEvent& event)
+{
+    if (events.empty()) return false;
+    event = events.front();
+    events.pop_front();
+    return true;
+}
+
+void platformWaitForEvent(int) {}
+
+int platformRefreshRate(PlatformWindow*) { return 0; }
+
+void platformMessageBox(const char* caption, const char* text)
+{
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    webPageMessage(text);
+}

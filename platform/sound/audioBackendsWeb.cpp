@@ -1,0 +1,13 @@
+// In a browser: Web Audio, or silence where the browser has none. Sound may start once the
+// page had its click or key.
+#include "platform/sound/audioOutput.h"
+
+#include "platform/display/webPage.h"
+
+const AudioBackend* const* audioBackends()
+{
+    static const AudioBackend* const backends[] = {&webAudioBackend, &silentBackend, nullptr};
+    return backends;
+}
+
+bool audioMayStart() { return webSoundUnlocked(); }
