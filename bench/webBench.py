@@ -82,8 +82,9 @@ def main():
             prompt = browser.evaluate("performance.now()")
             browser.pump(delay)
             browser.click(320, 240)
-            wait(browser, lambda: browser.evaluate("KesuPage.firstFrameAt > 0"), 30)
-            first = browser.evaluate("KesuPage.firstFrameAt - KesuPage.unlockedAt")
+            mark = "(performance.getEntriesByName('%s')[0] || {startTime: 0}).startTime"
+            wait(browser, lambda: browser.evaluate(mark % "kesu-first-frame") > 0, 30)
+            first = browser.evaluate("%s - %s" % (mark % "kesu-first-frame", mark % "kesu-sound-unlocked"))
             print("page: first paint (the progress bar) %.0f ms, the prompt at %.0f ms; clicked %.0f s after it, "
                   "the first frame %.0f ms after the click" % (paint or -1, prompt, delay, first))
     finally:

@@ -57,7 +57,7 @@ foreach(target ${targets})
 endforeach()
 
 # The library a header of ours belongs to: the one with the source of the same name, or of a
-# name that begins with it (monotonicClock.h, monotonicClockPosix.cpp); "" for none.
+# name that begins with it (monotonicClock.h, monotonicClockLinux.cpp); "" for none.
 function(headerOwner header result)
   string(REGEX REPLACE "\\.h$" "" stem "${header}")
   set(found "")

@@ -1,6 +1,6 @@
 // The player's screenshots: the picture of the frame shown, read through the show's surface
 // before anything is drawn over it, written to a PNG by the platform without holding up the
-// show (platform/pictureSaver.h), named after the show's time and the date. Needs the current
+// show (platform/files/pictureSaver.h), named after the show's time and the date. Needs the current
 // GL context the show draws in.
 #pragma once
 

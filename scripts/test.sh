@@ -13,7 +13,8 @@ export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 
 start=$(date +%s)
 echo "== tests ($build)"
-(cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 900)
+# The data pack's second run is the sanitized build's own.
+(cd "$build" && KESU_SECOND_PACK="$root/$asan/testdata" ctest --output-on-failure -j "$jobs" --timeout 900)
 echo "tests: $(( $(date +%s) - start )) s"
 
 # Leaks inside the GL driver and SDL are suppressed by module name.
@@ -24,7 +25,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Tests the sanitizers add nothing to run in the regular build alone: each compares pictures
 # or bytes with a second run whose code the sanitized tests below already run, or times the
 # sound, which an instrumented program cannot keep to:
-#   DataPack.TwoRunsGiveIdenticalBytes      the sanitized build generates its own pack
+#   DataPack.TwoRunsGiveIdenticalBytes      the sanitized build generates its own pack, which
+#                                           the regular build's run of this test compares
 #   LateStart.SteppedFrames...              stepping runs in GoldenFrames and WildScenes
 #   Seek.SessionSeekedBackAndForth...       restarts run in HistoryStep and the keys' X test
 #   Servers/SoundServerRun.LateStart...     the player on a sound server: the audio layer
@@ -35,8 +37,10 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 #                                           small scenes make (its programs are not built)
 # Leak checking is left to the whole-show run: in the short GL test programs LeakSanitizer's
 # thread tracer crashes now and then while the software rasteriser's threads wind down.
+# The sanitized tests hold nothing to a time bound, and their sound-server and X tests wait on
+# the wall clock much of the time: one test more than there are processors keeps them busy.
 start=$(date +%s)
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer ($asan)"
-(cd "$asan" && ctest --output-on-failure -j "$jobs" --timeout 900 \
+(cd "$asan" && ctest --output-on-failure -j "$(( jobs + 1 ))" --timeout 900 \
   -E '^(DataPack\.TwoRunsGiveIdenticalBytes|LateStart\.|Seek\.|Servers/SoundServerRun\.LateStart|ImmediatePath\.|FixedGlLayer\.TheShow)')
 echo "tests under the sanitizers: $(( $(date +%s) - start )) s"

@@ -5,12 +5,9 @@
 #include "platform/sound/mp3Decoder.h"
 
 #include "platform/files/loadError.h"
+#include "platform/files/pictureFile.h"
 
 #include <emscripten.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -36,12 +33,9 @@ long long firstFrame(const std::vector<unsigned char>& bytes)
 bool decodeMp3File(const std::string& path, std::vector<std::int16_t>& pcm, LoadError& error)
 {
     pcm.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return failLoad(error, path, -1, -1, std::string("cannot open the music: ") + std::strerror(errno));
     std::vector<unsigned char> bytes;
-    unsigned char block[65536];
-    for (std::size_t got = 0; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.insert(bytes.end(), block, block + got);
-    std::fclose(file);
+    std::string problem;
+    if (!readWholeFile(path, bytes, problem)) return failLoad(error, path, -1, -1, problem);
     if (bytes.empty()) return failLoad(error, path, -1, -1, "the file holds no decodable MPEG audio");
     if (firstFrame(bytes) < 0) return failLoad(error, path, 0, -1, "no MPEG audio frame found");
     handMusicOver(path.c_str(), bytes.data(), static_cast<int>(bytes.size()));

@@ -1,28 +1,26 @@
 // The page around the demo: it checks that the browser has WebGL 2 and Web Audio, fetches the
 // program and the data pack with their progress shown, hands the program its arguments from
-// the address (?from=SECONDS, ?loop=1, ?pause=1, ?bench=1), and answers what the program asks of the
-// page (KesuPage) and of Web Audio (KesuAudio). In test mode (?test=...) it posts what the
-// tests read (the screenshot, the frame log, the messages) to the server that serves it.
+// the address (?from=SECONDS, ?loop=1, ?pause=1, ?bench=1), and answers what the program asks of
+// the page (KesuPage); the music is sound.js's (KesuAudio). A test's address (?test=MODE) loads
+// testHooks.js first, which takes what the tests read; a viewer's page has none of it.
 "use strict";
 
 const params = new URLSearchParams(location.search);
-const testMode = params.get("test") || "";
+const testMode = params.has("test");
 // The bench times the frames back to back, silent: nothing to click for.
 const benchMode = params.get("bench") === "1";
 
 function element(id) { return document.getElementById(id); }
 function show(id, visible) { element(id).hidden = !visible; }
 
-// What the tests read, posted to the server that serves the page.
-function post(name, body) {
-  if (!testMode) return Promise.resolve();
-  return fetch("/upload/" + encodeURIComponent(name), { method: "POST", body }).catch(() => {});
-}
+// The test hooks, when loaded.
+function tests() { return typeof KesuTest !== "undefined" ? KesuTest : null; }
 
+// The page's moments are marked on its performance timeline: "kesu-sound-unlocked" at the gesture
+// that let the sound out, "kesu-first-frame" once the animation frame that drew the show's first
+// frame was done.
 const KesuPage = {
   unlocked: false,
-  unlockedAt: 0,     // performance.now() at the gesture that let the sound out
-  firstFrameAt: 0,   // ... and once the animation frame that drew the show's first frame was done
   ended: false,
   lastReport: "",
   benchTable: [],
@@ -33,7 +31,7 @@ const KesuPage = {
     show("message", true);
     show("loading", false);
     show("play", false);
-    post("message.txt", box.textContent);
+    if (tests()) tests().message(box.textContent);
   },
 
   soundUnlocked() { return this.unlocked; },
@@ -42,7 +40,7 @@ const KesuPage = {
   unlockSound() {
     if (this.unlocked) return;
     this.unlocked = true;
-    this.unlockedAt = performance.now();
+    performance.mark("kesu-sound-unlocked");
     KesuAudio.unlock();
     show("play", false);
   },
@@ -50,22 +48,15 @@ const KesuPage = {
   runEnded(status) {
     this.ended = true;
     KesuAudio.stop();
-    element("reportText").textContent = benchMode ? this.benchTable.join("\n") : this.lastReport || "the show ended";
+    const report = benchMode ? this.benchTable.join("\n") : this.lastReport;
+    element("reportText").textContent = report || "the show ended";
     if (status === 0) show("report", true);
-    if (testMode) {
-      let log = "";
-      try { log = FS.readFile("/clock.log", { encoding: "utf8" }); } catch (e) { log = ""; }
-      post("clock.log", log).then(() => post(benchMode ? "bench.txt" : "report.txt",
-                                              benchMode ? this.benchTable.join("\n") : this.lastReport));
-    }
+    if (tests()) tests().ended(report, benchMode);
   },
 
-  // A screenshot: a download as on any page, or for the picture tests a post.
+  // A screenshot: a download as on any page.
   download(name, bytes) {
-    if (testMode === "screenshot") {
-      post(name, new Blob([bytes], { type: "image/png" }));
-      return;
-    }
+    if (tests() && tests().tookScreenshot(name, bytes)) return;
     const link = document.createElement("a");
     link.href = URL.createObjectURL(new Blob([bytes], { type: "image/png" }));
     link.download = name;
@@ -78,98 +69,6 @@ const KesuPage = {
   setFullscreen(on) {
     if (on && !document.fullscreenElement) element("stage").requestFullscreen().catch(() => {});
     if (!on && document.fullscreenElement) document.exitFullscreen().catch(() => {});
-  },
-};
-
-// The music: decoded by the browser at 44100 Hz, played from the second asked, and heard where
-// the context's output timestamp says, which counts the output's latency already.
-const KesuAudio = {
-  context: null,
-  buffer: null,
-  source: null,
-  offset: 0,          // seconds of music at startContext, or where it stands while not playing
-  startContext: 0,    // the context's time at which offset is heard
-  playing: false,
-  wanted: null,       // a start asked for before the music was decoded or the sound unlocked
-
-  open() { return typeof AudioContext !== "undefined"; },
-
-  unlock() {
-    if (!this.context) this.context = new AudioContext({ sampleRate: 44100 });
-    this.context.resume();
-    if (this.wanted) this.start(this.wanted.seconds, this.wanted.paused);
-  },
-
-  // An offline context decodes without waiting for the gesture a playing one needs.
-  decode(path, bytes) {
-    const decoder = new OfflineAudioContext(2, 1, 44100);
-    decoder.decodeAudioData(bytes.buffer).then((buffer) => {
-      this.buffer = buffer;
-      if (this.wanted) this.start(this.wanted.seconds, this.wanted.paused);
-    }, (problem) => {
-      KesuPage.message(path + ": the browser cannot decode the music (" + (problem && problem.message || problem) + ")");
-    });
-  },
-
-  start(seconds, paused) {
-    this.stopSource();
-    this.offset = seconds;
-    this.playing = false;
-    if (!this.buffer || !this.context) {
-      this.wanted = { seconds, paused };
-      return;
-    }
-    this.wanted = null;
-    if (paused) return;
-    // Two render quanta ahead, so the start falls on a known time of the context.
-    this.startContext = this.context.currentTime + 0.01;
-    this.source = this.context.createBufferSource();
-    this.source.buffer = this.buffer;
-    this.source.connect(this.context.destination);
-    if (seconds < this.buffer.duration) this.source.start(this.startContext, seconds);
-    this.playing = true;
-  },
-
-  pause(paused) {
-    if (paused) {
-      const now = this.heard();
-      if (now) this.offset = now.seconds;
-      this.stopSource();
-      this.playing = false;
-      if (this.wanted) this.wanted.paused = true;
-    } else {
-      this.start(this.offset, false);
-    }
-  },
-
-  stop() {
-    this.stopSource();
-    this.playing = false;
-    this.wanted = null;
-  },
-
-  stopSource() {
-    if (!this.source) return;
-    try { this.source.stop(); } catch (e) { /* never started: past the music's end */ }
-    this.source.disconnect();
-    this.source = null;
-  },
-
-  // { seconds, performanceSeconds, playing }: the music heard at that moment of the page's
-  // performance clock; null before anything can be heard.
-  heard() {
-    if (!this.context || !this.buffer) return null;
-    const nowSeconds = performance.now() / 1000;
-    if (!this.playing) return { seconds: this.offset, performanceSeconds: nowSeconds, playing: false };
-    const stamp = this.context.getOutputTimestamp ? this.context.getOutputTimestamp() : null;
-    let contextTime = this.context.currentTime, at = nowSeconds;
-    if (stamp && stamp.performanceTime > 0) {
-      contextTime = stamp.contextTime;
-      at = stamp.performanceTime / 1000;
-    }
-    if (contextTime < this.startContext || this.context.state !== "running")
-      return { seconds: this.offset, performanceSeconds: at, playing: false };
-    return { seconds: this.offset + (contextTime - this.startContext), performanceSeconds: at, playing: true };
   },
 };
 
@@ -229,8 +128,8 @@ function missingFeatures() {
 
 async function start() {
   if (testMode) {
-    window.addEventListener("error", (event) => post("errors.txt", String(event.message)));
-    window.addEventListener("unhandledrejection", (event) => post("errors.txt", String(event.reason)));
+    await loadScript("testHooks.js");
+    tests().started();
   }
   const missing = missingFeatures();
   if (missing.length) {
@@ -268,7 +167,7 @@ async function start() {
     arguments: programArguments(),
     wasmBinary: wasm,
     getPreloadedPackage: () => data,
-    preRun: [() => { if (testMode) ENV.KESU_CLOCK_LOG = "/clock.log"; }],
+    preRun: [() => { if (tests()) tests().programEnvironment(ENV); }],
     print(text) {
       console.log(text);
       if (text.includes(" frames in ")) KesuPage.lastReport = text;
@@ -280,24 +179,17 @@ async function start() {
     setStatus() {},
   };
   show("loading", false);
-  show("play", !testMode && !benchMode && !KesuPage.unlocked);
+  const withoutGesture = benchMode || (tests() && !tests().needsGesture());
+  show("play", !withoutGesture && !KesuPage.unlocked);
   await loadScript("kesu-data.js");
   await loadScript("kesu.js");
-  // In test mode the sound is let out without a gesture (the browser is started to allow it),
-  // but for the test of the gestures themselves.
-  if ((testMode && testMode !== "gesture") || benchMode) KesuPage.unlockSound();
+  if (withoutGesture) KesuPage.unlockSound();
 }
 
-// The tests' moments: a screenshot once the paused frame is shown, the end of a timed run.
 // The show's first frame is drawn in the next animation frame, after this callback's.
 function onPlaying() {
-  requestAnimationFrame(() => setTimeout(() => { KesuPage.firstFrameAt = performance.now(); }, 0));
-  if (testMode === "screenshot") {
-    setTimeout(() => window.dispatchEvent(new KeyboardEvent("keydown", { key: "s" })), 500);
-  } else if (testMode === "clock") {
-    const seconds = Number(params.get("seconds") || 10);
-    setTimeout(() => window.dispatchEvent(new KeyboardEvent("keydown", { key: "Escape" })), seconds * 1000);
-  }
+  requestAnimationFrame(() => setTimeout(() => performance.mark("kesu-first-frame"), 0));
+  if (tests()) tests().playing();
 }
 
 element("again").addEventListener("click", () => location.reload());

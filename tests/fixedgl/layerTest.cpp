@@ -16,6 +16,7 @@ namespace {
 
 const std::string testsFolder = std::string(KESU_BINARY_DIR) + "/tests";
 const std::string captureFolder = std::string(KESU_BINARY_DIR) + "/tools/capture";
+constexpr double captureBound = 600.0;
 
 struct Difference {
     double mean = 0.0;          // of every channel, in 1/255
@@ -45,21 +46,6 @@ Difference compare(const std::string& a, const std::string& b, int over)
     return d;
 }
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-ProcessOptions headless(const std::string& folder)
-{
-    ProcessOptions options;
-    options.workingDirectory = folder;
-    options.setEnvironment = {{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "dummy"}};
-    options.timeoutSeconds = 600.0;
-    return options;
-}
-
 } // namespace
 
 // Each light kind with the local viewer, emission and shininess, flat and smooth quads, linear
@@ -70,9 +56,9 @@ ProcessOptions headless(const std::string& folder)
 TEST(FixedGlLayer, SmallScenesDrawAsTheSystemsGlDraws)
 {
     const std::string system = makeTempFolder("layer-gl"), layered = makeTempFolder("layer-gles");
-    const ProcessResult reference = runProcess(testsFolder + "/layerScenes_gl", {system}, headless(system));
+    const ProcessResult reference = runProcess(testsFolder + "/layerScenes_gl", {system}, headless(system, captureBound));
     ASSERT_EQ(reference.exitStatus, 0) << reference.err;
-    const ProcessResult drawn = runProcess(testsFolder + "/layerScenes_gles", {layered}, headless(layered));
+    const ProcessResult drawn = runProcess(testsFolder + "/layerScenes_gles", {layered}, headless(layered, captureBound));
     ASSERT_EQ(drawn.exitStatus, 0) << drawn.err;
     for (const char* scene : {"lights", "materials", "quads", "fog", "sphereMap", "twoUnits", "lists", "wireFrames",
                               "attributes", "drawPixels", "stencil", "blit"}) {
@@ -102,7 +88,7 @@ TEST(FixedGlLayer, TheShowDrawsAsOnTheSystemsGlEveryTwoSecondsAndAtTheGoldenMome
                                           std::pair<std::string, std::string>{"kesu-capture-gles", layered}}) {
         std::vector<std::string> args = {"--size", "320x240", "--out", folder};
         for (const std::string& t : times) args.insert(args.end(), {"--at", t});
-        const ProcessResult result = runProcess(captureFolder + "/" + program, args, headless(pack + "/.."));
+        const ProcessResult result = runProcess(captureFolder + "/" + program, args, headless(pack + "/..", captureBound));
         ASSERT_EQ(result.exitStatus, 0) << program << ": " << result.err;
     }
     Difference worst;

@@ -30,27 +30,14 @@ const std::string kesuBinary = std::string(KESU_BINARY_DIR) + "/host/kesu";
 const std::string captureBinary = std::string(KESU_BINARY_DIR) + "/tools/capture/kesu-capture";
 const std::string sceneToolBinary = std::string(KESU_BINARY_DIR) + "/tools/kesu3ds/kesu-3ds";
 const char* const defaultIni = "1024 768 0\n";
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+// The bound on a run of the player or the capture tool; those under a virtual X server set their own.
+constexpr double runBound = 120.0;
 
 // Replaces rather than rewrites, so a file shared by a link elsewhere is never changed.
 void replaceFile(const std::string& path, const std::string& bytes)
 {
     std::remove(path.c_str());
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-ProcessOptions headless(const std::string& folder)
-{
-    ProcessOptions options;
-    options.workingDirectory = folder;
-    options.setEnvironment = {{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "dummy"}};
-    options.timeoutSeconds = 120.0;
-    return options;
 }
 
 // Sends the close request (SDL turns SIGTERM into one) two seconds after the run says it plays.
@@ -167,8 +154,8 @@ TEST_P(BadInput, StopsTheStartUpWithOneMessageNamingTheFile)
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
     damage(folder + "/" + c.file, c.kind);
     const ProcessResult result =
-        c.player ? runProcess(kesuBinary, c.options, headless(folder))
-                 : runProcess(captureBinary, {"--size", "64x48", "--at", "1", "--out", folder + "/frames"}, headless(folder));
+        c.player ? runProcess(kesuBinary, c.options, headless(folder, runBound))
+                 : runProcess(captureBinary, {"--size", "64x48", "--at", "1", "--out", folder + "/frames"}, headless(folder, runBound));
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.signal, 0) << result.err;
     EXPECT_EQ(result.exitStatus, 1) << result.err;
@@ -204,7 +191,7 @@ TEST(KesuProgram, PlaysAndEndsSoonAfterACloseRequest)
 {
     const std::string folder = makeRunFolder("kesu-run", defaultIni);
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
-    ProcessOptions options = headless(folder);
+    ProcessOptions options = headless(folder, runBound);
     closeAfterPlaying(options);
     double afterSignal = -1.0;
     const ProcessResult result = runProcess(kesuBinary, {}, options, &afterSignal);
@@ -230,7 +217,7 @@ TEST(KesuProgram, ASignalWhileLoadingEndsTheRunWithItsReport)
     for (const double at : {0.05, 0.2, 0.35, 0.6, 1.5}) {
         for (const int signal : {15, 2}) {
             SCOPED_TRACE("signal " + std::to_string(signal) + " at " + std::to_string(at) + " s");
-            ProcessOptions options = headless(folder);
+            ProcessOptions options = headless(folder, runBound);
             options.signalToSend = signal;
             options.signalOnceHandled = true;
             const auto start = std::chrono::steady_clock::now();
@@ -255,7 +242,7 @@ TEST(KesuProgram, PlaysDespiteNoConfigurationNoLogAndNoSoundSayingSoForEach)
     const std::string folder = makeRunFolder("kesu-degraded", nullptr);
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
     ASSERT_EQ(mkdir((folder + "/kesu.log").c_str(), 0755), 0);
-    ProcessOptions options = headless(folder);
+    ProcessOptions options = headless(folder, runBound);
     options.setEnvironment = {{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "no-such-driver"}};
     closeAfterPlaying(options);
     const ProcessResult result = runProcess(kesuBinary, {}, options);
@@ -270,7 +257,7 @@ TEST(KesuProgram, StopsWithAMessageWhenThereIsNoDisplay)
 {
     const std::string folder = makeRunFolder("kesu-nodisplay", defaultIni);
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
-    ProcessOptions options = headless(folder);
+    ProcessOptions options = headless(folder, runBound);
     options.setEnvironment = {{"SDL_AUDIODRIVER", "dummy"}};
     options.unsetEnvironment = {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"};
     const ProcessResult result = runProcess(kesuBinary, {}, options);
@@ -303,7 +290,7 @@ TEST(KesuProgram, UnderAnXServerPlaysInAWindowAndFromALatePointToTheEndOfTheMusi
                                           "done\n"
                                           "wait $player; echo $? >second.status\n"
                                           "./kesu --from 170 >screen.out 2>screen.err; echo $? >screen.status\n";
-    ProcessOptions options = headless(folder);
+    ProcessOptions options = headless(folder, runBound);
     options.setEnvironment = {{"SDL_AUDIODRIVER", "dummy"}};
     options.unsetEnvironment = {"SDL_VIDEODRIVER"};
     options.timeoutSeconds = 90.0;
@@ -422,7 +409,7 @@ TEST(KesuProgram, UnderAnXServerTheKeysSteerTheShowAndEachFrameIsDrawnForWhenItI
            "wait $player; echo $? >l.status\n"
            "KESU_CLOCK=frame-start KESU_CLOCK_LOG=start.log SDL_AUDIODRIVER=no-such-driver ./kesu --window --from 170.37 "
            ">s.out 2>s.err; echo $? >s.status\n";
-    ProcessOptions options = headless(folder);
+    ProcessOptions options = headless(folder, runBound);
     options.setEnvironment = {};
     options.unsetEnvironment = {"SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "KESU_CLOCK"};
     options.timeoutSeconds = 120.0;
@@ -445,7 +432,7 @@ TEST(KesuProgram, UnderAnXServerTheKeysSteerTheShowAndEachFrameIsDrawnForWhenItI
     EXPECT_NE(shots[0].find("kesu-tamrick-1m40.00s-"), std::string::npos) << shots[0];
     EXPECT_NE(readFile(folder + "/p.err").find("screenshot saved: screenshots/kesu-tamrick-1m40.00s-"), std::string::npos);
     const ProcessResult capture =
-        runProcess(captureBinary, {"--size", "640x480", "--at", "100", "--out", folder + "/capture"}, headless(folder));
+        runProcess(captureBinary, {"--size", "640x480", "--at", "100", "--out", folder + "/capture"}, headless(folder, runBound));
     ASSERT_EQ(capture.exitStatus, 0) << capture.err;
     std::string shot, captured, error;
     int width = 0, height = 0;
@@ -492,7 +479,7 @@ TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGives
            "key f 0.5; xdotool windowmove $w 0 0 windowsize $w 1280 1024; sleep 1\n"
            "key f 0.3; key f 0.5; grab 1280x1024 0,0 again.png\n"
            "xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; wait $player; echo $? >p.status\n";
-    ProcessOptions options = headless(folder);
+    ProcessOptions options = headless(folder, runBound);
     options.setEnvironment = {};
     options.unsetEnvironment = {"SDL_VIDEODRIVER", "SDL_AUDIODRIVER"};
     options.timeoutSeconds = 90.0;
@@ -501,7 +488,7 @@ TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGives
     ASSERT_EQ(result.exitStatus, 0) << "xvfb-run, xdotool and ffmpeg (installed by scripts/setup.sh tests): " << result.err;
     EXPECT_EQ(readFile(folder + "/p.status"), "0\n") << readFile(folder + "/p.err");
     const ProcessResult capture =
-        runProcess(captureBinary, {"--size", "640x480", "--at", "90", "--out", folder + "/capture"}, headless(folder));
+        runProcess(captureBinary, {"--size", "640x480", "--at", "90", "--out", folder + "/capture"}, headless(folder, runBound));
     ASSERT_EQ(capture.exitStatus, 0) << capture.err;
 
     std::string full, back, captured, error;
@@ -567,7 +554,7 @@ TEST(KesuProgram, HelpAndManualPageNameTheSameOptions)
     const std::string folder = makeTempFolder("help-manual");
     for (const auto& [binary, page] : {std::pair<std::string, std::string>{kesuBinary, "kesu.6"},
                                        {captureBinary, "kesu-capture.1"}, {sceneToolBinary, "kesu-3ds.1"}}) {
-        const ProcessResult help = runProcess(binary, {"--help"}, headless(folder));
+        const ProcessResult help = runProcess(binary, {"--help"}, headless(folder, runBound));
         ASSERT_EQ(help.exitStatus, 0) << binary;
         std::string manual = readFile(std::string(KESU_SOURCE_DIR) + "/packaging/man/" + page + ".in");
         ASSERT_FALSE(manual.empty()) << page;
@@ -613,7 +600,7 @@ TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
     };
     for (const Case& c : cases) {
         const std::string program = std::filesystem::path(c.binary).filename().string();
-        const ProcessResult result = runProcess(c.binary, c.args, headless(folder));
+        const ProcessResult result = runProcess(c.binary, c.args, headless(folder, runBound));
         EXPECT_EQ(result.exitStatus, 2) << c.said;
         // The program's own name, what was wrong, then its own usage.
         EXPECT_EQ(result.err.rfind(program + ": ", 0), 0u) << result.err;
@@ -623,11 +610,11 @@ TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
         EXPECT_FALSE(std::filesystem::exists(folder + "/kesu.log")) << program << " opened the player's window";
     }
     for (const std::string& binary : {kesuBinary, captureBinary, sceneToolBinary}) {
-        const ProcessResult help = runProcess(binary, {"--help"}, headless(folder));
+        const ProcessResult help = runProcess(binary, {"--help"}, headless(folder, runBound));
         EXPECT_EQ(help.exitStatus, 0) << binary;
         EXPECT_NE(help.out.find("usage:"), std::string::npos) << help.out;
         EXPECT_NE(help.out.find(KESU_VERSION), std::string::npos) << help.out;
-        const ProcessResult version = runProcess(binary, {"--version"}, headless(folder));
+        const ProcessResult version = runProcess(binary, {"--version"}, headless(folder, runBound));
         EXPECT_EQ(version.exitStatus, 0) << binary;
         EXPECT_EQ(version.out, std::filesystem::path(binary).filename().string() + " " KESU_VERSION "\n");
     }

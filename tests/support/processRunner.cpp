@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -112,6 +113,21 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     }
     if (secondsAfterSignal && signalSent) *secondsAfterSignal = now() - signalTime;
     return result;
+}
+
+ProcessOptions headless(const std::string& folder, double timeoutSeconds)
+{
+    ProcessOptions options;
+    options.workingDirectory = folder;
+    options.setEnvironment = {{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "dummy"}};
+    options.timeoutSeconds = timeoutSeconds;
+    return options;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::string makeTempFolder(const std::string& prefix)

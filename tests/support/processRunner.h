@@ -35,6 +35,13 @@ struct ProcessOptions {
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const ProcessOptions& options, double* secondsAfterSignal = nullptr);
 
+// Options for one of our programs run headless in folder (the offscreen video driver, the dummy
+// audio driver), bounded by timeoutSeconds.
+ProcessOptions headless(const std::string& folder, double timeoutSeconds);
+
+// A file's bytes; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
 // A fresh empty folder under the test temp folder.
 std::string makeTempFolder(const std::string& prefix);
 

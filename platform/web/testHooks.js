@@ -1,0 +1,50 @@
+// What the tests read of the page, loaded only when the address asks for a test (?test=MODE):
+// the messages, the frame log, the run's report and the screenshots, posted to the server
+// that serves the page, and the moments a test acts at. A viewer's page never loads it.
+//   screenshot  the picture is posted, not downloaded; S is pressed once the paused frame shows
+//   clock       Escape is pressed ?seconds= (10) after the show starts to play
+//   gesture     the sound waits for a click or a key, as for a viewer
+//   any other   the sound is let out without a gesture (the browser is started to allow it)
+"use strict";
+
+const KesuTest = {
+  mode: new URLSearchParams(location.search).get("test"),
+
+  post(name, body) {
+    return fetch("/upload/" + encodeURIComponent(name), { method: "POST", body }).catch(() => {});
+  },
+
+  started() {
+    window.addEventListener("error", (event) => this.post("errors.txt", String(event.message)));
+    window.addEventListener("unhandledrejection", (event) => this.post("errors.txt", String(event.reason)));
+  },
+
+  programEnvironment(environment) { environment.KESU_CLOCK_LOG = "/clock.log"; },
+
+  needsGesture() { return this.mode === "gesture"; },
+
+  message(text) { this.post("message.txt", text); },
+
+  // The picture tests take the screenshot as a post rather than a download.
+  tookScreenshot(name, bytes) {
+    if (this.mode !== "screenshot") return false;
+    this.post(name, new Blob([bytes], { type: "image/png" }));
+    return true;
+  },
+
+  playing() {
+    const params = new URLSearchParams(location.search);
+    if (this.mode === "screenshot") {
+      setTimeout(() => window.dispatchEvent(new KeyboardEvent("keydown", { key: "s" })), 500);
+    } else if (this.mode === "clock") {
+      const seconds = Number(params.get("seconds") || 10);
+      setTimeout(() => window.dispatchEvent(new KeyboardEvent("keydown", { key: "Escape" })), seconds * 1000);
+    }
+  },
+
+  ended(report, benchMode) {
+    let log = "";
+    try { log = FS.readFile("/clock.log", { encoding: "utf8" }); } catch (e) { log = ""; }
+    this.post("clock.log", log).then(() => this.post(benchMode ? "bench.txt" : "report.txt", report));
+  },
+};
