@@ -179,11 +179,11 @@ async function start() {
     setStatus() {},
   };
   show("loading", false);
-  const withoutGesture = benchMode || (tests() && !tests().needsGesture());
-  show("play", !withoutGesture && !KesuPage.unlocked);
+  // A test shows the prompt only once the program asks for it, behind it the wait screen.
+  show("play", !testMode && !benchMode && !KesuPage.unlocked);
   await loadScript("kesu-data.js");
   await loadScript("kesu.js");
-  if (withoutGesture) KesuPage.unlockSound();
+  if (benchMode || (tests() && !tests().needsGesture())) KesuPage.unlockSound();
 }
 
 // The show's first frame is drawn in the next animation frame, after this callback's.
