@@ -57,6 +57,7 @@ function(kesu_test_folder folder)
   # Each property takes one value here (the discovered tests' properties are passed on as one
   # list), hence one variable each through ENVIRONMENT and ENVIRONMENT_MODIFICATION.
   set(properties ENVIRONMENT SDL_VIDEODRIVER=offscreen ENVIRONMENT_MODIFICATION SDL_AUDIODRIVER=set:dummy)
+
   # The folders with the longest tests start first in a fresh build tree, where ctest has no
   # timings of its own yet, so that none of them starts last beside an idle processor.
   if(folder MATCHES "^(capture|host|fixedgl|datagen)$")
@@ -83,19 +84,28 @@ function(kesu_test_folder folder)
   # The sound clock's tests hold the clock to the sound heard within a few milliseconds and the
   # first picture to its music within 25 ms, which a test beside them on a busy processor
   # would push late: they run alone (a PROCESSORS count above ctest's -j takes every slot).
-  # The sanitized build leaves those bounds out, and runs them beside the others.
-  set(alone "")
-  if(folder STREQUAL "platform" AND NOT KESU_SANITIZE)
-    set(alone "Servers/*:AudioOutput.*")
+  # The sanitized build leaves those bounds out, and runs them beside the others. The sound
+  # server's cases share one server of each kind, so each kind's run in one process.
+  set(others "")
+  if(folder STREQUAL "platform")
+    set(alone "")
+    if(NOT KESU_SANITIZE)
+      set(alone PROCESSORS 1024)
+    endif()
+    foreach(kind PulseAudio PipeWire)
+      add_test(NAME Servers/SoundServerRun/${kind} COMMAND ${target} --gtest_filter=Servers/SoundServerRun.*/${kind}
+               WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+      set_tests_properties(Servers/SoundServerRun/${kind} PROPERTIES ${properties} ${alone} TIMEOUT 300)
+    endforeach()
     gtest_discover_tests(${target}
-      TEST_FILTER ${alone}
+      TEST_FILTER AudioOutput.*
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-      PROPERTIES ${properties} PROCESSORS 1024
+      PROPERTIES ${properties} ${alone}
       DISCOVERY_TIMEOUT 60)
-    set(alone "-${alone}")
+    set(others "-Servers/*:AudioOutput.*")
   endif()
   gtest_discover_tests(${target}
-    TEST_FILTER "${alone}"
+    TEST_FILTER "${others}"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ${properties}
     DISCOVERY_TIMEOUT 60)

@@ -22,25 +22,13 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0:strict_string_checks=1
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-# Tests the sanitizers add nothing to run in the regular build alone: each compares pictures
-# or bytes with a second run whose code the sanitized tests below already run, or times the
-# sound, which an instrumented program cannot keep to:
-#   DataPack.TwoRunsGiveIdenticalBytes      the sanitized build generates its own pack, which
-#                                           the regular build's run of this test compares
-#   LateStart.SteppedFrames...              stepping runs in GoldenFrames and WildScenes
-#   Seek.SessionSeekedBackAndForth...       restarts run in HistoryStep and the keys' X test
-#   Servers/SoundServerRun.LateStart...     the player on a sound server: the audio layer
-#                                           runs in the other SoundServerRun cases
-#   ImmediatePath.DrawsThePictures...       the immediate calls: each path runs in the
-#                                           drawing folders' own tests
-#   FixedGlLayer.TheShow...                 the whole show through the layer, whose calls the
-#                                           small scenes make (its programs are not built)
+# Tests the sanitizers add nothing to run in the regular build alone; each says so and why
+# (tests/support/regularBuildOnly.h), and shows as skipped here.
 # Leak checking is left to the whole-show run: in the short GL test programs LeakSanitizer's
 # thread tracer crashes now and then while the software rasteriser's threads wind down.
 # The sanitized tests hold nothing to a time bound, and their sound-server and X tests wait on
 # the wall clock much of the time: one test more than there are processors keeps them busy.
 start=$(date +%s)
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer ($asan)"
-(cd "$asan" && ctest --output-on-failure -j "$(( jobs + 1 ))" --timeout 900 \
-  -E '^(DataPack\.TwoRunsGiveIdenticalBytes|LateStart\.|Seek\.|Servers/SoundServerRun\.LateStart|ImmediatePath\.|FixedGlLayer\.TheShow)')
+(cd "$asan" && ctest --output-on-failure -j "$(( jobs + 1 ))" --timeout 900)
 echo "tests under the sanitizers: $(( $(date +%s) - start )) s"

@@ -1,5 +1,6 @@
 // kesu-capture end to end on the generated data pack, at small sizes and short spans.
 #include "tests/capture/captureRun.h"
+#include "tests/support/regularBuildOnly.h"
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,7 @@ TEST(CaptureRun, OutputsThatCannotBeMadeAreNamedBeforeRendering)
 // replayed list or a shader variant compiled along another history one or two steps apart.
 TEST(ImmediatePath, DrawsThePicturesOfTheDefaultPathAcrossTheDemo)
 {
+    KESU_REGULAR_BUILD_ONLY("pictures compared; each path runs in the drawing folders' own tests");
     const std::string folder = makeTempFolder("immediate");
     std::vector<std::string> args = {"--size", "160x120", "--fps", "30"};
     for (const char* at : {"14", "30", "57", "75", "95", "120", "150", "170.5"}) args.insert(args.end(), {"--at", at});

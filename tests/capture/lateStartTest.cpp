@@ -5,6 +5,7 @@
 #include "platform/display/renderWindow.h"
 #include "platform/files/loadError.h"
 #include "tests/capture/captureRun.h"
+#include "tests/support/regularBuildOnly.h"
 #include "timeline/demoSession.h"
 
 #include <GL/gl.h>
@@ -18,6 +19,7 @@
 
 TEST(LateStart, SteppedFramesGiveThePicturesOfARunThatDrawsEveryFrame)
 {
+    KESU_REGULAR_BUILD_ONLY("pictures compared; stepping runs in GoldenFrames and WildScenes");
     const std::string folder = makeTempFolder("late-start");
     // The grass under the warp overlay at 30 s (a window that clears, after the title's that
     // keeps its picture), sparks at 86 s, the robot at 120 s, the finale's logo phase at 150 s,
@@ -77,6 +79,7 @@ Picture readBack(int width, int height)
 // picture.
 TEST(Seek, SessionSeekedBackAndForthLandsOnTheFramesOfARunFromZero)
 {
+    KESU_REGULAR_BUILD_ONLY("pictures compared; restarts run in HistoryStep and the keys' X test");
     const std::string folder = makeTempFolder("seek");
     const ProcessResult result = runCapture({"--size", "64x48", "--fps", "60", "--at", "14", "--at", "40", "--at", "100",
                                              "--at", "120", "--at", "150", "--every-frame", "--out", folder},

@@ -37,7 +37,8 @@ const GroupPart groupParts[] = {
 };
 #undef GROUP_PART
 
-const unsigned char scribble = 0x5A;
+// Every byte 1: each bool of the record then reads true, as a sanitized build asks of a bool.
+const unsigned char scribble = 0x01;
 
 // Every capability GL_ENABLE_BIT names in GL's table that the layer takes, with its own group
 // and where the record keeps it, for each texture unit where it is one a unit.
