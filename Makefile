@@ -18,8 +18,8 @@ FUZZ_SECONDS ?= 60
 # Empty: every target scripts/fuzz.sh knows.
 FUZZ_TARGETS ?=
 
-.PHONY: run test fuzz setup setup-tests build-release build-test build-asan tree-test tree-asan clean package package-test \
-        windows windows-test web web-run web-test
+.PHONY: run test fuzz setup setup-tests build-release build-test build-asan clean package package-test windows windows-test \
+        web web-run web-test
 
 setup:
 	@bash scripts/setup.sh
@@ -33,31 +33,20 @@ build-release: setup
 
 # The test builds keep line tables only (-g1): enough for a backtrace and the sanitizers'
 # reports, and a third quicker to compile than full debug information.
-TEST_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DKESU_TESTS=ON
-ASAN_FLAGS = $(TEST_FLAGS) -DKESU_SANITIZE=ON -DKESU_BENCH=OFF
-
 build-test: setup-tests
-	+@$(MAKE) --no-print-directory -j $(JOBS) tree-test
+	@cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
+	  -DKESU_TESTS=ON >/dev/null
+	@cmake --build $(BUILD_TEST) -j $(JOBS)
 
 build-asan: setup-tests
-	+@$(MAKE) --no-print-directory -j $(JOBS) tree-asan
-
-# Each tree's build takes its jobs from the make that runs it (no -j of its own), so that the
-# two test trees built together share $(JOBS) processors: one's serial stretches (generating its
-# data pack, linking) are the other's compiling time.
-tree-test:
-	@cmake -S . -B $(BUILD_TEST) $(TEST_FLAGS) >/dev/null
-	+@cmake --build $(BUILD_TEST)
-
-tree-asan:
-	@cmake -S . -B $(BUILD_ASAN) $(ASAN_FLAGS) >/dev/null
-	+@cmake --build $(BUILD_ASAN)
+	@cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
+	  -DKESU_SANITIZE=ON -DKESU_TESTS=ON -DKESU_BENCH=OFF >/dev/null
+	@cmake --build $(BUILD_ASAN) -j $(JOBS)
 
 run: build-release
 	@bash scripts/run.sh $(BUILD_RELEASE) $(RUN_DIR)
 
-test: setup-tests
-	+@$(MAKE) --no-print-directory -j $(JOBS) tree-test tree-asan
+test: build-test build-asan
 	@bash scripts/test.sh $(BUILD_TEST) $(BUILD_ASAN) $(JOBS)
 
 fuzz:
