@@ -1,5 +1,6 @@
 #include "host/demoHost.h"
 
+#include "host/playerKeys.h"
 #include "host/playerMessages.h"
 #include "platform/display/frameLoop.h"
 #include "platform/display/window.h"
@@ -7,6 +8,7 @@
 #include "platform/files/pictureSaver.h"
 #include "platform/sound/audio.h"
 #include "platform/system/console.h"
+#include "platform/system/monotonicClock.h"
 #include "platform/system/quitSignal.h"
 #include "timeline/demoSchedule.h"
 
@@ -127,15 +129,15 @@ void wireShow(DemoHost& host)
     DemoDriver& driver = host.driver;
     DemoSession& session = host.session;
     PlayerScreen& screen = host.screen;
-    PlayerSteering& steering = host.steering;
+    TimeBar& bar = host.steering.bar;
     driver.pollEvent = platformPollEvent;
     driver.readClock = [&host](FrameClock& clock) {
         readPlayerClock(host.clock, clock);
         return true;
     };
     driver.drawTime = [&host](const FrameClock& clock) { return playerDrawTime(host.clock, clock); };
-    driver.finishFrame = [&host, &screen, &steering](const FrameClock& clock) {
-        presentFrame(screen, steering.bar, steering.looping, clock.drawnTime);
+    driver.finishFrame = [&host, &screen, &bar](const FrameClock& clock) {
+        presentFrame(screen, bar, clock.drawnTime);
         playerFrameShown(host.clock, clock);
         if (host.session.glCheck.error && !host.glErrorReported) {
             host.glErrorReported = true;
@@ -144,15 +146,16 @@ void wireShow(DemoHost& host)
         return true;
     };
     driver.stopMusic = [&host] { stopPlayerClock(host.clock); };
-    driver.keyPressed = [&host, &session, &screen, &steering](const PlatformEvent& event) {
-        return takePlayerKey(steering, session, host.clock, screen, event);
+    driver.keyPressed = [&host](const PlatformEvent& event) { return takePlayerKey(host.player(), event); };
+    driver.pointerEvent = [&host](const PlatformEvent& event) {
+        return takePointerEvent(host.player(), host.pointer, event, platformMonotonicSeconds());
     };
     // Switched to or from the full screen while paused, the window takes its new size later.
-    driver.showAgain = [&session, &screen, &steering] { presentFrame(screen, steering.bar, steering.looping, session.demoTime); };
-    driver.musicEnded = [&host, &session, &steering] { return startNextPass(steering, session, host.clock); };
+    driver.showAgain = [&session, &screen, &bar] { presentFrame(screen, bar, session.demoTime); };
+    driver.musicEnded = [&host] { return startNextPass(host.player()); };
     driver.resumed = [&host, &session] { catchUpWithMusic(session, host.clock); };
     // Paused, the player draws only to show or hide the time bar over the picture shown.
-    driver.idle = [&session, &screen, &steering] { presentBarChange(screen, steering.bar, steering.looping, session.demoTime); };
+    driver.idle = [&session, &screen, &bar] { presentBarChange(screen, bar, session.demoTime); };
 }
 
 // The output opened, a late start's history stepped (the frames before --from, so the first
@@ -168,15 +171,14 @@ void startMusic(DemoHost& host)
                 playerClockSilent(host.clock) ? ", silent" : "");
     std::fflush(stdout);
     wireShow(host);
-    host.steering.looping = host.options.loop;
+    host.steering.looping = host.steering.bar.looping = host.options.loop;
+    host.steering.volume = host.options.volume;
+    applyPlayerVolume(host.player());
     startPlayerClock(host.clock, host.options.from);
     host.showStarted = true;
     // Paused from the start: the first frame is shown and the show waits for Space.
     if (host.options.paused) {
-        PlatformEvent space;
-        space.kind = PLATFORM_EVENT_KEY_DOWN;
-        space.keyCode = PLATFORM_KEY_SPACE;
-        takePlayerKey(host.steering, host.session, host.clock, host.screen, space);
+        takePlayerAction(host.player(), {ACTION_PAUSE});
         host.session.showWhilePaused = true;
     }
 }
@@ -237,6 +239,7 @@ bool stepPlayer(DemoHost& host)
         startMusic(host);
         return startupStep(host, true, PLAYER_SHOW);
     case PLAYER_SHOW:
+        stepPointer(host.player(), host.pointer, platformMonotonicSeconds());
         if (stepDemoRun(host.session, host.driver)) return true;
         host.phase = PLAYER_OVER;
         return false;

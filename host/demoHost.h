@@ -8,8 +8,9 @@
 #include "host/config.h"
 #include "host/playerBench.h"
 #include "host/playerClock.h"
-#include "host/playerKeys.h"
+#include "host/playerActions.h"
 #include "host/playerOptions.h"
+#include "host/playerPointer.h"
 #include "host/playerScreen.h"
 #include "platform/display/renderWindow.h"
 #include "platform/files/fileLookup.h"
@@ -40,9 +41,13 @@ struct DemoHost {
     DemoDriver driver;         // the show's hooks into this record: it must not move once the show starts
     PlayerClock clock;
     PlayerSteering steering;
+    PlayerPointer pointer;
     PlayerScreen screen;
     PlayerBench bench;
     bool glErrorReported = false;
+
+    // The parts the player's actions work on.
+    Player player() { return Player{steering, session, clock, screen}; }
 };
 
 // Takes the command line. False when the run ends there, with the process exit status: 0

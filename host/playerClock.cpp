@@ -107,6 +107,8 @@ void pausePlayerClock(PlayerClock& clock, bool paused)
     if (!paused) restartPrediction(clock.prediction);
 }
 
+void setPlayerVolume(PlayerClock& clock, double level) { audioSetVolume(clock.output, level); }
+
 double playerClockSeconds(PlayerClock& clock)
 {
     return audioPosition(clock.output) / static_cast<double>(AUDIO_BYTES_PER_SECOND);

@@ -48,6 +48,9 @@ void restartPlayerClock(PlayerClock& clock, double seconds, float startFrame);
 // Paused, the clock stands; resumed, the next frame is drawn for the position read.
 void pausePlayerClock(PlayerClock& clock, bool paused);
 
+// The music's level, 0 to 1 on the mixers' cubic curve; neither the clock nor a byte moves.
+void setPlayerVolume(PlayerClock& clock, double level);
+
 // Seconds of music heard now.
 double playerClockSeconds(PlayerClock& clock);
 // A frame's clock: the position read now, and when.

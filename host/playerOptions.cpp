@@ -50,6 +50,15 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& option
             options.paused = true;
         } else if (name == "--bench") {
             options.bench = true;
+        } else if (name == "--volume") {
+            char* end = nullptr;
+            const long volume = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
+            if (i + 1 >= argc || !end || *end != '\0' || volume < 0 || volume > 100 || argv[i + 1][0] == '\0') {
+                problem = "--volume wants a level from 0 to 100 percent, not \"" + std::string(i + 1 < argc ? argv[i + 1] : "") + "\"";
+                return false;
+            }
+            options.volume = static_cast<int>(volume);
+            ++i;
         } else if (name == "--display") {
             char* end = nullptr;
             const long display = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
@@ -78,6 +87,7 @@ void readPlayerEnvironment(PlayerOptions& options)
 std::string playerUsage()
 {
     return "usage: kesu [--window | --desktop] [--display N] [--from SECONDS] [--paused] [--loop]\n"
+           "            [--volume PERCENT]\n"
            "       kesu [--window | --desktop] [--from SECONDS] --bench\n"
            "       kesu --help | --version\n"
            "Plays the Kesu Tamrick demo, version " KESU_VERSION ".\n"
@@ -88,6 +98,8 @@ std::string playerUsage()
            "  --from SECONDS   start at that point of the music (0 to below 173)\n"
            "  --paused         start paused, showing the first frame, until Space\n"
            "  --loop           play the show again from its start at its end, until Escape\n"
+           "  --volume PERCENT the music's level, 0 to 100 (default 100), as a desktop mixer's\n"
+           "                   slider: the gain is the level cubed\n"
            "  --bench          draw every frame from there to the end back to back, silent,\n"
            "                   and print what each part of the show costs a frame\n"
            "  --help           this text\n"
@@ -95,7 +107,11 @@ std::string playerUsage()
            "Keys: Escape quits, Space pauses and resumes; Left and Right go 5 s back and on, Down\n"
            "and Up 30 s, Home to the start, Page Up and Page Down to the previous and the next\n"
            "part of the show; S or F12 saves a screenshot; F, F11 or Alt+Enter switch between the\n"
-           "window and the full screen; L turns looping on or off; O keeps the time bar on.\n"
+           "window and the full screen; L turns looping on or off; O keeps the time bar on;\n"
+           "9 and 0 lower and raise the volume in twentieths, M mutes and unmutes.\n"
+           "Mouse: a move shows the time bar and the pointer for 2 s; a click on the bar goes to\n"
+           "that time (drag along it to choose); a click elsewhere pauses and resumes; a\n"
+           "double-click switches the full screen.\n"
            "At the end one line on stdout tells how the run went: frames, seconds, frames per\n"
            "second, frame intervals and slow frames.\n"
            "Files: started in a folder that holds data/, kesu plays that pack with kesu.ini and\n"

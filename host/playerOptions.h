@@ -14,6 +14,7 @@ struct PlayerOptions {
     bool paused = false;   // start paused on the first frame, as a seek while paused shows it
     bool bench = false;    // time the frames from `from` to the end back to back instead of playing
     int display = 0;       // the monitor the window or the full screen is on
+    int volume = 100;      // the music's level in percent, 0 to 100, on the mixers' cubic curve
     bool help = false;
     bool version = false;
     // From the environment (readPlayerEnvironment).

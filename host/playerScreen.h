@@ -20,12 +20,15 @@ struct PlayerScreen {
     bool barOnScreen = false;       // the frame shown last went out with the time bar
 };
 
-// The frame drawn for showSeconds goes out, the bar over it while it is visible; "LOOP" on the
-// bar while the show loops.
-void presentFrame(PlayerScreen& screen, TimeBar& bar, bool looping, double showSeconds);
+// The frame drawn for showSeconds goes out, the bar over it while it is visible.
+void presentFrame(PlayerScreen& screen, TimeBar& bar, double showSeconds);
 
-// While paused: the picture shown again when the bar has come or gone since it went out.
-void presentBarChange(PlayerScreen& screen, TimeBar& bar, bool looping, double showSeconds);
+// While paused: the picture shown again when the bar has come, gone or changed since it went out.
+void presentBarChange(PlayerScreen& screen, TimeBar& bar, double showSeconds);
+
+// Where a point of the window's drawable (pixels from its upper left) falls on the show's
+// picture, in the picture's pixels from its lower left; false outside the picture.
+bool pictureAt(const PlayerScreen& screen, double drawableX, double drawableY, double& pictureX, double& pictureY);
 
 // Between the window and the full screen; false (and said) when the window system refuses.
 void switchFullScreen(PlayerScreen& screen);

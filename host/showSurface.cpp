@@ -72,6 +72,24 @@ bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidt
     return platformSetFullscreen(window, toFullScreen);
 }
 
+ShowArea showArea(const ShowSurface& surface, int drawableWidth, int drawableHeight, int showWidth, int showHeight)
+{
+    ShowArea area;
+    if (!surface.offscreen) {
+        area.width = showWidth;
+        area.height = showHeight;
+        return area;
+    }
+    // The largest picture of the show's aspect that fits, in the middle.
+    const double scale = std::min(static_cast<double>(drawableWidth) / surface.width,
+                                  static_cast<double>(drawableHeight) / surface.height);
+    area.width = static_cast<int>(surface.width * scale);
+    area.height = static_cast<int>(surface.height * scale);
+    area.x = (drawableWidth - area.width) / 2;
+    area.y = (drawableHeight - area.height) / 2;
+    return area;
+}
+
 void presentShow(ShowSurface& surface, PlatformWindow* window)
 {
     if (!surface.offscreen) {
@@ -81,11 +99,7 @@ void presentShow(ShowSurface& surface, PlatformWindow* window)
     const GlCalls& gl = glCalls();
     int screenWidth = 0, screenHeight = 0;
     platformDrawableSize(window, screenWidth, screenHeight);
-    // The largest picture of the show's aspect that fits, in the middle.
-    const double scale = std::min(static_cast<double>(screenWidth) / surface.width,
-                                  static_cast<double>(screenHeight) / surface.height);
-    const int width = static_cast<int>(surface.width * scale), height = static_cast<int>(surface.height * scale);
-    const int x = (screenWidth - width) / 2, y = (screenHeight - height) / 2;
+    const ShowArea area = showArea(surface, screenWidth, screenHeight, surface.width, surface.height);
     gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
     glDisable(GL_SCISSOR_TEST);
@@ -93,7 +107,8 @@ void presentShow(ShowSurface& surface, PlatformWindow* window)
     glClear(GL_COLOR_BUFFER_BIT);
     glPopAttrib();
     gl.bindFramebuffer(GL_READ_FRAMEBUFFER, surface.framebuffer);
-    gl.blitFramebuffer(0, 0, surface.width, surface.height, x, y, x + width, y + height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    gl.blitFramebuffer(0, 0, surface.width, surface.height, area.x, area.y, area.x + area.width, area.y + area.height,
+                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
     platformSwapBuffers(window);
     gl.bindFramebuffer(GL_FRAMEBUFFER, surface.framebuffer);
 }

@@ -29,6 +29,14 @@ bool drawShowOffscreen(ShowSurface& surface, int showWidth, int showHeight);
 // picture carried over. False when the window system refuses.
 bool toggleFullScreen(ShowSurface& surface, PlatformWindow* window, int showWidth, int showHeight);
 
+// Where the show's picture lies on a drawable of that size, in its pixels from the lower left:
+// scaled to fit in the middle once the show draws off screen, else at its own size in the
+// lower left corner.
+struct ShowArea {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+ShowArea showArea(const ShowSurface& surface, int drawableWidth, int drawableHeight, int showWidth, int showHeight);
+
 // Shows the frame drawn: scaled onto the screen first when the show draws off screen, then
 // the swap; the show draws into its picture again afterwards.
 void presentShow(ShowSurface& surface, PlatformWindow* window);

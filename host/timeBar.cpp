@@ -81,18 +81,54 @@ std::string timeBarText(double seconds, double length)
     return text;
 }
 
-void flashTimeBar(TimeBar& bar, double now) { bar.shownUntil = now + shownSeconds; }
+TimeBarLayout timeBarLayout(int pictureWidth, int pictureHeight)
+{
+    TimeBarLayout layout;
+    layout.scale = static_cast<float>(std::max(1, pictureHeight / 240));
+    layout.margin = static_cast<int>(4 * layout.scale);
+    layout.height = std::min(pictureHeight, static_cast<int>((FONT_GLYPH_HEIGHT + 8) * layout.scale) + 2 * layout.margin);
+    layout.lineLeft = static_cast<float>(layout.margin);
+    layout.lineRight = static_cast<float>(pictureWidth - layout.margin);
+    return layout;
+}
+
+double timeBarTimeAt(const TimeBarLayout& layout, double x)
+{
+    const double along = (x - layout.lineLeft) / std::max(1.0f, layout.lineRight - layout.lineLeft);
+    return std::clamp(along, 0.0, 1.0) * demoLength;
+}
+
+void flashTimeBar(TimeBar& bar, double now)
+{
+    const double seconds = shownSeconds;
+    bar.shownUntil = std::max(bar.shownUntil, now + seconds);
+    if (bar.volume >= 0) bar.changed = true;
+    bar.volume = -1;
+}
+
+void holdTimeBar(TimeBar& bar, double until) { bar.shownUntil = std::max(bar.shownUntil, until); }
+
+void flashTimeBarVolume(TimeBar& bar, double now, int volume, bool muted)
+{
+    bar.shownUntil = std::max(bar.shownUntil, now + shownSeconds);
+    bar.volume = volume;
+    bar.muted = muted;
+    bar.changed = true;
+}
 
 bool timeBarVisible(const TimeBar& bar, double now) { return bar.alwaysOn || now < bar.shownUntil; }
 
-void drawTimeBar(TimeBar& bar, double t, bool looping, int pictureWidth, int pictureHeight)
+void drawTimeBar(TimeBar& bar, double t, int pictureWidth, int pictureHeight)
 {
-    const float scale = static_cast<float>(std::max(1, pictureHeight / 240));
-    const int margin = static_cast<int>(4 * scale);
+    const TimeBarLayout layout = timeBarLayout(pictureWidth, pictureHeight);
+    const float scale = layout.scale;
+    const int margin = layout.margin;
     bar.x = 0;
     bar.y = 0;
     bar.width = pictureWidth;
-    bar.height = std::min(pictureHeight, static_cast<int>((FONT_GLYPH_HEIGHT + 8) * scale) + 2 * margin);
+    bar.height = layout.height;
+    bar.changed = false;
+    if (bar.pointedTime >= 0.0) t = bar.pointedTime;
     beginPixelDrawing(pictureWidth, pictureHeight);
     bar.under.resize(static_cast<std::size_t>(bar.width) * static_cast<std::size_t>(bar.height) * 4);
     glReadPixels(bar.x, bar.y, bar.width, bar.height, GL_RGBA, GL_UNSIGNED_BYTE, bar.under.data());
@@ -107,8 +143,8 @@ void drawTimeBar(TimeBar& bar, double t, bool looping, int pictureWidth, int pic
     glDisable(GL_BLEND);
 
     // The progress line with a tick at each part's start, the part playing brighter.
-    const float lineLeft = static_cast<float>(margin);
-    const float lineRight = static_cast<float>(pictureWidth - margin);
+    const float lineLeft = layout.lineLeft;
+    const float lineRight = layout.lineRight;
     const float lineBottom = static_cast<float>(margin);
     const float lineTop = lineBottom + 2.0f * scale;
     const auto at = [&](double seconds) {
@@ -127,7 +163,8 @@ void drawTimeBar(TimeBar& bar, double t, bool looping, int pictureWidth, int pic
     glEnd();
 
     std::string text = timeBarText(t, demoLength) + "  " + showParts[showPartAt(t)].name;
-    if (looping) text += "  LOOP";
+    if (bar.looping) text += "  LOOP";
+    if (bar.volume >= 0) text += bar.muted ? "  MUTED" : "  VOLUME " + std::to_string(bar.volume) + "%";
     glColor3f(1.0f, 1.0f, 1.0f);
     drawText(text, lineLeft, lineTop + 2.0f * scale + static_cast<float>(margin) / 2.0f, scale);
     endPixelDrawing();

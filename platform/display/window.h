@@ -17,6 +17,9 @@ enum PlatformEventKind {
     PLATFORM_EVENT_QUIT,      // the window's close request, or SIGTERM / SIGINT
     PLATFORM_EVENT_SHOWN,     // the window was uncovered or changed size: what it shows is to be shown again
     PLATFORM_EVENT_RESUMED,   // the program was not stepped for a while (a page in a background tab) as the music went on
+    PLATFORM_EVENT_POINTER_MOVE,   // the mouse moved over the window
+    PLATFORM_EVENT_POINTER_DOWN,   // a mouse button was pressed over the window
+    PLATFORM_EVENT_POINTER_UP,     // and let go
     PLATFORM_EVENT_OTHER
 };
 
@@ -46,6 +49,12 @@ struct PlatformEvent {
     int keyCode = 0;       // PLATFORM_KEY_*, or a printable key's character
     bool repeat = false;   // a key-down sent again by the keyboard's auto-repeat while the key is held
     int modifiers = 0;     // PLATFORM_MOD_* held with the key
+    // The mouse: where it is over the window's drawable, in its pixels from the upper left; where
+    // it is on the screen, which moves only when the mouse does (not when the window moves or
+    // opens under it); and the button, 1 the primary.
+    double x = 0.0, y = 0.0;
+    double screenX = 0.0, screenY = 0.0;
+    int button = 0;
 };
 
 // The library's text for the last failure ("" when it has none).

@@ -391,6 +391,28 @@ void platformKeepDisplayAwake(bool awake)
 
 namespace {
 
+// A point of a window, in its coordinates, in its drawable's pixels (more on a HiDPI screen);
+// and on the screen, as the window's place plus the point, which stays put while the window
+// moves or opens under a still pointer. (SDL's global mouse state is not kept up to date on
+// every X server.)
+void placePointer(Uint32 windowId, int x, int y, PlatformEvent& event)
+{
+    event.x = event.screenX = x;
+    event.y = event.screenY = y;
+    SDL_Window* window = SDL_GetWindowFromID(windowId);
+    if (!window) return;
+    int width = 0, height = 0, drawableWidth = 0, drawableHeight = 0, left = 0, top = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    if (width > 0 && height > 0) {
+        event.x = static_cast<double>(x) * drawableWidth / width;
+        event.y = static_cast<double>(y) * drawableHeight / height;
+    }
+    SDL_GetWindowPosition(window, &left, &top);
+    event.screenX = left + x;
+    event.screenY = top + y;
+}
+
 void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
 {
     event = PlatformEvent{};
@@ -404,6 +426,16 @@ void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
         event.keyCode = static_cast<int>(sdlEvent.key.keysym.sym);
         event.repeat = sdlEvent.key.repeat != 0;
         event.modifiers = modifiersOf(sdlEvent.key.keysym.mod);
+        break;
+    case SDL_MOUSEMOTION:
+        event.kind = PLATFORM_EVENT_POINTER_MOVE;
+        placePointer(sdlEvent.motion.windowID, sdlEvent.motion.x, sdlEvent.motion.y, event);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        event.kind = sdlEvent.type == SDL_MOUSEBUTTONDOWN ? PLATFORM_EVENT_POINTER_DOWN : PLATFORM_EVENT_POINTER_UP;
+        event.button = sdlEvent.button.button;
+        placePointer(sdlEvent.button.windowID, sdlEvent.button.x, sdlEvent.button.y, event);
         break;
     case SDL_WINDOWEVENT:
         event.kind = sdlEvent.window.event == SDL_WINDOWEVENT_EXPOSED || sdlEvent.window.event == SDL_WINDOWEVENT_SIZE_CHANGED

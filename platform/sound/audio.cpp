@@ -230,6 +230,21 @@ AudioTrouble audioTrouble(const AudioOutput* output)
     return trouble;
 }
 
+double audioGainOf(double level)
+{
+    const double clamped = std::clamp(level, 0.0, 1.0);
+    return clamped * clamped * clamped;
+}
+
+void audioSetVolume(AudioOutput* output, double level)
+{
+    if (!output) return;
+    output->level = std::clamp(level, 0.0, 1.0);
+    if (output->backend->volume) output->backend->volume(*output);
+}
+
+double audioVolume(const AudioOutput* output) { return output ? output->level.load() : 1.0; }
+
 void audioStop(AudioOutput* output)
 {
     if (!output || output->stopped) return;

@@ -65,6 +65,16 @@ struct AudioTrouble {
 };
 AudioTrouble audioTrouble(const AudioOutput* output);
 
+// The music's level, 0 (silence) to 1 (as decoded), as a desktop mixer's slider gives it: the
+// gain is the level cubed (0.5 is -18 dB). Applied where the sound is mixed (the server's
+// stream volume, set when the stream opens so no level it remembered is used; the gain on
+// each buffer handed to an SDL device; the page's gain node), so a change is heard within a
+// buffer or two and no byte or clock position moves. 1 until set.
+void audioSetVolume(AudioOutput* output, double level);
+double audioVolume(const AudioOutput* output);
+// The gain for a level: level cubed, 0 at or below 0, 1 at or above 1.
+double audioGainOf(double level);
+
 // Stops the music (silence from now on, the clock stays where it is) until a restart.
 void audioStop(AudioOutput* output);
 // Closes the output and frees it.

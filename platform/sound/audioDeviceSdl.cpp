@@ -33,6 +33,14 @@ void fillDevice(void* user, Uint8* stream, int length)
         return;
     }
     device.handedBytes = audioCopyMusic(output, device.handedBytes, stream, static_cast<std::size_t>(length));
+    // The level, applied to this buffer: heard two buffers (23 ms) after it changes.
+    const double gain = audioGainOf(output.level.load(std::memory_order_relaxed));
+    if (gain < 1.0) {
+        Sint16* samples = reinterpret_cast<Sint16*>(stream);
+        const int count = length / static_cast<int>(sizeof(Sint16));
+        const int scale = static_cast<int>(gain * 65536.0 + 0.5);
+        for (int k = 0; k < count; ++k) samples[k] = static_cast<Sint16>((samples[k] * scale) >> 16);
+    }
     // The device plays what it held before this buffer: the callback runs when it has room for
     // one more, so about two buffers are queued ahead of the speaker.
     AudioReport report;
@@ -108,4 +116,4 @@ void closeDevice(AudioOutput& output)
 
 } // namespace
 
-const AudioBackend deviceBackend = {"SDL device", deviceWanted, openDevice, startDevice, pauseDevice, stopDevice, closeDevice, 0.25, nullptr};
+const AudioBackend deviceBackend = {"SDL device", deviceWanted, openDevice, startDevice, pauseDevice, stopDevice, closeDevice, 0.25, nullptr, nullptr};

@@ -60,6 +60,8 @@ struct AudioBackend {
     // Publishes what is heard now, for an output with no thread of its own to do it; null
     // where the output's own thread publishes.
     void (*report)(AudioOutput& output);
+    // output.level has changed; null where the output reads it as it feeds.
+    void (*volume)(AudioOutput& output);
 };
 
 // The backends of this system, in the order they are tried; the last, silence, always opens.
@@ -78,6 +80,8 @@ struct AudioOutput {
     // The one place the pause is held: set on the caller's thread before the backend's start
     // and pause are called, read by the backends on theirs.
     std::atomic<bool> paused{false};
+    // The level (audioSetVolume), likewise set on the caller's thread and read on the backend's.
+    std::atomic<double> level{1.0};
 
     AudioReportSlot report;
     std::atomic<std::uint32_t> underruns{0};

@@ -194,7 +194,18 @@ void onServerInfo(pa_context*, const pa_server_info* info, void* user)
     s.phases.onPipeWire = info && info->server_name && std::strstr(info->server_name, "PipeWire");
 }
 
+// The stream's volume for the output's level. The server's volume scale is a mixer's: its
+// gain is the level cubed, as audioGainOf's.
+pa_cvolume streamVolume(const AudioOutput& output)
+{
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, 2, static_cast<pa_volume_t>(output.level.load() * PA_VOLUME_NORM + 0.5));
+    return volume;
+}
+
 // A corked stream; its server's name is asked first, so it is known when the stream is ready.
+// Its volume is set from the start: a server restores a level it remembered for the program
+// only to a stream that comes without one.
 bool openStream(ServerStream& s)
 {
     serverForget(pa_context_get_server_info(s.context, onServerInfo, &s));
@@ -212,7 +223,8 @@ bool openStream(ServerStream& s)
     attr.minreq = refillBytes;
     attr.fragsize = static_cast<std::uint32_t>(-1);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
-    return pa_stream_connect_playback(s.stream, nullptr, &attr, flags, nullptr, nullptr) >= 0;
+    const pa_cvolume volume = streamVolume(*s.output);
+    return pa_stream_connect_playback(s.stream, nullptr, &attr, flags, &volume, nullptr) >= 0;
 }
 
 void onContextState(pa_context* context, void* user)
@@ -313,6 +325,18 @@ void stopServer(AudioOutput& output)
     pa_threaded_mainloop_unlock(s.loop);
 }
 
+// The server applies a stream's new volume as it mixes, taking back what it had mixed ahead.
+void volumeServer(AudioOutput& output)
+{
+    ServerStream& s = streamOf(output);
+    pa_threaded_mainloop_lock(s.loop);
+    if (s.context && s.stream && pa_stream_get_state(s.stream) == PA_STREAM_READY) {
+        const pa_cvolume volume = streamVolume(output);
+        serverForget(pa_context_set_sink_input_volume(s.context, pa_stream_get_index(s.stream), &volume, nullptr, nullptr));
+    }
+    pa_threaded_mainloop_unlock(s.loop);
+}
+
 void closeServer(AudioOutput& output)
 {
     releaseServer(&streamOf(output));
@@ -321,4 +345,4 @@ void closeServer(AudioOutput& output)
 
 } // namespace
 
-const AudioBackend serverBackend = {"sound server", serverWanted, openServer, startServer, pauseServer, stopServer, closeServer, 0.0, nullptr};
+const AudioBackend serverBackend = {"sound server", serverWanted, openServer, startServer, pauseServer, stopServer, closeServer, 0.0, nullptr, volumeServer};

@@ -25,4 +25,4 @@ void closeSilent(AudioOutput&) {}
 
 } // namespace
 
-const AudioBackend silentBackend = {"silence", alwaysWanted, openSilent, startSilent, pauseSilent, stopSilent, closeSilent, 0.0, nullptr};
+const AudioBackend silentBackend = {"silence", alwaysWanted, openSilent, startSilent, pauseSilent, stopSilent, closeSilent, 0.0, nullptr, nullptr};

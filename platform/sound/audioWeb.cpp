@@ -15,6 +15,7 @@ EM_JS(int, webAudioOpen, (), { return typeof KesuAudio !== "undefined" && KesuAu
 EM_JS(void, webAudioStart, (double seconds, int paused), { KesuAudio.start(seconds, paused !== 0); });
 EM_JS(void, webAudioPause, (int paused), { KesuAudio.pause(paused !== 0); });
 EM_JS(void, webAudioStop, (), { KesuAudio.stop(); });
+EM_JS(void, webAudioGain, (double gain), { KesuAudio.setGain(gain); });
 // Fills heard[0] with the seconds of music heard at heard[1], the performance clock in
 // seconds, and heard[2] with 1 while it plays on; 0 while nothing is heard yet.
 EM_JS(int, webAudioHeard, (double* heard), {
@@ -44,6 +45,8 @@ void pauseWebAudio(AudioOutput& output) { webAudioPause(output.paused ? 1 : 0); 
 void stopWebAudio(AudioOutput&) { webAudioStop(); }
 void closeWebAudio(AudioOutput&) { webAudioStop(); }
 
+void volumeWebAudio(AudioOutput& output) { webAudioGain(audioGainOf(output.level)); }
+
 void reportWebAudio(AudioOutput& output)
 {
     double heard[3] = {};
@@ -58,4 +61,4 @@ void reportWebAudio(AudioOutput& output)
 
 } // namespace
 
-const AudioBackend webAudioBackend = {"Web Audio", wanted, openWebAudio, startWebAudio, pauseWebAudio, stopWebAudio, closeWebAudio, 0.0, reportWebAudio};
+const AudioBackend webAudioBackend = {"Web Audio", wanted, openWebAudio, startWebAudio, pauseWebAudio, stopWebAudio, closeWebAudio, 0.0, reportWebAudio, volumeWebAudio};

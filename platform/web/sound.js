@@ -12,11 +12,18 @@ const KesuAudio = {
   startContext: 0,    // the context's time at which offset is heard
   playing: false,
   wanted: null,       // a start asked for before the music was decoded or the sound unlocked
+  gain: 1,            // the level's gain, the program's (audioSetVolume)
+  gainNode: null,
 
   open() { return typeof AudioContext !== "undefined"; },
 
   unlock() {
-    if (!this.context) this.context = new AudioContext({ sampleRate: 44100 });
+    if (!this.context) {
+      this.context = new AudioContext({ sampleRate: 44100 });
+      this.gainNode = this.context.createGain();
+      this.gainNode.gain.value = this.gain;
+      this.gainNode.connect(this.context.destination);
+    }
     this.context.resume();
     if (this.wanted) this.start(this.wanted.seconds, this.wanted.paused);
   },
@@ -46,7 +53,7 @@ const KesuAudio = {
     this.startContext = this.context.currentTime + 0.01;
     this.source = this.context.createBufferSource();
     this.source.buffer = this.buffer;
-    this.source.connect(this.context.destination);
+    this.source.connect(this.gainNode);
     if (seconds < this.buffer.duration) this.source.start(this.startContext, seconds);
     this.playing = true;
   },
@@ -61,6 +68,11 @@ const KesuAudio = {
     } else {
       this.start(this.offset, false);
     }
+  },
+
+  setGain(gain) {
+    this.gain = gain;
+    if (this.gainNode) this.gainNode.gain.setValueAtTime(gain, this.context.currentTime);
   },
 
   stop() {

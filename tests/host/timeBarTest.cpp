@@ -50,7 +50,7 @@ TEST(TimeBar, TakenOutItLeavesThePictureAsItWas)
     stepDemoFrame(session, restartDemoSession(session, 90.0));
     const std::vector<unsigned char> picture = readBack(width, height);
     TimeBar bar;
-    drawTimeBar(bar, 90.0, false, width, height);
+    drawTimeBar(bar, 90.0, width, height);
     const std::vector<unsigned char> withBar = readBack(width, height);
     EXPECT_NE(withBar, picture) << "the bar does not show";
     // Only the bottom rows change.

@@ -622,6 +622,88 @@ TEST_P(SoundServerRun, LateStartOfThePlayerIsOnTime)
     EXPECT_LE(heard, lines[0].swapSeconds + 0.025) << "160.37 s of the music was heard after the first picture";
 }
 
+namespace {
+
+// The gain at which the recording holds the music over `frames` frames from music frame
+// `musicFrame`, music frame m being recorded frame m + offset: the least-squares factor.
+// A recording that lost its place in the music gives about 0.
+double gainAt(const std::vector<std::int16_t>& music, const std::vector<std::int16_t>& recorded, std::int64_t offset,
+              std::int64_t musicFrame, std::int64_t frames)
+{
+    double musicPower = 0.0, product = 0.0;
+    for (std::int64_t k = musicFrame; k < musicFrame + frames; ++k) {
+        const std::int64_t heard = k + offset;
+        if (k < 0 || heard < 0 || 2 * static_cast<std::size_t>(k) + 1 >= music.size() ||
+            2 * static_cast<std::size_t>(heard) + 1 >= recorded.size())
+            continue;
+        for (std::size_t channel = 0; channel < 2; ++channel) {
+            const double m = music[2 * static_cast<std::size_t>(k) + channel];
+            musicPower += m * m;
+            product += m * recorded[2 * static_cast<std::size_t>(heard) + channel];
+        }
+    }
+    return musicPower > 0.0 ? product / musicPower : 0.0;
+}
+
+double decibels(double gain) { return 20.0 * std::log10(std::max(gain, 1e-9)); }
+
+} // namespace
+
+// The music's level through the server's stream volume: each change is heard within 100 ms at
+// the gain the mixers' cubic curve gives (0.5 is -18.1 dB), 0 is silence, and no byte moves:
+// the music stays at its place in the recording and the clock goes on as before.
+TEST_P(SoundServerRun, TheLevelFollowsTheMixersCurveIsHeardWithin100MsAndMovesNoByte)
+{
+    const std::vector<std::int16_t> music = testMusic(4.0);
+    std::string message;
+    AudioOutput* output = audioOpen(message);
+    EXPECT_EQ(message, "");
+    struct Change {
+        double at;      // music seconds
+        double level;
+        double madeAt;  // monotonic seconds of the call
+    };
+    std::vector<Change> changes = {{0.6, 0.5, 0.0}, {1.4, 0.25, 0.0}, {2.2, 0.0, 0.0}, {3.0, 0.8, 0.0}};
+    std::vector<ClockSample> samples;
+    samples.reserve(20000);
+    audioPlay(output, &music);
+    for (Change& change : changes) {
+        sampleClock(output, 0.0, samples, [&] { return secondsOf(audioPosition(output)) >= change.at; });
+        change.madeAt = monotonicSeconds();
+        audioSetVolume(output, change.level);
+    }
+    EXPECT_EQ(audioVolume(output), 0.8);
+    sampleClock(output, 0.0, samples, [&] { return secondsOf(audioPosition(output)) >= 3.7; });
+    audioStop(output);
+    audioClose(output);
+    for (std::size_t i = 1; i < samples.size(); ++i)
+        ASSERT_LT(samples[i].position - samples[i - 1].position, 0.05) << "the clock jumped at " << samples[i].position << " s";
+
+    HeardTimeline timeline;
+    measure(music, nullptr, timeline);
+    // At full level the recording holds the music sample for sample: that places it.
+    const std::int64_t placedFrom = rate / 5;
+    const std::int64_t heard = findMusicInRecording(music, sound.pcm, placedFrom, rate / 5);
+    ASSERT_GE(heard, 0) << "the music at full level is not in the recording";
+    const std::int64_t offset = heard - placedFrom;
+    EXPECT_NEAR(decibels(gainAt(music, sound.pcm, offset, placedFrom, rate / 4)), 0.0, 0.05);
+    // Measured from 100 ms after each call (300 ms where an instrumented build is slow to feed),
+    // for a quarter of a second.
+    const double settle = timingChecked ? 0.1 : 0.3;
+    for (const Change& change : changes) {
+        const std::int64_t from = std::llround(recordedFrameAt(timeline, change.madeAt + settle)) - offset;
+        const double gain = gainAt(music, sound.pcm, offset, from, rate / 4);
+        const double expected = change.level * change.level * change.level;
+        if (change.level == 0.0) {
+            EXPECT_EQ(soundingFrames(sound.pcm, from + offset, from + offset + rate / 4), 0)
+                << "level 0 is not silence " << settle * 1000 << " ms after it was set";
+        } else {
+            EXPECT_NEAR(decibels(gain), decibels(expected), 0.5)
+                << "level " << change.level << ", " << settle * 1000 << " ms after it was set";
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, SoundServerRun, ::testing::Values(SOUND_SERVER_PULSEAUDIO, SOUND_SERVER_PIPEWIRE),
                          [](const ::testing::TestParamInfo<SoundServerKind>& info) {
                              return std::string(info.param == SOUND_SERVER_PULSEAUDIO ? "PulseAudio" : "PipeWire");
@@ -668,6 +750,11 @@ TEST(AudioOutput, StartsAndRestartsAtTheByteAskedOnTheDeviceAndInSilence)
             sampleClock(output, 0.5, samples);
             EXPECT_NEAR(samples.back().position - secondsOf(bytes[i]), 0.5, device ? 0.06 : 0.01);
         }
+        // Half the level, on the mixers' curve: the device's buffers after it at -18.1 dB.
+        const std::int64_t quietFrom = written();
+        audioSetVolume(output, 0.5);
+        std::vector<ClockSample> quiet;
+        sampleClock(output, 0.4, quiet);
         audioStop(output);
         audioClose(output);
         if (!device) continue;
@@ -680,6 +767,10 @@ TEST(AudioOutput, StartsAndRestartsAtTheByteAskedOnTheDeviceAndInSilence)
             // The file's size lags behind by its stdio buffer (4 KiB, 1024 frames); what the
             // device played after that is the buffer under way (512 frames) at most.
             EXPECT_LE(soundingFrames(played, writtenAt[i], at), 1536) << "the device played on with the old music";
+            if (i != 2) continue;
+            const std::int64_t offset = at - bytes[i] / 4;
+            EXPECT_NEAR(decibels(gainAt(music, played, offset, quietFrom + 1536 - offset, rate / 5)), -18.06, 0.5)
+                << "the level did not reach the device";
         }
     }
     std::remove(diskFile.c_str());

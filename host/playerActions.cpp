@@ -1,0 +1,132 @@
+#include "host/playerActions.h"
+
+#include "host/playerClock.h"
+#include "host/playerScreen.h"
+#include "platform/system/monotonicClock.h"
+#include "timeline/demoSchedule.h"
+#include "timeline/demoSession.h"
+
+#include <algorithm>
+
+namespace {
+
+// Starts the show again at t, music and picture together: the session restarted in place,
+// the music restarted at t's byte with what is queued thrown away, the next frame drawn for
+// t exactly; while paused the frame of t is shown at once. A time at or past the end ends the
+// run, or starts the next pass when looping. False when the run ends.
+bool seekTo(const Player& player, double t)
+{
+    PlayerSteering& steering = player.steering;
+    if (t >= demoLength) {
+        if (!steering.looping) return false;
+        t = 0.0;
+        ++steering.passes;
+    }
+    t = std::max(0.0, t);
+    removeTimeBar(steering.bar);
+    const float start = restartDemoSession(player.session, t);
+    restartPlayerClock(player.clock, t, start);
+    player.session.showWhilePaused = player.session.paused;
+    flashTimeBar(steering.bar, platformMonotonicSeconds());
+    return true;
+}
+
+// The part whose start Page Up goes to: the one playing, or the one before when the part
+// playing started less than a second ago.
+int previousPart(double t)
+{
+    const int part = showPartAt(t);
+    return part > 0 && t - showParts[part].start < 1.0 ? part - 1 : part;
+}
+
+double nextPartStart(double t)
+{
+    const int next = showPartAt(t) + 1;
+    return next < showPartCount ? showParts[next].start : demoLength;
+}
+
+void setPaused(const Player& player, bool paused)
+{
+    DemoSession& session = player.session;
+    if (session.paused == paused) return;
+    session.paused = paused;
+    pausePlayerClock(player.clock, paused);
+    flashTimeBar(player.steering.bar, platformMonotonicSeconds());
+    if (paused) presentFrame(player.screen, player.steering.bar, session.demoTime);
+}
+
+// The level changed: heard, and shown on the bar (at once while paused).
+void changeVolume(const Player& player, int volume, bool muted)
+{
+    PlayerSteering& steering = player.steering;
+    steering.volume = std::clamp(volume, 0, 100);
+    steering.muted = muted;
+    applyPlayerVolume(player);
+    flashTimeBarVolume(steering.bar, platformMonotonicSeconds(), steering.volume, steering.muted);
+}
+
+} // namespace
+
+bool takePlayerAction(const Player& player, const PlayerAction& action)
+{
+    PlayerSteering& steering = player.steering;
+    DemoSession& session = player.session;
+    const double now = playerClockSeconds(player.clock);
+    switch (action.kind) {
+    case ACTION_PLAY: setPaused(player, false); return true;
+    case ACTION_PAUSE: setPaused(player, true); return true;
+    case ACTION_PLAY_PAUSE: setPaused(player, !session.paused); return true;
+    case ACTION_SEEK_TO: return seekTo(player, action.value);
+    case ACTION_SEEK_BY: return seekTo(player, now + action.value);
+    case ACTION_NEXT_PART: return seekTo(player, nextPartStart(now));
+    case ACTION_PREVIOUS_PART: return seekTo(player, showParts[previousPart(now)].start);
+    case ACTION_TO_START: return seekTo(player, 0.0);
+    case ACTION_LOOP:
+        steering.looping = !steering.looping;
+        steering.bar.looping = steering.looping;
+        flashTimeBar(steering.bar, platformMonotonicSeconds());
+        return true;
+    case ACTION_TIME_BAR: steering.bar.alwaysOn = !steering.bar.alwaysOn; return true;
+    case ACTION_SCREENSHOT:
+        player.screen.screenshotAsked = true;
+        // Paused, the picture in the back buffer is the one shown; unless a frame is still to
+        // be shown (a seek while paused, a paused start), which then takes it.
+        if (session.paused && !session.showWhilePaused) presentFrame(player.screen, steering.bar, session.demoTime);
+        return true;
+    case ACTION_FULL_SCREEN:
+        switchFullScreen(player.screen);
+        // Paused, the picture is shown again in its new place.
+        if (session.paused) presentFrame(player.screen, steering.bar, session.demoTime);
+        return true;
+    // A level between the steps goes to the next step in the direction asked.
+    case ACTION_VOLUME_UP: changeVolume(player, (steering.volume / 5 + 1) * 5, false); return true;
+    case ACTION_VOLUME_DOWN: changeVolume(player, ((steering.volume + 4) / 5 - 1) * 5, false); return true;
+    case ACTION_MUTE: changeVolume(player, steering.volume, !steering.muted); return true;
+    case ACTION_SET_VOLUME: {
+        const double level = action.value >= 0.0 ? std::min(action.value, 1.0) : 0.0;   // NaN too
+        changeVolume(player, static_cast<int>(level * 100.0 + 0.5), false);
+        return true;
+    }
+    case ACTION_END: return false;
+    }
+    return true;
+}
+
+void applyPlayerVolume(const Player& player)
+{
+    setPlayerVolume(player.clock, player.steering.muted ? 0.0 : player.steering.volume / 100.0);
+}
+
+bool startNextPass(const Player& player)
+{
+    return player.steering.looping && seekTo(player, demoLength);
+}
+
+void catchUpWithMusic(DemoSession& session, PlayerClock& clock)
+{
+    const double now = playerClockSeconds(clock);
+    if (now >= demoLength) return;
+    const float start = restartDemoSession(session, now);
+    restartPrediction(clock.prediction, start);
+    session.showWhilePaused = session.paused;
+}
