@@ -39,12 +39,12 @@ bool takePointerEvent(const Player& player, PlayerPointer& pointer, const Platfo
     double t = 0.0;
     switch (event.kind) {
     case PLATFORM_EVENT_POINTER_MOVE: {
-        const bool moved = std::hypot(event.screenX - pointer.screenX, event.screenY - pointer.screenY) >= movePixels;
-        if (pointer.placed && !moved) return true;
-        const bool first = !pointer.placed;
+        const bool moved = std::hypot(event.x - pointer.x, event.y - pointer.y) >= movePixels;
+        if (pointer.placed && !moved && !event.pointerPlaced) return true;
+        const bool first = !pointer.placed || event.pointerPlaced;
         pointer.placed = true;
-        pointer.screenX = event.screenX;
-        pointer.screenY = event.screenY;
+        pointer.x = event.x;
+        pointer.y = event.y;
         if (first) return true;
         show(player, pointer, now);
         if (pointer.dragging) {

@@ -3,16 +3,16 @@
 // plays; a press on the bar and a drag along it show the time under the pointer, and letting
 // go goes there; a click elsewhere pauses or resumes 250 ms later unless a second click comes,
 // and a double-click switches the full screen and does nothing else. Nothing shows until the
-// mouse moves: the event a window system sends when a window opens under a still pointer only
-// says where it is.
+// mouse moves: the events a window system sends when a window opens, moves or changes size
+// under a still pointer only say where it is.
 #pragma once
 
 struct Player;
 struct PlatformEvent;
 
 struct PlayerPointer {
-    bool placed = false;              // where the pointer is on the screen is known
-    double screenX = 0.0, screenY = 0.0;   // there, at the last move that counted
+    bool placed = false;              // where the pointer is over the window is known
+    double x = 0.0, y = 0.0;          // there, at the last move that counted
     bool shown = false;               // the pointer and the bar are up after a move
     double movedAt = 0.0;             // monotonic seconds of the last move that counted
     bool dragging = false;            // pressed on the bar and not let go yet

@@ -49,12 +49,13 @@ struct PlatformEvent {
     int keyCode = 0;       // PLATFORM_KEY_*, or a printable key's character
     bool repeat = false;   // a key-down sent again by the keyboard's auto-repeat while the key is held
     int modifiers = 0;     // PLATFORM_MOD_* held with the key
-    // The mouse: where it is over the window's drawable, in its pixels from the upper left; where
-    // it is on the screen, which moves only when the mouse does (not when the window moves or
-    // opens under it); and the button, 1 the primary.
+    // The mouse: where it is over the window's drawable, in its pixels from the upper left, and
+    // the button, 1 the primary. A move with pointerPlaced only says where the pointer is: the
+    // window opened, moved or changed size under it a moment ago, and the window system tells
+    // where the still pointer now lies in it.
     double x = 0.0, y = 0.0;
-    double screenX = 0.0, screenY = 0.0;
     int button = 0;
+    bool pointerPlaced = false;
 };
 
 // The library's text for the last failure ("" when it has none).

@@ -2,6 +2,7 @@
 #include "platform/display/window.h"
 
 #include "platform/display/glContext.h"
+#include "platform/system/monotonicClock.h"
 #include "platform/system/quitSignal.h"
 
 #include <SDL.h>
@@ -391,26 +392,28 @@ void platformKeepDisplayAwake(bool awake)
 
 namespace {
 
-// A point of a window, in its coordinates, in its drawable's pixels (more on a HiDPI screen);
-// and on the screen, as the window's place plus the point, which stays put while the window
-// moves or opens under a still pointer. (SDL's global mouse state is not kept up to date on
-// every X server.)
+// When the window last opened, moved, changed size or had the pointer come in: the window
+// system then reports the still pointer where it now lies in the window, over a few events
+// as each part of the change arrives.
+double windowChangedAt = -1.0;
+constexpr double placingSeconds = 0.3;
+
+// A point of a window, in its coordinates, in its drawable's pixels (more on a HiDPI screen).
 void placePointer(Uint32 windowId, int x, int y, PlatformEvent& event)
 {
-    event.x = event.screenX = x;
-    event.y = event.screenY = y;
+    event.x = x;
+    event.y = y;
     SDL_Window* window = SDL_GetWindowFromID(windowId);
-    if (!window) return;
-    int width = 0, height = 0, drawableWidth = 0, drawableHeight = 0, left = 0, top = 0;
-    SDL_GetWindowSize(window, &width, &height);
-    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    int width = 0, height = 0, drawableWidth = 0, drawableHeight = 0;
+    if (window) {
+        SDL_GetWindowSize(window, &width, &height);
+        SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    }
     if (width > 0 && height > 0) {
         event.x = static_cast<double>(x) * drawableWidth / width;
         event.y = static_cast<double>(y) * drawableHeight / height;
     }
-    SDL_GetWindowPosition(window, &left, &top);
-    event.screenX = left + x;
-    event.screenY = top + y;
+    event.pointerPlaced = windowChangedAt < 0.0 || platformMonotonicSeconds() - windowChangedAt < placingSeconds;
 }
 
 void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
@@ -438,6 +441,15 @@ void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
         placePointer(sdlEvent.button.windowID, sdlEvent.button.x, sdlEvent.button.y, event);
         break;
     case SDL_WINDOWEVENT:
+        switch (sdlEvent.window.event) {
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_MOVED:
+        case SDL_WINDOWEVENT_RESIZED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_ENTER: windowChangedAt = platformMonotonicSeconds(); break;
+        default: break;
+        }
         event.kind = sdlEvent.window.event == SDL_WINDOWEVENT_EXPOSED || sdlEvent.window.event == SDL_WINDOWEVENT_SIZE_CHANGED
                          ? PLATFORM_EVENT_SHOWN
                          : PLATFORM_EVENT_OTHER;

@@ -176,11 +176,30 @@ void onTick(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, v
     api->time_restart(event, &next);
 }
 
+// The stream's volume for the output's level. The server's volume scale is a mixer's: its
+// gain is the level cubed, as audioGainOf's.
+pa_cvolume streamVolume(const AudioOutput& output)
+{
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, 2, static_cast<pa_volume_t>(output.level.load() * PA_VOLUME_NORM + 0.5));
+    return volume;
+}
+
+// The stream's volume set to the output's level now: a level set while the stream was still
+// connecting is taken when it is ready.
+void applyVolume(ServerStream& s)
+{
+    if (!s.context || !s.stream || pa_stream_get_state(s.stream) != PA_STREAM_READY) return;
+    const pa_cvolume volume = streamVolume(*s.output);
+    serverForget(pa_context_set_sink_input_volume(s.context, pa_stream_get_index(s.stream), &volume, nullptr, nullptr));
+}
+
 void onStreamState(pa_stream* stream, void* user)
 {
     ServerStream& s = *static_cast<ServerStream*>(user);
     const pa_stream_state_t state = pa_stream_get_state(stream);
     if (state == PA_STREAM_READY) {
+        applyVolume(s);
         act(s, serverStreamReady(s.phases));
     } else if (!PA_STREAM_IS_GOOD(state)) {
         failed(s, "pa_stream_connect_playback: " + serverError(s.context));
@@ -192,15 +211,6 @@ void onServerInfo(pa_context*, const pa_server_info* info, void* user)
 {
     ServerStream& s = *static_cast<ServerStream*>(user);
     s.phases.onPipeWire = info && info->server_name && std::strstr(info->server_name, "PipeWire");
-}
-
-// The stream's volume for the output's level. The server's volume scale is a mixer's: its
-// gain is the level cubed, as audioGainOf's.
-pa_cvolume streamVolume(const AudioOutput& output)
-{
-    pa_cvolume volume;
-    pa_cvolume_set(&volume, 2, static_cast<pa_volume_t>(output.level.load() * PA_VOLUME_NORM + 0.5));
-    return volume;
 }
 
 // A corked stream; its server's name is asked first, so it is known when the stream is ready.
@@ -330,10 +340,7 @@ void volumeServer(AudioOutput& output)
 {
     ServerStream& s = streamOf(output);
     pa_threaded_mainloop_lock(s.loop);
-    if (s.context && s.stream && pa_stream_get_state(s.stream) == PA_STREAM_READY) {
-        const pa_cvolume volume = streamVolume(output);
-        serverForget(pa_context_set_sink_input_volume(s.context, pa_stream_get_index(s.stream), &volume, nullptr, nullptr));
-    }
+    applyVolume(s);
     pa_threaded_mainloop_unlock(s.loop);
 }
 

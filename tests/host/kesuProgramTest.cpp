@@ -1,9 +1,13 @@
 // The player and the capture tool end to end, each started in a run folder of its own. A bad
 // input ends either with one clear message that names the file (and the byte of a damaged
 // file), exit status 1 and nothing drawn; it never crashes or hangs.
+#include "platform/files/loadError.h"
 #include "platform/files/pngWriter.h"
+#include "platform/sound/audioRecorder.h"
+#include "platform/sound/mp3Decoder.h"
 #include "tests/support/processRunner.h"
 #include "tools/audioclock/clockAnalysis.h"
+#include "tools/audioclock/soundServer.h"
 
 #include <gtest/gtest.h>
 
@@ -528,6 +532,206 @@ TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGives
     EXPECT_LT(scaled / samples, 6.0) << "the full screen does not show the paused picture scaled to 1280 x 960";
     EXPECT_LT(returned / samples, 2.0) << "back in the window, the paused picture is not the one of 90 s";
     EXPECT_LT(fullAgain / (1280.0 * 1024.0 * 3.0), 1.0) << "full screen again, the picture is not the same";
+}
+
+namespace {
+
+std::string readPicture(const std::string& path, int& width, int& height)
+{
+    std::string pixels, error;
+    EXPECT_TRUE(readPng(path, pixels, width, height, error)) << error;
+    return pixels;
+}
+
+// Pixels of the row at `fromTop` in the time bar's progress line colours (its grey and its
+// orange): the bar shows when most of the line's width has them.
+int progressLinePixels(const std::string& rgba, int width, int fromTop)
+{
+    int count = 0;
+    for (int x = 0; x < width; ++x) {
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(rgba.data()) + 4 * (static_cast<std::size_t>(fromTop) * width + x);
+        const bool grey = std::abs(p[0] - 89) <= 2 && std::abs(p[1] - 89) <= 2 && std::abs(p[2] - 89) <= 2;
+        const bool orange = std::abs(p[0] - 255) <= 2 && std::abs(p[1] - 140) <= 2 && std::abs(p[2] - 26) <= 2;
+        count += grey || orange;
+    }
+    return count;
+}
+
+// The shell functions of a script that steers a 640 x 480 window with the mouse: grab FILE
+// DRAW_MOUSE, the window's picture with the pointer drawn or not; bar SECONDS, the pointer
+// over the bar's line at that time (the line runs from x 8 to 632 at this size).
+const char* const mouseFunctions =
+    "grab() { ffmpeg -v error -y -f x11grab -draw_mouse $2 -video_size 640x480 -i \"$DISPLAY+$x,$y\" -frames:v 1 $1; }\n"
+    "bar() { xdotool mousemove $((x + 8 + 624 * $1 / 173)) $((y + 476)); }\n"
+    "escape() { xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; }\n"
+    "window() { w=$(xdotool search --sync --name 'Kesu Tamrick' | head -1); xdotool windowfocus --sync $w\n"
+    "  eval \"$(xwininfo -id $w | awk '/Absolute upper-left X/ {print \"x=\" $4} /Absolute upper-left Y/ {print \"y=\" $4}')\"; }\n";
+
+} // namespace
+
+// The mouse as a person uses it, through a virtual X server, from 95 s in a 640 x 480 window
+// that opened under a still pointer: nothing shows until the mouse moves; a move brings the
+// bar and the pointer, and 2 s later, the show playing, both are gone (the pointer is seen in
+// a paused picture grabbed with and without it); a click on the bar at the x of 100 s lands
+// there within the time a bar pixel spans; a drag from 60 s to 120 s lands at 120 s only, when
+// let go; a click elsewhere pauses, a second resumes; and a double-click switches the full
+// screen without pausing: resized as a window manager would, the window shows the picture
+// scaled.
+TEST(KesuProgram, UnderAnXServerTheMouseShowsTheBarSeeksPausesAndSwitchesTheFullScreen)
+{
+    const std::string folder = makeRunFolder("kesu-mouse", "640 480 0\n");
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    std::ofstream(folder + "/runs.sh")
+        << xScriptStart() << mouseFunctions
+        << "xdotool mousemove 640 512\n"
+           "KESU_CLOCK_LOG=mouse.log ./kesu --window --from 95 >p.out 2>p.err & player=$!\n"
+           "window; playing p.out; sleep 1; grab still.png 1\n"
+           "xdotool mousemove $((x + 300)) $((y + 200)); sleep 0.3; grab moved.png 1\n"
+           "sleep 2.2; key space 2; grab hidden.png 1; grab hidden-bare.png 0\n"
+           "xdotool mousemove $((x + 320)) $((y + 200)); sleep 0.3; grab shown.png 1; grab shown-bare.png 0\n"
+           "key space 2.5; key space 2; grab gone.png 1; grab gone-bare.png 0; key space 0.5\n"
+           "bar 100; sleep 0.2; xdotool click 1; sleep 1\n"
+           "bar 60; sleep 0.2; xdotool mousedown 1; sleep 0.2; bar 90; sleep 0.2; bar 120; sleep 0.3; grab drag.png 0\n"
+           "xdotool mouseup 1; sleep 1\n"
+           "xdotool mousemove $((x + 320)) $((y + 240)); sleep 0.1; xdotool click 1; sleep 1; xdotool click 1; sleep 1\n"
+           "xdotool click --repeat 2 --delay 100 1; sleep 0.5; xdotool windowmove $w 0 0 windowsize $w 1280 1024; sleep 1.5\n"
+           "x=0; y=0; ffmpeg -v error -y -f x11grab -draw_mouse 0 -video_size 1280x1024 -i \"$DISPLAY+0,0\" -frames:v 1 full.png\n"
+           "escape; wait $player; echo $? >p.status\n";
+    ProcessOptions options = headless(folder, runBound);
+    options.setEnvironment = {{"SDL_AUDIODRIVER", "dummy"}};
+    options.unsetEnvironment = {"SDL_VIDEODRIVER"};
+    options.timeoutSeconds = 120.0;
+    const ProcessResult result = runProcess("/usr/bin/xvfb-run", xServerArgs("1280x1024", {"bash", "runs.sh"}), options);
+    ASSERT_EQ(result.exitStatus, 0) << "xvfb-run, xdotool and ffmpeg (installed by scripts/setup.sh tests): " << result.err;
+    ASSERT_EQ(readFile(folder + "/p.status"), "0\n") << readFile(folder + "/p.err");
+
+    int width = 0, height = 0;
+    // The line's rows are 468 to 471 from the top at this size.
+    EXPECT_LT(progressLinePixels(readPicture(folder + "/still.png", width, height), 640, 470), 100)
+        << "the bar shows though the mouse did not move";
+    EXPECT_GT(progressLinePixels(readPicture(folder + "/moved.png", width, height), 640, 470), 500) << "a move brought no bar";
+    EXPECT_LT(progressLinePixels(readPicture(folder + "/gone.png", width, height), 640, 470), 100) << "the bar stayed";
+    for (const auto& [name, shows] : {std::pair<std::string, bool>{"hidden", false}, {"shown", true}, {"gone", false}}) {
+        const bool same = readPicture(folder + "/" + name + ".png", width, height) ==
+                          readPicture(folder + "/" + name + "-bare.png", width, height);
+        EXPECT_EQ(same, !shows) << (shows ? "a move did not bring the pointer" : "the pointer shows: " + name);
+    }
+    // While dragging, the bar shows the time under the pointer.
+    const std::string dragged = readPicture(folder + "/drag.png", width, height);
+    EXPECT_GT(progressLinePixels(dragged, 640, 470), 500) << "no bar while dragging";
+
+    std::vector<double> jumps;
+    const std::vector<ClockLogLine> lines = checkDrawnTimes(folder + "/mouse.log", true, 95.0, jumps);
+    const double pixelSeconds = 173.0 / 624.0;
+    ASSERT_EQ(jumps.size(), 2u) << "the click and the drag did not each move the show once";
+    EXPECT_NEAR(jumps[0], 100.0, pixelSeconds) << "the click on the bar";
+    EXPECT_NEAR(jumps[1], 120.0, pixelSeconds) << "the drag";
+    // The pauses, a second or more where the music did not move: two by Space, one by a click;
+    // none by the double-click.
+    int pauses = 0;
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        pauses += lines[i].readSeconds - lines[i - 1].swapSeconds > 0.8 && std::fabs(lines[i].position - lines[i - 1].position) < 0.1;
+    EXPECT_EQ(pauses, 3) << "a click elsewhere pauses and a second resumes; a double-click does not pause";
+    EXPECT_GT(lines.back().position - jumps[1], 3.0) << "the show did not go on after the double-click";
+
+    // Full screen: the paused picture's size scaled to fill the width; the window's corner far
+    // from the show's own lower left is drawn.
+    const std::string full = readPicture(folder + "/full.png", width, height);
+    ASSERT_EQ(width * height, 1280 * 1024);
+    double corner = 0.0;
+    for (int y = 100; y < 400; ++y)
+        for (int x = 700; x < 1200; ++x)
+            corner += static_cast<unsigned char>(full[4 * (static_cast<std::size_t>(y) * 1280 + x)]);
+    EXPECT_GT(corner / (300.0 * 500.0), 10.0) << "the double-click did not switch to the full screen";
+}
+
+// The volume keys through a private PulseAudio server that remembers each program's level, as
+// a desktop's does, its null sink recorded: from 20 s at full level, 9 ten times (50%), 0 five
+// times (75%), M (silence), M again (75%) and 9 ten times (25%); each level is heard at the
+// mixers' curve's gain within 0.5 dB, in that order, and the clock log has no jump. A second
+// run with --volume 50 plays at 50% though the server remembers 25%.
+TEST(KesuProgram, UnderAnXServerTheVolumeKeysSetTheLevelHeardAndEachRunStartsAtItsOwn)
+{
+    std::string missing;
+    if (!soundServerInstalled(SOUND_SERVER_PULSEAUDIO, missing)) GTEST_SKIP() << missing << " is not installed";
+    SoundServer server;
+    std::string problem;
+    ASSERT_TRUE(startSoundServer(server, problem)) << problem;
+    const std::string pactl = "pactl -s " + server.address;
+    ProcessOptions quiet;
+    quiet.timeoutSeconds = 20.0;
+    ASSERT_EQ(runProcess("/bin/sh", {"-c", pactl + " load-module module-stream-restore restore_device=false"}, quiet).exitStatus, 0);
+    AudioRecorder* recorder = recorderStart(server.address, server.monitor, 240.0, problem);
+    ASSERT_NE(recorder, nullptr) << problem;
+    waitForShortBlocks(recorder);
+
+    const std::string folder = makeRunFolder("kesu-volume", "640 480 0\n");
+    std::ofstream(folder + "/runs.sh")
+        << xScriptStart() << mouseFunctions
+        << "nine() { xdotool key --delay 40 9 9 9 9 9 9 9 9 9 9; sleep 1.5; }\n"
+           "KESU_CLOCK_LOG=volume.log ./kesu --window --from 20 >v.out 2>v.err & player=$!\n"
+           "window; playing v.out; sleep 1.5\n"
+           "nine; xdotool key --delay 40 0 0 0 0 0; sleep 1.5; key m 1.5; key m 1.5; nine\n"
+           "escape; wait $player; echo $? >v.status; sleep 0.5\n"
+           "./kesu --window --from 30 --volume 50 >w.out 2>w.err & player=$!\n"
+           "window; playing w.out; sleep 1; " + pactl + " list sink-inputs >second.txt; escape; wait $player; echo $? >w.status\n";
+    ProcessOptions options = headless(folder, runBound);
+    options.setEnvironment = {{"SDL_AUDIODRIVER", "pulseaudio"}, {"PULSE_SERVER", server.address}};
+    options.unsetEnvironment = {"SDL_VIDEODRIVER"};
+    options.timeoutSeconds = 150.0;
+    const ProcessResult result = runProcess("/usr/bin/xvfb-run", xServerArgs("1280x1024", {"bash", "runs.sh"}), options);
+    RecordedSound sound;
+    recorderStop(recorder, sound);
+    stopSoundServer(server);
+    ASSERT_EQ(result.exitStatus, 0) << "xvfb-run, xdotool and pactl (installed by scripts/setup.sh tests): " << result.err;
+    EXPECT_EQ(readFile(folder + "/v.status"), "0\n") << readFile(folder + "/v.err");
+    EXPECT_EQ(readFile(folder + "/w.status"), "0\n") << readFile(folder + "/w.err");
+    // The server's own account of the second run's stream: half the scale (32768 of 65536).
+    EXPECT_NE(readFile(folder + "/second.txt").find("32768 /  50%"), std::string::npos) << readFile(folder + "/second.txt");
+
+    std::vector<std::int16_t> music;
+    LoadError error;
+    ASSERT_TRUE(decodeMp3File(folder + "/data/little.mp3", music, error)) << formatLoadError(error);
+    // At full level the recording holds the music sample for sample: that places it.
+    const std::int64_t placedFrom = std::llround(20.5 * 44100);
+    const std::int64_t heard = findMusicInRecording(music, sound.pcm, placedFrom, 44100 / 5);
+    ASSERT_GE(heard, 0) << "the first run's music at full level is not in the recording";
+    const std::int64_t offset = heard - placedFrom;
+    // The level of each tenth of a second from there, in dB; -200 for silence, NaN where the
+    // music itself is too quiet to tell.
+    std::vector<double> levels;
+    for (std::int64_t from = placedFrom; 2 * static_cast<std::size_t>(from + offset + 4410) < sound.pcm.size(); from += 4410) {
+        double musicPower = 0.0, product = 0.0, heardPower = 0.0;
+        for (std::int64_t k = from; k < from + 4410; ++k) {
+            for (std::size_t channel = 0; channel < 2; ++channel) {
+                const double m = music[2 * static_cast<std::size_t>(k) + channel];
+                const double r = sound.pcm[2 * static_cast<std::size_t>(k + offset) + channel];
+                musicPower += m * m;
+                product += m * r;
+                heardPower += r * r;
+            }
+        }
+        if (heardPower == 0.0) levels.push_back(-200.0);
+        else levels.push_back(musicPower < 4410 * 2 * 100.0 * 100.0 ? std::nan("") : 20.0 * std::log10(std::max(product / musicPower, 1e-9)));
+        if (from > placedFrom + 44100 * 20) break;
+    }
+    // Each level in turn, held for half a second at least.
+    const double expected[] = {0.0, 20 * std::log10(0.125), 20 * std::log10(0.421875), -200.0, 20 * std::log10(0.421875),
+                               20 * std::log10(0.015625)};
+    std::size_t at = 0;
+    std::string seen;
+    for (const double level : expected) {
+        int run = 0;
+        while (at < levels.size() && run < 5) {
+            const double heardLevel = levels[at++];
+            run = std::isnan(heardLevel) ? run : std::fabs(heardLevel - level) <= 0.5 ? run + 1 : 0;
+        }
+        seen += std::to_string(level) + (run >= 5 ? " heard; " : " never heard; ");
+        EXPECT_GE(run, 5) << seen;
+    }
+    std::vector<double> jumps;
+    checkDrawnTimes(folder + "/volume.log", true, 20.0, jumps);
+    EXPECT_TRUE(jumps.empty()) << "the level moved the clock";
 }
 
 namespace {
