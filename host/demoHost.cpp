@@ -1,5 +1,6 @@
 #include "host/demoHost.h"
 
+#include "host/playerControls.h"
 #include "host/playerKeys.h"
 #include "host/playerMessages.h"
 #include "platform/display/frameLoop.h"
@@ -147,7 +148,8 @@ void wireShow(DemoHost& host)
     };
     driver.stopMusic = [&host] { stopPlayerClock(host.clock); };
     driver.keyPressed = [&host](const PlatformEvent& event) { return takePlayerKey(host.player(), event); };
-    driver.pointerEvent = [&host](const PlatformEvent& event) {
+    driver.input = [&host](const PlatformEvent& event) {
+        if (event.kind == PLATFORM_EVENT_COMMAND) return takePlayerCommand(host.player(), event);
         return takePointerEvent(host.player(), host.pointer, event, platformMonotonicSeconds());
     };
     // Switched to or from the full screen while paused, the window takes its new size later.
@@ -240,7 +242,10 @@ bool stepPlayer(DemoHost& host)
         return startupStep(host, true, PLAYER_SHOW);
     case PLAYER_SHOW:
         stepPointer(host.player(), host.pointer, platformMonotonicSeconds());
-        if (stepDemoRun(host.session, host.driver)) return true;
+        if (stepDemoRun(host.session, host.driver)) {
+            publishPlayerState(host.player());
+            return true;
+        }
         host.phase = PLAYER_OVER;
         return false;
     case PLAYER_BENCH:

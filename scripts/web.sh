@@ -33,7 +33,7 @@ find "$pack/data" -maxdepth 1 -type f ! -name .complete -exec cp {} "$packed/dat
 site="$root/dist/kesu-tamrick-web"
 rm -rf "$site"
 mkdir -p "$site"
-cp platform/web/index.html platform/web/page.js platform/web/sound.js platform/web/testHooks.js "$build/host/kesu.js" "$build/host/kesu.wasm" "$packed/kesu.data" \
+cp platform/web/index.html platform/web/page.js platform/web/sound.js platform/web/controls.js platform/web/testHooks.js "$build/host/kesu.js" "$build/host/kesu.wasm" "$packed/kesu.data" \
    "$packed/kesu-data.js" "$site/"
 zip="$root/dist/kesu-tamrick-web.zip"
 rm -f "$zip"

@@ -230,9 +230,9 @@ bool takeEvent(DemoSession& session, const DemoDriver& driver, const PlatformEve
         }
     }
     if (event.kind == PLATFORM_EVENT_KEY_UP && designedKey) session.keyDown[event.keyCode] = 0;
-    const bool pointer = event.kind == PLATFORM_EVENT_POINTER_MOVE || event.kind == PLATFORM_EVENT_POINTER_DOWN ||
-                         event.kind == PLATFORM_EVENT_POINTER_UP;
-    if (pointer && driver.pointerEvent && !driver.pointerEvent(event)) return endRun(session, driver, DEMO_RUN_MUSIC_END);
+    const bool input = event.kind == PLATFORM_EVENT_POINTER_MOVE || event.kind == PLATFORM_EVENT_POINTER_DOWN ||
+                       event.kind == PLATFORM_EVENT_POINTER_UP || event.kind == PLATFORM_EVENT_COMMAND;
+    if (input && driver.input && !driver.input(event)) return endRun(session, driver, DEMO_RUN_MUSIC_END);
     if (event.kind == PLATFORM_EVENT_SHOWN && session.paused && driver.showAgain) driver.showAgain();
     if (event.kind == PLATFORM_EVENT_RESUMED && driver.resumed) driver.resumed();
     return true;

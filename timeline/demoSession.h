@@ -150,9 +150,9 @@ struct DemoDriver {
     // Every key pressed but Escape (auto-repeats included), taken as it comes, paused or not;
     // false ends the run as Escape does (a seek past the end of the music).
     std::function<bool(const PlatformEvent& event)> keyPressed;
-    // Every mouse move, press and release over the window, paused or not; false ends the run
-    // as a key's does.
-    std::function<bool(const PlatformEvent& event)> pointerEvent;
+    // Every mouse move, press and release over the window, and every control's command, paused
+    // or not; false ends the run as a key's does.
+    std::function<bool(const PlatformEvent& event)> input;
     // The clock read has reached demoLength and that frame is finished: true goes on (the
     // show starts again), false or null ends the run.
     std::function<bool()> musicEnded;

@@ -20,6 +20,7 @@ enum PlatformEventKind {
     PLATFORM_EVENT_POINTER_MOVE,   // the mouse moved over the window
     PLATFORM_EVENT_POINTER_DOWN,   // a mouse button was pressed over the window
     PLATFORM_EVENT_POINTER_UP,     // and let go
+    PLATFORM_EVENT_COMMAND,   // a control beside the window's keys and mouse asks for something (the page's buttons)
     PLATFORM_EVENT_OTHER
 };
 
@@ -39,6 +40,22 @@ constexpr int PLATFORM_KEY_PAGE_DOWN = 0x4000004E;
 constexpr int PLATFORM_KEY_F11 = 0x40000044;
 constexpr int PLATFORM_KEY_F12 = 0x40000045;
 
+// What a control asks of the player (PLATFORM_EVENT_COMMAND), with the event's value where it
+// takes one.
+enum PlatformCommand {
+    PLATFORM_COMMAND_PLAY,
+    PLATFORM_COMMAND_PAUSE,
+    PLATFORM_COMMAND_PLAY_PAUSE,
+    PLATFORM_COMMAND_SEEK_TO,      // value: seconds
+    PLATFORM_COMMAND_SEEK_BY,      // value: seconds on, negative back
+    PLATFORM_COMMAND_NEXT,         // the next part
+    PLATFORM_COMMAND_PREVIOUS,     // the part playing's start, or the one before
+    PLATFORM_COMMAND_STOP,         // the end of the run
+    PLATFORM_COMMAND_SET_VOLUME,   // value: the level, 0 to 1
+    PLATFORM_COMMAND_MUTE,         // muted or not
+    PLATFORM_COMMAND_FULL_SCREEN   // between the window and the full screen
+};
+
 // Modifier keys held with a key.
 constexpr int PLATFORM_MOD_SHIFT = 0x1;
 constexpr int PLATFORM_MOD_CTRL = 0x2;
@@ -56,6 +73,9 @@ struct PlatformEvent {
     double x = 0.0, y = 0.0;
     int button = 0;
     bool pointerPlaced = false;
+    // A control's command and its value.
+    PlatformCommand command = PLATFORM_COMMAND_PLAY_PAUSE;
+    double value = 0.0;
 };
 
 // The library's text for the last failure ("" when it has none).

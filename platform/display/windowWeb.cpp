@@ -1,9 +1,11 @@
-// The window in a browser: the page's canvas and its WebGL 2 context, keys, the full screen and
-// the page's visibility, as window.h has them (a lost context is the page's to handle: it
-// starts again at the music's moment). The canvas fills the page; its drawing buffer
-// follows its size on the screen in device pixels. Keys arrive with the codes SDL gives them
-// on the desktop. The first key unlocks the sound and is taken for nothing else (a click is
-// the page's to take).
+// The window in a browser: the page's canvas and its WebGL 2 context, keys, the mouse, the
+// page's controls, the full screen and the page's visibility, as window.h has them (a lost
+// context is the page's to handle: it starts again at the music's moment). The page sizes the
+// canvas; its drawing buffer follows its size on the screen in device pixels, up to 2560 x
+// 1920 (the browser scales that up). Keys arrive with the codes SDL gives them on the
+// desktop. The first key unlocks the sound and is taken for nothing else; the mouse and the
+// page's buttons come from the page (kesuPointer, kesuCommand), which keeps the first click
+// and every touch to itself.
 #include "platform/display/renderWindow.h"
 #include "platform/display/window.h"
 
@@ -34,12 +36,19 @@ std::string lastError;
 // The one window there is; a pointer to it stands for it.
 int theWindow = 0;
 
-// The drawing buffer the size the canvas takes on the screen, in device pixels.
+// The largest drawing buffer: a 4:3 picture at 2560 x 1920 is sharp on any screen at hand,
+// and one larger costs the software renderers most.
+constexpr double largestWidth = 2560.0, largestHeight = 1920.0;
+
+// The drawing buffer the size the canvas takes on the screen, in device pixels, scaled down
+// to fit the largest.
 void fitDrawingBuffer()
 {
     double cssWidth = 0.0, cssHeight = 0.0;
     emscripten_get_element_css_size(canvas, &cssWidth, &cssHeight);
-    const double ratio = webPixelRatio();
+    double ratio = webPixelRatio();
+    if (cssWidth > 0.0 && cssHeight > 0.0)
+        ratio = std::min({ratio, largestWidth / cssWidth, largestHeight / cssHeight});
     const int width = std::max(1, static_cast<int>(std::lround(cssWidth * ratio)));
     const int height = std::max(1, static_cast<int>(std::lround(cssHeight * ratio)));
     int now[2] = {0, 0};
@@ -107,7 +116,44 @@ EM_BOOL onVisibility(int, const EmscriptenVisibilityChangeEvent* change, void*)
     return EM_FALSE;
 }
 
+EM_JS(void, showPointer, (int visible), {
+    const element = document.getElementById("canvas");
+    if (element) element.style.cursor = visible ? "" : "none";
+});
+
+EM_JS(void, keepAwake, (int awake), {
+    if (typeof KesuPage !== "undefined") KesuPage.keepAwake(awake !== 0);
+});
+
 } // namespace
+
+// The page's mouse over the canvas (kind 0 a move, 1 a press, 2 a release), at CSS pixels from
+// its upper left; `placed`: the canvas moved or changed size under a still pointer.
+extern "C" EMSCRIPTEN_KEEPALIVE void kesuPointer(int kind, double x, double y, int button, int placed)
+{
+    double cssWidth = 0.0, cssHeight = 0.0;
+    emscripten_get_element_css_size(canvas, &cssWidth, &cssHeight);
+    int width = 0, height = 0;
+    emscripten_get_canvas_element_size(canvas, &width, &height);
+    PlatformEvent event;
+    event.kind = kind == 0 ? PLATFORM_EVENT_POINTER_MOVE : kind == 1 ? PLATFORM_EVENT_POINTER_DOWN : PLATFORM_EVENT_POINTER_UP;
+    event.x = cssWidth > 0.0 ? x * width / cssWidth : x;
+    event.y = cssHeight > 0.0 ? y * height / cssHeight : y;
+    event.button = button;
+    event.pointerPlaced = placed != 0;
+    events.push_back(event);
+}
+
+// One of the page's buttons (PlatformCommand).
+extern "C" EMSCRIPTEN_KEEPALIVE void kesuCommand(int command, double value)
+{
+    if (command < PLATFORM_COMMAND_PLAY || command > PLATFORM_COMMAND_FULL_SCREEN) return;
+    PlatformEvent event;
+    event.kind = PLATFORM_EVENT_COMMAND;
+    event.command = static_cast<PlatformCommand>(command);
+    event.value = value;
+    events.push_back(event);
+}
 
 std::string platformLastError() { return lastError; }
 
@@ -162,12 +208,16 @@ void createRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandl
         return;
     }
     ++contextId;
+    platformShowCursor(false);
+    platformKeepDisplayAwake(true);
     renderWindow.renderingContext = reinterpret_cast<PlatformContext*>(static_cast<std::intptr_t>(webGl));
     startRenderWindow(renderWindow, width, height, colourBits, drawableWidth, drawableHeight);
 }
 
 void destroyRenderWindow(RenderWindow& renderWindow, PlatformWindow** windowHandle, bool* deviceContext)
 {
+    platformKeepDisplayAwake(false);
+    platformShowCursor(true);
     if (webGl > 0) emscripten_webgl_destroy_context(webGl);
     webGl = 0;
     renderWindow.renderingContext = nullptr;
@@ -198,8 +248,10 @@ bool platformSetFullscreen(PlatformWindow*, bool fullscreen)
 
 bool platformIsFullscreen(PlatformWindow*) { return webIsFullscreen(); }
 
-void platformShowCursor(bool) {}
-void platformKeepDisplayAwake(bool) {}
+void platformShowCursor(bool visible) { showPointer(visible ? 1 : 0); }
+
+// The Screen Wake Lock, taken again each time the page comes back to the front.
+void platformKeepDisplayAwake(bool awake) { keepAwake(awake ? 1 : 0); }
 
 bool platformPollEvent(PlatformEvent& event)
 {

@@ -1,8 +1,10 @@
 // The page around the demo: it checks that the browser has WebGL 2 and Web Audio, fetches the
 // program and the data pack with their progress shown, hands the program its arguments from
-// the address (?from=SECONDS, ?loop=1, ?pause=1, ?bench=1), and answers what the program asks of
-// the page (KesuPage); the music is sound.js's (KesuAudio). A test's address (?test=MODE) loads
-// testHooks.js first, which takes what the tests read; a viewer's page has none of it.
+// the address (?from=SECONDS, ?loop=1, ?pause=1, ?bench=1) and the viewer's level from the
+// browser's storage, and answers what the program asks of the page (KesuPage); the music is
+// sound.js's (KesuAudio), the mouse, touch and the controls controls.js's (KesuControls). A
+// test's address (?test=MODE) loads testHooks.js first, which takes what the tests read; a
+// viewer's page has none of it.
 "use strict";
 
 const params = new URLSearchParams(location.search);
@@ -48,6 +50,8 @@ const KesuPage = {
   runEnded(status) {
     this.ended = true;
     KesuAudio.stop();
+    KesuControls.ended();
+    this.keepAwake(false);
     const report = benchMode ? this.benchTable.join("\n") : this.lastReport;
     element("reportText").textContent = report || "the show ended";
     if (status === 0) show("report", true);
@@ -66,11 +70,57 @@ const KesuPage = {
     setTimeout(() => URL.revokeObjectURL(link.href), 10000);
   },
 
+  // The stage holds the controls too, so they work in the full screen; a phone is asked to turn
+  // to landscape where the browser allows it.
   setFullscreen(on) {
-    if (on && !document.fullscreenElement) element("stage").requestFullscreen().catch(() => {});
+    if (on && !document.fullscreenElement && document.fullscreenEnabled) {
+      element("stage").requestFullscreen().then(() => {
+        if (screen.orientation && screen.orientation.lock) screen.orientation.lock("landscape").catch(() => {});
+      }, () => {});
+    }
     if (!on && document.fullscreenElement) document.exitFullscreen().catch(() => {});
   },
+
+  playerParts(parts) { KesuControls.setParts(parts); },
+
+  // The program's state; the viewer's level is kept for the next visit.
+  playerState(state) {
+    KesuControls.setState(state);
+    if (testMode && tests()) tests().playerState(state);
+    try {
+      if (String(state.volume) !== localStorage.getItem(volumeKey)) localStorage.setItem(volumeKey, String(state.volume));
+    } catch (e) { /* storage refused: the level is not kept */ }
+  },
+
+  // The screen kept on while the show is on screen, paused or not (the Screen Wake Lock); the
+  // browser lets the lock go when the page is hidden, so it is taken again when it comes back.
+  awake: false,
+  wakeLock: null,
+  keepAwake(on) {
+    this.awake = on;
+    if (on) this.takeWakeLock();
+    else if (this.wakeLock) {
+      this.wakeLock.release().catch(() => {});
+      this.wakeLock = null;
+    }
+  },
+  takeWakeLock() {
+    if (!navigator.wakeLock || document.visibilityState !== "visible" || (this.wakeLock && !this.wakeLock.released)) return;
+    navigator.wakeLock.request("screen").then((lock) => {
+      if (this.awake) this.wakeLock = lock;
+      else lock.release().catch(() => {});
+    }, () => {});
+  },
 };
+
+const volumeKey = "kesu-tamrick-volume";
+
+// The level the viewer left, 0 to 100; null when none was kept.
+function keptVolume() {
+  let kept = null;
+  try { kept = localStorage.getItem(volumeKey); } catch (e) { return null; }
+  return kept !== null && /^(100|[1-9]?[0-9])$/.test(kept) ? kept : null;
+}
 
 // The program's arguments, from the address.
 function programArguments() {
@@ -80,6 +130,8 @@ function programArguments() {
   if (params.get("loop") === "1") args.push("--loop");
   if (params.get("pause") === "1") args.push("--paused");
   if (benchMode) args.push("--bench");
+  const volume = keptVolume();
+  if (volume !== null) args.push("--volume", volume);
   return args;
 }
 
@@ -188,6 +240,7 @@ async function start() {
 
 // The show's first frame is drawn in the next animation frame, after this callback's.
 function onPlaying() {
+  KesuControls.started();
   requestAnimationFrame(() => setTimeout(() => performance.mark("kesu-first-frame"), 0));
   if (tests()) tests().playing();
 }
@@ -197,4 +250,10 @@ element("again").addEventListener("click", () => location.reload());
 // is loaded); a key does once the program takes keys, which keeps it from being taken for
 // anything else.
 window.addEventListener("pointerdown", () => KesuPage.unlockSound());
+// Some browsers let sound out only at a touch's release: the context is resumed there again.
+window.addEventListener("touchend", () => {
+  KesuPage.unlockSound();
+  if (KesuAudio.context && KesuAudio.context.state !== "running") KesuAudio.context.resume();
+});
+document.addEventListener("visibilitychange", () => { if (KesuPage.awake) KesuPage.takeWakeLock(); });
 start();

@@ -42,6 +42,10 @@ const KesuTest = {
     }
   },
 
+  // The program's last state, for the tests to read.
+  state: null,
+  playerState(state) { this.state = state; },
+
   ended(report, benchMode) {
     let log = "";
     try { log = FS.readFile("/clock.log", { encoding: "utf8" }); } catch (e) { log = ""; }

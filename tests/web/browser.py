@@ -147,10 +147,45 @@ class Browser:
             if kind == "keyDown":
                 self.pump(held)
 
-    def click(self, x=100, y=100):
+    def click(self, x=100, y=100, count=1):
         for kind in ("mousePressed", "mouseReleased"):
-            self.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left", "clickCount": 1},
+            self.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left", "clickCount": count},
                       session=True)
+
+    def double_click(self, x, y):
+        """Two clicks 80 ms apart, as a hand double-clicks."""
+        self.click(x, y)
+        self.pump(0.08)
+        self.click(x, y, 2)
+
+    def mouse(self, kind, x, y, held=False):
+        """A mouse event: "mouseMoved", "mousePressed" or "mouseReleased"."""
+        self.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left" if held or kind != "mouseMoved" else "none",
+                                               "buttons": 1 if held else 0, "clickCount": 1}, session=True)
+
+    def phone(self, width=390, height=844, scale=3):
+        """A phone: that viewport in CSS pixels at `scale` device pixels each, with touch."""
+        self.call("Emulation.setDeviceMetricsOverride", {"width": width, "height": height, "deviceScaleFactor": scale,
+                                                         "mobile": True}, session=True)
+        self.call("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5}, session=True)
+
+    def desktop(self, width=640, height=480):
+        self.call("Emulation.setTouchEmulationEnabled", {"enabled": False}, session=True)
+        self.size(width, height)
+
+    def touch(self, kind, points):
+        """A touch event: "touchStart", "touchMove", "touchEnd"; points [(x, y), ...] (none for the end)."""
+        self.call("Input.dispatchTouchEvent", {"type": kind, "touchPoints": [{"x": x, "y": y, "id": k}
+                                                                             for k, (x, y) in enumerate(points)]},
+                  session=True)
+
+    def tap(self, x, y):
+        self.touch("touchStart", [(x, y)])
+        self.pump(0.05)
+        self.touch("touchEnd", [])
+
+    def grant(self, permission, origin):
+        self.call("Browser.setPermission", {"permission": {"name": permission}, "setting": "granted", "origin": origin})
 
     def screenshot(self):
         import base64

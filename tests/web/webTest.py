@@ -212,6 +212,187 @@ def keys_run(checks, browser, server):
                  b"started 2 times" in report[1], (report[1].decode() if report else "no report"))
 
 
+# --- the mouse, touch and the level ----------------------------------------------------------
+
+def bar_shows(picture):
+    """Whether the program's time bar is over the picture: most of the row of its progress line
+    (468 to 471 from the top at 640 x 480) in its grey and its orange."""
+    row = picture[470].astype(numpy.int16)
+    grey = (numpy.abs(row - 89) <= 3).all(axis=1)
+    orange = (numpy.abs(row - numpy.array([255, 140, 26])) <= 3).all(axis=1)
+    return int((grey | orange).sum()) > 500
+
+
+def jumps_of(log, sizes=False):
+    """The times the music jumped to (a seek), from the frame log; with sizes, how far each went."""
+    read = log[:, 1]
+    moved = numpy.diff(read)
+    found = numpy.nonzero((moved < -0.001) | (moved > 0.3))[0]
+    return [float(moved[k]) if sizes else float(read[k + 1]) for k in found]
+
+
+def paused_stretches(log, at_least=0.8):
+    """Stretches of at least that many seconds with no frame while the music stood."""
+    gaps = log[1:, 3] - log[:-1, 0]
+    standing = numpy.abs(log[1:, 1] - log[:-1, 1]) < 0.1
+    return int(((gaps > at_least) & standing).sum())
+
+
+def mouse_run(checks, browser, server):
+    """The mouse in the page as on the desktop: nothing until it moves; a move brings the
+    program's bar and the pointer, gone 2 s later; a click on the bar seeks there; a click
+    elsewhere pauses and a second resumes; a double-click switches the full screen only."""
+    browser.desktop(640, 480)
+    load(browser, server, "test=keys&from=95")
+    if not checks.check("mouse: the show plays", playing(browser)):
+        return
+    browser.pump(1.0)
+    still = pictures.read_png(browser.screenshot())
+    browser.mouse("mouseMoved", 300, 200)
+    browser.pump(0.05)
+    browser.mouse("mouseMoved", 320, 200)
+    browser.pump(0.3)
+    moved = pictures.read_png(browser.screenshot())
+    cursor = browser.evaluate("document.getElementById('canvas').style.cursor")
+    browser.pump(2.5)
+    gone = pictures.read_png(browser.screenshot())
+    cursor_gone = browser.evaluate("document.getElementById('canvas').style.cursor")
+    checks.check("mouse: a move brings the bar and the pointer, gone 2 s later, none before",
+                 not bar_shows(still) and bar_shows(moved) and not bar_shows(gone) and cursor == "" and
+                 cursor_gone == "none", "bar before %s, after the move %s, 2.5 s later %s; pointer %r then %r" %
+                 (bar_shows(still), bar_shows(moved), bar_shows(gone), cursor, cursor_gone))
+    # The bar's line runs from x 8 to 632 at this size.
+    bar_x = lambda seconds: 8 + 624 * seconds / 173.0
+    browser.mouse("mouseMoved", bar_x(100), 470)
+    browser.pump(0.2)
+    browser.click(bar_x(100), 470)
+    browser.pump(1.0)
+    browser.mouse("mouseMoved", 320, 240)
+    browser.pump(0.1)
+    browser.click(320, 240)
+    browser.pump(1.2)
+    browser.click(320, 240)
+    browser.pump(1.0)
+    browser.double_click(320, 240)
+    full = wait(browser, lambda: browser.evaluate("document.fullscreenElement !== null"), 3)
+    browser.pump(1.0)
+    browser.key("Escape", "Escape", 27)
+    log = ended_log(browser, server)
+    if not checks.check("mouse: a frame log came", len(log) > 30, "%d frames" % len(log)):
+        return
+    jumps = jumps_of(log)
+    checks.check("mouse: a click on the bar at the x of 100 s lands there, within a bar pixel",
+                 len(jumps) == 1 and abs(jumps[0] - 100.0) <= 173.0 / 624, "jumps to %s" % jumps)
+    checks.check("mouse: a click pauses, a second resumes; a double-click switches the full screen and does not pause",
+                 paused_stretches(log) == 1 and bool(full), "%d pauses, full screen %s" % (paused_stretches(log), full))
+
+
+def touch_run(checks, browser, server):
+    """A phone: 390 x 844 CSS pixels at 3 device pixels each, with touch."""
+    browser.phone()
+    load(browser, server, "test=keys&from=20")
+    if not checks.check("touch: the show plays on a phone-sized page", playing(browser)):
+        browser.desktop()
+        return
+    browser.pump(1.0)
+    size = browser.evaluate("[document.getElementById('canvas').width, document.getElementById('canvas').height]")
+    box = browser.evaluate("(() => { const b = document.getElementById('canvas').getBoundingClientRect();"
+                           " return [b.left, b.top, b.width, b.height]; })()")
+    checks.check("touch: in portrait the picture is 4:3 across the width, its buffer the size shown",
+                 size == [1170, 878] and abs(box[2] - 390) < 1 and abs(box[3] - 292.5) < 1,
+                 "drawing buffer %s, on the page %s" % (size, box))
+    middle = (box[0] + box[2] / 2, box[1] + box[3] / 2)
+    browser.tap(*middle)
+    browser.pump(0.4)
+    shown = browser.evaluate("!document.getElementById('controls').hidden")
+    sizes = browser.evaluate("Array.from(document.querySelectorAll('#controls button:not([hidden]), #timeline'))"
+                             ".map(e => { const b = e.getBoundingClientRect(); return [e.id, b.width, b.height,"
+                             " e.getAttribute('aria-label')]; })")
+    checks.check("touch: a tap brings the controls, each at least 44 CSS pixels and named",
+                 bool(shown) and len(sizes) >= 4 and all(w >= 44 and h >= 44 and label for _, w, h, label in sizes),
+                 "%s" % sizes)
+    texts = browser.evaluate("[document.getElementById('timeText').textContent, "
+                             "document.querySelectorAll('#marks .mark').length]")
+    checks.check("touch: the controls show the program's time and its nine parts",
+                 texts[0].endswith(" / 2:53") and texts[1] == 9, "%s" % texts)
+
+    def centre(id):
+        b = browser.evaluate("(() => { const b = document.getElementById('%s').getBoundingClientRect();"
+                             " return [b.left + b.width / 2, b.top + b.height / 2]; })()" % id)
+        return b[0], b[1]
+
+    browser.tap(*centre("playPause"))
+    browser.pump(1.5)
+    state = browser.evaluate("KesuTest.state")
+    browser.tap(*centre("playPause"))
+    browser.pump(1.0)
+    # Along the time bar from 60 s to 120 s, landing where the finger lifts.
+    timeline = browser.evaluate("(() => { const b = document.getElementById('timeline').getBoundingClientRect();"
+                                " return [b.left, b.top + b.height / 2, b.width]; })()")
+    along = lambda seconds: timeline[0] + timeline[2] * seconds / 173.0
+    browser.touch("touchStart", [(along(60), timeline[1])])
+    for seconds in (75, 90, 105, 120):
+        browser.pump(0.05)
+        browser.touch("touchMove", [(along(seconds), timeline[1])])
+    browser.touch("touchEnd", [])
+    browser.pump(1.0)
+    # A double tap in the right third: 5 s on.
+    right = (box[0] + box[2] * 5 / 6, middle[1])
+    browser.tap(*right)
+    browser.pump(0.12)
+    browser.tap(*right)
+    browser.pump(4.0)
+    gone = browser.evaluate("document.getElementById('controls').hidden")
+    covered = browser.evaluate("Array.from(document.querySelectorAll('#overlay > .box, #help, #controls, #seekHint'))"
+                               ".filter(e => !e.hidden).map(e => e.id)")
+    lock = browser.evaluate("KesuPage.wakeLock !== null && !KesuPage.wakeLock.released")
+    browser.key("Escape", "Escape", 27)
+    log = ended_log(browser, server)
+    released = browser.evaluate("KesuPage.wakeLock === null")
+    browser.desktop()
+    if not checks.check("touch: a frame log came", len(log) > 30, "%d frames" % len(log)):
+        return
+    # The one stretch of a second or more with no frame while the music stood is the pause.
+    checks.check("touch: the play button pauses, and no frame is drawn while paused",
+                 state is not None and state["paused"] and paused_stretches(log, 1.0) == 1,
+                 "paused %s, %d pauses in the log" % (state and state["paused"], paused_stretches(log, 1.0)))
+    jumps = jumps_of(log)
+    checks.check("touch: a drag on the bar lands where the finger lifts, within a bar pixel",
+                 len(jumps) >= 1 and abs(jumps[0] - 120.0) <= 173.0 / timeline[2] + 0.02, "jumps to %s" % jumps)
+    sizes = jumps_of(log, sizes=True)
+    checks.check("touch: a double tap in the right third goes 5 s on",
+                 len(sizes) == 2 and abs(sizes[1] - 5.0) < 0.3, "jumps of %s s" % ["%.2f" % size for size in sizes])
+    checks.check("touch: the controls go 3 s after the last touch, and nothing covers the picture", gone and not covered,
+                 "still shown: %s" % covered)
+    checks.check("touch: the screen is kept awake while the show is on screen, and let go at the end",
+                 bool(lock) and bool(released), "held %s, let go %s" % (lock, released))
+
+
+def volume_kept(checks, browser, server):
+    """9 lowers the level a twentieth, which the page keeps for the next visit."""
+    browser.evaluate("localStorage.removeItem('kesu-tamrick-volume')")
+    load(browser, server, "test=keys&from=30")
+    if not checks.check("volume: the show plays", playing(browser)):
+        return
+    browser.pump(0.5)
+    browser.key("9", "Digit9", 57, "9")
+    browser.pump(0.5)
+    level = browser.evaluate("KesuTest.state.volume")
+    browser.key("Escape", "Escape", 27)
+    ended_log(browser, server)
+    load(browser, server, "test=keys&from=30")
+    playing(browser)
+    browser.pump(0.5)
+    again = browser.evaluate("KesuTest.state.volume")
+    gain = browser.evaluate("KesuAudio.gainNode ? KesuAudio.gainNode.gain.value : null")
+    browser.key("Escape", "Escape", 27)
+    ended_log(browser, server)
+    browser.evaluate("localStorage.removeItem('kesu-tamrick-volume')")
+    checks.check("volume: 9 lowers the level to 95 %, heard at the cubic curve's gain, and the next visit starts there",
+                 level == 95 and again == 95 and gain is not None and abs(gain - 0.95 ** 3) < 1e-3,
+                 "%s, then %s, gain %s" % (level, again, gain))
+
+
 # --- what a user does to a tab ----------------------------------------------------------------
 
 def gestures(checks, browser, server):
@@ -503,7 +684,9 @@ def main():
         try:
             if wanted("llvmpipe"):
                 golden_pictures(checks, browser, server, golden, "llvmpipe", TOLERANCE)
-            for name, run in [("clock", clock_run), ("keys", keys_run), ("gestures", gestures),
+            browser.grant("screen-wake-lock", server.url().split("/index.html")[0])
+            for name, run in [("clock", clock_run), ("keys", keys_run), ("mouse", mouse_run), ("touch", touch_run),
+                              ("volume", volume_kept), ("gestures", gestures),
                               ("resize", resizing), ("context", lost_context), ("bench", bench_page)]:
                 if wanted(name):
                     run(checks, browser, server)

@@ -1,0 +1,29 @@
+// What the player is doing, as the controls outside the program show it: the page's own
+// buttons and time bar. The player fills the record as it goes; the platform shows it where it
+// has somewhere to (nowhere on the desktop yet). Plain data: the platform knows nothing of the
+// player that fills it.
+#pragma once
+
+#include <string>
+
+struct PlatformPart {
+    const char* name;
+    double start;   // seconds
+};
+
+struct PlatformPlayerState {
+    double seconds = 0.0;            // the show's time
+    double length = 0.0;             // the run's length, seconds
+    bool paused = false;
+    bool looping = false;
+    int volume = 100;                // percent
+    bool muted = false;
+    std::string timeText;            // the time as the player's time bar writes it
+    int part = 0;                    // the part playing, an index into parts
+    const PlatformPart* parts = nullptr;   // the show's parts in order, alive for the run
+    int partCount = 0;
+    std::string (*formatTime)(double seconds) = nullptr;   // any time as timeText writes it
+};
+
+// The record as it stands now; cheap to call every frame (only a change is passed on).
+void platformPublishPlayerState(const PlatformPlayerState& state);
