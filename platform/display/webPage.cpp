@@ -14,6 +14,10 @@ EM_JS(void, unlockSound, (), {
     if (typeof KesuPage !== "undefined") KesuPage.unlockSound();
 });
 
+EM_JS(void, askForGesture, (), {
+    if (typeof KesuPage !== "undefined") KesuPage.askForGesture();
+});
+
 EM_JS(void, runEnded, (int status), {
     if (typeof KesuPage !== "undefined") KesuPage.runEnded(status);
 });
@@ -35,6 +39,7 @@ EM_JS(double, pixelRatio, (), { return window.devicePixelRatio || 1; });
 void webPageMessage(const std::string& text) { pageMessage(text.c_str()); }
 bool webSoundUnlocked() { return soundUnlocked() != 0; }
 void webUnlockSound() { unlockSound(); }
+void webAskForGesture() { askForGesture(); }
 void webPageRunEnded(int exitStatus) { runEnded(exitStatus); }
 
 void webPageDownload(const std::string& name, const void* bytes, std::size_t size)

@@ -15,6 +15,8 @@ void webPageMessage(const std::string& text);
 // is taken for nothing else.
 bool webSoundUnlocked();
 void webUnlockSound();
+// The show is ready and waits for that gesture: the page asks for it.
+void webAskForGesture();
 
 // The run is over: the page shows the report and "play again".
 void webPageRunEnded(int exitStatus);

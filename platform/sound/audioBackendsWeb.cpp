@@ -10,4 +10,10 @@ const AudioBackend* const* audioBackends()
     return backends;
 }
 
-bool audioMayStart() { return webSoundUnlocked(); }
+// Until then the page shows its prompt for one.
+bool audioMayStart()
+{
+    if (webSoundUnlocked()) return true;
+    webAskForGesture();
+    return false;
+}

@@ -38,6 +38,11 @@ const KesuPage = {
 
   soundUnlocked() { return this.unlocked; },
 
+  // The show is ready and waits for a click or a key (a test's page shows the prompt only now).
+  askForGesture() {
+    if (!this.unlocked && element("message").hidden) show("play", true);
+  },
+
   // Within the click or key that lets sound start, as browsers ask.
   unlockSound() {
     if (this.unlocked) return;
@@ -249,11 +254,10 @@ element("again").addEventListener("click", () => location.reload());
 // A click anywhere lets the sound out, during the loading too (the show then starts once it
 // is loaded); a key does once the program takes keys, which keeps it from being taken for
 // anything else.
-window.addEventListener("pointerdown", () => KesuPage.unlockSound());
-// Some browsers let sound out only at a touch's release: the context is resumed there again.
-window.addEventListener("touchend", () => {
-  KesuPage.unlockSound();
-  if (KesuAudio.context && KesuAudio.context.state !== "running") KesuAudio.context.resume();
-});
+// Each gesture also resumes a context a browser held suspended (one made before any gesture);
+// some browsers let sound out only at a touch's release, so the release counts too.
+window.addEventListener("pointerdown", () => { KesuPage.unlockSound(); KesuAudio.resume(); });
+window.addEventListener("keydown", () => KesuAudio.resume());
+window.addEventListener("touchend", () => { KesuPage.unlockSound(); KesuAudio.resume(); });
 document.addEventListener("visibilitychange", () => { if (KesuPage.awake) KesuPage.takeWakeLock(); });
 start();

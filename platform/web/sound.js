@@ -17,6 +17,11 @@ const KesuAudio = {
 
   open() { return typeof AudioContext !== "undefined"; },
 
+  // A context the browser held suspended (it came before any gesture) goes on at the next one.
+  resume() {
+    if (this.context && this.context.state === "suspended") this.context.resume();
+  },
+
   unlock() {
     if (!this.context) {
       this.context = new AudioContext({ sampleRate: 44100 });
@@ -90,13 +95,33 @@ const KesuAudio = {
 
   // { seconds, performanceSeconds, playing }: the music heard at that moment of the page's
   // performance clock; null before anything can be heard.
+  // The output timestamp, where the browser's is sound: judged once, when the context has run
+  // a tenth of a second, by whether it names a moment already past on the page's performance
+  // clock. WebKit's (2.50) lies ahead of now by about the context's own time and runs at twice
+  // its rate. Until judged, and where it fails, the context's time stands in (the two agree
+  // within a few milliseconds where the stamp is sound).
+  stampsTrusted: null,
+  trustedStamp() {
+    if (this.stampsTrusted === false || !this.context.getOutputTimestamp) return null;
+    const stamp = this.context.getOutputTimestamp();
+    if (!(stamp.performanceTime > 0)) return null;
+    if (this.stampsTrusted === null) {
+      if (this.context.currentTime < 0.1) return null;
+      this.stampsTrusted = stamp.performanceTime - performance.now() <= 10;
+      if (!this.stampsTrusted) return null;
+    }
+    return stamp;
+  },
+
   heard() {
     if (!this.context || !this.buffer) return null;
     const nowSeconds = performance.now() / 1000;
     if (!this.playing) return { seconds: this.offset, performanceSeconds: nowSeconds, playing: false };
-    const stamp = this.context.getOutputTimestamp ? this.context.getOutputTimestamp() : null;
-    let contextTime = this.context.currentTime, at = nowSeconds;
-    if (stamp && stamp.performanceTime > 0) {
+    const stamp = this.trustedStamp();
+    // Without a sound timestamp, the context's time less the latencies it reports, now.
+    let contextTime = this.context.currentTime - (this.context.baseLatency || 0) - (this.context.outputLatency || 0);
+    let at = nowSeconds;
+    if (stamp) {
       contextTime = stamp.contextTime;
       at = stamp.performanceTime / 1000;
     }

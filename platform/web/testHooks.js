@@ -5,6 +5,7 @@
 //   clock       Escape is pressed ?seconds= (10) after the show starts to play
 //   gesture     the sound waits for a click or a key, as for a viewer
 //   any other   the sound is let out without a gesture (the browser is started to allow it)
+// With &gesture=1 any mode waits for the gesture too (a browser that allows no sound without one).
 "use strict";
 
 const KesuTest = {
@@ -21,7 +22,7 @@ const KesuTest = {
 
   programEnvironment(environment) { environment.KESU_CLOCK_LOG = "/clock.log"; },
 
-  needsGesture() { return this.mode === "gesture"; },
+  needsGesture() { return this.mode === "gesture" || new URLSearchParams(location.search).get("gesture") === "1"; },
 
   message(text) { this.post("message.txt", text); },
 
@@ -32,7 +33,10 @@ const KesuTest = {
     return true;
   },
 
+  isPlaying: false,
+
   playing() {
+    this.isPlaying = true;
     const params = new URLSearchParams(location.search);
     if (this.mode === "screenshot") {
       setTimeout(() => window.dispatchEvent(new KeyboardEvent("keydown", { key: "s" })), 500);
