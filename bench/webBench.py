@@ -2,7 +2,9 @@
 served on the loopback address: the first paint (the progress bar), the first frame after the
 click, and the frame times of every effect window drawn back to back (?bench=1) beside
 kesu-capture --bench's on the desktop's GL, page and desktop in turn RUNS times, with the
-median of the runs' medians and the page's over the desktop's.
+median of the runs' medians and the page's over the desktop's; and the page on a phone-sized
+viewport (390 x 844 CSS pixels at 3 device pixels each, with touch: the show drawn at 1170 x
+878, letterboxed 4:3 in portrait) beside them.
 
 --keep-freed-memory runs Chromium with its allocator keeping more of the memory it frees
 (PartitionAllocLargeEmptySlotSpanRing). llvmpipe allocates and frees a few megabytes every
@@ -42,10 +44,12 @@ def median(values):
     return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
 
 
-def page_bench(site, flags):
+def page_bench(site, flags, phone=False):
     server = TestServer(site)
     browser = Browser("gl-egl", extra_flags=flags)
     try:
+        if phone:
+            browser.phone()
         load(browser, server, "test=bench&bench=1")
         page = wait(browser, lambda: server.named("bench.txt"), 1200)
     finally:
@@ -90,19 +94,22 @@ def main():
     finally:
         browser.close()
         server.close()
-    pages, desktops = [], []
+    pages, desktops, phones = [], [], []
     for _ in range(options.runs):
         pages.append(page_bench(options.site, flags))
         desktops.append(desktop_bench(options.pack, options.capture))
+        phones.append(page_bench(options.site, flags, phone=True))
     print("median ms a frame at 640x480, drawn back to back, the median of %d run%s (page: headless Chromium, "
           "WebGL 2 on llvmpipe%s; desktop: kesu-capture --bench, GL on llvmpipe)"
           % (options.runs, "" if options.runs == 1 else "s", ", keeping freed memory" if flags else ""))
-    print("%-36s %7s %9s %9s %7s" % ("window", "frames", "desktop", "page", "page/dt"))
+    print("%-36s %7s %9s %9s %7s %11s" % ("window", "frames", "desktop", "page", "page/dt", "phone page"))
     for name, (frames, _) in pages[0].items():
         page = median([run[name][1] for run in pages if name in run])
         base = median([run.get(name, (0, 0.0))[1] for run in desktops])
+        phone = median([run.get(name, (0, 0.0))[1] for run in phones])
         ratio = page / base if base else 0.0
-        print("%-36s %7d %9.2f %9.2f %6.2fx%s" % (name, frames, base, page, ratio, "  over 1.5x" if ratio > 1.5 else ""))
+        print("%-36s %7d %9.2f %9.2f %6.2fx %11.2f%s" % (name, frames, base, page, ratio, phone,
+                                                        "  over 1.5x" if ratio > 1.5 else ""))
 
 
 if __name__ == "__main__":

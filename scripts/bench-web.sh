@@ -2,7 +2,8 @@
 # The page's figures beside the desktop's on this machine (bench/webBench.py): its first
 # paint, its first frame after the click, and every effect window's median frame time drawn
 # back to back in headless Chromium on llvmpipe at 640x480 (?bench=1) against kesu-capture
-# --bench at 640x480, in turn RUNS times (the machines are shared: one run alone says little).
+# --bench at 640x480, in turn RUNS times (the machines are shared: one run alone says little),
+# and the page on a phone-sized viewport (1170 x 878 drawn) beside them.
 # About five minutes a run on two cores. Needs `make web` and the release build.
 # --keep-freed-memory: see bench/webBench.py.
 #
