@@ -19,6 +19,20 @@ bool parseSeconds(const std::string& text, double& seconds)
     return errno == 0 && end && *end == '\0' && std::isfinite(seconds) && seconds >= 0.0 && seconds < demoLength;
 }
 
+std::string valueAfter(int argc, const char* const* argv, int i) { return i + 1 < argc ? argv[i + 1] : ""; }
+
+// The whole number from lowest to highest after option i, which then moves past it.
+bool parseWhole(int argc, const char* const* argv, int& i, long lowest, long highest, int& value)
+{
+    const std::string text = valueAfter(argc, argv, i);
+    char* end = nullptr;
+    const long number = text.empty() ? -1 : std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || !end || *end != '\0' || number < lowest || number > highest) return false;
+    value = static_cast<int>(number);
+    ++i;
+    return true;
+}
+
 } // namespace
 
 bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& options, std::string& problem)
@@ -39,8 +53,7 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& option
             options.screenMode = name == "--window" ? SCREEN_WINDOW : SCREEN_DESKTOP;
         } else if (name == "--from") {
             if (i + 1 >= argc || !parseSeconds(argv[i + 1], options.from)) {
-                problem = "--from wants seconds of music from 0 to below 173, not \"" +
-                          std::string(i + 1 < argc ? argv[i + 1] : "") + "\"";
+                problem = "--from wants seconds of music from 0 to below 173, not \"" + valueAfter(argc, argv, i) + "\"";
                 return false;
             }
             ++i;
@@ -51,23 +64,15 @@ bool parsePlayerOptions(int argc, const char* const* argv, PlayerOptions& option
         } else if (name == "--bench") {
             options.bench = true;
         } else if (name == "--volume") {
-            char* end = nullptr;
-            const long volume = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
-            if (i + 1 >= argc || !end || *end != '\0' || volume < 0 || volume > 100 || argv[i + 1][0] == '\0') {
-                problem = "--volume wants a level from 0 to 100 percent, not \"" + std::string(i + 1 < argc ? argv[i + 1] : "") + "\"";
+            if (!parseWhole(argc, argv, i, 0, 100, options.volume)) {
+                problem = "--volume wants a level from 0 to 100 percent, not \"" + valueAfter(argc, argv, i) + "\"";
                 return false;
             }
-            options.volume = static_cast<int>(volume);
-            ++i;
         } else if (name == "--display") {
-            char* end = nullptr;
-            const long display = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
-            if (i + 1 >= argc || !end || *end != '\0' || display < 0 || display > 63 || argv[i + 1][0] == '\0') {
-                problem = "--display wants a monitor number from 0, not \"" + std::string(i + 1 < argc ? argv[i + 1] : "") + "\"";
+            if (!parseWhole(argc, argv, i, 0, 63, options.display)) {
+                problem = "--display wants a monitor number from 0, not \"" + valueAfter(argc, argv, i) + "\"";
                 return false;
             }
-            options.display = static_cast<int>(display);
-            ++i;
         } else {
             problem = "unknown option \"" + name + "\"";
             return false;

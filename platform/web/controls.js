@@ -166,7 +166,7 @@ const KesuControls = {
   // controls is taken back and the show goes 5 s back or on; in the middle a double tap is the
   // one tap already taken.
   tap(event, touchedAt) {
-    const now = performance.now();
+    const now = event.timeStamp;
     const third = this.third(event.clientX);
     if (this.seekRun && touchedAt - this.seekRun.at < 300 && third === this.seekRun.third) {
       this.seekRun.at = now;
@@ -209,8 +209,10 @@ const KesuControls = {
     if (event.pointerType !== "touch") return this.mouse(1, event);
     this.touches.add(event.pointerId);
     // Two fingers at once are no tap: each is let go without one.
+    // Times are the events' own: a seek keeps the page busy for a moment, and the taps that come
+    // meanwhile are taken late but counted from when they came.
     this.touchStart = this.touches.size === 1 ? { id: event.pointerId, x: event.clientX, y: event.clientY,
-                                                 at: performance.now() } : null;
+                                                 at: event.timeStamp } : null;
   },
 
   pictureUp(event) {
@@ -220,7 +222,7 @@ const KesuControls = {
     if (!start || start.id !== event.pointerId) return;
     this.touchStart = null;
     const moved = Math.hypot(event.clientX - start.x, event.clientY - start.y);
-    if (!this.playing || moved > 12 || performance.now() - start.at > 600) return;
+    if (!this.playing || moved > 12 || event.timeStamp - start.at > 600) return;
     this.tap(event, start.at);
   },
 

@@ -792,6 +792,8 @@ TEST(KesuProgram, EveryToolRefusesAUsageErrorWithStatusTwoBeforeOpeningAnything)
         {kesuBinary, {"--from"}, "--from wants seconds"},
         {kesuBinary, {"--window", "--desktop"}, "choose one of --window and --desktop"},
         {kesuBinary, {"--display", "second"}, "--display wants a monitor number"},
+        {kesuBinary, {"--volume", "101"}, "--volume wants a level from 0 to 100 percent, not \"101\""},
+        {kesuBinary, {"--volume"}, "--volume wants a level"},
         {captureBinary, {"--frobnicate"}, "unknown argument"},
         {captureBinary, {"--to", "174", "--out", "x"}, "--to wants seconds"},
         {captureBinary, {"--quality", "draft", "--out", "x"}, "--quality goes with --out FILE.mp4"},
