@@ -150,7 +150,7 @@ void wireShow(DemoHost& host)
     driver.keyPressed = [&host](const PlatformEvent& event) { return takePlayerKey(host.player(), event); };
     driver.input = [&host](const PlatformEvent& event) {
         if (event.kind == PLATFORM_EVENT_COMMAND) return takePlayerCommand(host.player(), event);
-        return takePointerEvent(host.player(), host.pointer, event, platformMonotonicSeconds());
+        return takePointerEvent(host.player(), host.pointer, event, event.time > 0.0 ? event.time : platformMonotonicSeconds());
     };
     // Switched to or from the full screen while paused, the window takes its new size later.
     driver.showAgain = [&session, &screen, &bar] { presentFrame(screen, bar, session.demoTime); };
@@ -241,8 +241,10 @@ bool stepPlayer(DemoHost& host)
         startMusic(host);
         return startupStep(host, true, PLAYER_SHOW);
     case PLAYER_SHOW:
-        stepPointer(host.player(), host.pointer, platformMonotonicSeconds());
+        // The pointer's waits end after the step's events are taken: a second click already
+        // queued makes a double-click, however late the program takes it.
         if (stepDemoRun(host.session, host.driver)) {
+            stepPointer(host.player(), host.pointer, platformMonotonicSeconds());
             publishPlayerState(host.player());
             return true;
         }

@@ -76,6 +76,9 @@ struct PlatformEvent {
     // A control's command and its value.
     PlatformCommand command = PLATFORM_COMMAND_PLAY_PAUSE;
     double value = 0.0;
+    // When the event happened, in platformMonotonicSeconds' seconds: a busy program takes its
+    // events late, and a double-click is told by when its clicks came, not when they were taken.
+    double time = 0.0;
 };
 
 // The library's text for the last failure ("" when it has none).

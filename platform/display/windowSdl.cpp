@@ -392,14 +392,14 @@ void platformKeepDisplayAwake(bool awake)
 
 namespace {
 
-// When the window last opened, moved, changed size or had the pointer come in: the window
-// system then reports the still pointer where it now lies in the window, over a few events
-// as each part of the change arrives.
-double windowChangedAt = -1.0;
-constexpr double placingSeconds = 0.3;
+// When the window last opened, moved, changed size or had the pointer come in, by SDL's event
+// times (milliseconds): the window system then reports the still pointer where it now lies in
+// the window, over a few events as each part of the change arrives. 0: never yet.
+Uint32 windowChangedAt = 0;
+constexpr Uint32 placingMilliseconds = 300;
 
 // A point of a window, in its coordinates, in its drawable's pixels (more on a HiDPI screen).
-void placePointer(Uint32 windowId, int x, int y, PlatformEvent& event)
+void placePointer(Uint32 windowId, int x, int y, Uint32 timestamp, PlatformEvent& event)
 {
     event.x = x;
     event.y = y;
@@ -413,12 +413,16 @@ void placePointer(Uint32 windowId, int x, int y, PlatformEvent& event)
         event.x = static_cast<double>(x) * drawableWidth / width;
         event.y = static_cast<double>(y) * drawableHeight / height;
     }
-    event.pointerPlaced = windowChangedAt < 0.0 || platformMonotonicSeconds() - windowChangedAt < placingSeconds;
+    event.pointerPlaced = windowChangedAt == 0 || timestamp - windowChangedAt < placingMilliseconds;
 }
 
 void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
 {
     event = PlatformEvent{};
+    // SDL's event times are milliseconds of its own clock: placed on the monotonic clock by how
+    // long ago the event came.
+    const Uint32 ago = SDL_GetTicks() - sdlEvent.common.timestamp;
+    event.time = platformMonotonicSeconds() - (ago < 60000 ? ago : 0) / 1000.0;
     switch (sdlEvent.type) {
     case SDL_QUIT:
         event.kind = PLATFORM_EVENT_QUIT;
@@ -432,13 +436,13 @@ void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
         break;
     case SDL_MOUSEMOTION:
         event.kind = PLATFORM_EVENT_POINTER_MOVE;
-        placePointer(sdlEvent.motion.windowID, sdlEvent.motion.x, sdlEvent.motion.y, event);
+        placePointer(sdlEvent.motion.windowID, sdlEvent.motion.x, sdlEvent.motion.y, sdlEvent.motion.timestamp, event);
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         event.kind = sdlEvent.type == SDL_MOUSEBUTTONDOWN ? PLATFORM_EVENT_POINTER_DOWN : PLATFORM_EVENT_POINTER_UP;
         event.button = sdlEvent.button.button;
-        placePointer(sdlEvent.button.windowID, sdlEvent.button.x, sdlEvent.button.y, event);
+        placePointer(sdlEvent.button.windowID, sdlEvent.button.x, sdlEvent.button.y, sdlEvent.button.timestamp, event);
         break;
     case SDL_WINDOWEVENT:
         switch (sdlEvent.window.event) {
@@ -447,7 +451,7 @@ void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
         case SDL_WINDOWEVENT_MOVED:
         case SDL_WINDOWEVENT_RESIZED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
-        case SDL_WINDOWEVENT_ENTER: windowChangedAt = platformMonotonicSeconds(); break;
+        case SDL_WINDOWEVENT_ENTER: windowChangedAt = std::max<Uint32>(sdlEvent.window.timestamp, 1); break;
         default: break;
         }
         event.kind = sdlEvent.window.event == SDL_WINDOWEVENT_EXPOSED || sdlEvent.window.event == SDL_WINDOWEVENT_SIZE_CHANGED

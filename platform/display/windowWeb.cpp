@@ -128,8 +128,9 @@ EM_JS(void, keepAwake, (int awake), {
 } // namespace
 
 // The page's mouse over the canvas (kind 0 a move, 1 a press, 2 a release), at CSS pixels from
-// its upper left; `placed`: the canvas moved or changed size under a still pointer.
-extern "C" EMSCRIPTEN_KEEPALIVE void kesuPointer(int kind, double x, double y, int button, int placed)
+// its upper left, at the event's time (the performance clock's milliseconds); `placed`: the
+// canvas moved or changed size under a still pointer.
+extern "C" EMSCRIPTEN_KEEPALIVE void kesuPointer(int kind, double x, double y, int button, int placed, double time)
 {
     double cssWidth = 0.0, cssHeight = 0.0;
     emscripten_get_element_css_size(canvas, &cssWidth, &cssHeight);
@@ -141,6 +142,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void kesuPointer(int kind, double x, double y, i
     event.y = cssHeight > 0.0 ? y * height / cssHeight : y;
     event.button = button;
     event.pointerPlaced = placed != 0;
+    event.time = time / 1000.0;
     events.push_back(event);
 }
 

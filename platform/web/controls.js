@@ -235,7 +235,8 @@ const KesuControls = {
     const box = this.element("canvas").getBoundingClientRect();
     // A move that comes as the picture moved or changed size under a still pointer only places it.
     const placed = kind === 0 && performance.now() - this.layoutAt < 300;
-    Module._kesuPointer(kind, event.clientX - box.left, event.clientY - box.top, event.button + 1, placed ? 1 : 0);
+    Module._kesuPointer(kind, event.clientX - box.left, event.clientY - box.top, event.button + 1, placed ? 1 : 0,
+                        event.timeStamp);
   },
 
   // --- the help ------------------------------------------------------------------------------
