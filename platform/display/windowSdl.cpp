@@ -394,9 +394,10 @@ namespace {
 
 // When the window last opened, moved, changed size or had the pointer come in, by SDL's event
 // times (milliseconds): the window system then reports the still pointer where it now lies in
-// the window, over a few events as each part of the change arrives. 0: never yet.
+// the window, over a few events as each part of the change arrives, which a busy program may
+// take in batches some hundreds of milliseconds apart. 0: never yet.
 Uint32 windowChangedAt = 0;
-constexpr Uint32 placingMilliseconds = 300;
+constexpr Uint32 placingMilliseconds = 1000;
 
 // A point of a window, in its coordinates, in its drawable's pixels (more on a HiDPI screen).
 void placePointer(Uint32 windowId, int x, int y, Uint32 timestamp, PlatformEvent& event)
