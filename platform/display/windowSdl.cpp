@@ -414,7 +414,14 @@ void placePointer(Uint32 windowId, int x, int y, Uint32 timestamp, PlatformEvent
         event.x = static_cast<double>(x) * drawableWidth / width;
         event.y = static_cast<double>(y) * drawableHeight / height;
     }
-    event.pointerPlaced = windowChangedAt == 0 || timestamp - windowChangedAt < placingMilliseconds;
+    // The window's place and size as SDL has them now: a pointer event after they changed says
+    // where the pointer lies in the changed window, whenever the program takes it.
+    static int lastGeometry[4] = {-1, -1, -1, -1};
+    int geometry[4] = {0, 0, width, height};
+    if (window) SDL_GetWindowPosition(window, &geometry[0], &geometry[1]);
+    const bool changed = !std::equal(geometry, geometry + 4, lastGeometry);
+    std::copy(geometry, geometry + 4, lastGeometry);
+    event.pointerPlaced = changed || windowChangedAt == 0 || timestamp - windowChangedAt < placingMilliseconds;
 }
 
 void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
