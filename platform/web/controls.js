@@ -27,6 +27,7 @@ const KesuControls = {
   touches: new Set(),   // fingers down on the picture
   layoutAt: 0,          // when the picture last moved or changed size
   helpUntil: 0,
+  helpHeld: false,      // H is held
 
   element(id) { return document.getElementById(id); },
 
@@ -279,12 +280,11 @@ const KesuControls = {
     button("fullscreen", () => this.command(this.FULL_SCREEN));
     // Where the browser has no full screen for an element (Safari on an iPhone), no button.
     this.element("fullscreen").hidden = !document.fullscreenEnabled;
-    for (const id of ["controls"]) {
-      this.element(id).addEventListener("pointerdown", (event) => {
-        this.shownUntil = Math.max(this.shownUntil, performance.now() + 3000);
-        event.stopPropagation();
-      });
-    }
+    // A touch on the controls keeps them, and is no tap on the picture.
+    this.element("controls").addEventListener("pointerdown", (event) => {
+      this.shownUntil = Math.max(this.shownUntil, performance.now() + 3000);
+      event.stopPropagation();
+    });
     window.addEventListener("keydown", (event) => { if (event.key === "h" || event.key === "H") this.helpHeld = true; });
     window.addEventListener("keyup", (event) => { if (event.key === "h" || event.key === "H") this.helpHeld = false; });
     window.addEventListener("resize", () => this.layout());
