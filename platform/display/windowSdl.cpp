@@ -392,12 +392,27 @@ void platformKeepDisplayAwake(bool awake)
 
 namespace {
 
-// When the window last opened, moved, changed size or had the pointer come in, by SDL's event
-// times (milliseconds): the window system then reports the still pointer where it now lies in
-// the window, over a few events as each part of the change arrives, which a busy program may
-// take in batches some hundreds of milliseconds apart. 0: never yet.
-Uint32 windowChangedAt = 0;
+// Pointer events that only say where the still pointer lies. The window system reports the
+// pointer as it comes into the window and as it leaves (SDL tells these as moves, right after
+// its "entered" and right before its "left"), and as the window opens, moves or changes size
+// under it, over some events as each part of the change arrives. A busy program may take
+// those in batches some hundreds of milliseconds apart: the window's changes are counted by
+// SDL's event times (milliseconds), for a second after each.
+struct PointerReports {
+    bool entered = false;    // the event before was "entered"
+    Uint32 changedAt = 0;    // the window's last change; 0: none yet
+    bool placed = false;     // a pointer event came already
+};
+PointerReports reports;
 constexpr Uint32 placingMilliseconds = 1000;
+
+// The event after the one taken, if one is waiting.
+bool nextEventIs(Uint32 type, Uint8 windowEvent)
+{
+    SDL_Event next;
+    return SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 && next.type == type &&
+           (type != SDL_WINDOWEVENT || next.window.event == windowEvent);
+}
 
 // A point of a window, in its coordinates, in its drawable's pixels (more on a HiDPI screen).
 void placePointer(Uint32 windowId, int x, int y, Uint32 timestamp, PlatformEvent& event)
@@ -414,19 +429,27 @@ void placePointer(Uint32 windowId, int x, int y, Uint32 timestamp, PlatformEvent
         event.x = static_cast<double>(x) * drawableWidth / width;
         event.y = static_cast<double>(y) * drawableHeight / height;
     }
-    // The window's place and size as SDL has them now: a pointer event after they changed says
-    // where the pointer lies in the changed window, whenever the program takes it.
-    static int lastGeometry[4] = {-1, -1, -1, -1};
-    int geometry[4] = {0, 0, width, height};
-    if (window) SDL_GetWindowPosition(window, &geometry[0], &geometry[1]);
-    const bool changed = !std::equal(geometry, geometry + 4, lastGeometry);
-    std::copy(geometry, geometry + 4, lastGeometry);
-    event.pointerPlaced = changed || windowChangedAt == 0 || timestamp - windowChangedAt < placingMilliseconds;
+    const bool crossing = reports.entered || nextEventIs(SDL_WINDOWEVENT, SDL_WINDOWEVENT_LEAVE);
+    const bool settling = reports.changedAt != 0 && timestamp - reports.changedAt < placingMilliseconds;
+    event.pointerPlaced = !reports.placed || crossing || settling;
+    reports.placed = true;
+}
+
+void takeWindowChange(const SDL_WindowEvent& change)
+{
+    switch (change.event) {
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_MOVED:
+    case SDL_WINDOWEVENT_RESIZED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED: reports.changedAt = std::max<Uint32>(change.timestamp, 1); break;
+    default: break;
+    }
 }
 
 void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
 {
     event = PlatformEvent{};
+    const bool entered = sdlEvent.type == SDL_WINDOWEVENT && sdlEvent.window.event == SDL_WINDOWEVENT_ENTER;
     // SDL's event times are milliseconds of its own clock: placed on the monotonic clock by how
     // long ago the event came.
     const Uint32 ago = SDL_GetTicks() - sdlEvent.common.timestamp;
@@ -453,15 +476,7 @@ void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
         placePointer(sdlEvent.button.windowID, sdlEvent.button.x, sdlEvent.button.y, sdlEvent.button.timestamp, event);
         break;
     case SDL_WINDOWEVENT:
-        switch (sdlEvent.window.event) {
-        case SDL_WINDOWEVENT_SHOWN:
-        case SDL_WINDOWEVENT_EXPOSED:
-        case SDL_WINDOWEVENT_MOVED:
-        case SDL_WINDOWEVENT_RESIZED:
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-        case SDL_WINDOWEVENT_ENTER: windowChangedAt = std::max<Uint32>(sdlEvent.window.timestamp, 1); break;
-        default: break;
-        }
+        takeWindowChange(sdlEvent.window);
         event.kind = sdlEvent.window.event == SDL_WINDOWEVENT_EXPOSED || sdlEvent.window.event == SDL_WINDOWEVENT_SIZE_CHANGED
                          ? PLATFORM_EVENT_SHOWN
                          : PLATFORM_EVENT_OTHER;
@@ -470,6 +485,7 @@ void translateEvent(const SDL_Event& sdlEvent, PlatformEvent& event)
         event.kind = PLATFORM_EVENT_OTHER;
         break;
     }
+    reports.entered = entered;
 }
 
 } // namespace

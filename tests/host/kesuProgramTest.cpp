@@ -468,8 +468,6 @@ TEST(KesuProgram, UnderAnXServerTheKeysSteerTheShowAndEachFrameIsDrawnForWhenItI
 // and then F twice before the window system has shrunk the window: the same full screen.
 TEST(KesuProgram, UnderAnXServerTheFullScreenShowsThePausedPictureScaledAndGivesItBack)
 {
-    KESU_REGULAR_BUILD_ONLY("on a loaded machine an instrumented player takes the window system's report of the still "
-                            "pointer in the resized window for a move, and the bar then covers the paused picture");
     const std::string folder = makeRunFolder("kesu-full", "640 480 0\n");
     ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
     std::ofstream(folder + "/runs.sh")
