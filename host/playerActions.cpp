@@ -2,6 +2,7 @@
 
 #include "host/playerClock.h"
 #include "host/playerScreen.h"
+#include "platform/display/window.h"
 #include "platform/system/monotonicClock.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
@@ -23,6 +24,7 @@ bool seekTo(const Player& player, double t)
         ++steering.passes;
     }
     t = std::max(0.0, t);
+    ++steering.moves;
     removeTimeBar(steering.bar);
     const float start = restartDemoSession(player.session, t);
     restartPlayerClock(player.clock, t, start);
@@ -98,6 +100,7 @@ bool takePlayerAction(const Player& player, const PlayerAction& action)
         // Paused, the picture is shown again in its new place.
         if (session.paused) presentFrame(player.screen, steering.bar, session.demoTime);
         return true;
+    case ACTION_RAISE: platformRaiseWindow(player.screen.window); return true;
     // A level between the steps goes to the next step in the direction asked.
     case ACTION_VOLUME_UP: changeVolume(player, (steering.volume / 5 + 1) * 5, false); return true;
     case ACTION_VOLUME_DOWN: changeVolume(player, ((steering.volume + 4) / 5 - 1) * 5, false); return true;

@@ -23,6 +23,7 @@ enum PlayerActionKind {
     ACTION_TIME_BAR,       // the time bar kept on or not
     ACTION_SCREENSHOT,
     ACTION_FULL_SCREEN,    // between the window and the full screen
+    ACTION_RAISE,          // the window to the front
     ACTION_VOLUME_UP,      // a twentieth up, unmuted
     ACTION_VOLUME_DOWN,    // a twentieth down, unmuted
     ACTION_MUTE,           // muted or not; the level is kept
@@ -38,6 +39,7 @@ struct PlayerAction {
 struct PlayerSteering {
     bool looping = false;
     int passes = 1;      // times the show started, a loop's restarts included
+    int moves = 0;       // times the show was moved (seeks, a loop's restarts)
     int volume = 100;    // the level in percent, on the mixers' cubic curve
     bool muted = false;
     TimeBar bar;

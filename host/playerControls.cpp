@@ -26,6 +26,7 @@ const CommandAction commandActions[] = {
     {PLATFORM_COMMAND_SET_VOLUME, ACTION_SET_VOLUME},
     {PLATFORM_COMMAND_MUTE, ACTION_MUTE},
     {PLATFORM_COMMAND_FULL_SCREEN, ACTION_FULL_SCREEN},
+    {PLATFORM_COMMAND_RAISE, ACTION_RAISE},
 };
 
 // The show's parts as the controls take them.
@@ -56,6 +57,7 @@ void publishPlayerState(const Player& player)
     state.looping = player.steering.looping;
     state.volume = player.steering.volume;
     state.muted = player.steering.muted;
+    state.moves = player.steering.moves;
     state.timeText = timeBarText(state.seconds, demoLength);
     state.part = showPartAt(state.seconds);
     state.parts = parts;

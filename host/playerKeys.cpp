@@ -29,6 +29,15 @@ const KeyAction keyActions[] = {
     {'l', {ACTION_LOOP}, false},
     {'o', {ACTION_TIME_BAR}, false},
     {'m', {ACTION_MUTE}, false},
+    // The media keys, where the system hands them to the window.
+    {PLATFORM_KEY_MEDIA_PLAY, {ACTION_PLAY_PAUSE}, false},
+    {PLATFORM_KEY_MEDIA_NEXT, {ACTION_NEXT_PART}, true},
+    {PLATFORM_KEY_MEDIA_PREVIOUS, {ACTION_PREVIOUS_PART}, true},
+    {PLATFORM_KEY_MEDIA_STOP, {ACTION_END}, false},
+    {PLATFORM_KEY_MEDIA_MUTE, {ACTION_MUTE}, false},
+    {PLATFORM_KEY_VOLUME_MUTE, {ACTION_MUTE}, false},
+    {PLATFORM_KEY_VOLUME_UP, {ACTION_VOLUME_UP}, true},
+    {PLATFORM_KEY_VOLUME_DOWN, {ACTION_VOLUME_DOWN}, true},
 };
 
 } // namespace

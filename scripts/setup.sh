@@ -3,7 +3,8 @@
 # only checks.
 #
 #   scripts/setup.sh          building and running: compiler, CMake and the client libraries
-#                             (SDL2, GL, mpg123, JPEG, PNG, the PulseAudio client library) and
+#                             (SDL2, GL, mpg123, JPEG, PNG, the PulseAudio client library, sd-bus
+#                             for the desktop's media controls) and
 #                             ffmpeg, with which `make run` renders a video where there is no
 #                             display. Never a sound server: a desktop keeps the one it has.
 #   scripts/setup.sh tests    also what the tests use: GoogleTest and Benchmark, OpenGL ES
@@ -20,14 +21,14 @@ source "$(dirname "$0")/lib.sh"
 packages=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-image-dev libegl-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
-  libmpg123-dev libmp3lame-dev libebur128-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libpulse-dev
+  libmpg123-dev libmp3lame-dev libebur128-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libpulse-dev libsystemd-dev
   ffmpeg
 )
 case "${1:-}" in
   "") ;;
   tests)
     testPackages=(libgtest-dev libbenchmark-dev libgles-dev xvfb xauth x11-utils xdotool
-                  pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon)
+                  pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon playerctl)
     for server in pulseaudio pipewire pipewire-pulse wireplumber; do
       if ! dpkg-query -W -f='${Status}' "$server" 2>/dev/null | grep -q 'install ok installed'; then
         step "the tests start private PulseAudio and PipeWire servers, so their packages are installed; on a desktop they stand beside its own sound server, which keeps running as it is"

@@ -59,7 +59,6 @@ bool platformMakeCurrent(PlatformWindow* window, PlatformContext* context);
 void platformDeleteContext(PlatformContext* context);
 
 bool platformShowWindow(PlatformWindow* window);
-bool platformRaiseWindow(PlatformWindow* window);
 // Drops a full-screen mode, so the desktop's own mode is back.
 void platformLeaveFullscreen(PlatformWindow* window);
 

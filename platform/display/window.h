@@ -39,6 +39,16 @@ constexpr int PLATFORM_KEY_PAGE_UP = 0x4000004B;
 constexpr int PLATFORM_KEY_PAGE_DOWN = 0x4000004E;
 constexpr int PLATFORM_KEY_F11 = 0x40000044;
 constexpr int PLATFORM_KEY_F12 = 0x40000045;
+// The keyboard's media keys, where the system hands them to the window rather than to its
+// media controls.
+constexpr int PLATFORM_KEY_MEDIA_PLAY = 0x40000105;
+constexpr int PLATFORM_KEY_MEDIA_NEXT = 0x40000102;
+constexpr int PLATFORM_KEY_MEDIA_PREVIOUS = 0x40000103;
+constexpr int PLATFORM_KEY_MEDIA_STOP = 0x40000104;
+constexpr int PLATFORM_KEY_MEDIA_MUTE = 0x40000106;
+constexpr int PLATFORM_KEY_VOLUME_MUTE = 0x4000007F;
+constexpr int PLATFORM_KEY_VOLUME_UP = 0x40000080;
+constexpr int PLATFORM_KEY_VOLUME_DOWN = 0x40000081;
 
 // What a control asks of the player (PLATFORM_EVENT_COMMAND), with the event's value where it
 // takes one.
@@ -53,7 +63,8 @@ enum PlatformCommand {
     PLATFORM_COMMAND_STOP,         // the end of the run
     PLATFORM_COMMAND_SET_VOLUME,   // value: the level, 0 to 1
     PLATFORM_COMMAND_MUTE,         // muted or not
-    PLATFORM_COMMAND_FULL_SCREEN   // between the window and the full screen
+    PLATFORM_COMMAND_FULL_SCREEN,  // between the window and the full screen
+    PLATFORM_COMMAND_RAISE         // the window brought to the front
 };
 
 // Modifier keys held with a key.
@@ -115,6 +126,8 @@ bool platformSetFullscreen(PlatformWindow* window, bool fullscreen);
 bool platformIsFullscreen(PlatformWindow* window);
 
 void platformShowCursor(bool visible);
+// The window brought to the front of the others, where the system lets a program do that.
+bool platformRaiseWindow(PlatformWindow* window);
 // Keeps the screen saver and display power-down off while true.
 void platformKeepDisplayAwake(bool awake);
 

@@ -2,6 +2,7 @@
 #include "platform/display/window.h"
 
 #include "platform/display/glContext.h"
+#include "platform/system/mediaControls.h"
 #include "platform/system/monotonicClock.h"
 #include "platform/system/quitSignal.h"
 
@@ -497,6 +498,7 @@ bool platformPollEvent(PlatformEvent& event)
         event.kind = PLATFORM_EVENT_QUIT;
         return true;
     }
+    if (platformTakeMediaEvent(event)) return true;
     SDL_Event sdlEvent;
     if (!SDL_PollEvent(&sdlEvent)) return false;
     translateEvent(sdlEvent, event);

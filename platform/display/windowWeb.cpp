@@ -252,6 +252,9 @@ bool platformIsFullscreen(PlatformWindow*) { return webIsFullscreen(); }
 
 void platformShowCursor(bool visible) { showPointer(visible ? 1 : 0); }
 
+// A page cannot bring its window to the front.
+bool platformRaiseWindow(PlatformWindow*) { return false; }
+
 // The Screen Wake Lock, taken again each time the page comes back to the front.
 void platformKeepDisplayAwake(bool awake) { keepAwake(awake ? 1 : 0); }
 

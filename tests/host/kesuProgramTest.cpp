@@ -7,6 +7,7 @@
 #include "platform/sound/mp3Decoder.h"
 #include "tests/support/processRunner.h"
 #include "tests/support/regularBuildOnly.h"
+#include "timeline/demoSchedule.h"
 #include "tools/audioclock/clockAnalysis.h"
 #include "tools/audioclock/soundServer.h"
 
@@ -26,6 +27,7 @@
 #include <memory>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -737,6 +739,93 @@ TEST(KesuProgram, UnderAnXServerTheVolumeKeysSetTheLevelHeardAndEachRunStartsAtI
     std::vector<double> jumps;
     checkDrawnTimes(folder + "/volume.log", true, 20.0, jumps);
     EXPECT_TRUE(jumps.empty()) << "the level moved the clock";
+}
+
+// The desktop's media controls, through a virtual X server and a private session bus, as
+// playerctl and a media key use them: listed, described, paused and resumed, moved to 100 s,
+// to the next part and back to its start, the level set with a change signalled; a position
+// for another track or outside the show ignored; the media keys as their keys; a second player
+// beside the first under its instance's name; stopped. With no session bus the player plays
+// and says nothing, and when the bus goes away in the middle the show goes on to its end.
+TEST(KesuProgram, UnderAnXServerAndASessionBusTheMediaControlsSteerTheShow)
+{
+    const std::string folder = makeRunFolder("kesu-media", "640 480 1\n");
+    ASSERT_FALSE(folder.empty()) << "the generated data pack is missing from the build";
+    const std::string call = "busctl --user call org.mpris.MediaPlayer2.kesu_tamrick /org/mpris/MediaPlayer2 "
+                             "org.mpris.MediaPlayer2.Player SetPosition ox ";
+    std::ofstream(folder + "/bus.sh")
+        << xScriptStart() << mouseFunctions
+        << "pc() { playerctl -p kesu_tamrick \"$@\"; }\n"
+           "listed() { for i in $(seq 200); do playerctl -l 2>/dev/null | grep -qx \"$1\" && return 0; sleep 0.1; done; return 1; }\n"
+           "dbus-monitor \"type='signal',path='/org/mpris/MediaPlayer2'\" >monitor.txt 2>&1 & monitor=$!\n"
+           "KESU_CLOCK_LOG=media.log ./kesu --window --from 20 >m.out 2>m.err & player=$!\n"
+           "window; playing m.out; listed kesu_tamrick\n"
+           "playerctl -l >list.txt; pc metadata >metadata.txt; pc status >status.txt\n"
+           "pc play-pause; sleep 0.5; pc status >>status.txt; pc play-pause; sleep 0.5; pc status >>status.txt\n"
+           "pc position 100; sleep 1; pc position >position.txt; pc next; sleep 1.5; pc previous; sleep 1\n"
+           "pc volume 0.5; sleep 0.5; pc volume >volume.txt\n"
+        << call << "/org/elsewhere 5000000; " << call << "/org/kesutamrick/KesuTamrick/show 200000000; " << call
+        << "-- /org/kesutamrick/KesuTamrick/show -1; sleep 0.5\n"
+           "key XF86AudioPlay 0.5; pc status >>status.txt; key XF86AudioPlay 0.5; pc status >>status.txt; key XF86AudioNext 1\n"
+           "./kesu --window --from 160 >i.out 2>i.err & second=$!\n"
+           "playing i.out; listed kesu_tamrick.instance$second; playerctl -l >list2.txt\n"
+           "playerctl -p kesu_tamrick.instance$second stop; wait $second; echo $? >i.status\n"
+           "pc stop; wait $player; echo $? >m.status; sleep 0.5; kill $monitor\n";
+    std::ofstream(folder + "/runs.sh")
+        << "dbus-run-session -- bash bus.sh 2>bus.err\n"
+           "env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR=/nonexistent ./kesu --window --from 171 >q.out 2>q.err; echo $? >q.status\n"
+           "dbus-daemon --session --fork --print-address=3 --print-pid=4 3>address.txt 4>daemon.txt\n"
+           "KESU_CLOCK_LOG=gone.log DBUS_SESSION_BUS_ADDRESS=$(cat address.txt) ./kesu --window --from 168 >g.out 2>g.err & player=$!\n"
+           "for i in $(seq 600); do grep -q 'kesu: playing' g.out && break; sleep 0.1; done; sleep 1; kill $(cat daemon.txt)\n"
+           "wait $player; echo $? >g.status\n";
+    ProcessOptions options = headless(folder, runBound);
+    options.setEnvironment = {{"SDL_AUDIODRIVER", "dummy"}};
+    options.unsetEnvironment = {"SDL_VIDEODRIVER", "DBUS_SESSION_BUS_ADDRESS"};
+    options.timeoutSeconds = 150.0;
+    const ProcessResult result = runProcess("/usr/bin/xvfb-run", xServerArgs("1280x1024", {"bash", "runs.sh"}), options);
+    ASSERT_EQ(result.exitStatus, 0) << "xvfb-run, dbus-run-session and playerctl (installed by scripts/setup.sh tests): "
+                                    << result.err << readFile(folder + "/bus.err");
+    for (const char* run : {"m", "i", "q", "g"})
+        EXPECT_EQ(readFile(folder + "/" + run + ".status"), "0\n") << run << ": " << readFile(folder + "/" + run + ".err");
+
+    EXPECT_EQ(readFile(folder + "/list.txt"), "kesu_tamrick\n");
+    const std::string metadata = readFile(folder + "/metadata.txt");
+    EXPECT_NE(metadata.find("mpris:length              173000000"), std::string::npos) << metadata;
+    EXPECT_NE(metadata.find("xesam:title               Kesu Tamrick"), std::string::npos) << metadata;
+    EXPECT_EQ(readFile(folder + "/status.txt"), "Playing\nPaused\nPlaying\nPaused\nPlaying\n");
+    const double position = std::atof(readFile(folder + "/position.txt").c_str());
+    EXPECT_TRUE(position >= 100.0 && position < 101.5) << position;
+    EXPECT_EQ(readFile(folder + "/volume.txt"), "0.500000\n");
+    const std::string signals = readFile(folder + "/monitor.txt");
+    for (const char* said : {"\"PlaybackStatus\"", "\"Metadata\"", "\"Volume\"", "member=Seeked"})
+        EXPECT_NE(signals.find(said), std::string::npos) << said << " never signalled";
+    const std::string second = readFile(folder + "/list2.txt");
+    EXPECT_NE(second.find("kesu_tamrick\n"), std::string::npos) << second;
+    EXPECT_NE(second.find("kesu_tamrick.instance"), std::string::npos) << second;
+
+    // 100 s, the next part's start, its start again, and the part after that; no other move.
+    const double next = showParts[showPartAt(100.0) + 1].start;
+    std::vector<double> jumps;
+    checkDrawnTimes(folder + "/media.log", true, 20.0, jumps);
+    ASSERT_EQ(jumps.size(), 4u) << "the media controls did not each move the show once";
+    EXPECT_NEAR(jumps[0], 100.0, 0.05);
+    EXPECT_EQ(std::vector<double>(jumps.begin() + 1, jumps.end()),
+              (std::vector<double>{next, next, showParts[showPartAt(next) + 1].start}));
+
+    // Nothing but what any run on this server says (its GL has no swap control).
+    const auto said = [&](const char* file) {
+        std::istringstream lines(readFile(folder + "/" + file));
+        std::string line, rest;
+        while (std::getline(lines, line))
+            if (line.find("the driver offers no swap interval") == std::string::npos) rest += line + "\n";
+        return rest;
+    };
+    EXPECT_EQ(said("q.err"), "") << "a run with no session bus said something";
+    EXPECT_EQ(said("g.err"), "") << "a run whose bus went away said something";
+    std::vector<double> none;
+    const std::vector<ClockLogLine> gone = checkDrawnTimes(folder + "/gone.log", true, 168.0, none);
+    ASSERT_FALSE(gone.empty());
+    EXPECT_GT(gone.back().position, 172.0) << "the show stopped when the bus went away";
 }
 
 namespace {
