@@ -149,7 +149,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void kesuPointer(int kind, double x, double y, i
 // One of the page's buttons (PlatformCommand).
 extern "C" EMSCRIPTEN_KEEPALIVE void kesuCommand(int command, double value)
 {
-    if (command < PLATFORM_COMMAND_PLAY || command > PLATFORM_COMMAND_FULL_SCREEN) return;
+    if (command < PLATFORM_COMMAND_PLAY || command > PLATFORM_COMMAND_RAISE) return;
     PlatformEvent event;
     event.kind = PLATFORM_EVENT_COMMAND;
     event.command = static_cast<PlatformCommand>(command);

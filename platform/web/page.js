@@ -2,7 +2,8 @@
 // program and the data pack with their progress shown, hands the program its arguments from
 // the address (?from=SECONDS, ?loop=1, ?pause=1, ?bench=1) and the viewer's level from the
 // browser's storage, and answers what the program asks of the page (KesuPage); the music is
-// sound.js's (KesuAudio), the mouse, touch and the controls controls.js's (KesuControls). A
+// sound.js's (KesuAudio), the mouse, touch and the controls controls.js's (KesuControls), the
+// system's media controls mediaSession.js's (KesuSession). A
 // test's address (?test=MODE) loads testHooks.js first, which takes what the tests read; a
 // viewer's page has none of it.
 "use strict";
@@ -56,6 +57,7 @@ const KesuPage = {
     this.ended = true;
     KesuAudio.stop();
     KesuControls.ended();
+    KesuSession.ended();
     this.keepAwake(false);
     const report = benchMode ? this.benchTable.join("\n") : this.lastReport;
     element("reportText").textContent = report || "the show ended";
@@ -91,6 +93,7 @@ const KesuPage = {
   // The program's state; the viewer's level is kept for the next visit.
   playerState(state) {
     KesuControls.setState(state);
+    KesuSession.setState(state, KesuControls.parts);
     if (testMode && tests()) tests().playerState(state);
     try {
       if (String(state.volume) !== localStorage.getItem(volumeKey)) localStorage.setItem(volumeKey, String(state.volume));
@@ -246,6 +249,7 @@ async function start() {
 // The show's first frame is drawn in the next animation frame, after this callback's.
 function onPlaying() {
   KesuControls.started();
+  KesuSession.started();
   requestAnimationFrame(() => setTimeout(() => performance.mark("kesu-first-frame"), 0));
   if (tests()) tests().playing();
 }

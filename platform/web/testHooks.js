@@ -18,7 +18,17 @@ const KesuTest = {
   started() {
     window.addEventListener("error", (event) => this.post("errors.txt", String(event.message)));
     window.addEventListener("unhandledrejection", (event) => this.post("errors.txt", String(event.reason)));
+    // The media session's handlers as the page registers them, for the tests to call.
+    if (navigator.mediaSession) {
+      const register = navigator.mediaSession.setActionHandler.bind(navigator.mediaSession);
+      navigator.mediaSession.setActionHandler = (action, handler) => {
+        this.handlers[action] = handler;
+        register(action, handler);
+      };
+    }
   },
+
+  handlers: {},
 
   programEnvironment(environment) { environment.KESU_CLOCK_LOG = "/clock.log"; },
 

@@ -16,7 +16,7 @@ class Browser:
     "gl-egl" (Mesa's llvmpipe through ANGLE) or "swiftshader"; `throttled` leaves a hidden
     page slowed down as for a user."""
 
-    def __init__(self, angle="gl-egl", width=640, height=480, throttled=False, extra_flags=()):
+    def __init__(self, angle="gl-egl", width=640, height=480, throttled=False, extra_flags=(), env=None):
         self.profile = tempfile.mkdtemp(prefix="kesu-chromium-")
         self.downloads = os.path.join(self.profile, "downloads")
         os.makedirs(self.downloads)
@@ -41,7 +41,7 @@ class Browser:
             os.dup2(replies_write, 4)
 
         self.process = subprocess.Popen(["chromium"] + flags + ["about:blank"], pass_fds=(3, 4),
-                                        preexec_fn=pipes, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                        preexec_fn=pipes, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
         os.close(commands_read)
         os.close(replies_write)
         self.commands = os.fdopen(commands_write, "wb", buffering=0)

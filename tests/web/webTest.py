@@ -497,6 +497,85 @@ def volume_kept(checks, browser, server):
                  "%s, then %s, gain %s" % (level, again, gain))
 
 
+# --- the system's media controls --------------------------------------------------------------
+
+def media_session(checks, server):
+    """The page's media session as a desktop's media controls see it: a Chromium on a private
+    session bus shows it over MPRIS, which playerctl reads and steers; then each handler as the
+    page registered it, with what lies outside the show."""
+    daemon = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
+                            capture_output=True, text=True, timeout=30)
+    address, pid = daemon.stdout.split()
+    environment = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address)
+
+    def playerctl(*args):
+        done = subprocess.run(["playerctl", "-p", "chromium"] + list(args), capture_output=True, text=True,
+                              env=environment, timeout=20)
+        return done.stdout.strip()
+
+    browser = Browser("gl-egl", env=environment)
+    try:
+        load(browser, server, "test=session&from=20")
+        if not checks.check("session: the show plays", playing(browser)):
+            return
+        state = lambda: browser.evaluate("KesuTest.state") or {}  # noqa: E731
+        listed = wait(browser, lambda: "chromium" in playerctl("-l", "--all-players"), 15)
+        # The artwork comes once the browser has fetched it.
+        metadata = wait(browser, lambda: (lambda m: "mpris:artUrl" in m and m)(playerctl("metadata")), 10) or playerctl("metadata")
+        part = browser.evaluate("KesuControls.parts[KesuTest.state.part].name")
+        checks.check("session: the system lists the page's session with the title, the part, the length and artwork",
+                     listed and "Kesu Tamrick" in metadata and "173000000" in metadata and part in metadata
+                     and "mpris:artUrl" in metadata, metadata.replace("\n", "; "))
+        playerctl("position", "100")
+        moved = wait(browser, lambda: 100 <= state().get("seconds", 0) < 101.5, 10)
+        browser.pump(0.5)
+        position, album = playerctl("position"), playerctl("metadata", "xesam:album")
+        checks.check("session: a position asked lands there, and the session shows it and its part",
+                     moved and 100 <= float(position or 0) < 102 and album == "Credits", "%s s, %s" % (position, album))
+        playerctl("play-pause")
+        paused = wait(browser, lambda: state().get("paused"), 10)
+        status = playerctl("status")
+        playerctl("play-pause")
+        resumed = wait(browser, lambda: not state().get("paused"), 10)
+        checks.check("session: play-pause pauses the show, which the session shows, and plays it again",
+                     paused and status == "Paused" and resumed, status)
+        playerctl("next")
+        nexted = wait(browser, lambda: 105 <= state().get("seconds", 0) < 106.5, 10)
+        browser.pump(1.2)
+        playerctl("position", "5-")
+        back = wait(browser, lambda: 100.5 <= state().get("seconds", 0) < 102, 10)
+        checks.check("session: the next track is the next part, and back is 5 s back", nexted and back,
+                     "%.2f s" % state().get("seconds", 0))
+
+        handlers = browser.evaluate("Object.keys(KesuTest.handlers).filter((k) => KesuTest.handlers[k]).sort().join(' ')")
+        checks.check("session: the page takes every action", handlers ==
+                     "nexttrack pause play previoustrack seekbackward seekforward seekto stop", handlers)
+        results = []
+        for call, wanted in [("seekto({ seekTime: -3 })", lambda s: s < 0.5),
+                             ("seekforward({ seekOffset: 12 })", lambda s: 12 <= s < 13),
+                             ("seekbackward({})", lambda s: 7 <= s < 8.5),
+                             ("nexttrack({})", lambda s: s >= 10 and s < 11.5),
+                             ("previoustrack({})", lambda s: s < 1)]:
+            before = state().get("moves")
+            browser.evaluate("KesuTest.handlers." + call)
+            wait(browser, lambda: state().get("moves") != before, 10)
+            results.append("%s: %.2f" % (call, state().get("seconds", -1)))
+            if not wanted(state().get("seconds", -1)):
+                results[-1] += " (wrong)"
+        checks.check("session: each handler does what it names, a time before the start held to it",
+                     not any("wrong" in r for r in results), "; ".join(results))
+        browser.evaluate("KesuTest.handlers.seekto({ seekTime: 400 })")
+        log = ended_log(browser, server)
+        checks.check("session: a time past the end is held to the end, which ends the run",
+                     len(log) > 0 and server.named("report.txt") is not None)
+        gone = wait(browser, lambda: "chromium" not in playerctl("-l", "--all-players"), 10)
+        checks.check("session: the run over, the session is the page's no more",
+                     browser.evaluate("navigator.mediaSession.playbackState") == "none", "listed: %s" % (not gone))
+    finally:
+        browser.close()
+        subprocess.run(["kill", pid])
+
+
 # --- what a user does to a tab ----------------------------------------------------------------
 
 def gestures(checks, browser, server):
@@ -875,6 +954,8 @@ def main():
                 usage_error(checks, browser, server)
         finally:
             browser.close()
+        if wanted("session"):
+            media_session(checks, server)
         if wanted("background"):
             # A hidden page slowed down as for a user: no frame until it is in front again.
             browser = Browser("gl-egl", throttled=True)
