@@ -16,17 +16,17 @@ class Browser:
     "gl-egl" (Mesa's llvmpipe through ANGLE) or "swiftshader"; `throttled` leaves a hidden
     page slowed down as for a user."""
 
-    def __init__(self, angle="gl-egl", width=640, height=480, throttled=False, extra_flags=(), env=None):
+    def __init__(self, angle="gl-egl", width=640, height=480, throttled=False, extra_flags=(), env=None, muted=True):
         self.profile = tempfile.mkdtemp(prefix="kesu-chromium-")
         self.downloads = os.path.join(self.profile, "downloads")
         os.makedirs(self.downloads)
         commands_read, commands_write = os.pipe()
         replies_read, replies_write = os.pipe()
         flags = ["--headless=new", "--no-sandbox", "--no-first-run", "--disable-background-networking",
-                 "--disable-component-update", "--disable-sync", "--disable-quic", "--mute-audio",
+                 "--disable-component-update", "--disable-sync", "--disable-quic",
                  "--autoplay-policy=no-user-gesture-required", "--ignore-gpu-blocklist",
                  "--window-size=%d,%d" % (width, height), "--user-data-dir=" + self.profile,
-                 "--remote-debugging-pipe"] + list(extra_flags)
+                 "--remote-debugging-pipe"] + (["--mute-audio"] if muted else []) + list(extra_flags)
         # A hidden page is slowed down as a browser does for a user only where asked: the
         # other tests keep time in a page that may be behind another.
         if not throttled:
