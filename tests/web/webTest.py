@@ -633,14 +633,16 @@ def background_tab(checks, browser, server):
     if not checks.check("a background tab: the page was hidden", bool(hidden)):
         return
     # Hidden, the browser draws no frame; back in front, the first frame is drawn for the
-    # music's moment, not for where the show stood.
+    # music's moment, not for where the show stood: as the first after a seek, for the music
+    # read at its start (so its own drawing, some 17 ms on a busy llvmpipe, is not counted),
+    # or with the prediction for the music at its swap.
     while_hidden = log[(log[:, 0] > hidden_at + 0.5) & (log[:, 0] < back_at)]
     first = log[log[:, 0] > back_at]
     shown, read, drawn, read_at = first[0] if len(first) else (0, 0, -1, 0)
     checks.check("a background tab: no frame while hidden; back in front, the show at the music's moment",
-                 len(while_hidden) == 0 and abs(drawn - (read + shown - read_at)) <= FRAME,
-                 "%.2f s hidden, %d frames meanwhile; the first frame after drawn for %.3f s, the music at %.3f s" %
-                 (back_at - hidden_at, len(while_hidden), drawn, read + shown - read_at))
+                 len(while_hidden) == 0 and min(abs(drawn - read), abs(drawn - (read + shown - read_at))) <= FRAME,
+                 "%.2f s hidden, %d frames meanwhile; the first frame after drawn for %.3f s, the music at %.3f s "
+                 "read, %.3f s at the swap" % (back_at - hidden_at, len(while_hidden), drawn, read, read + shown - read_at))
 
 
 def resizing(checks, browser, server):
