@@ -4,7 +4,8 @@
 # and purges it. `make windows` cross-builds the Windows zip; `make windows-test` runs it
 # under Wine.
 # `make web` builds the demo for a browser tab into dist/kesu-tamrick-web/ (and its zip) with
-# Debian's emscripten; `make web-run` serves it on http://127.0.0.1:8000/; `make web-test` tries
+# Debian's emscripten (SITE_URL=https://host/folder/, the address it will be served from, makes
+# its link's preview absolute); `make web-run` serves it on http://127.0.0.1:8000/; `make web-test` tries
 # it in headless Chromium and in Firefox.
 # `make fuzz` installs clang and runs each libFuzzer target for FUZZ_SECONDS seconds (clang
 # build in build/fuzz); FUZZ_TARGETS=scene3ds_tree runs one alone.
@@ -72,7 +73,7 @@ windows-test: windows
 # release build's.
 web: build-release
 	@bash scripts/setup.sh web
-	@bash scripts/web.sh $(BUILD_RELEASE)
+	@bash scripts/web.sh $(BUILD_RELEASE) $(SITE_URL)
 
 web-run: web
 	@bash scripts/web-run.sh

@@ -5,10 +5,20 @@
 # test hooks it loads only for a test), kesu.js, kesu.wasm, kesu-data.js, kesu.data and the icons; dist/kesu-tamrick-web.zip holds the same
 # folder for any static web host. Nothing is fetched from the network.
 #
-#   scripts/web.sh RELEASE_BUILD
+#   scripts/web.sh RELEASE_BUILD [SITE_URL]
+#
+# SITE_URL, the address the folder will be served from (https://host/some/folder/), makes the
+# link's preview tags absolute, as the sites that preview links need them; without it they are
+# relative.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 release=$(cd "${1:-build/release}" && pwd)
+siteUrl=${2:-}
+case "$siteUrl" in
+  "" | http://* | https://*) ;;
+  *) echo "usage: scripts/web.sh RELEASE_BUILD [SITE_URL]: the site's address starts with https:// (or http://)" >&2; exit 2 ;;
+esac
+[ -z "$siteUrl" ] || [ "${siteUrl%/}/" = "$siteUrl" ] || siteUrl="$siteUrl/"
 cd "$root"
 build="$root/build/web"
 # Debian's emscripten finds its JavaScript modules through NODE_PATH when node is not Debian's.
@@ -34,12 +44,44 @@ site="$root/dist/kesu-tamrick-web"
 rm -rf "$site"
 mkdir -p "$site"
 cp platform/web/index.html platform/web/page.js platform/web/sound.js platform/web/controls.js platform/web/mediaSession.js \
-   platform/web/testHooks.js "$build/host/kesu.js" "$build/host/kesu.wasm" "$packed/kesu.data" "$packed/kesu-data.js" "$site/"
-# The icons the package has, for the media session's artwork and the page's own.
+   platform/web/testHooks.js platform/web/manifest.webmanifest "$build/host/kesu.js" "$build/host/kesu.wasm" \
+   "$packed/kesu.data" "$packed/kesu-data.js" "$site/"
+# The icons the package has: the page's own, its media session's artwork and the installed app's.
 mkdir -p "$site/icons"
-for size in 128 256; do
+for size in 128 192 256 512; do
   cp "$release/icons/${size}x${size}/apps/kesu-tamrick.png" "$site/icons/kesu-tamrick-$size.png"
 done
+
+# The link's preview: the show at a moment, drawn by kesu-capture at 1200x630, and the tags that
+# name it, with the title and a line on the show.
+previewAt=57
+step "drawing the link's preview: the show at $previewAt s, 1200x630"
+rm -rf "$build/preview"
+(cd "$pack" && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "$release/tools/capture/kesu-capture" --size 1200x630 \
+   --at "$previewAt" --out "$build/preview" >"$build/preview.log" 2>&1) || fail "kesu-capture: $(tail -3 "$build/preview.log")"
+cp "$build"/preview/at-*.png "$site/preview.png"
+python3 - "$site/index.html" "$siteUrl" <<'TAGS'
+import html
+import sys
+page, base = sys.argv[1], sys.argv[2]
+title = "Kesu Tamrick"
+line = "A three-minute real-time 3D demo with its own music, playing in the browser."
+tags = [("property", "og:type", "website"), ("property", "og:title", title), ("property", "og:description", line),
+        ("property", "og:image", base + "preview.png"), ("property", "og:image:width", "1200"),
+        ("property", "og:image:height", "630"), ("property", "og:image:alt", "The show's title banner"),
+        ("name", "twitter:card", "summary_large_image"), ("name", "twitter:title", title),
+        ("name", "twitter:description", line), ("name", "twitter:image", base + "preview.png")]
+if base:
+    tags.insert(1, ("property", "og:url", base))
+text = "\n".join('<meta %s="%s" content="%s">' % (kind, name, html.escape(value)) for kind, name, value in tags)
+with open(page) as source:
+    content = source.read()
+marker = "<!-- the link's preview, written by scripts/web.sh -->"
+if marker not in content:
+    sys.exit("web.sh: %s has no place for the preview's tags" % page)
+with open(page, "w") as out:
+    out.write(content.replace(marker, text))
+TAGS
 zip="$root/dist/kesu-tamrick-web.zip"
 rm -f "$zip"
 (cd "$root/dist" && zip -q -r -9 "$zip" kesu-tamrick-web)

@@ -9,6 +9,7 @@ pack was made of, KESU and KESU-CAPTURE the desktop programs, which draw the pic
 messages and decode the music the page's are compared with, started in that folder."""
 
 import argparse
+import base64
 import os
 import shutil
 import subprocess
@@ -497,6 +498,35 @@ def volume_kept(checks, browser, server):
                  "%s, then %s, gain %s" % (level, again, gain))
 
 
+# --- how the page arrives ---------------------------------------------------------------------
+
+def page_metadata(checks, browser, server):
+    """What a browser and a site read of the page before it plays: installable (the manifest and
+    its icons), a favicon, and the link's preview tags with the picture they name."""
+    load(browser, server, "test=keys&pause=1")
+    wait(browser, lambda: browser.evaluate("document.readyState") == "complete", 30)
+    errors = browser.call("Page.getInstallabilityErrors", session=True).get("installabilityErrors")
+    checks.check("delivery: the browser finds the page installable", errors == [], str(errors))
+    tags = browser.evaluate("Object.fromEntries([...document.querySelectorAll('meta[property], meta[name]')]"
+                            ".map((m) => [m.getAttribute('property') || m.getAttribute('name'), m.content]))") or {}
+    wanted = ["og:title", "og:description", "og:image", "twitter:card", "twitter:image", "description"]
+    checks.check("delivery: the link's preview has its title, description and picture",
+                 all(tags.get(name) for name in wanted) and tags.get("og:title") == "Kesu Tamrick",
+                 ", ".join("%s=%s" % (name, tags.get(name)) for name in wanted))
+    fetched = browser.evaluate(
+        "Promise.all([document.querySelector('meta[property=\"og:image\"]').content,"
+        " document.querySelector('link[rel=icon]').href].map((u) => fetch(new URL(u, location)).then((r) => r.ok ?"
+        " r.blob().then((b) => new Promise((done) => { const f = new FileReader();"
+        " f.onload = () => done(f.result.split(',')[1]); f.readAsDataURL(b); })) : null)))")
+    preview, icon = (base64.b64decode(x) if x else None for x in (fetched or [None, None]))
+    picture = pictures.read_png(preview) if preview else None
+    checks.check("delivery: the preview's picture is served, 1200x630 and not blank",
+                 picture is not None and picture.shape[:2] == (630, 1200) and pictures.lit_share(picture) > 50,
+                 "%s, %.0f %% lit" % (picture.shape[:2] if picture is not None else "not served",
+                                      pictures.lit_share(picture) if picture is not None else 0))
+    checks.check("delivery: the favicon is served", icon is not None and icon[:8] == b"\x89PNG\r\n\x1a\n")
+
+
 # --- the system's media controls --------------------------------------------------------------
 
 def media_session(checks, server):
@@ -946,6 +976,8 @@ def main():
                               ("resize", resizing), ("context", lost_context), ("bench", bench_page)]:
                 if wanted(name):
                     run(checks, browser, server)
+            if wanted("delivery"):
+                page_metadata(checks, browser, server)
             if wanted("music"):
                 music_start(checks, browser, server, options.capture, pack)
             if wanted("touch"):

@@ -95,7 +95,7 @@ bool writeIcon(const std::string& path, int size, std::string& error)
 
 bool writeIcons(const std::string& folder, std::string& error)
 {
-    for (int size : {48, 64, 128, 256}) {
+    for (int size : {48, 64, 128, 192, 256, 512}) {
         const std::string sizeName = std::to_string(size) + "x" + std::to_string(size);
         const std::filesystem::path apps = std::filesystem::path(folder) / sizeName / "apps";
         std::error_code code;
