@@ -45,7 +45,9 @@ rm -rf "$site"
 mkdir -p "$site"
 cp platform/web/index.html platform/web/page.js platform/web/sound.js platform/web/controls.js platform/web/mediaSession.js \
    platform/web/testHooks.js platform/web/manifest.webmanifest "$build/host/kesu.js" "$build/host/kesu.wasm" \
-   "$packed/kesu.data" "$packed/kesu-data.js" "$site/"
+   "$packed/kesu-data.js" "$site/"
+# The pack travels packed with gzip, which the page unpacks itself: no host needs to know.
+gzip -9 -n -c "$packed/kesu.data" >"$site/kesu.data.gz"
 # The icons the package has: the page's own, its media session's artwork and the installed app's.
 mkdir -p "$site/icons"
 for size in 128 192 256 512; do
@@ -86,4 +88,4 @@ zip="$root/dist/kesu-tamrick-web.zip"
 rm -f "$zip"
 (cd "$root/dist" && zip -q -r -9 "$zip" kesu-tamrick-web)
 program=$(cat "$site/kesu.js" "$site/kesu.wasm" | gzip -9 | wc -c)
-step "$site: the program $(( program / 1024 )) KiB gzipped, the data pack $(du -h "$site/kesu.data" | cut -f1); $(basename "$zip"), $(du -h "$zip" | cut -f1)"
+step "$site: the program $(( program / 1024 )) KiB gzipped, the data pack $(du -h "$packed/kesu.data" | cut -f1), $(du -h "$site/kesu.data.gz" | cut -f1) with gzip; $(basename "$zip"), $(du -h "$zip" | cut -f1)"

@@ -143,29 +143,54 @@ function programArguments() {
   return args;
 }
 
+const packFile = "kesu.data.gz";
+
 function megabytes(bytes) { return (bytes / 1048576).toFixed(1) + " MB"; }
 
-// A file with the bytes arrived so far reported as they come.
+// A file with the bytes arrived so far reported as they come, as they travel. A file whose
+// transfer breaks off or arrives short is refused by name.
 async function fetchCounting(url, counter) {
   const response = await fetch(url);
   if (!response.ok) throw new Error(url + ": " + response.status + " " + response.statusText);
-  const total = Number(response.headers.get("Content-Length")) || 0;
+  // A host that sends the file with its own encoding counts the bytes on the wire, which the
+  // page does not see; the stream then gives the unpacked ones.
+  const encoded = response.headers.get("Content-Encoding");
+  const total = encoded ? 0 : Number(response.headers.get("Content-Length")) || 0;
   counter.expected += total;
   const reader = response.body.getReader();
   const chunks = [];
   let length = 0;
   for (;;) {
-    const { done, value } = await reader.read();
-    if (done) break;
-    chunks.push(value);
-    length += value.length;
-    counter.arrived += value.length;
+    let part;
+    try {
+      part = await reader.read();
+    } catch (problem) {
+      throw new Error(url + ": the transfer broke off after " + length + " bytes (" + (problem.message || problem) + ")");
+    }
+    if (part.done) break;
+    chunks.push(part.value);
+    length += part.value.length;
+    counter.arrived += part.value.length;
     counter.update();
   }
+  if (total && length !== total) throw new Error(url + ": the transfer was cut short: " + length + " of " + total + " bytes came");
   const bytes = new Uint8Array(length);
   let at = 0;
   for (const chunk of chunks) { bytes.set(chunk, at); at += chunk.length; }
   return bytes.buffer;
+}
+
+// The pack travels packed with gzip, and the page unpacks it. A host that compresses it again on
+// the way (or sends it with a gzip encoding) has the browser unpack that layer: gzip's first two
+// bytes tell whether the page still has to.
+async function unpacked(url, bytes) {
+  const head = new Uint8Array(bytes, 0, Math.min(2, bytes.byteLength));
+  if (head.length < 2 || head[0] !== 0x1f || head[1] !== 0x8b) return bytes;
+  try {
+    return await new Response(new Blob([bytes]).stream().pipeThrough(new DecompressionStream("gzip"))).arrayBuffer();
+  } catch (problem) {
+    throw new Error(url + ": the file does not unpack: its gzip data is damaged");
+  }
 }
 
 function loadScript(src) {
@@ -183,6 +208,7 @@ function missingFeatures() {
   const probe = document.createElement("canvas");
   if (!probe.getContext("webgl2")) missing.push("WebGL 2");
   if (typeof AudioContext === "undefined" || typeof OfflineAudioContext === "undefined") missing.push("Web Audio");
+  if (typeof DecompressionStream === "undefined") missing.push("DecompressionStream");
   return missing;
 }
 
@@ -194,7 +220,8 @@ async function start() {
   const missing = missingFeatures();
   if (missing.length) {
     KesuPage.message("This browser has no " + missing.join(" and no ") +
-                     ", which the demo needs. A recent Chromium or Firefox has both.");
+                     ", which the demo needs. A recent Chromium, Firefox or Safari has " +
+                     (missing.length > 1 ? "them all." : "it."));
     return;
   }
   element("canvas").addEventListener("webglcontextlost", (event) => {
@@ -217,7 +244,8 @@ async function start() {
   };
   let wasm, data;
   try {
-    [wasm, data] = await Promise.all([fetchCounting("kesu.wasm", counter), fetchCounting("kesu.data", counter)]);
+    [wasm, data] = await Promise.all([fetchCounting("kesu.wasm", counter),
+                                      fetchCounting(packFile, counter).then((bytes) => unpacked(packFile, bytes))]);
   } catch (problem) {
     KesuPage.message(String(problem.message || problem));
     return;

@@ -1,6 +1,7 @@
 """The small web server the page is tested behind: it serves a folder on the loopback address
 and keeps what the page posts to /upload/NAME (its screenshots, its frame log, its messages) in
-memory, for the tests to read."""
+memory, for the tests to read. A file may be sent cut short (the connection closed after some of
+its bytes), or with a Content-Encoding of gzip, as some hosts send a .gz file."""
 
 import http.server
 import os
@@ -10,8 +11,10 @@ import urllib.parse
 
 
 class TestServer:
-    def __init__(self, folder, port=0):
+    def __init__(self, folder, port=0, cut=None, encoded=()):
         self.folder = folder
+        self.cut = dict(cut or {})     # file name: the bytes sent before the connection closes
+        self.encoded = set(encoded)    # file names sent with "Content-Encoding: gzip"
         self.uploads = {}
         self.arrived = threading.Condition()
         server = self
@@ -19,6 +22,21 @@ class TestServer:
         class Handler(http.server.SimpleHTTPRequestHandler):
             def __init__(self, *args, **kwargs):
                 super().__init__(*args, directory=server.folder, **kwargs)
+
+            def do_GET(self):
+                name = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path).lstrip("/")
+                if name not in server.cut and name not in server.encoded:
+                    return super().do_GET()
+                with open(os.path.join(server.folder, name), "rb") as sent:
+                    body = sent.read()
+                self.send_response(200)
+                self.send_header("Content-Type", "application/gzip")
+                self.send_header("Content-Length", str(len(body)))
+                if name in server.encoded:
+                    self.send_header("Content-Encoding", "gzip")
+                self.end_headers()
+                self.wfile.write(body[:server.cut.get(name, len(body))])
+                self.close_connection = name in server.cut
 
             def do_POST(self):
                 length = int(self.headers.get("Content-Length") or 0)

@@ -10,6 +10,7 @@ messages and decode the music the page's are compared with, started in that fold
 
 import argparse
 import base64
+import gzip
 import os
 import shutil
 import subprocess
@@ -527,6 +528,47 @@ def page_metadata(checks, browser, server):
     checks.check("delivery: the favicon is served", icon is not None and icon[:8] == b"\x89PNG\r\n\x1a\n")
 
 
+def pack_in_transit(checks, browser, site):
+    """The pack as hosts and networks hand it over: sent with a gzip encoding of the host's own,
+    the page plays; cut short on the way, or not unpacking, the page names the file."""
+    server = TestServer(site, encoded={"kesu.data.gz"})
+    try:
+        load(browser, server, "test=keys&pause=1")
+        checks.check("delivery: a pack the host sends with its own gzip encoding plays", playing(browser, 60))
+        browser.key("Escape", "Escape", 27)
+        ended_log(browser, server)
+    finally:
+        server.close()
+    server = TestServer(site, cut={"kesu.data.gz": 1000000})
+    try:
+        load(browser, server, "test=keys")
+        message = wait(browser, lambda: server.named("message.txt"), 60)
+        text = message[1].decode() if message else ""
+        checks.check("delivery: a pack cut short on the way is named on the page",
+                     text.startswith("kesu.data.gz: the transfer") and not said(browser, "kesu: playing"), text)
+    finally:
+        server.close()
+    work = tempfile.mkdtemp(prefix="kesu-web-unpack-")
+    try:
+        served = os.path.join(work, "site")
+        shutil.copytree(site, served)
+        with open(os.path.join(served, "kesu.data.gz"), "r+b") as pack:
+            pack.seek(4096)
+            pack.write(bytes(range(256)) * 16)
+        server = TestServer(served)
+        try:
+            load(browser, server, "test=keys")
+            message = wait(browser, lambda: server.named("message.txt"), 60)
+            text = message[1].decode() if message else ""
+            checks.check("delivery: a pack that does not unpack is named on the page",
+                         text.startswith("kesu.data.gz: the file does not unpack") and not said(browser, "kesu: playing"),
+                         text)
+        finally:
+            server.close()
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
 # --- the system's media controls --------------------------------------------------------------
 
 def media_session(checks, server):
@@ -739,9 +781,11 @@ def broken_pack(checks, browser, site, packed, player, what, spoil):
         said_there = [line[len("kesu: "):] for line in desktop.stderr.splitlines() if name in line]
         served = os.path.join(work, "site")
         shutil.copytree(site, served)
-        subprocess.run([sys.executable, "/usr/share/emscripten/tools/file_packager.py", os.path.join(served, "kesu.data"),
+        subprocess.run([sys.executable, "/usr/share/emscripten/tools/file_packager.py", os.path.join(work, "kesu.data"),
                         "--preload", os.path.join(work, "data") + "@/kesu-tamrick/data",
                         "--js-output=" + os.path.join(served, "kesu-data.js")], check=True, capture_output=True)
+        with open(os.path.join(work, "kesu.data"), "rb") as pack, gzip.open(os.path.join(served, "kesu.data.gz"), "wb") as out:
+            shutil.copyfileobj(pack, out)
         server = TestServer(served)
         try:
             load(browser, server, "test=screenshot")
@@ -978,6 +1022,7 @@ def main():
                     run(checks, browser, server)
             if wanted("delivery"):
                 page_metadata(checks, browser, server)
+                pack_in_transit(checks, browser, options.site)
             if wanted("music"):
                 music_start(checks, browser, server, options.capture, pack)
             if wanted("touch"):
