@@ -19,6 +19,9 @@ const KesuSession = {
   session: typeof navigator !== "undefined" && "mediaSession" in navigator ? navigator.mediaSession : null,
   shown: null,   // { part, paused, moves } as last shown
   length: 173,
+  live: false,   // the session is the page's (a second into the show)
+  over: false,   // the run has ended
+  latest: null,  // the program's last state and the parts, shown once live
 
   handlers() {
     const command = (kind, value) => KesuControls.command(kind, value);
@@ -42,14 +45,22 @@ const KesuSession = {
     }
   },
 
-  // The show plays: the session is the page's.
+  // The show plays: a second later the session is the page's. Chromium takes a page's
+  // session up as the music starts, and that slows the start of its sound by some tens of
+  // milliseconds: after a second the music is under way.
   started() {
     if (!this.session) return;
-    this.register(this.handlers());
+    setTimeout(() => {
+      if (this.over) return;
+      this.live = true;
+      this.register(this.handlers());
+      if (this.latest) this.setState(...this.latest);
+    }, 1000);
   },
 
   setState(state, parts) {
-    if (!this.session) return;
+    this.latest = [state, parts];
+    if (!this.session || !this.live) return;
     this.length = state.length;
     const shown = this.shown || {};
     if (state.part !== shown.part && typeof MediaMetadata !== "undefined") {
@@ -74,7 +85,8 @@ const KesuSession = {
 
   // The run is over: nothing left to steer.
   ended() {
-    if (!this.session) return;
+    this.over = true;
+    if (!this.session || !this.live) return;
     this.session.playbackState = "none";
     this.session.metadata = null;
     this.register(Object.fromEntries(Object.keys(this.handlers()).map((action) => [action, null])));
