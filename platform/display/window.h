@@ -79,8 +79,8 @@ struct PlatformEvent {
     int modifiers = 0;     // PLATFORM_MOD_* held with the key
     // The mouse: where it is over the window's drawable, in its pixels from the upper left, and
     // the button, 1 the primary. A move with pointerPlaced only says where the pointer is: the
-    // window opened, moved or changed size under it a moment ago, and the window system tells
-    // where the still pointer now lies in it.
+    // pointer came into the window or left it, or the window opened, moved or changed size under
+    // it a moment ago, and the window system tells where the still pointer now lies in it.
     double x = 0.0, y = 0.0;
     int button = 0;
     bool pointerPlaced = false;
