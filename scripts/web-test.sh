@@ -3,7 +3,7 @@
 # loopback address (tests/web/webTest.py): headless Chromium over the DevTools protocol, on
 # Mesa's llvmpipe and on SwiftShader, and Firefox ESR and WebKit (WebKitGTK's MiniBrowser through
 # its WebDriver: Safari's engine) on a virtual X server. The browsers run in throwaway profiles;
-# the program's size is checked first.
+# the program's size is checked first. The media session test needs a session bus and playerctl.
 #
 #   scripts/web-test.sh RELEASE_BUILD
 set -euo pipefail
@@ -13,7 +13,7 @@ cd "$root"
 site="$root/dist/kesu-tamrick-web"
 [ -f "$site/kesu.wasm" ] || fail "$site is missing; make web builds it"
 
-installPackages chromium firefox-esr webkit2gtk-driver xvfb xauth x11-utils python3 python3-numpy ffmpeg
+installPackages chromium firefox-esr webkit2gtk-driver xvfb xauth x11-utils python3 python3-numpy ffmpeg dbus-daemon playerctl
 
 program=$(cat "$site/kesu.js" "$site/kesu.wasm" | gzip -9 | wc -c)
 step "kesu.js and kesu.wasm: $(( program / 1024 )) KiB with gzip -9 (at most 1024)"
