@@ -6,12 +6,14 @@
 #include "platform/display/frameLoop.h"
 #include "platform/display/window.h"
 #include "platform/files/loadError.h"
+#include "platform/files/packArrival.h"
 #include "platform/files/pictureSaver.h"
 #include "platform/sound/audio.h"
 #include "platform/system/console.h"
 #include "platform/system/monotonicClock.h"
 #include "platform/system/quitSignal.h"
 #include "timeline/demoSchedule.h"
+#include "timeline/demoTimeline.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -112,17 +114,48 @@ bool openWindow(DemoHost& host)
     return true;
 }
 
-// One scene or picture, behind the wait screen.
+// One step of the loading; a failure is said, and ends the run.
 bool loadStep(DemoHost& host)
 {
     LoadError error;
     if (!loadDemoSessionStep(host.session, error)) {
-        playerSay(formatLoadError(error));
+        host.loadFailure = formatLoadError(error);
+        playerSay(host.loadFailure);
         return false;
     }
-    if (host.session.loaded && host.options.checkGl) enableGlCheck(host.session);
+    if (host.options.checkGl && !host.session.checkGl && demoLoadStagedFrom(host.session.load) >= 0.0f)
+        enableGlCheck(host.session);
     return true;
 }
+
+// Loading steps for as long as the budget allows, at least one, each once its stage's files
+// are in place; false when one failed.
+bool loadFor(DemoHost& host, double budgetSeconds)
+{
+    const double began = platformMonotonicSeconds();
+    do {
+        if (host.session.load.stage >= platformStagesArrived()) return true;
+        if (!loadStep(host)) return false;
+    } while (!host.session.loaded && platformMonotonicSeconds() - began < budgetSeconds);
+    return true;
+}
+
+// Behind the wait screen the loading goes on until the show can start: everything, unless
+// the files arrive while it plays; then what the part it starts in needs (a bench needs
+// everything).
+bool readyToStart(const DemoHost& host)
+{
+    const DemoSession& session = host.session;
+    if (session.loaded) return true;
+    if (!platformFilesArriveLate() || host.options.bench) return false;
+    return demoLoadStagedFrom(session.load) >= 0.0f && host.options.from + 0.5 < demoLoadedUntil(session.load);
+}
+
+// Where the files arrive while the show plays, its loading goes on between frames within a
+// few milliseconds each (the longest single step, reading the grass scene, takes longer), and
+// with more room while the show is held for it.
+constexpr double loadBudgetPlaying = 0.004;
+constexpr double loadBudgetHeld = 0.030;
 
 // The show's hooks into the player.
 void wireShow(DemoHost& host)
@@ -155,7 +188,7 @@ void wireShow(DemoHost& host)
     // Switched to or from the full screen while paused, the window takes its new size later.
     driver.showAgain = [&session, &screen, &bar] { presentFrame(screen, bar, session.demoTime); };
     driver.musicEnded = [&host] { return startNextPass(host.player()); };
-    driver.resumed = [&host, &session] { catchUpWithMusic(session, host.clock); };
+    driver.resumed = [&host] { catchUpWithMusic(host.player()); };
     // Paused, the player draws only to show or hide the time bar over the picture shown.
     driver.idle = [&session, &screen, &bar] { presentBarChange(screen, bar, session.demoTime); };
 }
@@ -226,8 +259,8 @@ bool stepPlayer(DemoHost& host)
     case PLAYER_FILES: return startupStep(host, findFiles(host), PLAYER_WINDOW);
     case PLAYER_WINDOW: return startupStep(host, openWindow(host), PLAYER_LOADING);
     case PLAYER_LOADING: {
-        const bool loaded = loadStep(host);
-        return startupStep(host, loaded, host.session.loaded ? PLAYER_MUSIC : PLAYER_LOADING);
+        const bool loaded = loadFor(host, loadBudgetHeld);
+        return startupStep(host, loaded, readyToStart(host) ? PLAYER_MUSIC : PLAYER_LOADING);
     }
     case PLAYER_MUSIC:
         if (host.options.bench) {
@@ -241,6 +274,14 @@ bool stepPlayer(DemoHost& host)
         startMusic(host);
         return startupStep(host, true, PLAYER_SHOW);
     case PLAYER_SHOW:
+        if (!host.session.loaded) {
+            if (!loadFor(host, host.steering.hold.active ? loadBudgetHeld : loadBudgetPlaying)) {
+                stopPlayerClock(host.clock);
+                host.phase = PLAYER_OVER;
+                return false;
+            }
+            holdForFiles(host.player());
+        }
         // The pointer's waits end after the step's events are taken: a second click already
         // queued makes a double-click, however late the program takes it.
         if (stepDemoRun(host.session, host.driver)) {
@@ -276,9 +317,11 @@ int endPlayer(DemoHost& host)
     // before the decoded music it reads from is freed.
     destroyRenderWindow(host.renderWindow, &host.screen.window, &host.deviceContext);
     closePlayerClock(host.clock);
-    // With the window gone, so that a full-screen one cannot hide the message.
+    // With the window gone, so that a full-screen one cannot hide the message. A file that
+    // failed while the show played ends it as one failing before the start does.
     if (!started && !quitEarly) platformReportStartupFailure(startupMessages());
-    return started || quitEarly ? 0 : 1;
+    if (started && !host.loadFailure.empty()) platformReportStartupFailure(host.loadFailure + "\n");
+    return (started || quitEarly) && host.loadFailure.empty() ? 0 : 1;
 }
 
 int runDemo(int argc, const char* const* argv)

@@ -19,7 +19,7 @@
 enum PlayerPhase {
     PLAYER_FILES,     // next: the files found, the configuration read and the music decoded
     PLAYER_WINDOW,    // next: the window opened and the wait screen shown on it
-    PLAYER_LOADING,   // next: one step of the loading, behind the wait screen
+    PLAYER_LOADING,   // next: steps of the loading, behind the wait screen
     PLAYER_MUSIC,     // next: the sound output opened, a late start's history stepped, the music started
     PLAYER_SHOW,      // next: a step of the show, every pending event and at most one frame
     PLAYER_BENCH,     // next: a batch of the bench's frames (--bench)
@@ -45,6 +45,7 @@ struct DemoHost {
     PlayerScreen screen;
     PlayerBench bench;
     bool glErrorReported = false;
+    std::string loadFailure;   // a file that failed to load, as said
 
     // The parts the player's actions work on.
     Player player() { return Player{steering, session, clock, screen}; }

@@ -2,19 +2,70 @@
 
 #include "host/playerClock.h"
 #include "host/playerScreen.h"
+#include "host/showSurface.h"
 #include "platform/display/window.h"
+#include "platform/files/loadError.h"
 #include "platform/system/monotonicClock.h"
 #include "timeline/demoSchedule.h"
 #include "timeline/demoSession.h"
+#include "timeline/demoTimeline.h"
 
 #include <algorithm>
 
 namespace {
 
+// A moment the show can play from now: its part and every part before it are loaded, with
+// room for the frame drawn ahead of the music read.
+constexpr double holdMargin = 0.5;
+bool loadedFor(const DemoSession& session, double t)
+{
+    return session.loaded || t + holdMargin < demoLoadedUntil(session.load);
+}
+
+// The show held at t: the music paused where it stands, the wait screen shown.
+void holdAt(const Player& player, double t)
+{
+    PlayerHold& hold = player.steering.hold;
+    DemoSession& session = player.session;
+    if (!hold.active) {
+        hold.playAfter = !session.paused;
+        if (!session.paused) {
+            session.paused = true;
+            pausePlayerClock(player.clock, true);
+        }
+        LoadError ignored;
+        if (showWaitScreen(session, ignored)) presentShow(player.screen.surface, player.screen.window);
+    }
+    hold.active = true;
+    hold.at = t;
+    session.showWhilePaused = false;
+}
+
 // Starts the show again at t, music and picture together: the session restarted in place,
 // the music restarted at t's byte with what is queued thrown away, the next frame drawn for
-// t exactly; while paused the frame of t is shown at once. A time at or past the end ends the
-// run, or starts the next pass when looping. False when the run ends.
+// t exactly; while paused the frame of t is shown at once.
+void restartAt(const Player& player, double t)
+{
+    const float start = restartDemoSession(player.session, t);
+    restartPlayerClock(player.clock, t, start);
+    player.session.showWhilePaused = player.session.paused;
+}
+
+// The hold let go at its moment, now loaded.
+void releaseHold(const Player& player)
+{
+    PlayerHold& hold = player.steering.hold;
+    DemoSession& session = player.session;
+    hold.active = false;
+    if (hold.playAfter) {
+        session.paused = false;
+        pausePlayerClock(player.clock, false);
+    }
+    restartAt(player, hold.at);
+}
+
+// Moves the show to t (restartAt), or holds it there until t's part is loaded. A time at or
+// past the end ends the run, or starts the next pass when looping. False when the run ends.
 bool seekTo(const Player& player, double t)
 {
     PlayerSteering& steering = player.steering;
@@ -26,9 +77,14 @@ bool seekTo(const Player& player, double t)
     t = std::max(0.0, t);
     ++steering.moves;
     removeTimeBar(steering.bar);
-    const float start = restartDemoSession(player.session, t);
-    restartPlayerClock(player.clock, t, start);
-    player.session.showWhilePaused = player.session.paused;
+    if (!loadedFor(player.session, t)) {
+        holdAt(player, t);
+    } else if (steering.hold.active) {
+        steering.hold.at = t;
+        releaseHold(player);
+    } else {
+        restartAt(player, t);
+    }
     flashTimeBar(steering.bar, platformMonotonicSeconds());
     return true;
 }
@@ -50,6 +106,11 @@ double nextPartStart(double t)
 void setPaused(const Player& player, bool paused)
 {
     DemoSession& session = player.session;
+    if (player.steering.hold.active) {
+        player.steering.hold.playAfter = !paused;
+        flashTimeBar(player.steering.bar, platformMonotonicSeconds());
+        return;
+    }
     if (session.paused == paused) return;
     session.paused = paused;
     pausePlayerClock(player.clock, paused);
@@ -73,11 +134,11 @@ bool takePlayerAction(const Player& player, const PlayerAction& action)
 {
     PlayerSteering& steering = player.steering;
     DemoSession& session = player.session;
-    const double now = playerClockSeconds(player.clock);
+    const double now = playerNow(player);
     switch (action.kind) {
     case ACTION_PLAY: setPaused(player, false); return true;
     case ACTION_PAUSE: setPaused(player, true); return true;
-    case ACTION_PLAY_PAUSE: setPaused(player, !session.paused); return true;
+    case ACTION_PLAY_PAUSE: setPaused(player, !viewerPaused(player)); return true;
     case ACTION_SEEK_TO: return seekTo(player, action.value);
     case ACTION_SEEK_BY: return seekTo(player, now + action.value);
     case ACTION_NEXT_PART: return seekTo(player, nextPartStart(now));
@@ -125,11 +186,38 @@ bool startNextPass(const Player& player)
     return player.steering.looping && seekTo(player, demoLength);
 }
 
-void catchUpWithMusic(DemoSession& session, PlayerClock& clock)
+void catchUpWithMusic(const Player& player)
 {
-    const double now = playerClockSeconds(clock);
+    if (player.steering.hold.active) return;
+    const double now = playerClockSeconds(player.clock);
     if (now >= demoLength) return;
-    const float start = restartDemoSession(session, now);
-    restartPrediction(clock.prediction, start);
-    session.showWhilePaused = session.paused;
+    if (!loadedFor(player.session, now)) {
+        holdAt(player, now);
+        return;
+    }
+    const float start = restartDemoSession(player.session, now);
+    restartPrediction(player.clock.prediction, start);
+    player.session.showWhilePaused = player.session.paused;
+}
+
+void holdForFiles(const Player& player)
+{
+    const PlayerHold& hold = player.steering.hold;
+    if (hold.active) {
+        if (loadedFor(player.session, hold.at)) releaseHold(player);
+        return;
+    }
+    if (player.session.loaded) return;
+    const double now = playerClockSeconds(player.clock);
+    if (!loadedFor(player.session, now)) holdAt(player, now);
+}
+
+bool viewerPaused(const Player& player)
+{
+    return player.steering.hold.active ? !player.steering.hold.playAfter : player.session.paused;
+}
+
+double playerNow(const Player& player)
+{
+    return player.steering.hold.active ? player.steering.hold.at : playerClockSeconds(player.clock);
 }

@@ -36,7 +36,17 @@ struct PlayerAction {
     double value = 0.0;
 };
 
+// Where the files arrive while the show plays, a moment whose part is not loaded yet holds the
+// show there: the music paused, the wait screen shown, until the loading reaches it; then the
+// show starts again at that moment, playing if the viewer did not pause meanwhile.
+struct PlayerHold {
+    bool active = false;
+    double at = 0.0;          // the moment held, seconds of music
+    bool playAfter = false;   // the viewer's choice: play once it is loaded
+};
+
 struct PlayerSteering {
+    PlayerHold hold;
     bool looping = false;
     int passes = 1;      // times the show started, a loop's restarts included
     int moves = 0;       // times the show was moved (seeks, a loop's restarts)
@@ -65,4 +75,11 @@ bool startNextPass(const Player& player);
 
 // The show brought to where the music is now, as a seek brings it, the music left as it plays:
 // after the player was not stepped for a while (a page in a background tab).
-void catchUpWithMusic(DemoSession& session, PlayerClock& clock);
+void catchUpWithMusic(const Player& player);
+// Holds the show where the music is when its part is not loaded, and lets it go at the moment
+// held once it is; once a step of the show, before its frame.
+void holdForFiles(const Player& player);
+// Paused as the viewer sees it: a show held for its files is paused or will play.
+bool viewerPaused(const Player& player);
+// The moment the show stands at: the one held, or the music's.
+double playerNow(const Player& player);

@@ -51,9 +51,11 @@ void publishPlayerState(const Player& player)
 {
     static const PlatformPart* const parts = controlParts();
     PlatformPlayerState state;
-    state.seconds = player.session.demoTime;
+    const PlayerHold& hold = player.steering.hold;
+    state.seconds = hold.active ? hold.at : player.session.demoTime;
     state.length = demoLength;
-    state.paused = player.session.paused;
+    state.paused = viewerPaused(player);
+    state.waiting = hold.active;
     state.looping = player.steering.looping;
     state.volume = player.steering.volume;
     state.muted = player.steering.muted;

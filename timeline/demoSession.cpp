@@ -42,13 +42,28 @@ bool showWaitScreen(DemoSession& session, LoadError& error)
 
 bool loadDemoSessionStep(DemoSession& session, LoadError& error)
 {
-    if (session.load.nextStep == 0) setDrawPath(session.drawPath);
-    if (!loadDemoStep(session.load, *session.renderWindow, session.dataFolder, error)) return false;
-    if (session.load.nextStep < demoLoadSteps) return true;
-    setDemoRunState();
-    session.history.snapshots.assign(1, ShowSnapshot{});
-    takeShowSnapshot(session.history.snapshots[0]);
-    session.loaded = true;
+    DemoLoad& load = session.load;
+    if (load.steps == 0) setDrawPath(session.drawPath);
+    // Once the show can be drawn, a step taken between its frames leaves the texture binding
+    // the frames carry as it found it (an upload binds its texture).
+    const bool between = load.stage > 0;
+    GLint bound = 0;
+    if (between) glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    const int stage = load.stage;
+    if (!loadDemoStep(load, *session.renderWindow, session.dataFolder, error)) return false;
+    if (between) glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    if (load.stage == stage) return true;
+    if (stage == 0) {
+        // The first part's stage done: the run's GL state, and the show's snapshot at 0.
+        setDemoRunState();
+        session.history.snapshots.assign(1, ShowSnapshot{});
+        takeShowSnapshot(session.history.snapshots[0]);
+    } else {
+        // The effects just set up have not stepped yet: what they carry is the same at every
+        // snapshot taken so far, all before their window.
+        refreshShowSnapshots(session.history, demoLoadStagedFrom(load));
+    }
+    session.loaded = demoLoadDone(load);
     return true;
 }
 

@@ -22,14 +22,17 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cassert>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// Allocated once, never destroyed: the effects hold pointers into it until the process ends.
+// Allocated at each loading's start, never destroyed: the effects hold pointers into it until
+// the process ends.
 Scene* scenes = nullptr;
 // The folder the pack is loaded from: "data/" in a run folder, the installed pack's full path
 // otherwise; every message names files with it.
@@ -101,14 +104,34 @@ bool checkScene(int sceneIndex, LoadError& error)
     return true;
 }
 
-bool loadScene(RenderWindow& renderWindow, int index, LoadError& error)
+// The scenes adjusted for the way their effects show them: clipping planes that override
+// those stored in the files, and draw flags added to what the reader derived from the
+// materials (nothing is cleared).
+void adjustScene(int index)
 {
-    if (index == 0) scenes = new Scene[sceneCount];
-    scenes[index].host = &renderWindow;
-    if (!scenes[index].load(scenePath(index), dataFolder, IMAGE_KIND_JPEG, error)) return false;
-    if (!checkScene(index, error)) return false;
-    scenes[index].setMeshFlags(MESH_FILL);
-    return true;
+    Scene& scene = scenes[index];
+    scene.setMeshFlags(MESH_FILL);
+    constexpr std::uint16_t solid = MESH_CULL | MESH_DEPTH_TEST | MESH_DEPTH_WRITE;
+    switch (index) {
+    case SCENE_TITLE: scene.farPlane = 150.0f; scene.nearPlane = 50.0f; break;
+    case SCENE_GRASS:
+        scene.farPlane = 50.0f;
+        scene.nearPlane = 1.0f;
+        scene.setMeshFlags(MESH_DEPTH_TEST | MESH_DEPTH_WRITE);
+        break;
+    case SCENE_BLINDS: scene.setMeshFlags(MESH_CULL); break;
+    case SCENE_CUBE:
+        scene.setMeshFlags(MESH_DEPTH_TEST);
+        scene.setMeshFlagsByName("ramka", MESH_CULL | MESH_DEPTH_WRITE);
+        break;
+    case SCENE_PIPES:
+        scene.farPlane = 1000.0f;
+        scene.nearPlane = 100.0f;
+        scene.setMeshFlags(solid);
+        break;
+    case SCENE_CREDITS: scene.setMeshFlags(MESH_ADDITIVE); break;
+    default: scene.setMeshFlags(solid); break;
+    }
 }
 
 bool loadPicture(RenderWindow& renderWindow, int index, LoadError& error)
@@ -120,64 +143,116 @@ bool loadPicture(RenderWindow& renderWindow, int index, LoadError& error)
     return pictures[index] != 0;
 }
 
-// The scenes adjusted for the way they are shown, and every effect handed its scenes,
-// pictures and window.
-void configureEffects()
+// The loading's stages, in the order the show needs them: each part's scenes and pictures,
+// then its effects handed their scenes, pictures and window. A stage is needed from the
+// start of its effects' window, before which nothing of them is drawn or stepped.
+struct LoadStage {
+    float neededFrom;
+    std::vector<int> scenes;
+    std::vector<int> pictures;
+    void (*configure)();
+};
+const LoadStage loadStages[] = {
+    {titleStreamsWindow.start, {SCENE_TITLE, SCENE_ELEMENTS}, {PICTURE_PARTICLE},
+     [] { setTitleStreams(&scenes[SCENE_TITLE], &scenes[SCENE_ELEMENTS], pictures[PICTURE_PARTICLE]); }},
+    {blindsMaskWindow.start, {SCENE_BLINDS}, {}, [] { setBlindsMask(&scenes[SCENE_BLINDS]); }},
+    {grassSceneWindow.start, {SCENE_GRASS}, {},
+     [] {
+         setGrassScene(&scenes[SCENE_GRASS]);
+         setGrassWindow(grassSceneWindow.start, grassSceneWindow.end, grassSwitchTime);
+     }},
+    {warpOverlayWindow.start, {}, {PICTURE_WARP_BASE, PICTURE_WARP_MASKED, PICTURE_WARP_LOGO},
+     [] {
+         setWarpOverlayTextures(pictures[PICTURE_WARP_BASE], pictures[PICTURE_WARP_MASKED], pictures[PICTURE_WARP_LOGO]);
+         setWarpOverlayWindow(warpOverlayWindow.start, warpOverlayWindow.end);
+     }},
+    {blobOrbitWindow.start, {}, {PICTURE_BLOB_BACK, PICTURE_BLOB_MODULATE, PICTURE_BANNER, PICTURE_ENVIRONMENT},
+     [] {
+         setBlobOrbitWindow(blobOrbitWindow.start, blobOrbitWindow.end);
+         setBlobOrbit(pictures[PICTURE_BLOB_BACK], pictures[PICTURE_BLOB_MODULATE], pictures[PICTURE_BANNER],
+                      pictures[PICTURE_ENVIRONMENT]);
+     }},
+    {factoryRewindWindow.start, {SCENE_FACTORY, SCENE_PIPES}, {PICTURE_REWIND},
+     [] {
+         setFactoryRewind(&scenes[SCENE_FACTORY], &scenes[SCENE_PIPES], pictures[PICTURE_PARTICLE], pictures[PICTURE_REWIND]);
+         setFactoryRewindWindow(factoryRewindWindow.start, factoryRewindWindow.end);
+     }},
+    {cubeCreditsWindow.start, {SCENE_TUNNEL, SCENE_CUBE, SCENE_CREDITS}, {},
+     [] {
+         setCubeCredits(&scenes[SCENE_TUNNEL], &scenes[SCENE_CUBE], &scenes[SCENE_CREDITS], pictures[PICTURE_PARTICLE]);
+         setCubeCreditsWindow(cubeCreditsWindow.start, cubeCreditsWindow.end);
+     }},
+    {robotCoreWindow.start, {SCENE_ROBOT}, {PICTURE_SHEET_1, PICTURE_SHEET_2, PICTURE_GRID},
+     [] {
+         setRobotCore(&scenes[SCENE_ROBOT], pictures[PICTURE_SHEET_1], pictures[PICTURE_SHEET_2],
+                      pictures[PICTURE_ENVIRONMENT], pictures[PICTURE_GRID], pictures[PICTURE_PARTICLE]);
+         setRobotCoreWindow(robotCoreWindow.start, robotCoreWindow.end);
+     }},
+    {finaleSphereWindow.start, {SCENE_FINALE}, {PICTURE_LOGO},
+     [] {
+         setFinaleSphere(&scenes[SCENE_FINALE], pictures[PICTURE_PARTICLE], pictures[PICTURE_LOGO]);
+         setFinaleSphereWindow(finaleSphereWindow.start, finaleSphereWindow.end);
+     }},
+    {closingWindow.start, {SCENE_LOGO}, {}, [] {}},
+};
+constexpr int loadStageCount = static_cast<int>(std::size(loadStages));
+
+// A stage's tasks: each scene read, then its maps decoded; each picture decoded; the set-up;
+// each scene's meshes recorded, a few nodes a step (recording the grass scene takes longer
+// than a frame).
+int stageTaskCount(const LoadStage& stage)
 {
-    // These override the clipping planes stored in the files.
-    scenes[SCENE_TITLE].farPlane = 150.0f;
-    scenes[SCENE_TITLE].nearPlane = 50.0f;
-    scenes[SCENE_GRASS].farPlane = 50.0f;
-    scenes[SCENE_GRASS].nearPlane = 1.0f;
-    scenes[SCENE_PIPES].farPlane = 1000.0f;
-    scenes[SCENE_PIPES].nearPlane = 100.0f;
-
-    // Added to what the reader derived from the materials; nothing is cleared.
-    constexpr std::uint16_t solid = MESH_CULL | MESH_DEPTH_TEST | MESH_DEPTH_WRITE;
-    scenes[SCENE_GRASS].setMeshFlags(MESH_DEPTH_TEST | MESH_DEPTH_WRITE);
-    scenes[SCENE_BLINDS].setMeshFlags(MESH_CULL);
-    scenes[SCENE_CUBE].setMeshFlags(MESH_DEPTH_TEST);
-    scenes[SCENE_CUBE].setMeshFlagsByName("ramka", MESH_CULL | MESH_DEPTH_WRITE);
-    for (int i : {SCENE_PIPES, SCENE_ELEMENTS, SCENE_TUNNEL, SCENE_FACTORY}) scenes[i].setMeshFlags(solid);
-    scenes[SCENE_CREDITS].setMeshFlags(MESH_ADDITIVE);
-    for (int i : {SCENE_ROBOT, SCENE_FINALE, SCENE_LOGO}) scenes[i].setMeshFlags(solid);
-
-    const TextureId particle = pictures[PICTURE_PARTICLE];
-    setTitleStreams(&scenes[SCENE_TITLE], &scenes[SCENE_ELEMENTS], particle);
-    setGrassScene(&scenes[SCENE_GRASS]);
-    setGrassWindow(grassSceneWindow.start, grassSceneWindow.end, grassSwitchTime);
-    setBlobOrbitWindow(blobOrbitWindow.start, blobOrbitWindow.end);
-    setBlobOrbit(pictures[PICTURE_BLOB_BACK], pictures[PICTURE_BLOB_MODULATE], pictures[PICTURE_BANNER],
-                 pictures[PICTURE_ENVIRONMENT]);
-    setFactoryRewind(&scenes[SCENE_FACTORY], &scenes[SCENE_PIPES], particle, pictures[PICTURE_REWIND]);
-    setFactoryRewindWindow(factoryRewindWindow.start, factoryRewindWindow.end);
-    setCubeCredits(&scenes[SCENE_TUNNEL], &scenes[SCENE_CUBE], &scenes[SCENE_CREDITS], particle);
-    setCubeCreditsWindow(cubeCreditsWindow.start, cubeCreditsWindow.end);
-    setRobotCore(&scenes[SCENE_ROBOT], pictures[PICTURE_SHEET_1], pictures[PICTURE_SHEET_2], pictures[PICTURE_ENVIRONMENT],
-                 pictures[PICTURE_GRID], particle);
-    setRobotCoreWindow(robotCoreWindow.start, robotCoreWindow.end);
-    setFinaleSphere(&scenes[SCENE_FINALE], particle, pictures[PICTURE_LOGO]);
-    setFinaleSphereWindow(finaleSphereWindow.start, finaleSphereWindow.end);
-    setWarpOverlayTextures(pictures[PICTURE_WARP_BASE], pictures[PICTURE_WARP_MASKED], pictures[PICTURE_WARP_LOGO]);
-    setWarpOverlayWindow(warpOverlayWindow.start, warpOverlayWindow.end);
-    setBlindsMask(&scenes[SCENE_BLINDS]);
+    return 3 * static_cast<int>(stage.scenes.size()) + static_cast<int>(stage.pictures.size()) + 1;
 }
 
-// Every scene mesh recorded behind the wait screen, a scene a step: recording the grass scene
-// takes longer than a frame, and done here it happens in one order whatever frames a run
-// draws. Grouping nodes (dummies, names no object has) have no mesh.
-void recordScene(int index)
+constexpr int nodesRecordedAStep = 1;
+
+// Takes the task the load stands at; false with the error when a file fails.
+bool takeLoadTask(DemoLoad& load, RenderWindow& renderWindow, LoadError& error)
 {
-    for (const SceneNode& node : scenes[index].nodes) {
-        if (node.mesh) node.mesh->record();
+    const LoadStage& stage = loadStages[load.stage];
+    const int sceneTasks = static_cast<int>(stage.scenes.size());
+    const int pictureTasks = static_cast<int>(stage.pictures.size());
+    int task = load.task;
+    if (task < 2 * sceneTasks) {
+        const int index = stage.scenes[static_cast<std::size_t>(task / 2)];
+        Scene& scene = scenes[index];
+        if (task % 2 == 0) {
+            scene.host = &renderWindow;
+            if (!scene.readFile(scenePath(index), error)) return false;
+        } else {
+            if (!scene.loadTextures(dataFolder, IMAGE_KIND_JPEG, error) || !checkScene(index, error)) return false;
+            adjustScene(index);
+        }
+        ++load.task;
+        return true;
     }
+    task -= 2 * sceneTasks;
+    if (task < pictureTasks) {
+        if (!loadPicture(renderWindow, stage.pictures[static_cast<std::size_t>(task)], error)) return false;
+        ++load.task;
+        return true;
+    }
+    task -= pictureTasks;
+    if (task == 0) {
+        stage.configure();
+        ++load.task;
+        return true;
+    }
+    // Grouping nodes (dummies, names no object has) have no mesh.
+    const Scene& scene = scenes[stage.scenes[static_cast<std::size_t>(task - 1)]];
+    for (int recorded = 0; recorded < nodesRecordedAStep && load.node < static_cast<int>(scene.nodes.size()); ++load.node) {
+        const SceneNode& node = scene.nodes[static_cast<std::size_t>(load.node)];
+        if (!node.mesh) continue;
+        node.mesh->record();
+        ++recorded;
+    }
+    if (load.node >= static_cast<int>(scene.nodes.size())) {
+        load.node = 0;
+        ++load.task;
+    }
+    return true;
 }
-
-// The steps of the loading: the scenes, the pictures, the set-up, the recordings.
-constexpr int firstPictureStep = sceneCount;
-constexpr int configureStep = firstPictureStep + pictureCount;
-constexpr int firstRecordStep = configureStep + 1;
-static_assert(firstRecordStep + sceneCount == demoLoadSteps, "the header's count of loading steps");
 
 BeatPulse beat;
 EffectCheck effectCheck;
@@ -197,32 +272,67 @@ Scene& demoScene(int index)
 
 bool loadDemoStep(DemoLoad& load, RenderWindow& renderWindow, const std::string& folder, LoadError& error)
 {
-    assert(load.nextStep < demoLoadSteps);
+    assert(!demoLoadDone(load));
     dataFolder = folder;
-    const int step = load.nextStep;
-    if (step < firstPictureStep) {
-        if (!loadScene(renderWindow, step, error)) return false;
-    } else if (step < configureStep) {
-        if (!loadPicture(renderWindow, step - firstPictureStep, error)) return false;
-    } else if (step == configureStep) {
-        configureEffects();
-    } else {
-        recordScene(step - firstRecordStep);
+    if (load.stage == 0 && load.task == 0) scenes = new Scene[sceneCount];
+    if (!takeLoadTask(load, renderWindow, error)) return false;
+    ++load.steps;
+    if (load.task == stageTaskCount(loadStages[load.stage])) {
+        load.task = 0;
+        ++load.stage;
     }
-    ++load.nextStep;
     return true;
+}
+
+bool demoLoadDone(const DemoLoad& load) { return load.stage >= loadStageCount; }
+
+float demoLoadedUntil(const DemoLoad& load)
+{
+    return demoLoadDone(load) ? demoLength + 1.0f : loadStages[load.stage].neededFrom;
+}
+
+float demoLoadStagedFrom(const DemoLoad& load)
+{
+    return load.stage > 0 ? loadStages[load.stage - 1].neededFrom : -1.0f;
 }
 
 bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder,
                     const std::function<bool()>& quitRequested)
 {
     DemoLoad load;
-    while (load.nextStep < demoLoadSteps) {
+    while (!demoLoadDone(load)) {
         if (quitRequested && quitRequested()) {
             error = LoadError{};
             return false;
         }
         if (!loadDemoStep(load, renderWindow, folder, error)) return false;
+    }
+    return true;
+}
+
+bool demoLoadOrder(const std::string& folder, std::vector<DemoLoadFiles>& order, LoadError& error)
+{
+    order.clear();
+    for (const LoadStage& stage : loadStages) {
+        DemoLoadFiles files{stage.neededFrom, {}};
+        auto add = [&files](const std::string& name) {
+            if (!name.empty() && std::find(files.names.begin(), files.names.end(), name) == files.names.end())
+                files.names.push_back(name);
+        };
+        for (int index : stage.scenes) {
+            Scene scene;
+            if (!scene.readFile(folder + sceneFiles[index], error)) return false;
+            add(sceneFiles[index]);
+            for (const Material& material : scene.materials) {
+                add(material.textureName);
+                add(material.maskName);
+            }
+        }
+        for (int index : stage.pictures) {
+            add(pictureFiles[index].file);
+            if (pictureFiles[index].mask) add(pictureFiles[index].mask);
+        }
+        order.push_back(std::move(files));
     }
     return true;
 }

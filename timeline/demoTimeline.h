@@ -9,28 +9,48 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 struct LoadError;
 struct RenderWindow;
 struct Scene;
 
-// The loading in steps, so that a caller can hand back between them: each scene, each
-// picture, the effects' set-up (their own meshes built), and each scene's meshes recorded.
+// The loading in steps, so that a caller can hand back between them, in the order the show
+// needs its pieces: part by part, each scene read, its maps decoded, each picture decoded, the
+// part's effects set up, and its scenes' meshes recorded a node a step. Once a part's
+// stage is done the show can be drawn and stepped up to the next stage's start.
 struct DemoLoad {
-    int nextStep = 0;   // done at demoLoadSteps
+    int stage = 0;   // the stage being loaded; past the last once everything is
+    int task = 0;    // the next task within the stage
+    int node = 0;    // within a recording, the next node to record
+    int steps = 0;   // steps taken
 };
-constexpr int demoLoadSteps = 12 + 13 + 1 + 12;
 
 // Takes the next step from the data folder ("data/" under the working directory, or the
 // installed pack's folder; it ends with the separator). False with the reason when a file
 // fails to load, or a scene lacks a node or light an effect attaches to, so that no demo is
 // ever drawn with missing pieces; the loading then goes no further.
 bool loadDemoStep(DemoLoad& load, RenderWindow& renderWindow, const std::string& folder, LoadError& error);
+bool demoLoadDone(const DemoLoad& load);
+// The clock below which every frame can be drawn and stepped with what is loaded: the start of
+// the first part not loaded yet; past demoLength once everything is.
+float demoLoadedUntil(const DemoLoad& load);
+// The start of the part whose stage was done last; negative before the first.
+float demoLoadStagedFrom(const DemoLoad& load);
 
 // Every step in turn; asks quitRequested (when given) before each, and gives up with an empty
 // error when it says so.
 bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder = "data/",
                     const std::function<bool()>& quitRequested = nullptr);
+
+// The pack's files a stage of the loading reads, and the clock from which the show needs them.
+struct DemoLoadFiles {
+    float neededFrom = 0.0f;
+    std::vector<std::string> names;   // in the order they are read; a scene's maps as it names them
+};
+// The files of every stage in order; the scenes are read from folder for the maps they name.
+// False with the error when a scene cannot be read.
+bool demoLoadOrder(const std::string& folder, std::vector<DemoLoadFiles>& order, LoadError& error);
 
 // The GL state every effect relies on unless it changes it: smooth shading, black clear
 // colour, depth test with GL_LEQUAL, a local viewer for lighting, perspective-correct

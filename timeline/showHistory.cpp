@@ -1,5 +1,6 @@
 #include "timeline/showHistory.h"
 
+#include "timeline/demoSchedule.h"
 #include "timeline/showEffects.h"
 
 void stepShow(float demoTime, float previousTime)
@@ -21,6 +22,17 @@ void restoreShowSnapshot(const ShowSnapshot& snapshot)
 {
     for (int i = 0; i < showEffectCount; ++i) {
         if (showEffects[i].putBack) showEffects[i].putBack(snapshot.values[static_cast<std::size_t>(i)]);
+    }
+}
+
+void refreshShowSnapshots(ShowHistory& history, float windowsFrom)
+{
+    for (ShowSnapshot& snapshot : history.snapshots) {
+        for (int i = 0; i < showEffectCount; ++i) {
+            const ShowEffect& effect = showEffects[i];
+            if (effect.take && effect.window && effect.window->start >= windowsFrom)
+                effect.take(snapshot.values[static_cast<std::size_t>(i)]);
+        }
     }
 }
 

@@ -36,3 +36,8 @@ struct ShowHistory {
     // Bytes the snapshots hold, for the memory they cost.
     std::size_t bytes() const;
 };
+
+// The values of the effects whose window starts at windowsFrom or later taken again into every
+// snapshot: for effects set up after the snapshots were taken, which carry the same values
+// until their window opens.
+void refreshShowSnapshots(ShowHistory& history, float windowsFrom);

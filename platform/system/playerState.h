@@ -16,6 +16,7 @@ struct PlatformPlayerState {
     double seconds = 0.0;            // the show's time
     double length = 0.0;             // the run's length, seconds
     bool paused = false;
+    bool waiting = false;            // held until the files of the part it stands at are loaded
     bool looping = false;
     int volume = 100;                // percent
     bool muted = false;

@@ -15,10 +15,10 @@ EM_JS(void, webPlayerParts, (const char* names, const double* starts, int count)
 });
 
 EM_JS(void, webPlayerState, (double seconds, double length, int paused, int looping, int volume, int muted,
-                             const char* timeText, int part, int moves), {
+                             const char* timeText, int part, int moves, int waiting), {
     if (typeof KesuPage === "undefined") return;
     KesuPage.playerState({ seconds, length, paused: paused !== 0, looping: looping !== 0, volume, muted: muted !== 0,
-                           timeText: UTF8ToString(timeText), part, moves });
+                           timeText: UTF8ToString(timeText), part, moves, waiting: waiting !== 0 });
 });
 
 std::string (*formatTime)(double seconds) = nullptr;
@@ -52,10 +52,11 @@ void platformPublishPlayerState(const PlatformPlayerState& state)
         webPlayerParts(names.c_str(), starts, count);
     }
     if (published && state.timeText == last.timeText && state.paused == last.paused && state.looping == last.looping &&
-        state.volume == last.volume && state.muted == last.muted && state.part == last.part && state.moves == last.moves)
+        state.volume == last.volume && state.muted == last.muted && state.part == last.part && state.moves == last.moves &&
+        state.waiting == last.waiting)
         return;
     published = true;
     last = state;
     webPlayerState(state.seconds, state.length, state.paused ? 1 : 0, state.looping ? 1 : 0, state.volume,
-                   state.muted ? 1 : 0, state.timeText.c_str(), state.part, state.moves);
+                   state.muted ? 1 : 0, state.timeText.c_str(), state.part, state.moves, state.waiting ? 1 : 0);
 }

@@ -178,7 +178,7 @@ TEST_F(HistoryStep, AQuitIsTakenAtTheNextStepOfTheLoadingAndOfTheLateStart)
     EXPECT_FALSE(loadDemoSession(demo, error));
     EXPECT_TRUE(demo.quit);
     EXPECT_EQ(asks, 5);
-    EXPECT_EQ(demo.load.nextStep, 4) << "four steps, then the quit";
+    EXPECT_EQ(demo.load.steps, 4) << "four steps, then the quit";
     EXPECT_TRUE(error.file.empty()) << "a quit is no error";
 
     // Loaded again in full for the tests that follow in this program.
