@@ -151,9 +151,9 @@ bool readyToStart(const DemoHost& host)
     return demoLoadStagedFrom(session.load) >= 0.0f && host.options.from + 0.5 < demoLoadedUntil(session.load);
 }
 
-// Where the files arrive while the show plays, its loading goes on between frames within a
-// few milliseconds each (the longest single step, reading the grass scene, takes longer), and
-// with more room while the show is held for it.
+// Where the files arrive while the show plays, its loading goes on between frames, once each
+// frame went out, within a few milliseconds each (a step at least; the longest, reading the
+// grass scene, takes some 40 ms), and with more room while the show is held for it.
 constexpr double loadBudgetPlaying = 0.004;
 constexpr double loadBudgetHeld = 0.030;
 
@@ -274,14 +274,12 @@ bool stepPlayer(DemoHost& host)
         startMusic(host);
         return startupStep(host, true, PLAYER_SHOW);
     case PLAYER_SHOW:
-        if (!host.session.loaded) {
-            if (!loadFor(host, host.steering.hold.active ? loadBudgetHeld : loadBudgetPlaying)) {
-                stopPlayerClock(host.clock);
-                host.phase = PLAYER_OVER;
-                return false;
-            }
-            holdForFiles(host.player());
+        if (!host.loadFailure.empty()) {
+            stopPlayerClock(host.clock);
+            host.phase = PLAYER_OVER;
+            return false;
         }
+        if (!host.session.loaded) holdForFiles(host.player());
         // The pointer's waits end after the step's events are taken: a second click already
         // queued makes a double-click, however late the program takes it.
         if (stepDemoRun(host.session, host.driver)) {
@@ -298,6 +296,12 @@ bool stepPlayer(DemoHost& host)
     case PLAYER_OVER: break;
     }
     return false;
+}
+
+void loadBetweenFrames(DemoHost& host)
+{
+    if (host.phase == PLAYER_SHOW && !host.session.loaded && host.loadFailure.empty())
+        loadFor(host, host.steering.hold.active ? loadBudgetHeld : loadBudgetPlaying);
 }
 
 bool playerWaiting(const DemoHost& host)
@@ -339,6 +343,7 @@ int runDemo(int argc, const char* const* argv)
     FrameLoop loop;
     loop.step = [](void* run) { return stepPlayer(*static_cast<DemoHost*>(run)); };
     loop.waiting = [](void* run) { return playerWaiting(*static_cast<DemoHost*>(run)); };
+    loop.between = [](void* run) { loadBetweenFrames(*static_cast<DemoHost*>(run)); };
     loop.finish = [](void* run) {
         const int exitStatus = endPlayer(*static_cast<DemoHost*>(run));
         delete static_cast<DemoHost*>(run);

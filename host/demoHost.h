@@ -57,6 +57,9 @@ bool beginPlayer(DemoHost& host, int argc, const char* const* argv, int& status)
 // Takes the next step; false once the run is over. A quit requested during the start-up ends
 // it at the next step.
 bool stepPlayer(DemoHost& host);
+// Where the files arrive while the show plays: its loading's steps, between its frames, within
+// a budget of a few milliseconds.
+void loadBetweenFrames(DemoHost& host);
 // Paused, the show has nothing to draw until an event comes: a loop of the player's own may
 // wait for one before the next step.
 bool playerWaiting(const DemoHost& host);

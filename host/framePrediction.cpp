@@ -4,7 +4,7 @@
 
 double predictedDelay(const FramePrediction& prediction)
 {
-    if (prediction.delayCount == 0) return 0.0;
+    if (prediction.delayCount < framePredictionLearnt) return 0.0;
     std::array<double, 15> sorted = prediction.recentDelays;
     const auto end = sorted.begin() + static_cast<std::ptrdiff_t>(prediction.delayCount);
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(prediction.delayCount / 2), end);
@@ -13,9 +13,13 @@ double predictedDelay(const FramePrediction& prediction)
 
 float predictFrameTime(FramePrediction& prediction, float readTime, float end)
 {
+    // After a restart the music stands until the output starts it.
+    if (prediction.exact) prediction.standingAt = readTime;
+    const bool standing = readTime == prediction.standingAt;
+    if (!standing) prediction.standingAt = -1.0f;
     float drawn = readTime;
-    if (prediction.enabled && !prediction.exact) drawn = static_cast<float>(readTime + predictedDelay(prediction));
-    prediction.lastExact = prediction.exact;
+    if (prediction.enabled && !standing) drawn = static_cast<float>(readTime + predictedDelay(prediction));
+    prediction.lastExact = standing;
     prediction.exact = false;
     drawn = std::min(std::max(prediction.lastDrawn, drawn), end);
     prediction.lastDrawn = drawn;

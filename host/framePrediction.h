@@ -16,6 +16,7 @@ struct FramePrediction {
     float lastDrawn = 0.0f;           // the time the last frame was drawn for
     bool exact = true;                // the next frame is drawn for its read time, without a delay
     bool lastExact = false;           // so was the frame drawn last: its delay is not learnt
+    float standingAt = -1.0f;         // the read time the music stands at since a restart; -1 once it moved
     bool enabled = true;              // false: every frame is drawn for its read time (the frame-start clock)
 };
 
@@ -24,19 +25,24 @@ struct FramePrediction {
 // sound that has not yet come.
 constexpr double framePredictionMaxDelay = 0.05;
 
+// The delays learnt before one is added: a single slow frame (the first draw of a part
+// compiles what it draws) is not taken for the usual.
+constexpr std::size_t framePredictionLearnt = 3;
+
 // The delay the prediction adds now: the median of the recent delays, within 0 and the
-// largest; 0 before any frame was shown.
+// largest; 0 before framePredictionLearnt frames were shown.
 double predictedDelay(const FramePrediction& prediction);
 
 // The time to draw the frame for, given the position read at its start (seconds of music):
-// read + the predicted delay (read alone for the first frame after a restart, or when
+// read + the predicted delay (read alone after a restart until the music moves, or when
 // disabled), never before the last frame's time and never past end.
 float predictFrameTime(FramePrediction& prediction, float readTime, float end);
 
 // The frame whose clock was read at readSeconds was shown (its swap returned) at
-// shownSeconds: its delay joins the recent ones, unless it was the exact frame after a
-// restart, whose delay holds one-off work (the first draw of a start compiles and uploads;
-// learnt, it would put the next frames ahead of their sound by that long).
+// shownSeconds: its delay joins the recent ones, unless it was drawn exactly after a restart,
+// while the music had not moved yet: such delays hold one-off work (the first draws of a start
+// compile and upload, the sound starts); learnt, they would put the next frames ahead of their
+// sound by that long.
 void frameShown(FramePrediction& prediction, double readSeconds, double shownSeconds);
 
 // The next frame is drawn exactly for its read time: at a start, a late start and a resume,

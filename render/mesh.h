@@ -43,6 +43,8 @@ struct MeshRecording {
     std::uint32_t geometryFlags = 0;     // the flags that shape the block: smooth, lit, textured, envmap
     bool twoTextures = false;            // recorded on the two-texture path
     std::vector<RecordedRun> runs;       // empty: the block is the one list
+    int runCount = 1;                    // the lists the block takes
+    int recordedRuns = 0;                // of them, those recorded so far (a recording in steps)
 };
 
 // A frame f is the triple positions[f], vertexNormals[f], faceNormals[f]. Every per-vertex
@@ -120,6 +122,9 @@ public:
     // Records the geometry block for the flags and context as they are, as a fast-path draw
     // would; nothing on the immediate path or for a mesh that changes every frame.
     void record() const;
+    // The same in steps, for a loading that hands back between them: at most `runs` runs of
+    // the block recorded; true once it is recorded whole. A draw meanwhile records the rest.
+    bool recordSome(int runs) const;
 
     void markChanged() { ++changeCount; }
 
@@ -142,6 +147,8 @@ private:
     // The display list of the geometry block, recorded anew when stale; 0 when the block
     // goes out call by call. Defined in render/meshDrawing.cpp.
     unsigned int recordedBlock(bool twoTextures) const;
+    // recordedBlock's work, up to `runs` more runs; the list, or 0 as recordedBlock gives it.
+    unsigned int recordRuns(bool twoTextures, int runs) const;
     // Replays the recording: the one list, or the runs that can show in the view volume.
     void replayRecording(bool twoTextures) const;
 

@@ -11,6 +11,7 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -312,36 +313,44 @@ void Mesh::record() const
     if (drawPath() == DRAW_PATH_FAST) recordedBlock(usesTwoTextures(*this));
 }
 
-unsigned int Mesh::recordedBlock(bool twoTextures) const
+bool Mesh::recordSome(int runs) const
+{
+    if (drawPath() != DRAW_PATH_FAST || recordRuns(usesTwoTextures(*this), runs) == 0) return true;
+    return recording.recordedRuns == recording.runCount;
+}
+
+unsigned int Mesh::recordedBlock(bool twoTextures) const { return recordRuns(twoTextures, INT_MAX); }
+
+unsigned int Mesh::recordRuns(bool twoTextures, int runs) const
 {
     if (changesEveryFrame) return 0;
     const std::uint64_t contextId = platformCurrentContextId();
     const std::uint32_t geometryFlags = flags & geometryFlagMask;
-    if (recording.list != 0 && recording.contextId == contextId && recording.changeCount == changeCount &&
-        recording.geometryFlags == geometryFlags && recording.twoTextures == twoTextures) {
-        return recording.list;
+    const bool current = recording.list != 0 && recording.contextId == contextId && recording.changeCount == changeCount &&
+                         recording.geometryFlags == geometryFlags && recording.twoTextures == twoTextures;
+    if (!current) {
+        // Lists of another context are not ours to delete; they go with that context.
+        if (recording.list != 0 && recording.contextId == contextId)
+            glDeleteLists(recording.list, static_cast<GLsizei>(recording.runCount));
+        recording = MeshRecording{};
+        // Without a context of ours or free list names the block goes out call by call.
+        if (contextId == 0) return 0;
+        const int runCount = faceCount >= runMeshFaceCount ? (faceCount + runFaceCount - 1) / runFaceCount : 1;
+        const GLuint list = glGenLists(runCount);
+        if (list == 0) return 0;
+        recording = MeshRecording{list, contextId, changeCount, geometryFlags, twoTextures, {}, runCount, 0};
     }
-    // Lists of another context are not ours to delete; they go with that context.
-    if (recording.list != 0 && recording.contextId == contextId) {
-        glDeleteLists(recording.list, static_cast<GLsizei>(std::max<std::size_t>(recording.runs.size(), 1)));
-    }
-    recording = MeshRecording{};
-    // Without a context of ours or free list names the block goes out call by call.
-    if (contextId == 0) return 0;
     const bool inRuns = faceCount >= runMeshFaceCount;
-    const int runCount = inRuns ? (faceCount + runFaceCount - 1) / runFaceCount : 1;
-    const GLuint list = glGenLists(runCount);
-    if (list == 0) return 0;
-    recording = MeshRecording{list, contextId, changeCount, geometryFlags, twoTextures, {}};
-    for (int r = 0; r < runCount; ++r) {
+    for (int r = recording.recordedRuns; r < recording.runCount && runs > 0; ++r, --runs) {
         const int first = inRuns ? r * runFaceCount : 0;
         const int end = inRuns ? std::min(faceCount, first + runFaceCount) : faceCount;
-        glNewList(list + static_cast<GLuint>(r), GL_COMPILE);
+        glNewList(recording.list + static_cast<GLuint>(r), GL_COMPILE);
         sendBlock(*this, twoTextures, first, end);
         glEndList();
         if (inRuns) recording.runs.push_back(boxOfFaces(*this, first, end));
+        ++recording.recordedRuns;
     }
-    return list;
+    return recording.list;
 }
 
 void Mesh::replayRecording(bool twoTextures) const

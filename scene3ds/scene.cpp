@@ -146,6 +146,23 @@ public:
         return !cursor.failed();
     }
 
+    // The walk on until `meshes` more triangle meshes are read, or to the end of the file
+    // (finished).
+    bool runSome(int meshes, bool& finished)
+    {
+        finished = false;
+        ChunkHeader chunk;
+        while (meshes > 0) {
+            if (!cursor.next(0, chunk)) {
+                finished = true;
+                return !cursor.failed();
+            }
+            if (chunk.id == CHUNK_TRIANGLE_MESH) --meshes;
+            if (!handle(chunk)) return false;
+        }
+        return true;
+    }
+
 private:
     Material* currentMaterial(const ChunkHeader& chunk)
     {
@@ -555,42 +572,103 @@ bool Scene::readFile(const std::string& path, LoadError& error)
     return readBytes(bytes.data(), bytes.size(), path, error);
 }
 
-bool Scene::readBytes(const std::uint8_t* data, std::size_t size, const std::string& path, LoadError& error)
-{
-    fileName = path;
-    if (size == 0) return failLoad(error, path, 0, -1, "is empty; a .3ds file starts with a main chunk 0x4D4D");
+namespace {
 
-    ObjectCounts counts;
+// The scene emptied, its arrays reserved for what the file holds (the first pass), and the
+// walk told what was counted.
+bool prepareRead(Scene& scene, const std::uint8_t* data, std::size_t size, const std::string& path, LoadError& error,
+                 ObjectCounts& counts)
+{
+    scene.fileName = path;
+    if (size == 0) return failLoad(error, path, 0, -1, "is empty; a .3ds file starts with a main chunk 0x4D4D");
     ChunkCursor counter(data, size, path, error);
     if (!countObjects(counter, counts)) return false;
-
-    nodes.clear();
-    objects.clear();
-    lights.clear();
-    materials.clear();
-    keyframerNodes.clear();
+    scene.nodes.clear();
+    scene.objects.clear();
+    scene.lights.clear();
+    scene.materials.clear();
+    scene.keyframerNodes.clear();
     // Reserved now and never grown past, so parent and material pointers stay valid: a
     // node per object node, and one per object that no node names.
-    nodes.reserve(counts.objectNodes + counts.meshes);
-    lights.reserve(counts.lights);
-    materials.reserve(counts.materials);
+    scene.nodes.reserve(counts.objectNodes + counts.meshes);
+    scene.lights.reserve(counts.lights);
+    scene.materials.reserve(counts.materials);
+    return true;
+}
 
-    ChunkCursor cursor(data, size, path, error);
-    SceneWalk walk(*this, cursor);
+void setCapacities(SceneWalk& walk, const ObjectCounts& counts)
+{
     walk.meshCapacity = counts.meshes;
     walk.lightCapacity = counts.lights;
     walk.materialCapacity = counts.materials;
     walk.objectNodeCapacity = counts.objectNodes;
-    if (!walk.run()) return false;
+}
 
-    bindNodesToObjects(*this);
-    nodeCount = static_cast<std::int16_t>(nodes.size());
-    lightCount = static_cast<std::int16_t>(lights.size());
-    materialCount = static_cast<std::int16_t>(materials.size());
-    bindMaterials(*this);
-    computeNodeMatrices(*this);
-    fillStaticTracks(*this);
-    frameTheScene(*this);
+// What the walk read bound together and filled in.
+void finishRead(Scene& scene)
+{
+    bindNodesToObjects(scene);
+    scene.nodeCount = static_cast<std::int16_t>(scene.nodes.size());
+    scene.lightCount = static_cast<std::int16_t>(scene.lights.size());
+    scene.materialCount = static_cast<std::int16_t>(scene.materials.size());
+    bindMaterials(scene);
+    computeNodeMatrices(scene);
+    fillStaticTracks(scene);
+    frameTheScene(scene);
+}
+
+// Meshes read a step when reading in steps: the grass scene's blades are 25000 vertices each.
+constexpr int meshesReadAStep = 1;
+
+} // namespace
+
+// A read in steps under way: the file's bytes and the walk through them.
+struct SceneReading {
+    std::vector<std::uint8_t> bytes;
+    LoadError error;
+    ChunkCursor cursor;
+    SceneWalk walk;
+    SceneReading(Scene& scene, std::vector<std::uint8_t>&& data, const std::string& path)
+        : bytes(std::move(data)), cursor(bytes.data(), bytes.size(), path, error), walk(scene, cursor)
+    {
+    }
+};
+
+bool Scene::readBytes(const std::uint8_t* data, std::size_t size, const std::string& path, LoadError& error)
+{
+    ObjectCounts counts;
+    if (!prepareRead(*this, data, size, path, error, counts)) return false;
+    ChunkCursor cursor(data, size, path, error);
+    SceneWalk walk(*this, cursor);
+    setCapacities(walk, counts);
+    if (!walk.run()) return false;
+    finishRead(*this);
+    return true;
+}
+
+bool Scene::readFileSome(const std::string& path, bool& done, LoadError& error)
+{
+    done = false;
+    if (!reading) {
+        std::vector<std::uint8_t> bytes;
+        std::string problem;
+        if (!readWholeFile(path, bytes, problem)) return failLoad(error, path, -1, -1, problem);
+        ObjectCounts counts;
+        if (!prepareRead(*this, bytes.data(), bytes.size(), path, error, counts)) return false;
+        reading = std::make_shared<SceneReading>(*this, std::move(bytes), path);
+        setCapacities(reading->walk, counts);
+        return true;
+    }
+    bool finished = false;
+    if (!reading->walk.runSome(meshesReadAStep, finished)) {
+        error = reading->error;
+        reading.reset();
+        return false;
+    }
+    if (!finished) return true;
+    reading.reset();
+    finishRead(*this);
+    done = true;
     return true;
 }
 
@@ -665,14 +743,20 @@ bool decodeJpegMap(RenderWindow& window, const std::string& path, std::uint16_t 
 
 bool Scene::loadTextures(const std::string& dataDir, int imageKind, LoadError& error)
 {
+    for (std::size_t i = 0; i < std::max<std::size_t>(materials.size(), 1); ++i) {
+        if (!loadMaterialTextures(i, dataDir, imageKind, error)) return false;
+    }
+    return true;
+}
+
+bool Scene::loadMaterialTextures(std::size_t index, const std::string& dataDir, int imageKind, LoadError& error)
+{
     if (imageKind != IMAGE_KIND_JPEG) {
         return failLoad(error, fileName, -1, -1,
                         "image kind " + std::to_string(imageKind) + " has no decoder; 2 (JPEG) is the only one");
     }
-    for (std::size_t i = 0; i < materials.size(); ++i) {
-        if (!loadMaterialTexture(i, dataDir, decodeJpegMap, error)) return false;
-    }
-    bindTextures();
+    if (index < materials.size() && !loadMaterialTexture(index, dataDir, decodeJpegMap, error)) return false;
+    if (index + 1 >= materials.size()) bindTextures();
     return true;
 }
 

@@ -17,6 +17,7 @@
 
 struct LoadError;
 struct RenderWindow;
+struct SceneReading;
 
 // The image kind of the demo's load: material maps are JPEG pictures.
 constexpr int IMAGE_KIND_JPEG = 2;
@@ -151,6 +152,7 @@ struct Scene {
     bool derivedPlanes = false;
     StoredCamera storedCamera;
     std::vector<KeyframerNode> keyframerNodes;
+    std::shared_ptr<SceneReading> reading;     // a read in steps under way (readFileSome)
 
     Scene() = default;
     Scene(const Scene&) = delete;
@@ -168,6 +170,10 @@ struct Scene {
     bool readFile(const std::string& path, LoadError& error);
     // The same over bytes already in memory; path only names them in messages.
     bool readBytes(const std::uint8_t* data, std::size_t size, const std::string& path, LoadError& error);
+    // readFile in steps, for a loading that hands back between them: the first call reads the
+    // file and counts what it holds, each later one walks it on past the next mesh, and the
+    // last binds what was read and sets done. After a failure the next call starts again.
+    bool readFileSome(const std::string& path, bool& done, LoadError& error);
 
     // Makes each material's texture from its maps (dataDir + map name, or a file of that
     // name in another case), and marks the meshes that use it MESH_TEXTURED when they have
@@ -175,6 +181,9 @@ struct Scene {
     // name says PNG, TGA or BMP is refused, naming the material and the map. Needs host and
     // a current GL context.
     bool loadTextures(const std::string& dataDir, int imageKind, LoadError& error);
+    // The same a material at a time, for a loading that hands back between them: material
+    // `index`'s texture, and after the last material's the meshes marked.
+    bool loadMaterialTextures(std::size_t index, const std::string& dataDir, int imageKind, LoadError& error);
     // One material's texture through the decoder; loadTextures calls it for each material
     // with a texture map, with decodeJpeg.
     bool loadMaterialTexture(std::size_t materialIndex, const std::string& dataDir, PictureDecoder decoder,

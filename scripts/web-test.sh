@@ -22,7 +22,7 @@ step "kesu.js and kesu.wasm: $(( program / 1024 )) KiB with gzip -9 (at most 102
 # Firefox and WebKit give WebGL 2 on an X server, not headless; Chromium runs headless beside it.
 startXServer 1280x800
 unset SDL_VIDEODRIVER
-bounded 1500 /usr/bin/python3 tests/web/webTest.py --site "$site" --packed "$root/build/web/packed" \
+bounded 1500 /usr/bin/python3 tests/web/webTest.py --site "$site" --packed "$root/build/web/pack" \
   --player "$release/host/kesu" --capture "$release/tools/capture/kesu-capture" --firefox
 [ "$status" -eq 0 ] || fail "the page failed in a browser (above)"
 step "passed"

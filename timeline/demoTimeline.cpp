@@ -197,15 +197,16 @@ const LoadStage loadStages[] = {
 };
 constexpr int loadStageCount = static_cast<int>(std::size(loadStages));
 
-// A stage's tasks: each scene read, then its maps decoded; each picture decoded; the set-up;
-// each scene's meshes recorded, a few nodes a step (recording the grass scene takes longer
-// than a frame).
+// A stage's tasks: each scene read a mesh a step, then its maps decoded a material a step;
+// each picture decoded; the set-up; each scene's meshes recorded a part of a mesh a step
+// (reading or recording the grass scene whole takes longer than a frame).
 int stageTaskCount(const LoadStage& stage)
 {
     return 3 * static_cast<int>(stage.scenes.size()) + static_cast<int>(stage.pictures.size()) + 1;
 }
 
-constexpr int nodesRecordedAStep = 1;
+// A large mesh is recorded in runs of faces (render/mesh.h); this many a step, some 2300 faces.
+constexpr int runsRecordedAStep = 24;
 
 // Takes the task the load stands at; false with the error when a file fails.
 bool takeLoadTask(DemoLoad& load, RenderWindow& renderWindow, LoadError& error)
@@ -218,10 +219,19 @@ bool takeLoadTask(DemoLoad& load, RenderWindow& renderWindow, LoadError& error)
         const int index = stage.scenes[static_cast<std::size_t>(task / 2)];
         Scene& scene = scenes[index];
         if (task % 2 == 0) {
+            // A mesh's worth of the file a step.
             scene.host = &renderWindow;
-            if (!scene.readFile(scenePath(index), error)) return false;
+            bool done = false;
+            if (!scene.readFileSome(scenePath(index), done, error)) return false;
+            if (!done) return true;
         } else {
-            if (!scene.loadTextures(dataFolder, IMAGE_KIND_JPEG, error) || !checkScene(index, error)) return false;
+            // A material's maps a step.
+            const int materials = std::max(static_cast<int>(scene.materials.size()), 1);
+            if (!scene.loadMaterialTextures(static_cast<std::size_t>(load.node), dataFolder, IMAGE_KIND_JPEG, error))
+                return false;
+            if (++load.node < materials) return true;
+            load.node = 0;
+            if (!checkScene(index, error)) return false;
             adjustScene(index);
         }
         ++load.task;
@@ -241,13 +251,10 @@ bool takeLoadTask(DemoLoad& load, RenderWindow& renderWindow, LoadError& error)
     }
     // Grouping nodes (dummies, names no object has) have no mesh.
     const Scene& scene = scenes[stage.scenes[static_cast<std::size_t>(task - 1)]];
-    for (int recorded = 0; recorded < nodesRecordedAStep && load.node < static_cast<int>(scene.nodes.size()); ++load.node) {
-        const SceneNode& node = scene.nodes[static_cast<std::size_t>(load.node)];
-        if (!node.mesh) continue;
-        node.mesh->record();
-        ++recorded;
-    }
-    if (load.node >= static_cast<int>(scene.nodes.size())) {
+    const int nodes = static_cast<int>(scene.nodes.size());
+    while (load.node < nodes && !scene.nodes[static_cast<std::size_t>(load.node)].mesh) ++load.node;
+    if (load.node < nodes && scene.nodes[static_cast<std::size_t>(load.node)].mesh->recordSome(runsRecordedAStep)) ++load.node;
+    if (load.node >= nodes) {
         load.node = 0;
         ++load.task;
     }
@@ -274,7 +281,7 @@ bool loadDemoStep(DemoLoad& load, RenderWindow& renderWindow, const std::string&
 {
     assert(!demoLoadDone(load));
     dataFolder = folder;
-    if (load.stage == 0 && load.task == 0) scenes = new Scene[sceneCount];
+    if (load.steps == 0) scenes = new Scene[sceneCount];
     if (!takeLoadTask(load, renderWindow, error)) return false;
     ++load.steps;
     if (load.task == stageTaskCount(loadStages[load.stage])) {

@@ -17,12 +17,13 @@ struct Scene;
 
 // The loading in steps, so that a caller can hand back between them, in the order the show
 // needs its pieces: part by part, each scene read, its maps decoded, each picture decoded, the
-// part's effects set up, and its scenes' meshes recorded a node a step. Once a part's
-// stage is done the show can be drawn and stepped up to the next stage's start.
+// part's effects set up, and its scenes' meshes recorded, a material's maps or a part of a
+// mesh a step. Once a part's stage is done the show can be drawn and stepped up to the next
+// stage's start.
 struct DemoLoad {
     int stage = 0;   // the stage being loaded; past the last once everything is
     int task = 0;    // the next task within the stage
-    int node = 0;    // within a recording, the next node to record
+    int node = 0;    // within a scene's maps, the next material; within its recording, the next node
     int steps = 0;   // steps taken
 };
 

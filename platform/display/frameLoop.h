@@ -9,6 +9,9 @@ struct FrameLoop {
     // True when the run has nothing to draw until an event comes (paused): a loop of the
     // program's own waits a while for one.
     bool (*waiting)(void* run) = nullptr;
+    // Work that can wait until the step's frame went out (null: none): after each step, in a
+    // browser in a task of its own once the animation frame is done.
+    void (*between)(void* run) = nullptr;
     // Ends the run and gives the process's exit status.
     int (*finish)(void* run) = nullptr;
     void* run = nullptr;

@@ -5,6 +5,7 @@
 int platformRunFrames(const FrameLoop& loop)
 {
     while (loop.step(loop.run)) {
+        if (loop.between) loop.between(loop.run);
         // Paused: the event queue is looked at again after a twentieth of a second at most.
         if (loop.waiting(loop.run)) platformWaitForEvent(50);
     }

@@ -29,7 +29,7 @@ using AudioNotice = std::function<void(const std::string& text)>;
 AudioOutput* audioOpen(std::string& message, AudioNotice notice = nullptr);
 
 // Whether the music may start now: a browser lets sound start only after the page had a click
-// or a key; elsewhere always.
+// or a key, and once it has decoded the music; elsewhere always.
 bool audioMayStart();
 bool audioIsSilent(const AudioOutput* output);
 

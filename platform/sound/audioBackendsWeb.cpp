@@ -1,8 +1,18 @@
 // In a browser: Web Audio, or silence where the browser has none. Sound may start once the
-// page had its click or key.
+// page had its click or key, and the browser has decoded the music.
 #include "platform/sound/audioOutput.h"
 
 #include "platform/display/webPage.h"
+
+#include <emscripten.h>
+
+namespace {
+
+// The browser decodes on its own time (platform/web/sound.js); a browser without Web Audio
+// plays in silence.
+EM_JS(int, musicDecoded, (), { return !KesuAudio.open() || KesuAudio.buffer !== null ? 1 : 0; });
+
+} // namespace
 
 const AudioBackend* const* audioBackends()
 {
@@ -13,7 +23,9 @@ const AudioBackend* const* audioBackends()
 // Until then the page shows its prompt for one.
 bool audioMayStart()
 {
-    if (webSoundUnlocked()) return true;
-    webAskForGesture();
-    return false;
+    if (!webSoundUnlocked()) {
+        webAskForGesture();
+        return false;
+    }
+    return musicDecoded() != 0;
 }

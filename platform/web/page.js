@@ -25,6 +25,9 @@ function tests() { return typeof KesuTest !== "undefined" ? KesuTest : null; }
 const KesuPage = {
   unlocked: false,
   ended: false,
+  stagesArrived: 0,   // the program's loading stages whose files are all in place (KesuFiles)
+  playing: false,
+  waiting: false,
   lastReport: "",
   benchTable: [],
 
@@ -38,6 +41,11 @@ const KesuPage = {
   },
 
   soundUnlocked() { return this.unlocked; },
+
+  // The progress of the files shows until the show plays, and again while it waits for them.
+  showProgress() {
+    show("loading", element("message").hidden && (!this.playing || this.waiting));
+  },
 
   // The show is ready and waits for a click or a key (a test's page shows the prompt only now).
   askForGesture() {
@@ -92,6 +100,8 @@ const KesuPage = {
 
   // The program's state; the viewer's level is kept for the next visit.
   playerState(state) {
+    this.waiting = state.waiting;
+    this.showProgress();
     KesuControls.setState(state);
     KesuSession.setState(state, KesuControls.parts);
     if (testMode && tests()) tests().playerState(state);
@@ -143,8 +153,6 @@ function programArguments() {
   return args;
 }
 
-const packFile = "kesu.data.gz";
-
 function megabytes(bytes) { return (bytes / 1048576).toFixed(1) + " MB"; }
 
 // A file with the bytes arrived so far reported as they come, as they travel. A file whose
@@ -156,7 +164,6 @@ async function fetchCounting(url, counter) {
   // page does not see; the stream then gives the unpacked ones.
   const encoded = response.headers.get("Content-Encoding");
   const total = encoded ? 0 : Number(response.headers.get("Content-Length")) || 0;
-  counter.expected += total;
   const reader = response.body.getReader();
   const chunks = [];
   let length = 0;
@@ -165,6 +172,7 @@ async function fetchCounting(url, counter) {
     try {
       part = await reader.read();
     } catch (problem) {
+      counter.arrived -= length;
       throw new Error(url + ": the transfer broke off after " + length + " bytes (" + (problem.message || problem) + ")");
     }
     if (part.done) break;
@@ -180,9 +188,9 @@ async function fetchCounting(url, counter) {
   return bytes.buffer;
 }
 
-// The pack travels packed with gzip, and the page unpacks it. A host that compresses it again on
-// the way (or sends it with a gzip encoding) has the browser unpack that layer: gzip's first two
-// bytes tell whether the page still has to.
+// Scenes and the program travel packed with gzip, and the page unpacks them. A host that
+// compresses them again on the way (or sends them with a gzip encoding) has the browser unpack
+// that layer: gzip's first two bytes tell whether the page still has to.
 async function unpacked(url, bytes) {
   const head = new Uint8Array(bytes, 0, Math.min(2, bytes.byteLength));
   if (head.length < 2 || head[0] !== 0x1f || head[1] !== 0x8b) return bytes;
@@ -191,6 +199,64 @@ async function unpacked(url, bytes) {
   } catch (problem) {
     throw new Error(url + ": the file does not unpack: its gzip data is damaged");
   }
+}
+
+// The pack's files as kesu-files.json lists them: fetched in the order the show needs them, a
+// few at a time, and written where the program reads them as they come; the program is told
+// how many of its loading's stages are complete (KesuPage.stagesArrived).
+const dataFolder = "/kesu-tamrick/data";
+const KesuFiles = {
+  list: null,
+  arrived: new Map(),     // name: its bytes, until the program's file system takes them
+  written: new Set(),
+  writable: false,        // the program's file system is up
+  failed: false,
+
+  order() {
+    const names = [this.list.music, this.list.waitScreen];
+    for (const stage of this.list.stages) names.push(...stage.files);
+    return [...new Set(names)];
+  },
+
+  bytes() {
+    let total = this.list.program.wasm.bytes + this.list.program.script.bytes;
+    for (const name of this.order()) total += this.list.files[name].bytes;
+    return total;
+  },
+
+  has(name) { return this.arrived.has(name) || this.written.has(name); },
+
+  take(name, bytes) {
+    this.arrived.set(name, new Uint8Array(bytes));
+    if (this.writable) this.write();
+  },
+
+  // Every file arrived so far into the program's file system, and the stages counted.
+  write() {
+    this.writable = true;
+    for (const [name, bytes] of this.arrived) {
+      Module.FS_createDataFile(dataFolder, name, bytes, true, false, true);
+      this.written.add(name);
+    }
+    this.arrived.clear();
+    let complete = 0;
+    while (complete < this.list.stages.length && this.list.stages[complete].files.every((name) => this.written.has(name)))
+      ++complete;
+    KesuPage.stagesArrived = complete;
+  },
+};
+
+// Fetches the files in order, `lanes` at a time; each comes to taken(name, bytes).
+async function fetchInOrder(names, counter, taken, lanes) {
+  let next = 0;
+  async function lane() {
+    while (next < names.length && !KesuFiles.failed) {
+      const name = names[next++];
+      const path = KesuFiles.list.files[name].path;
+      taken(name, await unpacked(path, await fetchCounting(path, counter)));
+    }
+  }
+  await Promise.all(Array.from({ length: lanes }, lane));
 }
 
 function loadScript(src) {
@@ -235,27 +301,50 @@ async function start() {
   });
   const counter = {
     arrived: 0,
-    expected: 0,
+    expected: 1,
     update() {
-      element("bar").max = Math.max(this.expected, 1);
+      element("bar").max = Math.max(this.expected, this.arrived, 1);
       element("bar").value = this.arrived;
-      element("bytes").textContent = megabytes(this.arrived) + " of " + megabytes(this.expected);
+      element("bytes").textContent = megabytes(this.arrived) + " of " + megabytes(Math.max(this.expected, this.arrived));
     },
   };
-  let wasm, data;
-  try {
-    [wasm, data] = await Promise.all([fetchCounting("kesu.wasm", counter),
-                                      fetchCounting(packFile, counter).then((bytes) => unpacked(packFile, bytes))]);
-  } catch (problem) {
+  let wasm, script;
+  const failed = (problem) => {
+    if (KesuFiles.failed) return;
+    KesuFiles.failed = true;
     KesuPage.message(String(problem.message || problem));
-    return;
+  };
+  try {
+    const response = await fetch("kesu-files.json");
+    if (!response.ok) throw new Error("kesu-files.json: " + response.status + " " + response.statusText);
+    KesuFiles.list = await response.json();
+    counter.expected = KesuFiles.bytes();
+    counter.update();
+    const program = KesuFiles.list.program;
+    // The program and the music first, with the wait screen and the first part's files beside
+    // them; then each part's files in turn while the show plays.
+    const programArrived = Promise.all([
+      fetchCounting(program.wasm.path, counter).then((bytes) => unpacked(program.wasm.path, bytes)),
+      fetchCounting(program.script.path, counter)]);
+    const names = KesuFiles.order();
+    const filesArrived = fetchInOrder(names, counter, (name, bytes) => KesuFiles.take(name, bytes), 3);
+    filesArrived.catch(failed);
+    [wasm, script] = await programArrived;
+    while (!KesuFiles.failed && !(KesuFiles.has(KesuFiles.list.music) && KesuFiles.has(KesuFiles.list.waitScreen)))
+      await new Promise((resolve) => setTimeout(resolve, 20));
+  } catch (problem) {
+    failed(problem);
   }
+  if (KesuFiles.failed) return;
   window.Module = {
     canvas: element("canvas"),
     arguments: programArguments(),
     wasmBinary: wasm,
-    getPreloadedPackage: () => data,
-    preRun: [() => { if (tests()) tests().programEnvironment(ENV); }],
+    preRun: [() => {
+      Module.FS_createPath("/", dataFolder.slice(1), true, true);
+      KesuFiles.write();
+      if (tests()) tests().programEnvironment(ENV);
+    }],
     print(text) {
       console.log(text);
       if (text.includes(" frames in ")) KesuPage.lastReport = text;
@@ -266,16 +355,16 @@ async function start() {
     onAbort(what) { KesuPage.message("The demo stopped: " + what); },
     setStatus() {},
   };
-  show("loading", false);
   // A test shows the prompt only once the program asks for it, behind it the wait screen.
   show("play", !testMode && !benchMode && !KesuPage.unlocked);
-  await loadScript("kesu-data.js");
-  await loadScript("kesu.js");
+  await loadScript(URL.createObjectURL(new Blob([script], { type: "text/javascript" })));
   if (benchMode || (tests() && !tests().needsGesture())) KesuPage.unlockSound();
 }
 
 // The show's first frame is drawn in the next animation frame, after this callback's.
 function onPlaying() {
+  KesuPage.playing = true;
+  KesuPage.showProgress();
   KesuControls.started();
   KesuSession.started();
   requestAnimationFrame(() => setTimeout(() => performance.mark("kesu-first-frame"), 0));

@@ -16,8 +16,9 @@ float frame(FramePrediction& prediction, double readSeconds, double delay, float
 
 } // namespace
 
-// The first frame is drawn for its read time exactly, and its delay is not learnt; later ones
-// for the read time plus the median of the last 15 read-to-shown delays, at most 50 ms.
+// The first frame is drawn for its read time exactly, and its delay is not learnt; once three
+// are, frames are drawn for the read time plus the median of the last 15 read-to-shown
+// delays, at most 50 ms.
 TEST(FramePrediction, FirstFrameExactThenTheMedianOfTheLast15DelaysCapped)
 {
     FramePrediction prediction;
@@ -35,20 +36,23 @@ TEST(FramePrediction, FirstFrameExactThenTheMedianOfTheLast15DelaysCapped)
 }
 
 // Never backwards, whatever the clock reads; never past the end; exact again after a restart
-// (a resume), then predicting again; after a restart at a time (a seek) it may go back there.
+// (a resume) while the music stands, not learning the delays of those frames, then predicting
+// again; after a restart at a time (a seek) it may go back there.
 TEST(FramePrediction, NeverBackwardsEndsAtTheEndAndRestartsExact)
 {
     FramePrediction prediction;
     frame(prediction, 100.0, 0.02);
-    frame(prediction, 100.0, 0.02);
+    EXPECT_EQ(frame(prediction, 100.0, 0.06), 100.0f) << "the music still stands at the start";
+    EXPECT_EQ(frame(prediction, 100.005, 0.06), 100.005f) << "one frame's delay taken for the usual";
+    frame(prediction, 100.01, 0.02);
+    frame(prediction, 100.015, 0.02);
     const float ahead = frame(prediction, 100.02, 0.02);
-    EXPECT_FLOAT_EQ(ahead, 100.04f);
+    EXPECT_FLOAT_EQ(ahead, 100.04f) << "a standing frame's 60 ms was learnt";
     EXPECT_EQ(frame(prediction, 100.01, 0.02), ahead) << "a clock read behind the last frame's time";
     EXPECT_EQ(frame(prediction, 172.99, 0.02), 173.0f);
 
     FramePrediction resumed;
-    frame(resumed, 50.0, 0.02);
-    frame(resumed, 50.02, 0.02);
+    for (int i = 0; i < 4; ++i) frame(resumed, 50.0 + 0.02 * i, 0.02);
     restartPrediction(resumed);
     EXPECT_FLOAT_EQ(frame(resumed, 50.1, 0.02), 50.1f);
     EXPECT_FLOAT_EQ(frame(resumed, 50.12, 0.02), 50.14f);

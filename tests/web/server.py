@@ -1,20 +1,28 @@
 """The small web server the page is tested behind: it serves a folder on the loopback address
 and keeps what the page posts to /upload/NAME (its screenshots, its frame log, its messages) in
 memory, for the tests to read. A file may be sent cut short (the connection closed after some of
-its bytes), or with a Content-Encoding of gzip, as some hosts send a .gz file."""
+its bytes), or with a Content-Encoding of gzip, as some hosts send a .gz file. The network can be
+held to a rate and a round trip, as a user's link (the rate shared by every transfer at once),
+and the site served from a sub-folder of the address."""
 
 import http.server
 import os
 import sys
 import threading
+import time
 import urllib.parse
 
 
 class TestServer:
-    def __init__(self, folder, port=0, cut=None, encoded=()):
+    def __init__(self, folder, port=0, cut=None, encoded=(), prefix=""):
         self.folder = folder
         self.cut = dict(cut or {})     # file name: the bytes sent before the connection closes
         self.encoded = set(encoded)    # file names sent with "Content-Encoding: gzip"
+        self.prefix = prefix           # "some/folder/": the site's place in the address
+        self.rate = 0                  # bytes a second through the link; 0: as fast as it goes
+        self.round_trip = 0.0          # seconds before a response starts
+        self.link_free = 0.0           # when the link has sent what it was given
+        self.link = threading.Lock()
         self.uploads = {}
         self.arrived = threading.Condition()
         server = self
@@ -25,6 +33,13 @@ class TestServer:
 
             def do_GET(self):
                 name = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path).lstrip("/")
+                if not name.startswith(server.prefix):
+                    self.send_error(404)
+                    return
+                name = name[len(server.prefix):]
+                self.path = "/" + name
+                if server.round_trip:
+                    time.sleep(server.round_trip)
                 if name not in server.cut and name not in server.encoded:
                     return super().do_GET()
                 with open(os.path.join(server.folder, name), "rb") as sent:
@@ -35,8 +50,11 @@ class TestServer:
                 if name in server.encoded:
                     self.send_header("Content-Encoding", "gzip")
                 self.end_headers()
-                self.wfile.write(body[:server.cut.get(name, len(body))])
+                server.send(self.wfile, body[:server.cut.get(name, len(body))])
                 self.close_connection = name in server.cut
+
+            def copyfile(self, source, out):
+                server.send(out, source.read())
 
             def do_POST(self):
                 length = int(self.headers.get("Content-Length") or 0)
@@ -66,8 +84,25 @@ class TestServer:
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
 
+    def hold(self, megabits=0.0, round_trip=0.0):
+        """The link held to megabits a second and a round trip; 0 lets it go."""
+        self.rate = megabits * 1e6 / 8
+        self.round_trip = round_trip
+
+    def send(self, out, body):
+        """body down the link: at its rate, in turn with every other transfer."""
+        for at in range(0, len(body), 16384):
+            piece = body[at:at + 16384]
+            if self.rate:
+                with self.link:
+                    start = max(time.monotonic(), self.link_free)
+                    self.link_free = start + len(piece) / self.rate
+                    free = self.link_free
+                time.sleep(max(0.0, free - time.monotonic()))
+            out.write(piece)
+
     def url(self, query=""):
-        return "http://127.0.0.1:%d/index.html%s" % (self.port, ("?" + query) if query else "")
+        return "http://127.0.0.1:%d/%sindex.html%s" % (self.port, self.prefix, ("?" + query) if query else "")
 
     def named(self, prefix):
         """The first upload whose name starts with prefix, as (name, bytes), or None."""

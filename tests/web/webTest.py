@@ -11,6 +11,7 @@ messages and decode the music the page's are compared with, started in that fold
 import argparse
 import base64
 import gzip
+import json
 import os
 import shutil
 import subprocess
@@ -528,163 +529,52 @@ def page_metadata(checks, browser, server):
     checks.check("delivery: the favicon is served", icon is not None and icon[:8] == b"\x89PNG\r\n\x1a\n")
 
 
+def served_as(site, name):
+    """Where the site serves a pack file (kesu-files.json names it after its content)."""
+    with open(os.path.join(site, "kesu-files.json")) as listed:
+        return json.load(listed)["files"][name]["path"]
+
+
 def pack_in_transit(checks, browser, site):
-    """The pack as hosts and networks hand it over: sent with a gzip encoding of the host's own,
-    the page plays; cut short on the way, or not unpacking, the page names the file."""
-    server = TestServer(site, encoded={"kesu.data.gz"})
+    """The pack's files as hosts and networks hand them over: sent with a gzip encoding of the
+    host's own, the page plays; cut short on the way, or not unpacking, the page names the file."""
+    scene = served_as(site, "title.3ds")
+    server = TestServer(site, encoded={scene})
     try:
         load(browser, server, "test=keys&pause=1")
-        checks.check("delivery: a pack the host sends with its own gzip encoding plays", playing(browser, 60))
+        checks.check("delivery: a scene the host sends with its own gzip encoding plays", playing(browser, 60))
         browser.key("Escape", "Escape", 27)
         ended_log(browser, server)
     finally:
         server.close()
-    server = TestServer(site, cut={"kesu.data.gz": 1000000})
+    server = TestServer(site, cut={scene: 20000})
     try:
         load(browser, server, "test=keys")
         message = wait(browser, lambda: server.named("message.txt"), 60)
         text = message[1].decode() if message else ""
-        checks.check("delivery: a pack cut short on the way is named on the page",
-                     text.startswith("kesu.data.gz: the transfer") and not said(browser, "kesu: playing"), text)
+        checks.check("delivery: a file cut short on the way is named on the page",
+                     text.startswith(scene + ": the transfer") and not said(browser, "kesu: playing"), text)
     finally:
         server.close()
     work = tempfile.mkdtemp(prefix="kesu-web-unpack-")
     try:
         served = os.path.join(work, "site")
         shutil.copytree(site, served)
-        with open(os.path.join(served, "kesu.data.gz"), "r+b") as pack:
-            pack.seek(4096)
-            pack.write(bytes(range(256)) * 16)
+        with open(os.path.join(served, scene), "r+b") as packed:
+            packed.seek(4096)
+            packed.write(bytes(range(256)) * 16)
         server = TestServer(served)
         try:
             load(browser, server, "test=keys")
             message = wait(browser, lambda: server.named("message.txt"), 60)
             text = message[1].decode() if message else ""
-            checks.check("delivery: a pack that does not unpack is named on the page",
-                         text.startswith("kesu.data.gz: the file does not unpack") and not said(browser, "kesu: playing"),
+            checks.check("delivery: a file that does not unpack is named on the page",
+                         text.startswith(scene + ": the file does not unpack") and not said(browser, "kesu: playing"),
                          text)
         finally:
             server.close()
     finally:
         shutil.rmtree(work, ignore_errors=True)
-
-
-# --- the system's media controls --------------------------------------------------------------
-
-def media_session(checks, server):
-    """The page's media session as a desktop's media controls see it: a Chromium on a private
-    session bus shows it over MPRIS, which playerctl reads and steers; then each handler as the
-    page registered it, with what lies outside the show."""
-    daemon = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
-                            capture_output=True, text=True, timeout=30)
-    address, pid = daemon.stdout.split()
-    environment = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address)
-
-    def playerctl(*args):
-        done = subprocess.run(["playerctl", "-p", "chromium"] + list(args), capture_output=True, text=True,
-                              env=environment, timeout=20)
-        return done.stdout.strip()
-
-    browser = Browser("gl-egl", env=environment)
-    try:
-        load(browser, server, "test=session&from=20")
-        if not checks.check("session: the show plays", playing(browser)):
-            return
-        state = lambda: browser.evaluate("KesuTest.state") or {}  # noqa: E731
-        listed = wait(browser, lambda: "chromium" in playerctl("-l", "--all-players"), 15)
-        # The artwork comes once the browser has fetched it.
-        metadata = wait(browser, lambda: (lambda m: "mpris:artUrl" in m and m)(playerctl("metadata")), 10) or playerctl("metadata")
-        part = browser.evaluate("KesuControls.parts[KesuTest.state.part].name")
-        checks.check("session: the system lists the page's session with the title, the part, the length and artwork",
-                     listed and "Kesu Tamrick" in metadata and "173000000" in metadata and part in metadata
-                     and "mpris:artUrl" in metadata, metadata.replace("\n", "; "))
-        playerctl("position", "100")
-        moved = wait(browser, lambda: 100 <= state().get("seconds", 0) < 101.5, 10)
-        browser.pump(0.5)
-        position, album = playerctl("position"), playerctl("metadata", "xesam:album")
-        checks.check("session: a position asked lands there, and the session shows it and its part",
-                     moved and 100 <= float(position or 0) < 102 and album == "Credits", "%s s, %s" % (position, album))
-        playerctl("play-pause")
-        paused = wait(browser, lambda: state().get("paused"), 10)
-        status = playerctl("status")
-        playerctl("play-pause")
-        resumed = wait(browser, lambda: not state().get("paused"), 10)
-        checks.check("session: play-pause pauses the show, which the session shows, and plays it again",
-                     paused and status == "Paused" and resumed, status)
-        playerctl("next")
-        nexted = wait(browser, lambda: 105 <= state().get("seconds", 0) < 106.5, 10)
-        browser.pump(1.2)
-        playerctl("position", "5-")
-        back = wait(browser, lambda: 100.5 <= state().get("seconds", 0) < 102, 10)
-        checks.check("session: the next track is the next part, and back is 5 s back", nexted and back,
-                     "%.2f s" % state().get("seconds", 0))
-
-        handlers = browser.evaluate("Object.keys(KesuTest.handlers).filter((k) => KesuTest.handlers[k]).sort().join(' ')")
-        checks.check("session: the page takes every action", handlers ==
-                     "nexttrack pause play previoustrack seekbackward seekforward seekto stop", handlers)
-        results = []
-        for call, wanted in [("seekto({ seekTime: -3 })", lambda s: s < 0.5),
-                             ("seekforward({ seekOffset: 12 })", lambda s: 12 <= s < 13),
-                             ("seekbackward({})", lambda s: 7 <= s < 8.5),
-                             ("nexttrack({})", lambda s: s >= 10 and s < 11.5),
-                             ("previoustrack({})", lambda s: s < 1)]:
-            before = state().get("moves")
-            browser.evaluate("KesuTest.handlers." + call)
-            wait(browser, lambda: state().get("moves") != before, 10)
-            results.append("%s: %.2f" % (call, state().get("seconds", -1)))
-            if not wanted(state().get("seconds", -1)):
-                results[-1] += " (wrong)"
-        checks.check("session: each handler does what it names, a time before the start held to it",
-                     not any("wrong" in r for r in results), "; ".join(results))
-        browser.evaluate("KesuTest.handlers.seekto({ seekTime: 400 })")
-        log = ended_log(browser, server)
-        checks.check("session: a time past the end is held to the end, which ends the run",
-                     len(log) > 0 and server.named("report.txt") is not None)
-        gone = wait(browser, lambda: "chromium" not in playerctl("-l", "--all-players"), 10)
-        checks.check("session: the run over, the session is the page's no more",
-                     browser.evaluate("navigator.mediaSession.playbackState") == "none", "listed: %s" % (not gone))
-    finally:
-        browser.close()
-        subprocess.run(["kill", pid])
-
-
-# --- what a user does to a tab ----------------------------------------------------------------
-
-def gestures(checks, browser, server):
-    """The sound may start only after a gesture: the first key starts the show, a click after it starts nothing."""
-    load(browser, server, "test=gesture")
-    wait(browser, lambda: browser.evaluate("!document.getElementById('play').hidden"), 90)
-    checks.check("gestures: nothing plays before a gesture", not said(browser, "kesu: playing"))
-    # Behind the prompt, the wait screen: its banner in the lower left quarter of the canvas.
-    browser.evaluate("document.getElementById('overlay').style.visibility = 'hidden';"
-                     "document.getElementById('help').style.visibility = 'hidden'")
-    picture = pictures.read_png(browser.screenshot())
-    browser.evaluate("document.getElementById('overlay').style.visibility = '';"
-                     "document.getElementById('help').style.visibility = ''")
-    banner, elsewhere = pictures.lit_share(picture[300:, :320]), pictures.lit_share(picture[:240, :])
-    checks.check("gestures: the wait screen shows while the show waits for one", banner > 20.0 and elsewhere < 1.0,
-                 "%.0f %% of the lower left lit, %.1f %% of the upper half" % (banner, elsewhere))
-    browser.key("ArrowRight", "ArrowRight", 39)
-    started = playing(browser, 20)
-    browser.click(320, 240)
-    browser.pump(1.5)
-    browser.key("Escape", "Escape", 27)
-    log = ended_log(browser, server)
-    checks.check("gestures: a key before the click starts the show once, from its start",
-                 started and said(browser, "kesu: playing") == 1 and len(log) > 10 and log[0, 2] < 0.5,
-                 "%d starts, the first frame drawn for %s" % (said(browser, "kesu: playing"),
-                                                              log[0, 2] if len(log) else None))
-    # A click during the loading lets the sound out too: the show starts once loaded, once.
-    load(browser, server, "test=gesture")
-    wait(browser, lambda: browser.evaluate("typeof KesuPage !== 'undefined'"), 30)
-    browser.click(320, 240)
-    started = playing(browser, 90)
-    browser.click(320, 240)
-    browser.pump(1.0)
-    browser.key("Escape", "Escape", 27)
-    ended_log(browser, server)
-    checks.check("gestures: a click, even during the loading, starts the show once; a second click nothing more",
-                 started and said(browser, "kesu: playing") == 1, "%d starts" % said(browser, "kesu: playing"))
 
 
 def background_tab(checks, browser, server):
@@ -767,9 +657,10 @@ def lost_context(checks, browser, server):
 
 # --- bad input, the music, the bench ----------------------------------------------------------
 
-def broken_pack(checks, browser, site, packed, player, what, spoil):
-    """A pack spoilt by spoil(data folder), which returns the file's name: the page says what
-    the desktop says, naming the file (and, for a damaged one, the byte), and shows no show."""
+def broken_pack(checks, browser, site, packed, player, what, spoil, found_playing):
+    """A pack file spoilt on the host by spoil(data folder), which returns its name: the page
+    says what the desktop says of it, naming the file (and, for a damaged one, the byte), and
+    the show stops; found_playing: the file belongs to a later part, found once the show plays."""
     work = tempfile.mkdtemp(prefix="kesu-web-broken-")
     try:
         shutil.copytree(os.path.join(packed, "data"), os.path.join(work, "data"))
@@ -781,19 +672,25 @@ def broken_pack(checks, browser, site, packed, player, what, spoil):
         said_there = [line[len("kesu: "):] for line in desktop.stderr.splitlines() if name in line]
         served = os.path.join(work, "site")
         shutil.copytree(site, served)
-        subprocess.run([sys.executable, "/usr/share/emscripten/tools/file_packager.py", os.path.join(work, "kesu.data"),
-                        "--preload", os.path.join(work, "data") + "@/kesu-tamrick/data",
-                        "--js-output=" + os.path.join(served, "kesu-data.js")], check=True, capture_output=True)
-        with open(os.path.join(work, "kesu.data"), "rb") as pack, gzip.open(os.path.join(served, "kesu.data.gz"), "wb") as out:
-            shutil.copyfileobj(pack, out)
+        path = os.path.join(served, served_as(site, name))
+        source = os.path.join(work, "data", name)
+        if os.path.exists(source):
+            with open(source, "rb") as spoilt:
+                body = spoilt.read()
+            with open(path, "wb") as out:
+                out.write(gzip.compress(body) if path.endswith(".gz") else body)
+        else:
+            os.remove(path)
         server = TestServer(served)
         try:
             load(browser, server, "test=screenshot")
             message = wait(browser, lambda: server.named("message.txt"), 90)
             text = message[1].decode() if message else ""
+            ended = wait(browser, lambda: browser.evaluate("KesuPage.ended"), 10)
             # The desktop names data/NAME, the page the pack's folder in its file system.
             same = bool(said_there) and all(line.split(name, 1)[1] in text for line in said_there)
-            checks.check(what + ": the page shows the desktop's message", same and not said(browser, "kesu: playing"),
+            checks.check(what + ": the page shows the desktop's message, and the show stops",
+                         same and bool(ended) and bool(said(browser, "kesu: playing")) == found_playing,
                          "desktop: %s | page: %s" % (" / ".join(said_there), text.strip()))
         finally:
             server.close()
@@ -802,23 +699,135 @@ def broken_pack(checks, browser, site, packed, player, what, spoil):
 
 
 def broken_packs(checks, browser, site, packed, player):
-    def cut_scene(data):
-        scenes = sorted(name for name in os.listdir(data) if name.endswith(".3ds"))
-        scene = scenes[len(scenes) // 2]
-        path = os.path.join(data, scene)
-        with open(path, "r+b") as scene_file:
-            scene_file.truncate(os.path.getsize(path) * 2 // 3)
-        return scene
+    def cut_scene(scene):
+        def spoil(data):
+            path = os.path.join(data, scene)
+            with open(path, "r+b") as scene_file:
+                scene_file.truncate(os.path.getsize(path) * 2 // 3)
+            return scene
+        return spoil
 
-    def drop_picture(data):
-        pictures_there = sorted(name for name in os.listdir(data) if name.endswith(".jpg"))
-        picture = pictures_there[len(pictures_there) // 2]
-        os.remove(os.path.join(data, picture))
-        return picture
+    broken_pack(checks, browser, site, packed, player, "the title's scene cut short (naming the file and the byte)",
+                cut_scene("title.3ds"), False)
+    broken_pack(checks, browser, site, packed, player, "the credits' cube scene cut short, found as the show plays",
+                cut_scene("kostka2.3ds"), True)
 
-    broken_pack(checks, browser, site, packed, player, "a scene cut short (naming the file and the byte)", cut_scene)
-    broken_pack(checks, browser, site, packed, player, "a picture missing", drop_picture)
 
+def gestures(checks, browser, server):
+    """The sound may start only after a gesture: the first key starts the show, a click after it starts nothing."""
+    load(browser, server, "test=gesture")
+    wait(browser, lambda: browser.evaluate("!document.getElementById('play').hidden"), 90)
+    checks.check("gestures: nothing plays before a gesture", not said(browser, "kesu: playing"))
+    # Behind the prompt, the wait screen: its banner in the lower left quarter of the canvas.
+    browser.evaluate("document.getElementById('overlay').style.visibility = 'hidden';"
+                     "document.getElementById('help').style.visibility = 'hidden'")
+    picture = pictures.read_png(browser.screenshot())
+    browser.evaluate("document.getElementById('overlay').style.visibility = '';"
+                     "document.getElementById('help').style.visibility = ''")
+    banner, elsewhere = pictures.lit_share(picture[300:, :320]), pictures.lit_share(picture[:240, :])
+    checks.check("gestures: the wait screen shows while the show waits for one", banner > 20.0 and elsewhere < 1.0,
+                 "%.0f %% of the lower left lit, %.1f %% of the upper half" % (banner, elsewhere))
+    browser.key("ArrowRight", "ArrowRight", 39)
+    started = playing(browser, 20)
+    browser.click(320, 240)
+    browser.pump(1.5)
+    browser.key("Escape", "Escape", 27)
+    log = ended_log(browser, server)
+    checks.check("gestures: a key before the click starts the show once, from its start",
+                 started and said(browser, "kesu: playing") == 1 and len(log) > 10 and log[0, 2] < 0.5,
+                 "%d starts, the first frame drawn for %s" % (said(browser, "kesu: playing"),
+                                                              log[0, 2] if len(log) else None))
+    # A click during the loading lets the sound out too: the show starts once loaded, once.
+    load(browser, server, "test=gesture")
+    wait(browser, lambda: browser.evaluate("typeof KesuPage !== 'undefined'"), 30)
+    browser.click(320, 240)
+    started = playing(browser, 90)
+    browser.click(320, 240)
+    browser.pump(1.0)
+    browser.key("Escape", "Escape", 27)
+    ended_log(browser, server)
+    checks.check("gestures: a click, even during the loading, starts the show once; a second click nothing more",
+                 started and said(browser, "kesu: playing") == 1, "%d starts" % said(browser, "kesu: playing"))
+
+
+def media_session(checks, server):
+    """The page's media session as a desktop's media controls see it: a Chromium on a private
+    session bus shows it over MPRIS, which playerctl reads and steers; then each handler as the
+    page registered it, with what lies outside the show."""
+    daemon = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
+                            capture_output=True, text=True, timeout=30)
+    address, pid = daemon.stdout.split()
+    environment = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address)
+
+    def playerctl(*args):
+        done = subprocess.run(["playerctl", "-p", "chromium"] + list(args), capture_output=True, text=True,
+                              env=environment, timeout=20)
+        return done.stdout.strip()
+
+    browser = Browser("gl-egl", env=environment)
+    try:
+        load(browser, server, "test=session&from=20")
+        if not checks.check("session: the show plays", playing(browser)):
+            return
+        state = lambda: browser.evaluate("KesuTest.state") or {}  # noqa: E731
+        listed = wait(browser, lambda: "chromium" in playerctl("-l", "--all-players"), 15)
+        # The artwork comes once the browser has fetched it.
+        metadata = wait(browser, lambda: (lambda m: "mpris:artUrl" in m and m)(playerctl("metadata")), 10) or playerctl("metadata")
+        part = browser.evaluate("KesuControls.parts[KesuTest.state.part].name")
+        checks.check("session: the system lists the page's session with the title, the part, the length and artwork",
+                     listed and "Kesu Tamrick" in metadata and "173000000" in metadata and part in metadata
+                     and "mpris:artUrl" in metadata, metadata.replace("\n", "; "))
+        playerctl("position", "100")
+        moved = wait(browser, lambda: 100 <= state().get("seconds", 0) < 101.5, 10)
+        browser.pump(0.5)
+        position, album = playerctl("position"), playerctl("metadata", "xesam:album")
+        checks.check("session: a position asked lands there, and the session shows it and its part",
+                     moved and 100 <= float(position or 0) < 102 and album == "Credits", "%s s, %s" % (position, album))
+        playerctl("play-pause")
+        paused = wait(browser, lambda: state().get("paused"), 10)
+        status = playerctl("status")
+        playerctl("play-pause")
+        resumed = wait(browser, lambda: not state().get("paused"), 10)
+        checks.check("session: play-pause pauses the show, which the session shows, and plays it again",
+                     paused and status == "Paused" and resumed, status)
+        playerctl("next")
+        nexted = wait(browser, lambda: 105 <= state().get("seconds", 0) < 106.5, 10)
+        browser.pump(1.2)
+        playerctl("position", "5-")
+        back = wait(browser, lambda: 100.5 <= state().get("seconds", 0) < 102, 10)
+        checks.check("session: the next track is the next part, and back is 5 s back", nexted and back,
+                     "%.2f s" % state().get("seconds", 0))
+
+        handlers = browser.evaluate("Object.keys(KesuTest.handlers).filter((k) => KesuTest.handlers[k]).sort().join(' ')")
+        checks.check("session: the page takes every action", handlers ==
+                     "nexttrack pause play previoustrack seekbackward seekforward seekto stop", handlers)
+        results = []
+        for call, wanted in [("seekto({ seekTime: -3 })", lambda s: s < 0.5),
+                             ("seekforward({ seekOffset: 12 })", lambda s: 12 <= s < 13),
+                             ("seekbackward({})", lambda s: 7 <= s < 8.5),
+                             ("nexttrack({})", lambda s: s >= 10 and s < 11.5),
+                             ("previoustrack({})", lambda s: s < 1)]:
+            before = state().get("moves")
+            browser.evaluate("KesuTest.handlers." + call)
+            wait(browser, lambda: state().get("moves") != before, 10)
+            results.append("%s: %.2f" % (call, state().get("seconds", -1)))
+            if not wanted(state().get("seconds", -1)):
+                results[-1] += " (wrong)"
+        checks.check("session: each handler does what it names, a time before the start held to it",
+                     not any("wrong" in r for r in results), "; ".join(results))
+        browser.evaluate("KesuTest.handlers.seekto({ seekTime: 400 })")
+        log = ended_log(browser, server)
+        checks.check("session: a time past the end is held to the end, which ends the run",
+                     len(log) > 0 and server.named("report.txt") is not None)
+        gone = wait(browser, lambda: "chromium" not in playerctl("-l", "--all-players"), 10)
+        checks.check("session: the run over, the session is the page's no more",
+                     browser.evaluate("navigator.mediaSession.playbackState") == "none", "listed: %s" % (not gone))
+    finally:
+        browser.close()
+        subprocess.run(["kill", pid])
+
+
+# --- what a user does to a tab ----------------------------------------------------------------
 
 def usage_error(checks, browser, server):
     """An address the player's options refuse: the desktop's message, on the page."""
