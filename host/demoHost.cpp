@@ -256,7 +256,9 @@ bool stepPlayer(DemoHost& host)
 {
     if (host.phase < PLAYER_SHOW && platformQuitSignalled()) host.phase = PLAYER_OVER;
     switch (host.phase) {
-    case PLAYER_FILES: return startupStep(host, findFiles(host), PLAYER_WINDOW);
+    case PLAYER_FILES:
+        if (platformStagesArrived() < 0) return true;
+        return startupStep(host, findFiles(host), PLAYER_WINDOW);
     case PLAYER_WINDOW: return startupStep(host, openWindow(host), PLAYER_LOADING);
     case PLAYER_LOADING: {
         const bool loaded = loadFor(host, loadBudgetHeld);
@@ -279,7 +281,7 @@ bool stepPlayer(DemoHost& host)
             host.phase = PLAYER_OVER;
             return false;
         }
-        if (!host.session.loaded) holdForFiles(host.player());
+        holdForFiles(host.player());
         // The pointer's waits end after the step's events are taken: a second click already
         // queued makes a double-click, however late the program takes it.
         if (stepDemoRun(host.session, host.driver)) {

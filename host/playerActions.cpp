@@ -57,11 +57,13 @@ void releaseHold(const Player& player)
     PlayerHold& hold = player.steering.hold;
     DemoSession& session = player.session;
     hold.active = false;
+    // Restarted while still paused, so nothing of the music is heard before t.
+    restartAt(player, hold.at);
     if (hold.playAfter) {
         session.paused = false;
+        session.showWhilePaused = false;
         pausePlayerClock(player.clock, false);
     }
-    restartAt(player, hold.at);
 }
 
 // Moves the show to t (restartAt), or holds it there until t's part is loaded. A time at or

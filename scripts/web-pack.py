@@ -18,7 +18,7 @@ import subprocess
 import sys
 
 # Scenes and the program shrink with gzip; the pictures and the music are packed already.
-PACKED = (".3ds", ".wasm")
+PACKED = (".3ds", ".wasm", ".js")
 
 
 def digest(data):

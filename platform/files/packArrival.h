@@ -8,5 +8,6 @@
 // Whether the files arrive while the program runs.
 bool platformFilesArriveLate();
 // How many of the loading's stages, from the first, have every file in place; every one of
-// them where the files do not arrive late.
+// them where the files do not arrive late; -1 while the music or the wait screen is still to
+// come.
 int platformStagesArrived();

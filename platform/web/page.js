@@ -25,7 +25,7 @@ function tests() { return typeof KesuTest !== "undefined" ? KesuTest : null; }
 const KesuPage = {
   unlocked: false,
   ended: false,
-  stagesArrived: 0,   // the program's loading stages whose files are all in place (KesuFiles)
+  stagesArrived: -1,  // the program's loading stages whose files are all in place (KesuFiles)
   playing: false,
   waiting: false,
   lastReport: "",
@@ -239,8 +239,10 @@ const KesuFiles = {
       this.written.add(name);
     }
     this.arrived.clear();
-    let complete = 0;
-    while (complete < this.list.stages.length && this.list.stages[complete].files.every((name) => this.written.has(name)))
+    // -1 until the program can start: the music and the wait screen in place.
+    let complete = this.written.has(this.list.music) && this.written.has(this.list.waitScreen) ? 0 : -1;
+    while (complete >= 0 && complete < this.list.stages.length &&
+           this.list.stages[complete].files.every((name) => this.written.has(name)))
       ++complete;
     KesuPage.stagesArrived = complete;
   },
@@ -325,13 +327,19 @@ async function start() {
     // them; then each part's files in turn while the show plays.
     const programArrived = Promise.all([
       fetchCounting(program.wasm.path, counter).then((bytes) => unpacked(program.wasm.path, bytes)),
-      fetchCounting(program.script.path, counter)]);
+      fetchCounting(program.script.path, counter).then((bytes) => unpacked(program.script.path, bytes))]);
+    // The music is decoded as soon as it is in, while the rest arrives.
+    const take = (name, bytes) => {
+      if (name === KesuFiles.list.music) KesuAudio.predecode(bytes);
+      KesuFiles.take(name, bytes);
+    };
     const names = KesuFiles.order();
-    const filesArrived = fetchInOrder(names, counter, (name, bytes) => KesuFiles.take(name, bytes), 3);
+    const first = [KesuFiles.list.music, KesuFiles.list.waitScreen, ...KesuFiles.list.stages[0].files];
+    const filesArrived = fetchInOrder(names.filter((name) => first.includes(name)), counter, take, 3)
+      .then(() => fetchInOrder(names.filter((name) => !first.includes(name)), counter, take, 2));
     filesArrived.catch(failed);
+    // The program starts as soon as it is in, and waits for the music and the wait screen.
     [wasm, script] = await programArrived;
-    while (!KesuFiles.failed && !(KesuFiles.has(KesuFiles.list.music) && KesuFiles.has(KesuFiles.list.waitScreen)))
-      await new Promise((resolve) => setTimeout(resolve, 20));
   } catch (problem) {
     failed(problem);
   }

@@ -33,10 +33,19 @@ const KesuAudio = {
     if (this.wanted) this.start(this.wanted.seconds, this.wanted.paused);
   },
 
+  // The page starts the decode as the file arrives; the program's hand-over of the same file
+  // then waits for it.
+  early: null,
+  predecode(bytes) {
+    const decoder = new OfflineAudioContext(2, 1, 44100);
+    this.early = { length: bytes.byteLength, decoded: decoder.decodeAudioData(bytes.slice(0)) };
+  },
+
   // An offline context decodes without waiting for the gesture a playing one needs.
   decode(path, bytes) {
-    const decoder = new OfflineAudioContext(2, 1, 44100);
-    decoder.decodeAudioData(bytes.buffer).then((buffer) => {
+    const early = this.early && this.early.length === bytes.byteLength ? this.early.decoded : null;
+    this.early = null;
+    (early || new OfflineAudioContext(2, 1, 44100).decodeAudioData(bytes.buffer)).then((buffer) => {
       this.buffer = buffer;
       if (this.wanted) this.start(this.wanted.seconds, this.wanted.paused);
     }, (problem) => {

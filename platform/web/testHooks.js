@@ -56,9 +56,13 @@ const KesuTest = {
     }
   },
 
-  // The program's last state, for the tests to read.
+  // The program's last state, for the tests to read, and whether it ever waited for files.
   state: null,
-  playerState(state) { this.state = state; },
+  waited: false,
+  playerState(state) {
+    this.state = state;
+    if (state.waiting) this.waited = true;
+  },
 
   ended(report, benchMode) {
     let log = "";
