@@ -1,11 +1,12 @@
 // The page around the demo: it checks that the browser has WebGL 2 and Web Audio, fetches the
-// program and the data pack with their progress shown, hands the program its arguments from
-// the address (?from=SECONDS, ?loop=1, ?pause=1, ?bench=1) and the viewer's level from the
-// browser's storage, and answers what the program asks of the page (KesuPage); the music is
-// sound.js's (KesuAudio), the mouse, touch and the controls controls.js's (KesuControls), the
-// system's media controls mediaSession.js's (KesuSession). A
-// test's address (?test=MODE) loads testHooks.js first, which takes what the tests read; a
-// viewer's page has none of it.
+// program and the pack's files in the order the show needs them (KesuFiles, from
+// kesu-files.json) with their progress shown, writing each where the program reads it as it
+// comes, hands the program its arguments from the address (?from=SECONDS, ?loop=1, ?pause=1,
+// ?bench=1) and the viewer's level from the browser's storage, and answers what the program
+// asks of the page (KesuPage); the music is sound.js's (KesuAudio), the mouse, touch and the
+// controls controls.js's (KesuControls), the system's media controls mediaSession.js's
+// (KesuSession). A test's address (?test=MODE) loads testHooks.js first, which takes what the
+// tests read; a viewer's page has none of it.
 "use strict";
 
 const params = new URLSearchParams(location.search);
