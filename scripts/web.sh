@@ -39,10 +39,11 @@ site="$root/dist/kesu-tamrick-web"
 rm -rf "$site"
 mkdir -p "$site"
 cp platform/web/index.html platform/web/page.js platform/web/sound.js platform/web/controls.js platform/web/mediaSession.js \
-   platform/web/testHooks.js platform/web/manifest.webmanifest "$site/"
-# The program and the pack's files under names that carry their content's digest, listed in
-# the order the show needs them (kesu-files.json): the page fetches them one part after
-# another while the show plays.
+   platform/web/testHooks.js platform/web/manifest.webmanifest platform/web/sw.js "$site/"
+# The program, the page's scripts and the pack's files under names that carry their content's
+# digest, listed in the order the show needs them (kesu-files.DIGEST.json): the page fetches
+# them one part after another while the show plays, and its service worker (sw.js) keeps them
+# for the next visit and for playing offline.
 step "laying the program and the data pack out for the page"
 python3 scripts/web-pack.py "$site" "$pack/data" "$release/tools/webpack/kesu-webpack" "$build/host"
 # The icons the package has: the page's own, its media session's artwork and the installed app's.

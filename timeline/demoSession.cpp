@@ -43,7 +43,13 @@ bool showWaitScreen(DemoSession& session, LoadError& error)
 bool loadDemoSessionStep(DemoSession& session, LoadError& error)
 {
     DemoLoad& load = session.load;
-    if (load.steps == 0) setDrawPath(session.drawPath);
+    if (load.steps == 0) {
+        setDrawPath(session.drawPath);
+        // Loaded again: the show goes back to how the last loading left it at 0 first, so the
+        // effects set up later in this one carry nothing of the frames drawn since.
+        if (!session.history.snapshots.empty()) restoreShowSnapshot(session.history.snapshots[0]);
+        session.history.snapshots.clear();
+    }
     // Once the show can be drawn, a step taken between its frames leaves the texture binding
     // the frames carry as it found it (an upload binds its texture).
     const bool between = load.stage > 0;

@@ -186,7 +186,48 @@ async function fetchCounting(url, counter) {
   const bytes = new Uint8Array(length);
   let at = 0;
   for (const chunk of chunks) { bytes.set(chunk, at); at += chunk.length; }
+  if (!servedByWorker) unkept.set(url, bytes);
   return bytes.buffer;
+}
+
+// The service worker (sw.js) keeps the files as they pass; on a first visit the page is not yet
+// its, so the page keeps what it fetched itself once everything is in, and the page's own
+// files. An older build's files leave the cache then.
+const workers = "serviceWorker" in navigator && typeof caches !== "undefined";
+const servedByWorker = workers && navigator.serviceWorker.controller !== null;
+const unkept = new Map();
+if (workers) navigator.serviceWorker.register("sw.js").catch(() => {});
+
+async function keepForLater(listName) {
+  if (!workers) return;
+  try {
+    const cache = await caches.open("kesu-tamrick");
+    for (const [url, bytes] of unkept) await cache.put(url, new Response(bytes));
+    unkept.clear();
+    const own = [...document.scripts].map((script) => script.src).filter((src) => /\.[0-9a-f]{12}\./.test(src));
+    if (!servedByWorker) await cache.addAll([location.pathname, listName, ...own, ...(testMode ? ["testHooks.js"] : [])]);
+    const current = new Set([listName, KesuFiles.list.program.wasm.path, KesuFiles.list.program.script.path,
+                             ...Object.values(KesuFiles.list.files).map((file) => file.path)]
+                            .map((path) => new URL(path, location.href).pathname));
+    for (const src of own) current.add(new URL(src).pathname);
+    for (const request of await cache.keys()) {
+      const path = new URL(request.url).pathname;
+      if (/\.[0-9a-f]{12}\./.test(path) && !current.has(path)) await cache.delete(request);
+    }
+  } catch (problem) { /* a browser that keeps nothing plays from the network next time */ }
+}
+
+// A build other than the one the last visit played: the page says so.
+function newBuildNotice(listName) {
+  const key = "kesu-tamrick-build";
+  try {
+    const last = localStorage.getItem(key);
+    localStorage.setItem(key, listName);
+    if (last === null || last === listName) return;
+  } catch (problem) { return; }
+  element("notice").textContent = "A new version of the show was downloaded.";
+  show("notice", true);
+  if (tests()) tests().notice(element("notice").textContent);
 }
 
 // Scenes and the program travel packed with gzip, and the page unpacks them. A host that
@@ -317,10 +358,12 @@ async function start() {
     KesuFiles.failed = true;
     KesuPage.message(String(problem.message || problem));
   };
+  const listName = document.querySelector('meta[name="kesu-files"]').content;
   try {
-    const response = await fetch("kesu-files.json");
-    if (!response.ok) throw new Error("kesu-files.json: " + response.status + " " + response.statusText);
+    const response = await fetch(listName);
+    if (!response.ok) throw new Error(listName + ": " + response.status + " " + response.statusText);
     KesuFiles.list = await response.json();
+    newBuildNotice(listName);
     counter.expected = KesuFiles.bytes();
     counter.update();
     const program = KesuFiles.list.program;
@@ -338,7 +381,7 @@ async function start() {
     const first = [KesuFiles.list.music, KesuFiles.list.waitScreen, ...KesuFiles.list.stages[0].files];
     const filesArrived = fetchInOrder(names.filter((name) => first.includes(name)), counter, take, 3)
       .then(() => fetchInOrder(names.filter((name) => !first.includes(name)), counter, take, 2));
-    filesArrived.catch(failed);
+    filesArrived.then(() => keepForLater(listName), failed);
     // The program starts as soon as it is in, and waits for the music and the wait screen.
     [wasm, script] = await programArrived;
   } catch (problem) {
@@ -373,6 +416,7 @@ async function start() {
 // The show's first frame is drawn in the next animation frame, after this callback's.
 function onPlaying() {
   KesuPage.playing = true;
+  setTimeout(() => show("notice", false), 5000);
   KesuPage.showProgress();
   KesuControls.started();
   KesuSession.started();

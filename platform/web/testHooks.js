@@ -36,6 +36,8 @@ const KesuTest = {
 
   message(text) { this.post("message.txt", text); },
 
+  notice(text) { this.post("notice.txt", text); },
+
   // The picture tests take the screenshot as a post rather than a download.
   tookScreenshot(name, bytes) {
     if (this.mode !== "screenshot") return false;

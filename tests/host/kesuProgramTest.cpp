@@ -338,11 +338,12 @@ std::vector<std::string> filesIn(const std::string& folder)
 
 // The frames of a clock log, with the time each was drawn for checked against what the
 // player is to draw for: the first frame and the first after a jump of the music (a seek, a
-// loop) for the position read; the first after a resume for it too, unless the frame before
-// the pause was drawn for later (the music is heard a little behind the picture); every
-// other for the position read plus the median of the last 15 read-to-swap times of the frames
-// drawn so (the upper of the middle two of an even count), at most 50 ms, never before the frame before, never
-// past 173 s; with frame prediction off, each for the position read. Returns the lines, and
+// loop) for the position read, and so the frames after them while the music still stands
+// there; the first after a resume for it too, unless the frame before the pause was drawn for
+// later (the music is heard a little behind the picture); every other for the position read
+// plus the median of the last 15 read-to-swap times of the frames drawn so (the upper of the
+// middle two of an even count; none before three), at most 50 ms, never before the frame
+// before, never past 173 s; with frame prediction off, each for the position read. Returns the lines, and
 // the positions the music jumped to.
 std::vector<ClockLogLine> checkDrawnTimes(const std::string& path, bool predicted, double from, std::vector<double>& jumps)
 {
@@ -363,26 +364,33 @@ std::vector<ClockLogLine> checkDrawnTimes(const std::string& path, bool predicte
 #endif
     std::vector<double> delays;
     double lastDrawn = 0.0;
+    double standingAt = -1.0;   // the position the music stands at since a start, jump or resume
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const ClockLogLine& line = lines[i];
         EXPECT_GE(line.readSeconds, 0.0) << "no READ field in line " << i + 1;
         const bool resumed = i > 0 && line.readSeconds - lines[i - 1].swapSeconds > 0.3;
         const bool jumped = i > 0 && (line.position < lines[i - 1].position - 0.001 || line.position > lines[i - 1].position + 0.3);
         if (jumped) jumps.push_back(line.position);
+        if (i == 0 || resumed || jumped) standingAt = line.position;
+        const bool standing = line.position == standingAt;
+        if (!standing) standingAt = -1.0;
         double expected = std::min(resumed && !jumped ? std::max(lastDrawn, line.position) : line.position, 173.0);
-        if (predicted && i > 0 && !resumed && !jumped) {
+        if (predicted && !standing) {
             std::vector<double> recent(delays.end() - static_cast<std::ptrdiff_t>(std::min<std::size_t>(delays.size(), 15)), delays.end());
             std::nth_element(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(recent.size() / 2), recent.end());
-            const double delay = recent.empty() ? 0.0 : std::clamp(recent[recent.size() / 2], 0.0, 0.05);
+            const double delay = recent.size() < 3 ? 0.0 : std::clamp(recent[recent.size() / 2], 0.0, 0.05);
             expected = std::min(std::max(lastDrawn, line.position + delay), 173.0);
+        } else if (standing && i > 0 && !resumed && !jumped) {
+            expected = std::min(std::max(lastDrawn, line.position), 173.0);
         }
         if (std::fabs(line.drawn - expected) > 2e-4) {
             ADD_FAILURE() << path << " line " << i + 1 << (resumed ? ", the first after a resume" : "")
                           << (jumped ? ", the first after a jump" : "") << ": drawn for " << line.drawn << ", not " << expected;
             break;
         }
-        // A frame drawn for the position read (a start's, a jump's, a resume's) teaches nothing.
-        if (i > 0 && !resumed && !jumped) delays.push_back(line.swapSeconds - line.readSeconds);
+        // A frame drawn for the position read while the music stands (at a start, a jump, a
+        // resume) teaches nothing.
+        if (!standing) delays.push_back(line.swapSeconds - line.readSeconds);
         lastDrawn = line.drawn;
     }
     return lines;

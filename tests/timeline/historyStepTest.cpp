@@ -167,6 +167,39 @@ TEST_F(HistoryStep, ASnapshotPutBackDrawsTheSameFramesInEveryWindow)
     }
 }
 
+// Loaded a part at a time, as a page whose files arrive while the show plays, the show
+// started again after each part within what is loaded (so the snapshots on the way are taken
+// before the later parts' effects are set up): in the factory, the credits and the finale it
+// draws what the show loaded whole draws.
+TEST_F(HistoryStep, AShowLoadedPartByPartDrawsAsOneLoadedWhole)
+{
+    DemoSession& demo = session();
+    const std::vector<double> moments = {70.0, 90.0, 150.0};
+    std::vector<std::vector<std::vector<unsigned char>>> whole;
+    for (double t : moments) whole.push_back(drawTwoSeconds(demo, restartDemoSession(demo, t)));
+
+    demo.load = DemoLoad{};
+    demo.loaded = false;
+    LoadError error;
+    int restarts = 0;
+    while (!demo.loaded) {
+        const int stage = demo.load.stage;
+        ASSERT_TRUE(loadDemoSessionStep(demo, error)) << formatLoadError(error);
+        if (demo.load.stage == stage || demo.loaded) continue;
+        ASSERT_LE(demoLoadStagedFrom(demo.load), demoLoadedUntil(demo.load));
+        restartDemoSession(demo, demoLoadedUntil(demo.load) - 1.0);
+        ++restarts;
+    }
+    EXPECT_EQ(restarts, 9) << "a restart after every part but the last";
+    for (std::size_t m = 0; m < moments.size(); ++m) {
+        SCOPED_TRACE(moments[m]);
+        const auto staged = drawTwoSeconds(demo, restartDemoSession(demo, moments[m]));
+        ASSERT_EQ(staged.size(), whole[m].size());
+        for (std::size_t i = 0; i < staged.size(); ++i)
+            EXPECT_TRUE(staged[i] == whole[m][i]) << "the frame " << i / 3.0 << " s on differs";
+    }
+}
+
 // A quit requested while the pack loads or a late start steps the show is taken at the next
 // step: the loading goes no further, the late start draws and steps no more frames.
 TEST_F(HistoryStep, AQuitIsTakenAtTheNextStepOfTheLoadingAndOfTheLateStart)

@@ -23,6 +23,7 @@ class TestServer:
         self.round_trip = 0.0          # seconds before a response starts
         self.link_free = 0.0           # when the link has sent what it was given
         self.link = threading.Lock()
+        self.requested = []            # the paths asked for, in order
         self.uploads = {}
         self.arrived = threading.Condition()
         server = self
@@ -37,6 +38,7 @@ class TestServer:
                     self.send_error(404)
                     return
                 name = name[len(server.prefix):]
+                server.requested.append(name)
                 self.path = "/" + name
                 if server.round_trip:
                     time.sleep(server.round_trip)

@@ -13,6 +13,7 @@ import base64
 import gzip
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -529,10 +530,17 @@ def page_metadata(checks, browser, server):
     checks.check("delivery: the favicon is served", icon is not None and icon[:8] == b"\x89PNG\r\n\x1a\n")
 
 
+def files_list(site):
+    """The site's list of its files, as index.html names it."""
+    with open(os.path.join(site, "index.html")) as page:
+        name = re.search(r'<meta name="kesu-files" content="([^"]+)">', page.read()).group(1)
+    with open(os.path.join(site, name)) as listed:
+        return json.load(listed)
+
+
 def served_as(site, name):
-    """Where the site serves a pack file (kesu-files.json names it after its content)."""
-    with open(os.path.join(site, "kesu-files.json")) as listed:
-        return json.load(listed)["files"][name]["path"]
+    """Where the site serves a pack file (named after its content)."""
+    return files_list(site)["files"][name]["path"]
 
 
 def pack_in_transit(checks, browser, site):
@@ -622,6 +630,89 @@ def slow_links(checks, browser, site):
         ended_log(browser, server)
     finally:
         server.close()
+
+
+KEPT = "caches.open('kesu-tamrick').then((cache) => cache.keys()).then((keys) => keys.map((k) => k.url))"
+
+
+def kept_visits(checks, site, packed, player):
+    """The page's service worker over visits at one address and port: a first visit from a
+    sub-folder plays and keeps every file; the second, at 1 Mbit/s, shows its first frame within
+    1 s of the click; with the server stopped the page plays from 0 and from 120 s; a new build
+    (a file's digest changed) is fetched at the next visit online, the page says so, and its
+    files are never mixed with the old build's."""
+    work = tempfile.mkdtemp(prefix="kesu-web-visits-")
+    browser = Browser("gl-egl")
+    server = None
+    try:
+        served = os.path.join(work, "site")
+        shutil.copytree(site, served)
+        listed = files_list(served)
+        server = TestServer(served, prefix="some/folder/")
+        port = server.port
+        load(browser, server, "test=keys")
+        checks.check("a sub-folder: the page plays", bool(playing(browser, 60)))
+        paths = [entry["path"] for entry in listed["files"].values()]
+        everything = wait(browser, lambda: all(any(k.endswith(p) for k in browser.evaluate(KEPT)) for p in paths), 60)
+        checks.check("the first visit keeps every file of the pack", bool(everything),
+                     "%d kept" % len(browser.evaluate(KEPT) or []))
+        browser.key("Escape", "Escape", 27)
+        ended_log(browser, server)
+
+        server.hold(1, 0.04)
+        load(browser, server, "test=clock&seconds=3&gesture=1")
+        browser.pump(0.3)
+        browser.click(320, 240)
+        first = wait(browser, lambda: browser.evaluate("performance.getEntriesByName('kesu-first-frame').length > 0"), 30)
+        took = browser.evaluate("performance.getEntriesByName('kesu-first-frame')[0].startTime - "
+                                "performance.getEntriesByName('kesu-sound-unlocked')[0].startTime") / 1000 if first else 0
+        checks.check("a second visit at 1 Mbit/s: the first frame within 1 s of the click", bool(first) and took <= 1.0,
+                     "%.2f s" % took)
+        ended_log(browser, server)
+        server.hold(0, 0)
+        url = server.url
+        server.close()
+        server = None
+        for query, moment in (("test=keys", 0.0), ("test=keys&from=120", 120.0)):
+            browser.console.clear()
+            browser.open(url(query))
+            plays = playing(browser, 60)
+            browser.pump(1.0)
+            at = browser.evaluate("KesuTest.state ? KesuTest.state.seconds : -1") or -1
+            checks.check("offline after one visit: the page plays from %g s" % moment,
+                         bool(plays) and moment < at < moment + 10, "at %.1f s" % at)
+            browser.key("Escape", "Escape", 27)
+            wait(browser, lambda: browser.evaluate("KesuPage.ended"), 10)
+
+        # A new build: one picture changed (bytes after its end, which decoders pass over).
+        data = os.path.join(work, "data")
+        shutil.copytree(os.path.join(packed, "data"), data)
+        with open(os.path.join(data, "nebula.jpg"), "ab") as picture:
+            picture.write(b"a new build")
+        webpack = os.path.join(os.path.dirname(os.path.dirname(player)), "tools", "webpack", "kesu-webpack")
+        subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "web-pack.py"),
+                        served, data, webpack], check=True, capture_output=True)
+        renewed = files_list(served)
+        server = TestServer(served, port=port, prefix="some/folder/")
+        load(browser, server, "test=keys")
+        plays = playing(browser, 60)
+        notice = wait(browser, lambda: server.named("notice.txt"), 10)
+        new_path, old_path = renewed["files"]["nebula.jpg"]["path"], listed["files"]["nebula.jpg"]["path"]
+        checks.check("a new build: the next visit online fetches its new files and says so",
+                     bool(plays) and bool(notice) and new_path in server.requested and new_path != old_path,
+                     notice[1].decode() if notice else "no notice")
+        kept = wait(browser, lambda: not any(k.endswith(old_path) for k in browser.evaluate(KEPT)), 60)
+        checks.check("a new build: the old build's files leave the cache, and the page runs only the new one's",
+                     bool(kept) and old_path not in server.requested and
+                     browser.evaluate("document.querySelector('meta[name=\"kesu-files\"]').content") ==
+                     os.path.basename(next(f for f in os.listdir(served) if f.startswith("kesu-files."))))
+        browser.key("Escape", "Escape", 27)
+        ended_log(browser, server)
+    finally:
+        if server:
+            server.close()
+        browser.close()
+        shutil.rmtree(work, ignore_errors=True)
 
 
 def background_tab(checks, browser, server):
@@ -1093,6 +1184,8 @@ def main():
             browser.close()
         if wanted("session"):
             media_session(checks, server)
+        if wanted("visits"):
+            kept_visits(checks, options.site, options.packed, options.player)
         if wanted("background"):
             # A hidden page slowed down as for a user: no frame until it is in front again.
             browser = Browser("gl-egl", throttled=True)
