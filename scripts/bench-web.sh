@@ -20,7 +20,7 @@ while [ $# -gt 0 ]; do
 done
 release=$(cd "${1:-build/release}" && pwd)
 cd "$root"
-[ -f dist/kesu-tamrick-web/kesu.wasm ] || fail "dist/kesu-tamrick-web is missing; make web builds it"
+[ -f dist/kesu-tamrick-web/sw.js ] || fail "dist/kesu-tamrick-web is missing; make web builds it"
 installPackages chromium python3 python3-numpy
 step "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 /usr/bin/python3 bench/webBench.py "${options[@]}" "$root/dist/kesu-tamrick-web" "$root/build/web/pack" \

@@ -11,11 +11,11 @@ source "$(dirname "$0")/lib.sh"
 release=$(cd "${1:-build/release}" && pwd)
 cd "$root"
 site="$root/dist/kesu-tamrick-web"
-[ -f "$site/kesu.wasm" ] || fail "$site is missing; make web builds it"
+[ -f "$site/sw.js" ] || fail "$site is missing; make web builds it"
 
 installPackages chromium firefox-esr webkit2gtk-driver xvfb xauth x11-utils python3 python3-numpy ffmpeg dbus-daemon playerctl
 
-program=$(cat "$site/kesu.js" "$site/kesu.wasm" | gzip -9 | wc -c)
+program=$(cat "$root/build/web/host/kesu.js" "$root/build/web/host/kesu.wasm" | gzip -9 | wc -c)
 step "kesu.js and kesu.wasm: $(( program / 1024 )) KiB with gzip -9 (at most 1024)"
 [ "$program" -le 1048576 ] || fail "the program is over 1 MB gzipped"
 
