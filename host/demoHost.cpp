@@ -48,8 +48,21 @@ bool readConfiguration(DemoHost& host)
     return true;
 }
 
+// The music, decoded; a file that fails is said, and ends the run.
+bool decodeMusic(DemoHost& host)
+{
+    LoadError error;
+    if (!decodePlayerMusic(host.clock, host.files.dataFolder + musicFile, error)) {
+        playerSay(formatLoadError(error));
+        return false;
+    }
+    host.musicDecoded = true;
+    return true;
+}
+
 // The files, the configuration and the music, decoded before the display changes, so a
-// broken pack stops with the desktop untouched.
+// broken pack stops with the desktop untouched. Where the files arrive while the program runs,
+// the music, the largest of them, is decoded once it is in, after the opening is loaded.
 bool findFiles(DemoHost& host)
 {
     host.files = findRunFiles(packFileNames());
@@ -58,12 +71,7 @@ bool findFiles(DemoHost& host)
     host.screen.screenshotFolder = host.files.screenshotFolder;
     platformUseDisplay(host.options.display);
     if (!readConfiguration(host)) return false;
-    LoadError error;
-    if (!decodePlayerMusic(host.clock, host.files.dataFolder + musicFile, error)) {
-        playerSay(formatLoadError(error));
-        return false;
-    }
-    return true;
+    return platformFilesArriveLate() || decodeMusic(host);
 }
 
 // The window and its context, the wait screen on it and the swap interval.
@@ -257,7 +265,7 @@ bool stepPlayer(DemoHost& host)
     if (host.phase < PLAYER_SHOW && platformQuitSignalled()) host.phase = PLAYER_OVER;
     switch (host.phase) {
     case PLAYER_FILES:
-        if (platformStagesArrived() < 0) return true;
+        if (!platformPackFileArrived(waitScreenFile)) return true;
         return startupStep(host, findFiles(host), PLAYER_WINDOW);
     case PLAYER_WINDOW: return startupStep(host, openWindow(host), PLAYER_LOADING);
     case PLAYER_LOADING: {
@@ -265,6 +273,10 @@ bool stepPlayer(DemoHost& host)
         return startupStep(host, loaded, readyToStart(host) ? PLAYER_MUSIC : PLAYER_LOADING);
     }
     case PLAYER_MUSIC:
+        if (!host.musicDecoded) {
+            if (!platformPackFileArrived(musicFile)) return true;
+            if (!decodeMusic(host)) return startupStep(host, false, PLAYER_OVER);
+        }
         if (host.options.bench) {
             stopKeepingMessages();
             startPlayerBench(host.bench, host.session, host.options.from);

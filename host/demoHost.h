@@ -17,7 +17,8 @@
 #include "timeline/demoSession.h"
 
 enum PlayerPhase {
-    PLAYER_FILES,     // next: the files found, the configuration read and the music decoded
+    PLAYER_FILES,     // next: the files found, the configuration read and the music decoded (or, where
+                      // files arrive late, once the opening is loaded)
     PLAYER_WINDOW,    // next: the window opened and the wait screen shown on it
     PLAYER_LOADING,   // next: steps of the loading, behind the wait screen
     PLAYER_MUSIC,     // next: the sound output opened, a late start's history stepped, the music started
@@ -46,6 +47,7 @@ struct DemoHost {
     PlayerBench bench;
     bool glErrorReported = false;
     std::string loadFailure;   // a file that failed to load, as said
+    bool musicDecoded = false;
 
     // The parts the player's actions work on.
     Player player() { return Player{steering, session, clock, screen}; }

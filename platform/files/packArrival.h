@@ -8,6 +8,7 @@
 // Whether the files arrive while the program runs.
 bool platformFilesArriveLate();
 // How many of the loading's stages, from the first, have every file in place; every one of
-// them where the files do not arrive late; -1 while the music or the wait screen is still to
-// come.
+// them where the files do not arrive late.
 int platformStagesArrived();
+// Whether the pack's file of that name is in place.
+bool platformPackFileArrived(const char* name);

@@ -7,9 +7,12 @@
 namespace {
 
 EM_JS(int, stagesArrivedInPage, (), { return KesuPage.stagesArrived; });
+EM_JS(int, fileArrivedInPage, (const char* name), { return KesuFiles.written.has(UTF8ToString(name)) ? 1 : 0; });
 
 } // namespace
 
 bool platformFilesArriveLate() { return true; }
 
 int platformStagesArrived() { return stagesArrivedInPage(); }
+
+bool platformPackFileArrived(const char* name) { return fileArrivedInPage(name) != 0; }

@@ -8,9 +8,9 @@
 
 namespace {
 
-// The browser decodes on its own time (platform/web/sound.js); a browser without Web Audio
-// plays in silence.
-EM_JS(int, musicDecoded, (), { return !KesuAudio.open() || KesuAudio.buffer !== null ? 1 : 0; });
+// The browser decodes on its own time (platform/web/sound.js), the music's first seconds first;
+// a browser without Web Audio plays in silence.
+EM_JS(int, musicDecoded, (), { return !KesuAudio.open() || KesuAudio.playable() ? 1 : 0; });
 
 } // namespace
 

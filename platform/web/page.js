@@ -26,7 +26,7 @@ function tests() { return typeof KesuTest !== "undefined" ? KesuTest : null; }
 const KesuPage = {
   unlocked: false,
   ended: false,
-  stagesArrived: -1,  // the program's loading stages whose files are all in place (KesuFiles)
+  stagesArrived: 0,   // the program's loading stages whose files are all in place (KesuFiles)
   playing: false,
   waiting: false,
   lastReport: "",
@@ -43,9 +43,25 @@ const KesuPage = {
 
   soundUnlocked() { return this.unlocked; },
 
-  // The progress of the files shows until the show plays, and again while it waits for them.
+  // The progress of the files shows until the show plays, and again while it waits for them or
+  // the network fails one.
   showProgress() {
-    show("loading", element("message").hidden && (!this.playing || this.waiting));
+    show("loading", element("message").hidden && (!this.playing || this.waiting || this.troubles.size > 0));
+  },
+
+  troubles: new Map(),   // path: what the network did to it, while it is tried again
+  networkTrouble(path, text) {
+    this.troubles.set(path, text);
+    element("trouble").textContent = [...this.troubles.values()].join("\n");
+    show("trouble", true);
+    this.showProgress();
+    if (tests()) tests().message(text);
+  },
+  networkBack(path) {
+    if (!this.troubles.delete(path)) return;
+    element("trouble").textContent = [...this.troubles.values()].join("\n");
+    show("trouble", this.troubles.size > 0);
+    this.showProgress();
   },
 
   // The show is ready and waits for a click or a key (a test's page shows the prompt only now).
@@ -158,8 +174,21 @@ function megabytes(bytes) { return (bytes / 1048576).toFixed(1) + " MB"; }
 
 // A file with the bytes arrived so far reported as they come, as they travel. A file whose
 // transfer breaks off or arrives short is refused by name.
+// A trouble of the network's (no answer, a transfer broken off or cut short) is marked to be
+// tried again; what the host answers (a status, a file that does not unpack) is not.
+function networkTrouble(text) {
+  const problem = new Error(text);
+  problem.again = true;
+  return problem;
+}
+
 async function fetchCounting(url, counter) {
-  const response = await fetch(url);
+  let response;
+  try {
+    response = await fetch(url);
+  } catch (problem) {
+    throw networkTrouble(url + ": no answer (" + (problem.message || problem) + ")");
+  }
   if (!response.ok) throw new Error(url + ": " + response.status + " " + response.statusText);
   // A host that sends the file with its own encoding counts the bytes on the wire, which the
   // page does not see; the stream then gives the unpacked ones.
@@ -174,7 +203,8 @@ async function fetchCounting(url, counter) {
       part = await reader.read();
     } catch (problem) {
       counter.arrived -= length;
-      throw new Error(url + ": the transfer broke off after " + length + " bytes (" + (problem.message || problem) + ")");
+      counter.update();
+      throw networkTrouble(url + ": the transfer broke off after " + length + " bytes (" + (problem.message || problem) + ")");
     }
     if (part.done) break;
     chunks.push(part.value);
@@ -182,7 +212,11 @@ async function fetchCounting(url, counter) {
     counter.arrived += part.value.length;
     counter.update();
   }
-  if (total && length !== total) throw new Error(url + ": the transfer was cut short: " + length + " of " + total + " bytes came");
+  if (total && length !== total) {
+    counter.arrived -= length;
+    counter.update();
+    throw networkTrouble(url + ": the transfer was cut short: " + length + " of " + total + " bytes came");
+  }
   const bytes = new Uint8Array(length);
   let at = 0;
   for (const chunk of chunks) { bytes.set(chunk, at); at += chunk.length; }
@@ -281,9 +315,8 @@ const KesuFiles = {
       this.written.add(name);
     }
     this.arrived.clear();
-    // -1 until the program can start: the music and the wait screen in place.
-    let complete = this.written.has(this.list.music) && this.written.has(this.list.waitScreen) ? 0 : -1;
-    while (complete >= 0 && complete < this.list.stages.length &&
+    let complete = 0;
+    while (complete < this.list.stages.length &&
            this.list.stages[complete].files.every((name) => this.written.has(name)))
       ++complete;
     KesuPage.stagesArrived = complete;
@@ -297,10 +330,27 @@ async function fetchInOrder(names, counter, taken, lanes) {
     while (next < names.length && !KesuFiles.failed) {
       const name = names[next++];
       const path = KesuFiles.list.files[name].path;
-      taken(name, await unpacked(path, await fetchCounting(path, counter)));
+      taken(name, await fetchAgain(path, counter));
     }
   }
   await Promise.all(Array.from({ length: lanes }, lane));
+}
+
+// A file fetched and unpacked; while the network fails it, the page says which file it could
+// not get and tries again, a second later, then up to eight seconds apart, without a reload.
+async function fetchAgain(path, counter) {
+  for (let attempt = 0; ; ++attempt) {
+    try {
+      const bytes = await unpacked(path, await fetchCounting(path, counter));
+      KesuPage.networkBack(path);
+      return bytes;
+    } catch (problem) {
+      if (!problem.again || KesuFiles.failed) throw problem;
+      const wait = Math.min(1000 * 2 ** attempt, 8000);
+      KesuPage.networkTrouble(path, problem.message + "; trying again in " + wait / 1000 + " s");
+      await new Promise((resolve) => setTimeout(resolve, wait));
+    }
+  }
 }
 
 function loadScript(src) {
@@ -369,9 +419,7 @@ async function start() {
     const program = KesuFiles.list.program;
     // The program and the music first, with the wait screen and the first part's files beside
     // them; then each part's files in turn while the show plays.
-    const programArrived = Promise.all([
-      fetchCounting(program.wasm.path, counter).then((bytes) => unpacked(program.wasm.path, bytes)),
-      fetchCounting(program.script.path, counter).then((bytes) => unpacked(program.script.path, bytes))]);
+    const programArrived = Promise.all([fetchAgain(program.wasm.path, counter), fetchAgain(program.script.path, counter)]);
     // The music is decoded as soon as it is in, while the rest arrives.
     const take = (name, bytes) => {
       if (name === KesuFiles.list.music) KesuAudio.predecode(bytes);

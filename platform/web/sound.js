@@ -34,12 +34,29 @@ const KesuAudio = {
   },
 
   // The page starts the decode as the file arrives; the program's hand-over of the same file
-  // then waits for it.
+  // then waits for it. The browser decodes some 150 kB a tenth of a second: the file's first
+  // sixteenth (its first 11 s) is decoded first, and the show may start on it; the whole
+  // follows and takes over where the head stands, sample for sample (the two decodes agree
+  // on every sample the head holds but its last frames, which it never plays).
   early: null,
+  head: null,          // the music's first seconds, until the whole is decoded
+  headUsable: 0,       // the seconds of it that are played: all but the last second
   predecode(bytes) {
-    const decoder = new OfflineAudioContext(2, 1, 44100);
-    this.early = { length: bytes.byteLength, decoded: decoder.decodeAudioData(bytes.slice(0)) };
+    const decoder = () => new OfflineAudioContext(2, 1, 44100);
+    const head = decoder().decodeAudioData(bytes.slice(0, Math.floor(bytes.byteLength / 16))).then(
+      (buffer) => { if (!this.buffer) this.takeHead(buffer); }, () => {});
+    const whole = bytes.slice(0);
+    this.early = { length: bytes.byteLength, decoded: head.then(() => decoder().decodeAudioData(whole)) };
   },
+
+  takeHead(buffer) {
+    this.head = buffer;
+    this.headUsable = Math.max(0, buffer.duration - 1);
+    if (this.wanted) this.start(this.wanted.seconds, this.wanted.paused);
+  },
+
+  // The music decoded far enough to start on.
+  playable() { return this.buffer !== null || this.head !== null; },
 
   // An offline context decodes without waiting for the gesture a playing one needs.
   decode(path, bytes) {
@@ -47,17 +64,37 @@ const KesuAudio = {
     this.early = null;
     (early || new OfflineAudioContext(2, 1, 44100).decodeAudioData(bytes.buffer)).then((buffer) => {
       this.buffer = buffer;
+      this.head = null;
+      this.takeOver();
       if (this.wanted) this.start(this.wanted.seconds, this.wanted.paused);
     }, (problem) => {
       KesuPage.message(path + ": the browser cannot decode the music (" + (problem && problem.message || problem) + ")");
     });
   },
 
+  // The whole takes over from the head a tenth of a second ahead, where the head then stands.
+  takeOver() {
+    if (!this.playing || !this.source || this.source.buffer === this.buffer) return;
+    const at = this.context.currentTime + 0.1;
+    const position = this.offset + (at - this.startContext);
+    if (position >= this.buffer.duration) return;
+    const source = this.context.createBufferSource();
+    source.buffer = this.buffer;
+    source.connect(this.gainNode);
+    source.start(at, position);
+    try { this.source.stop(at); } catch (e) { /* already ended */ }
+    const old = this.source;
+    old.onended = () => old.disconnect();
+    this.source = source;
+  },
+
   start(seconds, paused) {
     this.stopSource();
     this.offset = seconds;
     this.playing = false;
-    if (!this.buffer || !this.context) {
+    // Past the head's end the start waits for the whole.
+    const buffer = this.buffer || (this.head && seconds < this.headUsable ? this.head : null);
+    if (!buffer || !this.context) {
       this.wanted = { seconds, paused };
       return;
     }
@@ -66,9 +103,9 @@ const KesuAudio = {
     // Two render quanta ahead, so the start falls on a known time of the context.
     this.startContext = this.context.currentTime + 0.01;
     this.source = this.context.createBufferSource();
-    this.source.buffer = this.buffer;
+    this.source.buffer = buffer;
     this.source.connect(this.gainNode);
-    if (seconds < this.buffer.duration) this.source.start(this.startContext, seconds);
+    if (seconds < buffer.duration) this.source.start(this.startContext, seconds);
     this.playing = true;
   },
 
@@ -123,7 +160,14 @@ const KesuAudio = {
   },
 
   heard() {
-    if (!this.context || !this.buffer) return null;
+    if (!this.context || !this.playable()) return null;
+    // The head played to its end before the whole was decoded: the music waits there for it.
+    if (this.playing && !this.buffer && this.context.currentTime - this.startContext + this.offset >= this.headUsable) {
+      this.stopSource();
+      this.playing = false;
+      this.offset = this.headUsable;
+      this.wanted = { seconds: this.headUsable, paused: false };
+    }
     const nowSeconds = performance.now() / 1000;
     if (!this.playing) return { seconds: this.offset, performanceSeconds: nowSeconds, playing: false };
     const stamp = this.trustedStamp();

@@ -24,6 +24,7 @@ class TestServer:
         self.link_free = 0.0           # when the link has sent what it was given
         self.link = threading.Lock()
         self.requested = []            # the paths asked for, in order
+        self.dropped = False           # the link is down: transfers on the way break off
         self.uploads = {}
         self.arrived = threading.Condition()
         server = self
@@ -94,6 +95,8 @@ class TestServer:
     def send(self, out, body):
         """body down the link: at its rate, in turn with every other transfer."""
         for at in range(0, len(body), 16384):
+            if self.dropped:
+                raise ConnectionAbortedError("the test dropped the link")
             piece = body[at:at + 16384]
             if self.rate:
                 with self.link:
@@ -117,6 +120,11 @@ class TestServer:
     def forget(self):
         with self.arrived:
             self.uploads.clear()
+
+    def drop(self):
+        """The network goes: transfers on the way break off, and the address answers no more."""
+        self.dropped = True
+        self.close()
 
     def close(self):
         self.httpd.shutdown()
