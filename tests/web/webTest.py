@@ -599,10 +599,7 @@ def slow_links(checks, browser, site):
         first = wait(browser, lambda: browser.evaluate("performance.getEntriesByName('kesu-first-frame').length > 0"), 30)
         took = browser.evaluate("performance.getEntriesByName('kesu-first-frame')[0].startTime - "
                                 "performance.getEntriesByName('kesu-sound-unlocked')[0].startTime") / 1000 if first else 0
-        # Reported, not yet held to: the music's decode and the program's start after the music
-        # arrived take some 1.5 s here (the figure is in the README).
-        checks.check("10 Mbit/s: the first frame within 4 s of the click", bool(first) and took <= 4.0, "%.2f s" % took,
-                     firm=False)
+        checks.check("10 Mbit/s: the first frame within 4 s of the click", bool(first) and took <= 4.0, "%.2f s" % took)
         check_clock(checks, "10 Mbit/s, a minute", ended_log(browser, server, 120), server)
         checks.check("10 Mbit/s: the show never waits for its files", not browser.evaluate("KesuTest.waited"))
 
@@ -697,8 +694,7 @@ def kept_visits(checks, site, packed, player):
         first = wait(browser, lambda: browser.evaluate("performance.getEntriesByName('kesu-first-frame').length > 0"), 30)
         took = browser.evaluate("performance.getEntriesByName('kesu-first-frame')[0].startTime - "
                                 "performance.getEntriesByName('kesu-sound-unlocked')[0].startTime") / 1000 if first else 0
-        # Reported, not yet held to: the music's decode and the program's start take some 2 s
-        # here, with no byte of the pack on the network.
+        # Reported, not held to: 0.76 to 0.95 s here, too close to the second for a busy machine.
         checks.check("a second visit at 1 Mbit/s: the first frame within 1 s of the click", bool(first) and took <= 1.0,
                      "%.2f s" % took, firm=False)
         ended_log(browser, server)
