@@ -585,6 +585,19 @@ def pack_in_transit(checks, browser, site):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def first_frame_after_click(browser, server, megabits, query, click_after):
+    """The page loaded over a link held to megabits a second and 40 ms, clicked click_after
+    seconds in: whether its first frame came, and how long after the click."""
+    server.hold(megabits, 0.04)
+    load(browser, server, query)
+    browser.pump(click_after)
+    browser.click(320, 240)
+    first = wait(browser, lambda: browser.evaluate("performance.getEntriesByName('kesu-first-frame').length > 0"), 30)
+    took = browser.evaluate("performance.getEntriesByName('kesu-first-frame')[0].startTime - "
+                            "performance.getEntriesByName('kesu-sound-unlocked')[0].startTime") / 1000 if first else 0
+    return bool(first), took
+
+
 def slow_links(checks, browser, site):
     """Over a user's link, cold: at 10 Mbit/s and 40 ms, with a click 1 s after the load began,
     the first frame within 4 s of the click and a minute of play in time with the music, never
@@ -592,13 +605,7 @@ def slow_links(checks, browser, site):
     with the progress shown and the music paused, then plays the finale from there."""
     server = TestServer(site)
     try:
-        server.hold(10, 0.04)
-        load(browser, server, "test=clock&seconds=60&gesture=1")
-        browser.pump(1.0)
-        browser.click(320, 240)
-        first = wait(browser, lambda: browser.evaluate("performance.getEntriesByName('kesu-first-frame').length > 0"), 30)
-        took = browser.evaluate("performance.getEntriesByName('kesu-first-frame')[0].startTime - "
-                                "performance.getEntriesByName('kesu-sound-unlocked')[0].startTime") / 1000 if first else 0
+        first, took = first_frame_after_click(browser, server, 10, "test=clock&seconds=60&gesture=1", 1.0)
         checks.check("10 Mbit/s: the first frame within 4 s of the click", bool(first) and took <= 4.0, "%.2f s" % took)
         check_clock(checks, "10 Mbit/s, a minute", ended_log(browser, server, 120), server)
         checks.check("10 Mbit/s: the show never waits for its files", not browser.evaluate("KesuTest.waited"))
@@ -687,14 +694,8 @@ def kept_visits(checks, site, packed, player):
         browser.key("Escape", "Escape", 27)
         ended_log(browser, server)
 
-        server.hold(1, 0.04)
-        load(browser, server, "test=clock&seconds=3&gesture=1")
-        browser.pump(0.3)
-        browser.click(320, 240)
-        first = wait(browser, lambda: browser.evaluate("performance.getEntriesByName('kesu-first-frame').length > 0"), 30)
-        took = browser.evaluate("performance.getEntriesByName('kesu-first-frame')[0].startTime - "
-                                "performance.getEntriesByName('kesu-sound-unlocked')[0].startTime") / 1000 if first else 0
-        # Reported, not held to: 0.76 to 0.95 s here, too close to the second for a busy machine.
+        first, took = first_frame_after_click(browser, server, 1, "test=clock&seconds=3&gesture=1", 0.3)
+        # Reported, not held to: 0.76 to 1.24 s here, too close to the second for a busy machine.
         checks.check("a second visit at 1 Mbit/s: the first frame within 1 s of the click", bool(first) and took <= 1.0,
                      "%.2f s" % took, firm=False)
         ended_log(browser, server)
