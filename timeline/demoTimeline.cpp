@@ -303,20 +303,6 @@ float demoLoadStagedFrom(const DemoLoad& load)
     return load.stage > 0 ? loadStages[load.stage - 1].neededFrom : -1.0f;
 }
 
-bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder,
-                    const std::function<bool()>& quitRequested)
-{
-    DemoLoad load;
-    while (!demoLoadDone(load)) {
-        if (quitRequested && quitRequested()) {
-            error = LoadError{};
-            return false;
-        }
-        if (!loadDemoStep(load, renderWindow, folder, error)) return false;
-    }
-    return true;
-}
-
 bool demoLoadOrder(const std::string& folder, std::vector<DemoLoadFiles>& order, LoadError& error)
 {
     order.clear();

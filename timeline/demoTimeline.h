@@ -39,11 +39,6 @@ float demoLoadedUntil(const DemoLoad& load);
 // The start of the part whose stage was done last; negative before the first.
 float demoLoadStagedFrom(const DemoLoad& load);
 
-// Every step in turn; asks quitRequested (when given) before each, and gives up with an empty
-// error when it says so.
-bool loadDemoAssets(RenderWindow& renderWindow, LoadError& error, const std::string& folder = "data/",
-                    const std::function<bool()>& quitRequested = nullptr);
-
 // The pack's files a stage of the loading reads, and the clock from which the show needs them.
 struct DemoLoadFiles {
     float neededFrom = 0.0f;
@@ -59,7 +54,7 @@ bool demoLoadOrder(const std::string& folder, std::vector<DemoLoadFiles>& order,
 // Set once after loading, before the first frame.
 void setDemoRunState();
 
-// Scene 0 .. 11 in the order of the scene table; valid once loadDemoAssets has succeeded.
+// Scene 0 .. 11 in the order of the scene table; valid once its stage of the loading is done.
 Scene& demoScene(int index);
 
 // One frame: demoTime is this frame's clock, previousTime the frame before's (0.0 for the

@@ -228,6 +228,7 @@ async function fetchCounting(url, counter) {
 // its, so the page keeps what it fetched itself once everything is in, and the page's own
 // files. An older build's files leave the cache then.
 const workers = "serviceWorker" in navigator && typeof caches !== "undefined";
+const digestNamed = /\.[0-9a-f]{12}\./;
 const servedByWorker = workers && navigator.serviceWorker.controller !== null;
 const unkept = new Map();
 if (workers) navigator.serviceWorker.register("sw.js").catch(() => {});
@@ -238,7 +239,7 @@ async function keepForLater(listName) {
     const cache = await caches.open("kesu-tamrick");
     for (const [url, bytes] of unkept) await cache.put(url, new Response(bytes));
     unkept.clear();
-    const own = [...document.scripts].map((script) => script.src).filter((src) => /\.[0-9a-f]{12}\./.test(src));
+    const own = [...document.scripts].map((script) => script.src).filter((src) => digestNamed.test(src));
     if (!servedByWorker) await cache.addAll([location.pathname, listName, ...own, ...(testMode ? ["testHooks.js"] : [])]);
     const current = new Set([listName, KesuFiles.list.program.wasm.path, KesuFiles.list.program.script.path,
                              ...Object.values(KesuFiles.list.files).map((file) => file.path)]
@@ -246,7 +247,7 @@ async function keepForLater(listName) {
     for (const src of own) current.add(new URL(src).pathname);
     for (const request of await cache.keys()) {
       const path = new URL(request.url).pathname;
-      if (/\.[0-9a-f]{12}\./.test(path) && !current.has(path)) await cache.delete(request);
+      if (digestNamed.test(path) && !current.has(path)) await cache.delete(request);
     }
   } catch (problem) { /* a browser that keeps nothing plays from the network next time */ }
 }
