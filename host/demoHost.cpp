@@ -160,8 +160,8 @@ bool readyToStart(const DemoHost& host)
 }
 
 // Where the files arrive while the show plays, its loading goes on between frames, once each
-// frame went out, within a few milliseconds each (a step at least; the longest, reading the
-// grass scene, takes some 40 ms), and with more room while the show is held for it.
+// frame went out, within a few milliseconds each (a step at least; bench/loadSteps times them,
+// the longest some 5 ms natively), and with more room while the show is held for it.
 constexpr double loadBudgetPlaying = 0.004;
 constexpr double loadBudgetHeld = 0.030;
 

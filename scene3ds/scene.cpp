@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -447,8 +448,7 @@ void litByMaterial(Mesh& mesh, const Material& material)
 }
 
 // Material by name (first match; the default material when the group is missing or names
-// none), flags and colours from it and the lights, and face normals. Textures come later,
-// with GL.
+// none), flags and colours from it and the lights. Textures come later, with GL.
 void bindMaterials(Scene& scene)
 {
     for (MeshObject& object : scene.objects) {
@@ -467,8 +467,13 @@ void bindMaterials(Scene& scene)
         mesh.alpha = material.opacity;
         if (!material.maskName.empty() || mesh.alpha != 1.0f) mesh.flags |= MESH_BLEND;
         if (scene.lightCount > 0) litByMaterial(mesh, material);
-        if (mesh.faceCount > 0 && mesh.vertexCount > 0) mesh.computeFaceNormals(0, 1.0f);
     }
+}
+
+void computeObjectFaceNormals(MeshObject& object)
+{
+    Mesh& mesh = *object.mesh;
+    if (mesh.faceCount > 0 && mesh.vertexCount > 0) mesh.computeFaceNormals(0, 1.0f);
 }
 
 // Parents precede their children, so a parent's restInverse is ready when its child's is
@@ -617,21 +622,25 @@ void finishRead(Scene& scene)
     frameTheScene(scene);
 }
 
-// Meshes read a step when reading in steps: the grass scene's blades are 25000 vertices each.
+// Reading in steps: the file a part a step, then its chunks, then the face normals, each a
+// slice of some milliseconds in a browser (the grass scene is 4.5 MB; its blades are 25000
+// vertices each).
+constexpr std::size_t fileBytesReadAStep = 256 * 1024;
 constexpr int meshesReadAStep = 1;
+constexpr int facesNormalledAStep = 16384;
 
 } // namespace
 
-// A read in steps under way: the file's bytes and the walk through them.
+// A read in steps under way: the file's bytes, the walk through them once they are all in,
+// and the next object whose face normals are due once the walk is done.
 struct SceneReading {
-    std::vector<std::uint8_t> bytes;
+    FileReadInParts file;
+    bool fileRead = false;
     LoadError error;
-    ChunkCursor cursor;
-    SceneWalk walk;
-    SceneReading(Scene& scene, std::vector<std::uint8_t>&& data, const std::string& path)
-        : bytes(std::move(data)), cursor(bytes.data(), bytes.size(), path, error), walk(scene, cursor)
-    {
-    }
+    std::optional<ChunkCursor> cursor;
+    std::optional<SceneWalk> walk;
+    bool walked = false;
+    std::size_t normalsFrom = 0;
 };
 
 bool Scene::readBytes(const std::uint8_t* data, std::size_t size, const std::string& path, LoadError& error)
@@ -642,6 +651,7 @@ bool Scene::readBytes(const std::uint8_t* data, std::size_t size, const std::str
     SceneWalk walk(*this, cursor);
     setCapacities(walk, counts);
     if (!walk.run()) return false;
+    for (MeshObject& object : objects) computeObjectFaceNormals(object);
     finishRead(*this);
     return true;
 }
@@ -650,22 +660,47 @@ bool Scene::readFileSome(const std::string& path, bool& done, LoadError& error)
 {
     done = false;
     if (!reading) {
-        std::vector<std::uint8_t> bytes;
+        reading = std::make_shared<SceneReading>();
         std::string problem;
-        if (!readWholeFile(path, bytes, problem)) return failLoad(error, path, -1, -1, problem);
-        ObjectCounts counts;
-        if (!prepareRead(*this, bytes.data(), bytes.size(), path, error, counts)) return false;
-        reading = std::make_shared<SceneReading>(*this, std::move(bytes), path);
-        setCapacities(reading->walk, counts);
+        if (!reading->file.open(path, problem)) {
+            reading.reset();
+            return failLoad(error, path, -1, -1, problem);
+        }
         return true;
     }
-    bool finished = false;
-    if (!reading->walk.runSome(meshesReadAStep, finished)) {
-        error = reading->error;
-        reading.reset();
-        return false;
+    SceneReading& read = *reading;
+    if (!read.fileRead) {
+        std::string problem;
+        if (!read.file.readPart(fileBytesReadAStep, read.fileRead, problem)) {
+            reading.reset();
+            return failLoad(error, path, -1, -1, problem);
+        }
+        if (!read.fileRead) return true;
+        const std::vector<unsigned char>& bytes = read.file.bytes;
+        ObjectCounts counts;
+        if (!prepareRead(*this, bytes.data(), bytes.size(), path, error, counts)) {
+            reading.reset();
+            return false;
+        }
+        read.cursor.emplace(bytes.data(), bytes.size(), path, read.error);
+        read.walk.emplace(*this, *read.cursor);
+        setCapacities(*read.walk, counts);
+        return true;
     }
-    if (!finished) return true;
+    if (!read.walked) {
+        if (!read.walk->runSome(meshesReadAStep, read.walked)) {
+            error = read.error;
+            reading.reset();
+            return false;
+        }
+        return true;
+    }
+    for (int faces = 0; read.normalsFrom < objects.size() && faces < facesNormalledAStep; ++read.normalsFrom) {
+        MeshObject& object = objects[read.normalsFrom];
+        computeObjectFaceNormals(object);
+        faces += object.mesh->faceCount;
+    }
+    if (read.normalsFrom < objects.size()) return true;
     reading.reset();
     finishRead(*this);
     done = true;

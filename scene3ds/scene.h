@@ -170,8 +170,9 @@ struct Scene {
     bool readFile(const std::string& path, LoadError& error);
     // The same over bytes already in memory; path only names them in messages.
     bool readBytes(const std::uint8_t* data, std::size_t size, const std::string& path, LoadError& error);
-    // readFile in steps, for a loading that hands back between them: the first call reads the
-    // file and counts what it holds, each later one walks it on past the next mesh, and the
+    // readFile in steps, for a loading that hands back between them: the first call opens the
+    // file, the next read it a part each, the one that ends it counts what it holds, the next
+    // walk it on past a mesh each, then compute face normals for some objects each, and the
     // last binds what was read and sets done. After a failure the next call starts again.
     bool readFileSome(const std::string& path, bool& done, LoadError& error);
 

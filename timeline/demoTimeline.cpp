@@ -205,8 +205,8 @@ int stageTaskCount(const LoadStage& stage)
     return 3 * static_cast<int>(stage.scenes.size()) + static_cast<int>(stage.pictures.size()) + 1;
 }
 
-// A large mesh is recorded in runs of faces (render/mesh.h); this many a step, some 2300 faces.
-constexpr int runsRecordedAStep = 24;
+// A large mesh is recorded in runs of faces (render/mesh.h); this many a step, some 600 faces.
+constexpr int runsRecordedAStep = 6;
 
 // Takes the task the load stands at; false with the error when a file fails.
 bool takeLoadTask(DemoLoad& load, RenderWindow& renderWindow, LoadError& error)

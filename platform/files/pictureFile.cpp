@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 
 PictureFormat pictureFormatOfFile(const std::string& path)
@@ -39,12 +40,31 @@ const char* pictureFormatName(PictureFormat format)
 
 bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    FileReadInParts reader;
+    if (!reader.open(path, error)) return false;
+    bool done = false;
+    if (!reader.readPart(SIZE_MAX, done, error)) return false;
+    bytes = std::move(reader.bytes);
+    return true;
+}
+
+FileReadInParts::~FileReadInParts() { close(); }
+
+void FileReadInParts::close()
+{
+    if (file != nullptr) std::fclose(file);
+    file = nullptr;
+}
+
+bool FileReadInParts::open(const std::string& path, std::string& error)
+{
+    close();
+    bytes.clear();
+    file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         error = std::string("cannot open the file: ") + std::strerror(errno);
         return false;
     }
-    bytes.clear();
     // Sized from the file's length where it tells one, so a scene of megabytes is not copied
     // again each time the vector grows. A folder opens too, and tells a length of no meaning:
     // past 256 MiB the vector grows as it reads, and reading a folder fails below.
@@ -53,17 +73,27 @@ bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes, s
         if (length > 0 && length <= (256L << 20)) bytes.reserve(static_cast<std::size_t>(length));
         std::rewind(file);
     }
+    return true;
+}
+
+bool FileReadInParts::readPart(std::size_t most, bool& done, std::string& error)
+{
+    done = file == nullptr;
     unsigned char block[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+    while (!done && most > 0) {
+        const std::size_t got = std::fread(block, 1, std::min(sizeof block, most), file);
         bytes.insert(bytes.end(), block, block + got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = std::string("cannot read the file: ") + std::strerror(readErrno);
-        return false;
+        most -= got;
+        if (got == 0 || std::feof(file) || std::ferror(file)) {
+            const bool failed = std::ferror(file) != 0;
+            const int readErrno = errno;
+            close();
+            if (failed) {
+                error = std::string("cannot read the file: ") + std::strerror(readErrno);
+                return false;
+            }
+            done = true;
+        }
     }
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -268,8 +269,10 @@ const std::vector<std::pair<const char*, std::function<Refusal()>>> refusals = {
 
 } // namespace
 
+// Read whole from memory, and from a file in steps as a loading between frames reads it.
 TEST(MalformedScene, EachDamageIsRefusedAtItsOffsetAndChunk)
 {
+    const std::string path = ::testing::TempDir() + "broken.3ds";
     for (const auto& [name, make] : refusals) {
         const Refusal refusal = make();
         ::Scene scene;
@@ -280,6 +283,16 @@ TEST(MalformedScene, EachDamageIsRefusedAtItsOffsetAndChunk)
         EXPECT_EQ(error.chunkId, refusal.chunkId) << name;
         EXPECT_NE(error.text.find(refusal.text), std::string::npos)
             << name << ": \"" << formatLoadError(error) << "\" does not mention \"" << refusal.text << "\"";
+
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(refusal.bytes.data()),
+                                                    static_cast<std::streamsize>(refusal.bytes.size()));
+        ::Scene stepped;
+        LoadError steppedError;
+        EXPECT_EQ(fixtures::readSceneInSteps(stepped, path, steppedError), -1) << name;
+        EXPECT_EQ(steppedError.file, path) << name;
+        EXPECT_EQ(steppedError.offset, error.offset) << name;
+        EXPECT_EQ(steppedError.chunkId, error.chunkId) << name;
+        EXPECT_EQ(steppedError.text, error.text) << name;
     }
 }
 
@@ -293,6 +306,12 @@ TEST(MalformedScene, EmptyAndMissingFilesAreReportedByName)
     EXPECT_FALSE(scene.readFile("/nonexistent/scene.3ds", error));
     EXPECT_EQ(error.file, "/nonexistent/scene.3ds");
     EXPECT_NE(error.text.find("cannot open the file: No such file"), std::string::npos) << error.text;
+    LoadError stepped;
+    EXPECT_EQ(fixtures::readSceneInSteps(scene, "/nonexistent/scene.3ds", stepped), -1);
+    EXPECT_EQ(stepped.text, error.text);
+    // A folder opens, and its read fails.
+    EXPECT_EQ(fixtures::readSceneInSteps(scene, ::testing::TempDir(), stepped), -1);
+    EXPECT_NE(stepped.text.find("cannot read the file"), std::string::npos) << stepped.text;
 }
 
 // A file cut anywhere before its end declares more bytes than it holds: every cut is

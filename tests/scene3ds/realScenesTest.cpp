@@ -11,6 +11,8 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstring>
+#include <fstream>
 
 using namespace writer3ds;
 using fixtures::rkey;
@@ -94,7 +96,70 @@ protected:
     }
 };
 
+// What a read in steps makes of a file, arrays and matrices, is what a whole read makes.
+::testing::AssertionResult sameScene(const ::Scene& whole, const ::Scene& stepped)
+{
+    auto same = [](const void* a, const void* b, std::size_t bytes) { return bytes == 0 || std::memcmp(a, b, bytes) == 0; };
+    if (whole.objects.size() != stepped.objects.size() || whole.nodes.size() != stepped.nodes.size())
+        return ::testing::AssertionFailure() << "object or node counts differ";
+    for (std::size_t i = 0; i < whole.objects.size(); ++i) {
+        const Mesh& a = *whole.objects[i].mesh;
+        const Mesh& b = *stepped.objects[i].mesh;
+        if (a.vertexCount != b.vertexCount || a.faceCount != b.faceCount || a.texCoordCount != b.texCoordCount ||
+            a.flags != b.flags || a.materialName != b.materialName ||
+            !same(a.positions[0], b.positions[0], sizeof(float) * 3 * a.vertexCount) ||
+            !same(a.faces, b.faces, sizeof(std::uint16_t) * 3 * a.faceCount) ||
+            !same(a.faceNormals[0], b.faceNormals[0], sizeof(float) * 3 * a.faceCount) ||
+            !same(a.texCoords, b.texCoords, sizeof(float) * 3 * a.texCoordCount) || !same(a.diffuse, b.diffuse, sizeof a.diffuse))
+            return ::testing::AssertionFailure() << "object " << whole.objects[i].name << " differs";
+    }
+    for (std::size_t i = 0; i < whole.nodes.size(); ++i) {
+        if (!same(whole.nodes[i].meshMatrix, stepped.nodes[i].meshMatrix, sizeof whole.nodes[i].meshMatrix))
+            return ::testing::AssertionFailure() << "node " << i << "'s mesh matrix differs";
+    }
+    if (whole.nearPlane != stepped.nearPlane || whole.farPlane != stepped.farPlane || whole.lights.size() != stepped.lights.size())
+        return ::testing::AssertionFailure() << "the view or the lights differ";
+    return ::testing::AssertionSuccess();
+}
+
 } // namespace
+
+// The corpus, and a scene of a megabyte read in several parts.
+TEST(RealScenesInSteps, AReadInStepsMakesWhatAWholeReadMakes)
+{
+    std::vector<std::string> paths;
+    for (const char* name : corpusFiles) paths.push_back(corpusPath(name));
+    writer3ds::Scene big = sampleScene();
+    writer3ds::Object grid;
+    grid.name = "Grid";
+    for (int row = 0; row < 200; ++row) {
+        for (int column = 0; column < 200; ++column) grid.points.push_back({float(column), float(row), std::sin(row * 0.1f) * column});
+    }
+    for (int row = 0; row + 1 < 200; ++row) {
+        for (int column = 0; column + 1 < 200; column += 2) {
+            const std::uint16_t a = static_cast<std::uint16_t>(row * 200 + column);
+            grid.faces.push_back({a, static_cast<std::uint16_t>(a + 1), static_cast<std::uint16_t>(a + 201)});
+        }
+    }
+    grid.materialGroups.push_back({"Red", {}});
+    big.objects.push_back(grid);
+    const std::vector<std::uint8_t> bytes = sceneBytes(big);
+    ASSERT_GT(bytes.size(), 600000u);
+    paths.push_back(::testing::TempDir() + "big.3ds");
+    std::ofstream(paths.back(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+
+    for (const std::string& path : paths) {
+        ::Scene whole, stepped;
+        LoadError error;
+        ASSERT_TRUE(whole.readFile(path, error)) << formatLoadError(error);
+        const int steps = fixtures::readSceneInSteps(stepped, path, error);
+        ASSERT_GT(steps, 0) << formatLoadError(error);
+        EXPECT_TRUE(sameScene(whole, stepped)) << path;
+        if (path == paths.back()) {
+            EXPECT_GT(steps, 5) << "the megabyte is read in parts";
+        }
+    }
+}
 
 TEST_F(RealScenes, CorpusFilesPassTheCheckAndDrawInsideTheirProjectedBoundsWithAnyFlags)
 {

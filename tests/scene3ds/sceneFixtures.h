@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace fixtures {
@@ -72,6 +73,17 @@ inline writer3ds::RotationKey rkey(std::int32_t frame, float angle, float x, flo
     key.angle = angle;
     key.axis = {x, y, z};
     return key;
+}
+
+// The file read in steps as a loading between frames reads it; the steps it took, or -1 when
+// one failed (with the error).
+inline int readSceneInSteps(Scene& scene, const std::string& path, LoadError& error)
+{
+    for (int steps = 1;; ++steps) {
+        bool done = false;
+        if (!scene.readFileSome(path, done, error)) return -1;
+        if (done) return steps;
+    }
 }
 
 inline void putU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
