@@ -3,6 +3,94 @@
 // The program's sound output (platform/sound/audioWeb.cpp) drives it.
 "use strict";
 
+// An offline context decodes without waiting for the gesture a playing one needs.
+function decodeMusic(bytes) { return new OfflineAudioContext(2, 1, 44100).decodeAudioData(bytes); }
+
+// MPEG-1 layer III frames at 44100 Hz, as the pack's music is: a frame's length in bytes from
+// its header at `at`, 0 where none starts there.
+const FRAME_KBITS = [0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0];
+function frameBytes(file, at) {
+  if (at + 4 > file.length || file[at] !== 0xff || (file[at + 1] & 0xfe) !== 0xfa) return 0;
+  const kbits = FRAME_KBITS[file[at + 2] >> 4];
+  if (!kbits || ((file[at + 2] >> 2) & 3) !== 0) return 0;
+  return Math.floor(144000 * kbits / 44100) + ((file[at + 2] >> 1) & 1);
+}
+// The first frame at or after `from` that two more follow; the file's end where none does.
+function frameStartFrom(file, from) {
+  for (let at = Math.max(0, from); at + 4 <= file.length; ++at) {
+    const first = frameBytes(file, at);
+    const second = first && frameBytes(file, at + first);
+    if (second && frameBytes(file, at + first + second)) return at;
+  }
+  return file.length;
+}
+// The samples the whole decode holds, from the encoder's gapless header (an "Info" or "Xing"
+// tag in the first frame with its frame count, and the LAME tag's delay and padding); 0
+// without one.
+function gaplessLength(file) {
+  const at = frameStartFrom(file, 0);
+  const tag = at + 36;   // after a stereo frame's header and side information
+  const name = String.fromCharCode(...file.subarray(tag, tag + 4));
+  if (name !== "Info" && name !== "Xing") return 0;
+  const flags = file[tag + 7];
+  if (!(flags & 1)) return 0;
+  const frames = ((file[tag + 8] << 24) | (file[tag + 9] << 16) | (file[tag + 10] << 8) | file[tag + 11]) >>> 0;
+  const lame = tag + 12 + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+  if (String.fromCharCode(...file.subarray(lame, lame + 4)) !== "LAME") return 0;
+  const delay = (file[lame + 21] << 4) | (file[lame + 22] >> 4);
+  const padding = ((file[lame + 22] & 15) << 8) | file[lame + 23];
+  return frames * 1152 - delay - padding;
+}
+
+// Where `probe` first stands in `samples`, exactly; -1 where it does not.
+function findSamples(samples, probe, end) {
+  search: for (let at = 0; at + probe.length <= end; ++at) {
+    if (samples[at] !== probe[0]) continue;
+    for (let k = 1; k < probe.length; ++k) if (samples[at + k] !== probe[k]) continue search;
+    return at;
+  }
+  return -1;
+}
+
+// The whole music from the file in sixteen pieces, the first already decoded; null where the
+// pieces cannot be placed exactly.
+async function decodeInPieces(bytes, first) {
+  const file = new Uint8Array(bytes);
+  const length = gaplessLength(file);
+  if (!length) return null;
+  const PIECES = 16, LEAD = 16384;   // bytes decoded before each cut: some 0.8 s
+  const SEAM = 4608;                 // a piece gives way this many samples before its end
+  const pieces = [{ buffer: first, at: 0 }];
+  for (let k = 1; k < PIECES; ++k) {
+    const begin = frameStartFrom(file, Math.floor(k * file.length / PIECES) - LEAD);
+    const end = k + 1 < PIECES ? frameStartFrom(file, Math.floor((k + 1) * file.length / PIECES)) : file.length;
+    const buffer = await decodeMusic(bytes.slice(begin, end));
+    const before = pieces[k - 1];
+    // The piece before's samples around the seam, found in this one's lead, in both channels.
+    const seam = before.buffer.length - SEAM;
+    const probe = before.buffer.getChannelData(0).subarray(seam - 1024, seam + 1024);
+    if (seam < 1024 || probe.every((value) => value === probe[0])) return null;
+    const found = findSamples(buffer.getChannelData(0), probe, Math.min(buffer.length, 4 * SEAM + 65536));
+    if (found < 0) return null;
+    const right = before.buffer.getChannelData(1).subarray(seam - 1024, seam + 1024);
+    const mine = buffer.getChannelData(1).subarray(found, found + 2048);
+    if (!right.every((value, k) => value === mine[k])) return null;
+    pieces.push({ buffer, at: before.at + seam - 1024 - found });
+  }
+  const last = pieces[PIECES - 1];
+  if (last.at + last.buffer.length < length) return null;
+  const whole = new AudioBuffer({ numberOfChannels: 2, length, sampleRate: 44100 });
+  for (let k = 0; k < PIECES; ++k) {
+    const { buffer, at } = pieces[k];
+    const from = k ? pieces[k - 1].at + pieces[k - 1].buffer.length - SEAM - at : 0;
+    const to = Math.min(k + 1 < PIECES ? buffer.length - SEAM : buffer.length, length - at);
+    for (let channel = 0; channel < 2; ++channel)
+      whole.copyToChannel(buffer.getChannelData(channel).subarray(from, to), channel, at + from);
+    await new Promise((resolve) => setTimeout(resolve, 0));
+  }
+  return whole;
+}
+
 // The output timestamp counts the output's latency already.
 const KesuAudio = {
   context: null,
@@ -34,19 +122,31 @@ const KesuAudio = {
   },
 
   // The page starts the decode as the file arrives; the program's hand-over of the same file
-  // then waits for it. The browser decodes some 150 kB a tenth of a second: the file's first
-  // sixteenth (its first 11 s) is decoded first, and the show may start on it; the whole
-  // follows and takes over where the head stands, sample for sample (the two decodes agree
-  // on every sample the head holds but its last frames, which it never plays).
+  // then waits for it. The browser decodes some 150 kB a tenth of a second, and hands each
+  // decode over on the page's thread in one piece: the whole music at once would stop the
+  // show for a quarter of a second. So the file is decoded in sixteen pieces cut on frame
+  // boundaries, each from some frames before its cut, so that its first samples are whole. The
+  // first piece (the first 11 s) is the head the show may start on; each later one is placed
+  // where its first samples, past those frames, equal the piece before's exactly, and the
+  // whole, as long as the file's gapless header says, is filled from them a piece a task.
+  // Where a piece does not agree exactly (Firefox's decoder), or the file has no such header,
+  // the whole file is decoded at once instead. The whole takes over where the head stands,
+  // sample for sample.
   early: null,
   head: null,          // the music's first seconds, until the whole is decoded
   headUsable: 0,       // the seconds of it that are played: all but the last second
+  decodedIn: null,     // "pieces" or "one piece", once the whole is
   predecode(bytes) {
-    const decoder = () => new OfflineAudioContext(2, 1, 44100);
-    const head = decoder().decodeAudioData(bytes.slice(0, Math.floor(bytes.byteLength / 16))).then(
-      (buffer) => { if (!this.buffer) this.takeHead(buffer); }, () => {});
+    const head = decodeMusic(bytes.slice(0, frameStartFrom(new Uint8Array(bytes), Math.floor(bytes.byteLength / 16)))).then(
+      (buffer) => { if (!this.buffer) this.takeHead(buffer); return buffer; });
     const whole = bytes.slice(0);
-    this.early = { length: bytes.byteLength, decoded: head.then(() => decoder().decodeAudioData(whole)) };
+    this.early = {
+      length: bytes.byteLength,
+      decoded: head.then((first) => decodeInPieces(whole, first)).catch(() => null).then((buffer) => {
+        this.decodedIn = buffer ? "pieces" : "one piece";
+        return buffer || decodeMusic(whole);
+      }),
+    };
   },
 
   takeHead(buffer) {
@@ -58,11 +158,10 @@ const KesuAudio = {
   // The music decoded far enough to start on.
   playable() { return this.buffer !== null || this.head !== null; },
 
-  // An offline context decodes without waiting for the gesture a playing one needs.
   decode(path, bytes) {
     const early = this.early && this.early.length === bytes.byteLength ? this.early.decoded : null;
     this.early = null;
-    (early || new OfflineAudioContext(2, 1, 44100).decodeAudioData(bytes.buffer)).then((buffer) => {
+    (early || decodeMusic(bytes.buffer)).then((buffer) => {
       this.buffer = buffer;
       this.head = null;
       this.takeOver();
