@@ -815,6 +815,8 @@ def lost_context(checks, browser, server):
     load(browser, server, "test=keys&from=57")
     if not checks.check("a lost context: the show plays", playing(browser)):
         return
+    # Past the music's first sixteenth, the music stands until the whole is decoded.
+    wait(browser, lambda: browser.evaluate("KesuAudio.heard() !== null && KesuAudio.heard().playing"), 30)
     browser.pump(2.0)
     browser.evaluate("document.getElementById('canvas').getContext('webgl2')"
                      ".getExtension('WEBGL_lose_context').loseContext()")
