@@ -137,7 +137,10 @@ const KesuAudio = {
   headUsable: 0,       // the seconds of it that are played: all but the last second
   decodedIn: null,     // "pieces" or "one piece", once the whole is
   predecode(bytes) {
-    const head = decodeMusic(bytes.slice(0, frameStartFrom(new Uint8Array(bytes), Math.floor(bytes.byteLength / 16)))).then(
+    // Cut on a frame where frames are found.
+    const sixteenth = Math.floor(bytes.byteLength / 16);
+    const cut = frameStartFrom(new Uint8Array(bytes), sixteenth);
+    const head = decodeMusic(bytes.slice(0, cut < bytes.byteLength ? cut : sixteenth)).then(
       (buffer) => { if (!this.buffer) this.takeHead(buffer); return buffer; });
     const whole = bytes.slice(0);
     this.early = {
