@@ -423,12 +423,19 @@ async function start() {
     const programArrived = Promise.all([fetchAgain(program.wasm.path, counter), fetchAgain(program.script.path, counter)]);
     // The music is decoded as soon as it is in, while the rest arrives.
     const take = (name, bytes) => {
-      if (name === KesuFiles.list.music) KesuAudio.predecode(bytes);
+      if (name === KesuFiles.list.music) KesuAudio.predecode(bytes, Number(params.get("from")) || 0);
       KesuFiles.take(name, bytes);
     };
     const names = KesuFiles.order();
     const first = [KesuFiles.list.music, KesuFiles.list.waitScreen, ...KesuFiles.list.stages[0].files];
-    const filesArrived = fetchInOrder(names.filter((name) => first.includes(name)), counter, take, 3)
+    // The first files all at once; the rest two at a time, in order. From the service worker's
+    // cache (a page it controls: a visit after the first), the rest waits for the first frame,
+    // which it would only slow down: the rest comes in well before its parts begin. A start
+    // further on (?from=) and a bench need it before their first frame.
+    const cached = navigator.serviceWorker && navigator.serviceWorker.controller && params.get("from") === null &&
+      !benchMode;
+    const filesArrived = fetchInOrder(names.filter((name) => first.includes(name)), counter, take, first.length)
+      .then(() => cached && showStarted)
       .then(() => fetchInOrder(names.filter((name) => !first.includes(name)), counter, take, 2));
     filesArrived.then(() => keepForLater(listName), failed);
     // The program starts as soon as it is in, and waits for the music and the wait screen.
@@ -463,8 +470,11 @@ async function start() {
 }
 
 // The show's first frame is drawn in the next animation frame, after this callback's.
+let showStartedNow;
+const showStarted = new Promise((resolve) => { showStartedNow = resolve; });
 function onPlaying() {
   KesuPage.playing = true;
+  showStartedNow();
   setTimeout(() => show("notice", false), 5000);
   KesuPage.showProgress();
   KesuControls.started();

@@ -54,17 +54,26 @@ function findSamples(samples, probe, end) {
 
 // The whole music from the file in sixteen pieces, the first already decoded; null where the
 // pieces cannot be placed exactly.
-async function decodeInPieces(bytes, first) {
+async function decodeInPieces(bytes, first, lanes) {
   const file = new Uint8Array(bytes);
   const length = gaplessLength(file);
   if (!length) return null;
   const PIECES = 16, LEAD = 16384;   // bytes decoded before each cut: some 0.8 s
   const SEAM = 4608;                 // a piece gives way this many samples before its end
+  // `lanes` pieces decoded side by side, each handed over on its own.
+  const decoded = [];
+  let next = 1;
+  const lane = async () => {
+    for (let k = next++; k < PIECES; k = next++) {
+      const begin = frameStartFrom(file, Math.floor(k * file.length / PIECES) - LEAD);
+      const end = k + 1 < PIECES ? frameStartFrom(file, Math.floor((k + 1) * file.length / PIECES)) : file.length;
+      decoded[k - 1] = await decodeMusic(bytes.slice(begin, end));
+    }
+  };
+  await Promise.all(Array.from({ length: lanes }, lane));
   const pieces = [{ buffer: first, at: 0 }];
   for (let k = 1; k < PIECES; ++k) {
-    const begin = frameStartFrom(file, Math.floor(k * file.length / PIECES) - LEAD);
-    const end = k + 1 < PIECES ? frameStartFrom(file, Math.floor((k + 1) * file.length / PIECES)) : file.length;
-    const buffer = await decodeMusic(bytes.slice(begin, end));
+    const buffer = decoded[k - 1];
     const before = pieces[k - 1];
     // The piece before's samples around the seam, found in this one's lead, in both channels.
     const seam = before.buffer.length - SEAM;
@@ -136,7 +145,15 @@ const KesuAudio = {
   head: null,          // the music's first seconds, until the whole is decoded
   headUsable: 0,       // the seconds of it that are played: all but the last second
   decodedIn: null,     // "pieces" or "one piece", once the whole is
-  predecode(bytes) {
+  // The rest is decoded once the music is asked to start: a piece at a time beside a show that
+  // plays on the head, all at once for one that waits for the whole (a start past the head),
+  // and before that not at all, so the first frame comes sooner. A page that starts past the
+  // head (startsAt, its ?from=) decodes it all at once from the start.
+  startAsked: null,
+  startAskedNow: null,
+  waitsForWhole() { return this.wanted !== null && !(this.head && this.wanted.seconds < this.headUsable); },
+  predecode(bytes, startsAt) {
+    this.startAsked = new Promise((resolve) => { this.startAskedNow = resolve; });
     // Cut on a frame where frames are found.
     const sixteenth = Math.floor(bytes.byteLength / 16);
     const cut = frameStartFrom(new Uint8Array(bytes), sixteenth);
@@ -145,10 +162,16 @@ const KesuAudio = {
     const whole = bytes.slice(0);
     this.early = {
       length: bytes.byteLength,
-      decoded: head.then((first) => decodeInPieces(whole, first)).catch(() => null).then((buffer) => {
-        this.decodedIn = buffer ? "pieces" : "one piece";
-        return buffer || decodeMusic(whole);
-      }),
+      decoded: head.then((first) => {
+        const later = startsAt >= this.headUsable;
+        return (later ? Promise.resolve() : this.startAsked).then(
+          () => decodeInPieces(whole, first, later || this.waitsForWhole() ? 15 : 1));
+      })
+        .catch(() => null)
+        .then((buffer) => {
+          this.decodedIn = buffer ? "pieces" : "one piece";
+          return buffer || decodeMusic(whole);
+        }),
     };
   },
 
@@ -191,6 +214,7 @@ const KesuAudio = {
   },
 
   start(seconds, paused) {
+    if (this.startAskedNow) this.startAskedNow();
     this.stopSource();
     this.offset = seconds;
     this.playing = false;

@@ -699,9 +699,8 @@ def kept_visits(checks, site, packed, player):
         ended_log(browser, server)
 
         first, took = first_frame_after_click(browser, server, 1, "test=clock&seconds=3&gesture=1", 0.3)
-        # Reported, not held to: 0.76 to 1.24 s here, too close to the second for a busy machine.
         checks.check("a second visit at 1 Mbit/s: the first frame within 1 s of the click", bool(first) and took <= 1.0,
-                     "%.2f s" % took, firm=False)
+                     "%.2f s" % took)
         ended_log(browser, server)
         server.hold(0, 0)
         url = server.url
