@@ -589,10 +589,10 @@ def pack_in_transit(checks, browser, site):
         shutil.rmtree(work, ignore_errors=True)
 
 
-def first_frame_after_click(browser, server, megabits, query, click_after):
-    """The page loaded over a link held to megabits a second and 40 ms, clicked click_after
-    seconds in: whether its first frame came, and how long after the click."""
-    server.hold(megabits, 0.04)
+def first_frame_after_click(browser, server, megabits, query, click_after, round_trip=0.04):
+    """The page loaded over a link held to megabits a second (0: unheld) and a round trip,
+    clicked click_after seconds in: whether its first frame came, and how long after the click."""
+    server.hold(megabits, round_trip)
     load(browser, server, query)
     browser.pump(click_after)
     browser.click(320, 240)
